@@ -1,0 +1,97 @@
+#include "SystemRoot.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+
+namespace Platform {
+namespace {
+QMutex g_mutex;
+QString g_root;
+bool g_rootSet = false;
+QString g_tools;
+bool g_toolsSet = false;
+
+QString cleanRoot(const QString &r)
+{
+    if (r.isEmpty())
+        return QStringLiteral("/");
+    QString c = QDir::cleanPath(QFileInfo(r).absoluteFilePath());
+    return c.isEmpty() ? QStringLiteral("/") : c;
+}
+} // namespace
+
+QString systemRoot()
+{
+    QMutexLocker lock(&g_mutex);
+    if (!g_rootSet) {
+        g_root = cleanRoot(qEnvironmentVariable("TARNWICK_ROOT"));
+        g_rootSet = true;
+    }
+    return g_root;
+}
+
+void setSystemRoot(const QString &root)
+{
+    QMutexLocker lock(&g_mutex);
+    g_root = cleanRoot(root);
+    g_rootSet = true;
+}
+
+QString rootPath(const QString &originalPath)
+{
+    if (!originalPath.startsWith(QLatin1Char('/')))
+        return originalPath;
+    const QString root = systemRoot();
+    if (root == QLatin1String("/"))
+        return originalPath;
+    if (originalPath == QLatin1String("/"))
+        return root;
+    // Already resolved: leave it alone so callers may resolve twice safely.
+    if (originalPath == root || originalPath.startsWith(root + QLatin1Char('/')))
+        return originalPath;
+    return root + originalPath;
+}
+
+bool isStartupMountPoint(const QString &mountPoint)
+{
+    if (mountPoint.isEmpty())
+        return false;
+    const QString root = systemRoot();
+    return mountPoint == QLatin1String("/") || QDir::cleanPath(mountPoint) == root;
+}
+
+QString toolsDirectory()
+{
+    QMutexLocker lock(&g_mutex);
+    if (!g_toolsSet) {
+        const QString env = qEnvironmentVariable("TARNWICK_TOOLS");
+        if (!env.isEmpty()) {
+            g_tools = env;
+        } else if (QCoreApplication::instance()) {
+            // <bundle>/Contents/MacOS/<exe> → <bundle>/Contents/Resources/tools
+            g_tools = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../Resources/tools"));
+        }
+        g_toolsSet = !g_tools.isEmpty();
+    }
+    return g_tools;
+}
+
+void setToolsDirectory(const QString &dir)
+{
+    QMutexLocker lock(&g_mutex);
+    g_tools = dir;
+    g_toolsSet = true;
+}
+
+QString toolPath(const QString &originalToolPath)
+{
+    static const QStringList standIns = {QStringLiteral("/usr/sbin/diskutil"), QStringLiteral("/usr/sbin/asr"),
+                                         QStringLiteral("/usr/bin/hdiutil")};
+    if (standIns.contains(originalToolPath))
+        return toolsDirectory() + QLatin1Char('/') + QFileInfo(originalToolPath).fileName();
+    return originalToolPath;
+}
+
+} // namespace Platform

@@ -1,0 +1,26 @@
+#pragma once
+#include <QString>
+
+namespace Platform {
+
+// The folder that stands for "/" of the original platform: "/" unless the
+// environment variable TARNWICK_ROOT names another one (tests and the demo).
+QString systemRoot();
+// Tests may move the root of their own process.
+void setSystemRoot(const QString &root);
+
+// An absolute path of the original platform ("/Volumes/X", "/Users/u/…")
+// resolved under the system root. Relative paths are returned unchanged.
+QString rootPath(const QString &originalPath);
+
+// True when a mount point names the startup volume (the system root itself).
+bool isStartupMountPoint(const QString &mountPoint);
+
+// The stand-in for a system tool ("/usr/sbin/diskutil" → bundle tools folder).
+// Paths of tools that are real here ("/usr/bin/zip", "/bin/cp") are returned as they are.
+QString toolPath(const QString &originalToolPath);
+// Where the stand-in tools live (the bundle's Resources/tools, or TARNWICK_TOOLS).
+QString toolsDirectory();
+void setToolsDirectory(const QString &dir);
+
+} // namespace Platform

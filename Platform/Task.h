@@ -1,0 +1,59 @@
+#pragma once
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QStringList>
+
+namespace Platform {
+
+// A child process (NSTask's place): a program and its arguments, never a
+// shell line. Created on the main thread, its signals arrive on the main
+// thread; created on a worker thread, that thread uses waitUntilExit.
+class Task : public QObject {
+    Q_OBJECT
+public:
+    explicit Task(QObject *parent = nullptr);
+    ~Task() override;
+
+    void setLaunchPath(const QString &path) { m_launchPath = path; }
+    QString launchPath() const { return m_launchPath; }
+    void setArguments(const QStringList &arguments) { m_arguments = arguments; }
+    QStringList arguments() const { return m_arguments; }
+    // Pipes: without them the child inherits this process's streams.
+    void setStandardInputPipe(bool on) { m_stdinPipe = on; }
+    void setStandardOutputPipe(bool on) { m_stdoutPipe = on; }
+    // With an output pipe, standard error joins standard output.
+    void setMergeStandardError(bool on) { m_mergeStderr = on; }
+    void setWorkingDirectory(const QString &dir) { m_workingDirectory = dir; }
+
+    bool launch();
+    bool isRunning() const;
+    void terminate();
+    void kill();
+    // Waits up to ms (-1: for ever); true when the task has ended.
+    bool waitUntilExit(int ms = -1);
+    // The exit status; -1 while running, when it never started or was killed by a signal.
+    int terminationStatus() const;
+    bool exitedNormally() const;
+    qint64 processIdentifier() const;
+
+    void writeInput(const QByteArray &data);
+    void closeInput();
+    QByteArray readAvailableOutput();
+
+signals:
+    void dataAvailable(const QByteArray &chunk);
+    void terminated();
+
+private:
+    QString m_launchPath;
+    QStringList m_arguments;
+    QString m_workingDirectory;
+    bool m_stdinPipe = false;
+    bool m_stdoutPipe = false;
+    bool m_mergeStderr = false;
+    bool m_started = false;
+    QProcess *m_process = nullptr;
+};
+
+} // namespace Platform

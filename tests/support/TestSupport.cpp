@@ -1,0 +1,67 @@
+#include "TestSupport.h"
+
+#include "Bundle.h"
+#include "SystemRoot.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QWidget>
+
+namespace TestSupport {
+
+TempRoot::TempRoot()
+    : m_previous(Platform::systemRoot())
+{
+    Platform::setSystemRoot(m_dir.path());
+}
+
+TempRoot::~TempRoot() { Platform::setSystemRoot(m_previous); }
+
+QString TempRoot::at(const QString &originalPath) const { return m_dir.path() + originalPath; }
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(data) == data.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QString saveScreenshot(QWidget *widget, const QString &name)
+{
+    const QString dir = QStringLiteral(TARNWICK_BUILD_DIR) + QStringLiteral("/screenshots");
+    QDir().mkpath(dir);
+    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    widget->grab().save(path);
+    return path;
+}
+
+QString bundlePath() { return QStringLiteral(TARNWICK_BUNDLE_DIR); }
+QString toolsPath() { return QStringLiteral(TARNWICK_TOOLS_DIR); }
+
+} // namespace TestSupport

@@ -1,0 +1,43 @@
+#pragma once
+// Helpers shared by the tests: a temporary world root, waiting on the event
+// loop, screenshots into the build folder.
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+class QWidget;
+
+namespace TestSupport {
+
+// A fresh folder that this test's process uses as the system root; restores
+// the previous root when it goes away.
+class TempRoot {
+public:
+    TempRoot();
+    ~TempRoot();
+    QString path() const { return m_dir.path(); }
+    // A path of the original platform under this root ("/Volumes/X" → <root>/Volumes/X).
+    QString at(const QString &originalPath) const;
+    TempRoot(const TempRoot &) = delete;
+    TempRoot &operator=(const TempRoot &) = delete;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// Spin the event loop until the condition holds or the time is up.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000);
+
+// Write a file (creating its folders) with the given bytes.
+bool writeFile(const QString &path, const QByteArray &data);
+QByteArray readFile(const QString &path);
+
+// build/screenshots/<name>.png
+QString saveScreenshot(QWidget *widget, const QString &name);
+
+// The built application bundle and its stand-in tools.
+QString bundlePath();
+QString toolsPath();
+
+} // namespace TestSupport
