@@ -1,63 +1,39 @@
 #include "App.h"
 
-#include <QEvent>
 #include <QEventLoop>
-#include <QList>
+#include <QPointer>
 #include <QWidget>
+#include <vector>
 
-namespace Platform {
+namespace Platform::App {
 namespace {
-struct ModalSession {
-    QEventLoop *loop;
-    QPointer<QWidget> window;
-};
-QList<ModalSession> g_sessions;
-
-// Ends the session when its window is closed by other means than stopModal.
-class CloseWatcher : public QObject {
-public:
-    explicit CloseWatcher(QEventLoop *loop)
-        : m_loop(loop)
-    {
-    }
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() == QEvent::Close || e->type() == QEvent::Hide)
-            m_loop->exit(-1);
-        return false;
-    }
-
-private:
-    QEventLoop *m_loop;
-};
+std::vector<QPointer<QEventLoop>> &loops()
+{
+    static std::vector<QPointer<QEventLoop>> stack;
+    return stack;
+}
 } // namespace
 
-int App::runModal(QWidget *window)
+int runModal(QWidget *window)
 {
-    if (!window)
-        return -1;
+    if (window) {
+        window->show();
+        window->raise();
+    }
     QEventLoop loop;
-    CloseWatcher watcher(&loop);
-    window->setWindowModality(Qt::ApplicationModal);
-    window->installEventFilter(&watcher);
-    g_sessions.append({&loop, window});
-    window->show();
-    window->raise();
-    const int code = loop.exec(QEventLoop::DialogExec);
-    g_sessions.removeLast();
-    if (window)
-        window->removeEventFilter(&watcher);
+    loops().push_back(&loop);
+    const int code = loop.exec();
+    loops().pop_back();
     return code;
 }
 
-void App::stopModal(int code)
+void stopModal(int code)
 {
-    if (!g_sessions.isEmpty())
-        g_sessions.last().loop->exit(code);
+    if (loops().empty() || !loops().back())
+        return;
+    loops().back()->exit(code);
 }
 
-bool App::isRunningModal() { return !g_sessions.isEmpty(); }
+bool isRunningModal() { return !loops().empty(); }
 
-QWidget *App::modalWindow() { return g_sessions.isEmpty() ? nullptr : g_sessions.last().window.data(); }
-
-} // namespace Platform
+} // namespace Platform::App

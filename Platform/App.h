@@ -1,18 +1,15 @@
 #pragma once
-#include <QPointer>
 
 class QWidget;
 
-namespace Platform {
+namespace Platform::App {
 
-// runModalForWindow: / stopModal: a window shown application-modal in a nested
-// event loop that returns once the window stops the loop (or is closed).
-class App {
-public:
-    static int runModal(QWidget *window);
-    static void stopModal(int code = 0);
-    static bool isRunningModal();
-    static QWidget *modalWindow();
-};
+// The application's modal loop: runModal shows the window and runs a nested
+// event loop until stopModal() is called; stopModal ends the innermost loop
+// that is running and does nothing when none runs. Calling stopModal twice
+// before that loop has returned still ends only that one loop.
+int runModal(QWidget *window);
+void stopModal(int code = 0);
+bool isRunningModal();
 
-} // namespace Platform
+} // namespace Platform::App

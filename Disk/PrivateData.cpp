@@ -1,0 +1,165 @@
+#include "PrivateData.h"
+
+#include "Platform/Bundle.h"
+#include "Platform/PropertyList.h"
+#include "Platform/SecureFolder.h"
+#include "Platform/SystemInfo.h"
+#include "Platform/SystemLog.h"
+#include "Platform/SystemRoot.h"
+
+#include <QFile>
+#include <QMutex>
+
+namespace {
+
+const QString kFileName = QStringLiteral("PrivateData.plist");
+constexpr int kWorldWritable = 0777;
+
+QMutex g_userMutex;
+QString g_userName;
+
+std::optional<QVariantMap> dictionaryFrom(const std::optional<QByteArray> &data)
+{
+    if (!data)
+        return std::nullopt;
+    const QVariant v = Platform::PropertyList::fromData(*data);
+    if (v.typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    return v.toMap();
+}
+
+// The per-user folder, each component checked as it is opened. Only root and
+// the user may own the folders on the way.
+Platform::SecureFolder openUserFolder(bool create)
+{
+    const QString user = DMGetCurrentUserName();
+    return Platform::SecureFolder::open(Platform::systemRoot(),
+                                        {QStringLiteral("Users"), user, QStringLiteral("Library"),
+                                         QStringLiteral("Application Support"), GetCompanyName()},
+                                        {user}, create);
+}
+
+// intValue of the settings' version number; a missing key counts 0.
+int versionCheck(const std::optional<QVariantMap> &dict)
+{
+    return dict ? dict->value(QStringLiteral("VersionCheck")).toInt() : 0;
+}
+
+// Whether the two copies carry the same settings contents, so the per-user
+// copy must be kept even under a newer build.
+bool sameCopyInfoVersion(const std::optional<QVariantMap> &a, const std::optional<QVariantMap> &b)
+{
+    const QVariant va = a ? a->value(QStringLiteral("CopyInfoVersion")) : QVariant();
+    const QVariant vb = b ? b->value(QStringLiteral("CopyInfoVersion")) : QVariant();
+    if (!va.isValid() && !vb.isValid())
+        return true;
+    return va.isValid() && vb.isValid() && va.toString() == vb.toString();
+}
+
+QByteArray readResourceCopy()
+{
+    QFile f(Platform::Bundle::mainBundle().pathForResource(QStringLiteral("PrivateData"), QStringLiteral("plist")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+} // namespace
+
+QString GetCompanyName()
+{
+    const auto dict = Platform::PropertyList::readDictionary(Platform::Bundle::mainBundle().resourcePath() +
+                                                             QStringLiteral("/PrivateData.plist"));
+    const QString name = dict ? dict->value(QStringLiteral("CompanyName")).toString() : QString();
+    return name.isEmpty() ? QStringLiteral("KESTROVAClone") : name;
+}
+
+QString DMGetCurrentUserName()
+{
+    QMutexLocker lock(&g_userMutex);
+    if (g_userName.isEmpty()) {
+        g_userName = Platform::SystemInfo::consoleUserName();
+        if (g_userName.isEmpty())
+            g_userName = Platform::SystemInfo::userName();
+    }
+    return g_userName;
+}
+
+void DMResetCurrentUserNameForTesting()
+{
+    QMutexLocker lock(&g_userMutex);
+    g_userName.clear();
+}
+
+QString DMGetInfoPlistPath()
+{
+    return Platform::rootPath(QStringLiteral("/Users/") + DMGetCurrentUserName() +
+                              QStringLiteral("/Library/Application Support/%1/PrivateData.plist").arg(GetCompanyName()));
+}
+
+void DMCopyInfoPlistPath()
+{
+    if (DMGetCurrentUserName().isEmpty()) {
+        Platform::systemLog(QStringLiteral("no user name; starting without a per-user settings copy"));
+        return;
+    }
+    {
+        Platform::SecureFolder folder = openUserFolder(false);
+        if (folder.status() == Platform::SecureFolder::Status::Unsafe ||
+            folder.status() == Platform::SecureFolder::Status::Failed) {
+            Platform::systemLog(QStringLiteral("per-user settings folder refused: %1").arg(folder.errorString()));
+            return;
+        }
+        if (folder.isOpen()) {
+            switch (folder.entry(kFileName)) {
+            case Platform::SecureFolder::Entry::Unsafe:
+                Platform::systemLog(QStringLiteral("per-user settings copy is not a plain file; left alone"));
+                return;
+            case Platform::SecureFolder::Entry::SafeFile: {
+                const auto mine = dictionaryFrom(folder.readFile(kFileName));
+                const auto resource = dictionaryFrom(readResourceCopy());
+                if (versionCheck(mine) >= versionCheck(resource))
+                    return;
+                if (sameCopyInfoVersion(mine, resource))
+                    return;
+                folder.removeFile(kFileName);
+                break;
+            }
+            case Platform::SecureFolder::Entry::Missing:
+                break;
+            }
+        }
+    }
+
+    Platform::SecureFolder folder = openUserFolder(true);
+    if (!folder.isOpen()) {
+        Platform::systemLog(QStringLiteral("cannot make the per-user settings folder: %1").arg(folder.errorString()));
+        return;
+    }
+    const QByteArray resource = readResourceCopy();
+    if (!resource.isEmpty())
+        folder.createFile(kFileName, resource);
+    // The user's own process must be able to change both later.
+    folder.setFileMode(kFileName, kWorldWritable);
+    folder.setMode(kWorldWritable);
+}
+
+std::optional<QVariantMap> DMReadUserInfoPlist()
+{
+    if (DMGetCurrentUserName().isEmpty())
+        return std::nullopt;
+    const Platform::SecureFolder folder = openUserFolder(false);
+    return dictionaryFrom(folder.readFile(kFileName));
+}
+
+bool DMSetUserInfoPlistValue(const QString &key, const QVariant &value)
+{
+    if (DMGetCurrentUserName().isEmpty())
+        return false;
+    Platform::SecureFolder folder = openUserFolder(false);
+    auto dict = dictionaryFrom(folder.readFile(kFileName));
+    if (!dict)
+        return false;
+    dict->insert(key, value);
+    return folder.replaceFile(kFileName, Platform::PropertyList::toXml(*dict));
+}
