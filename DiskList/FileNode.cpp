@@ -1,0 +1,73 @@
+#include "FileNode.h"
+
+#include "SystemFolder.h"
+
+#include "Dispatch.h"
+
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+namespace
+{
+
+// The workspace's icon for a path. Icons are widgets' business: only the main
+// thread of a GUI application asks for one; anywhere else there is none.
+QIcon workspaceIcon(const QString &path)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) || !Platform::Dispatch::isMainThread())
+        return {};
+    static QFileIconProvider *provider = [] {
+        auto *p = new QFileIconProvider;
+        // Looking into files for their type would make every redraw read the disk.
+        p->setOptions(QFileIconProvider::DontUseCustomDirectoryIcons);
+        return p;
+    }();
+    return provider->icon(QFileInfo(path));
+}
+
+} // namespace
+
+FileNode::FileNode(const QString &path, const QString &name, bool isDirectory, FileNode *father)
+    : name(name), path(path), isDirectory(isDirectory), father(father)
+{
+}
+
+FileNodePtr FileNode::initWithPath(const QString &path, const QString &withName, bool isDirectory, FileNode *withFather)
+{
+    return std::make_shared<FileNode>(path, withName, isDirectory, withFather);
+}
+
+bool FileNode::isSystemFile() const
+{
+    return SystemFolder::isSystemFileWithFilePath(path);
+}
+
+QIcon FileNode::icon() const
+{
+    return workspaceIcon(path);
+}
+
+QString FileNode::displayName() const
+{
+    // The last path component, as the file manager names it: trailing slashes
+    // do not count, and "/" is its own last component.
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
+        p.chop(1);
+    if (p == QLatin1String("/"))
+        return p;
+    return p.mid(p.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+void FileNode::walkSelection(const FileNodeList &nodes, const std::function<void(FileNode *)> &take)
+{
+    for (const FileNodePtr &node : nodes) {
+        if (!node)
+            continue;
+        if (node->state == Checked)
+            take(node.get());
+        else if (node->state == PartlyChecked)
+            walkSelection(node->children, take);
+    }
+}

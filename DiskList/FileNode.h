@@ -1,0 +1,53 @@
+#pragma once
+#include <QIcon>
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class FileNode;
+using FileNodePtr = std::shared_ptr<FileNode>;
+using FileNodeList = QList<FileNodePtr>;
+// The top-level array of a selection. The page that keeps a selection and the
+// file browser that shows it hold the same array (FileNodeArrayPtr); it is
+// changed only on the main thread (the root scan hands its nodes over there).
+using FileNodeArray = FileNodeList;
+using FileNodeArrayPtr = std::shared_ptr<FileNodeArray>;
+
+// One file or folder of a source volume in the selection tree. A plain record:
+// parents own their children, `father` points back without owning.
+class FileNode {
+public:
+    // Check marks.
+    enum : qint64 { Unchecked = 0, Checked = 1, PartlyChecked = 2 };
+
+    FileNode(const QString &path, const QString &name, bool isDirectory, FileNode *father);
+    static FileNodePtr initWithPath(const QString &path, const QString &withName, bool isDirectory,
+                                    FileNode *withFather);
+
+    QString name;             // the name it was listed under
+    QString path;             // full path
+    bool isDirectory = false; // a folder when listed (links to folders count as folders)
+    FileNodeList children;    // filled once, by the child listing, in listing order
+    qint64 state = Checked;   // 0, 1 or 2
+    FileNode *father = nullptr;
+    quint64 size = 0; // a file's logical size when listed; 0 for a folder, never summed in
+    qint32 isButtonState = 0;
+    QRectF checkBoxRect;
+    bool isExpand = false; // the browser shows it expanded
+
+    // Computed from `path` on every read.
+    bool isSystemFile() const;
+    QIcon icon() const;
+    QString displayName() const;
+
+    // The one way a checked tree is read: a node in state 1 is taken whole
+    // (with everything below it on disk, listed or not), a node in state 2 is
+    // not taken itself but its children are read by the same rule, a node in
+    // state 0 is skipped. `take` sees the taken nodes in order.
+    static void walkSelection(const FileNodeList &nodes, const std::function<void(FileNode *)> &take);
+
+    FileNode(const FileNode &) = delete;
+    FileNode &operator=(const FileNode &) = delete;
+};

@@ -1,0 +1,49 @@
+#pragma once
+#include "Controller.h"
+#include "FileNode.h"
+
+#include <QString>
+#include <atomic>
+#include <memory>
+
+// The one report of a GetFilesSize: the selection's size in bytes, sent once,
+// on a background thread.
+class GetFilesSizeDelegate {
+public:
+    virtual ~GetFilesSizeDelegate() = default;
+    virtual void allCopyFilesSize(qint64 size) { Q_UNUSED(size); }
+};
+
+// Sums how many bytes a checked selection stands for: checked files with the
+// size stored when they were listed, checked folders from what they hold on
+// disk now. One sum per summer; it reports once, on a background thread.
+class GetFilesSize : public ControllerDelegate, public std::enable_shared_from_this<GetFilesSize> {
+public:
+    explicit GetFilesSize(GetFilesSizeDelegate *delegate = nullptr);
+    // A summer that keeps itself alive until its report: make it, start it, let go.
+    static std::shared_ptr<GetFilesSize> create(GetFilesSizeDelegate *delegate = nullptr);
+
+    GetFilesSizeDelegate *delegate() const { return m_delegate; }
+    void setDelegate(GetFilesSizeDelegate *delegate) { m_delegate = delegate; }
+    // Nothing reads it: a sum, once started, runs to its report.
+    bool isCancel() const { return m_isCancel; }
+    void setIsCancel(bool cancel) { m_isCancel = cancel; }
+    // The running total; the sum's result once it has reported.
+    qint64 allFileSize() const { return *m_allFileSize; }
+
+    // Reads the selection right away (on the main thread, where the tree
+    // changes, when called from elsewhere), then walks the ticked folders on
+    // the global queue and reports. Returns at once.
+    void getAllFilesSizeWithArr(const FileNodeArray &arr);
+    void getAllFilesSizeWithArr(const FileNodeArrayPtr &arr);
+    // What everything at `path` holds, plus `withTotailSize`.
+    quint64 getFileSizeWithPat(const QString &path, quint64 withTotailSize) const;
+
+    GetFilesSize(const GetFilesSize &) = delete;
+    GetFilesSize &operator=(const GetFilesSize &) = delete;
+
+private:
+    bool m_isCancel = false;
+    std::shared_ptr<std::atomic<qint64>> m_allFileSize = std::make_shared<std::atomic<qint64>>(0);
+    GetFilesSizeDelegate *m_delegate = nullptr;
+};

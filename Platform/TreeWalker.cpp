@@ -1,0 +1,140 @@
+#include "TreeWalker.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace Platform
+{
+namespace
+{
+
+struct Folder {
+    std::string path;
+    dev_t device;
+};
+
+class Walk {
+public:
+    explicit Walk(int maxThreads) : m_maxThreads(maxThreads) {}
+
+    void add(const QString &path)
+    {
+        const std::string p = QFile::encodeName(path).toStdString();
+        struct stat st;
+        if (p.empty() || lstat(p.c_str(), &st) != 0)
+            return;
+        if (!S_ISDIR(st.st_mode)) {
+            m_total += quint64(std::max<off_t>(st.st_size, 0));
+            return;
+        }
+        m_queue.push_back({p, st.st_dev});
+        ++m_pending;
+    }
+
+    quint64 run()
+    {
+        // The calling thread works too; helpers join in (up to the limit)
+        // whenever more than one folder waits.
+        work();
+        // Every helper was started under the lock before the last folder was
+        // done, so the list is complete here.
+        for (std::thread &t : m_helpers)
+            t.join();
+        return m_total;
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            Folder folder;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_wake.wait(lock, [this] { return !m_queue.empty() || m_pending == 0; });
+                if (m_queue.empty())
+                    return;
+                folder = std::move(m_queue.back());
+                m_queue.pop_back();
+            }
+            read(folder);
+        }
+    }
+
+    void read(const Folder &folder)
+    {
+        quint64 bytes = 0;
+        std::vector<Folder> found;
+        const int fd = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat self;
+        if (fd >= 0 && fstat(fd, &self) == 0 && self.st_dev == folder.device) {
+            if (DIR *dir = fdopendir(fd)) {
+                const int dfd = dirfd(dir);
+                while (const dirent *e = readdir(dir)) {
+                    const char *name = e->d_name;
+                    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                        continue;
+                    if (e->d_type == DT_DIR) {
+                        found.push_back({folder.path + '/' + name, folder.device});
+                        continue;
+                    }
+                    struct stat st;
+                    if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                        continue; // vanished
+                    if (S_ISDIR(st.st_mode))
+                        found.push_back({folder.path + '/' + name, folder.device});
+                    else
+                        bytes += quint64(std::max<off_t>(st.st_size, 0));
+                }
+                closedir(dir); // closes fd
+            } else {
+                close(fd);
+            }
+        } else if (fd >= 0) {
+            close(fd);
+        }
+        m_total += bytes;
+
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pending += qint64(found.size()) - 1;
+        for (Folder &f : found)
+            m_queue.push_back(std::move(f));
+        if (m_queue.size() > 1 && int(m_helpers.size()) + 1 < m_maxThreads)
+            m_helpers.emplace_back([this] { work(); });
+        if (!found.empty() || m_pending == 0)
+            m_wake.notify_all();
+    }
+
+    const int m_maxThreads;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<std::thread> m_helpers;
+    std::vector<Folder> m_queue; // taken from the back: depth first keeps it short
+    qint64 m_pending = 0;        // folders queued or being read
+    std::atomic<quint64> m_total{0};
+};
+
+} // namespace
+
+quint64 TreeWalker::totalSize(const QStringList &paths, int threads)
+{
+    if (threads <= 0)
+        threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    Walk walk(threads);
+    for (const QString &p : paths)
+        walk.add(p);
+    return walk.run();
+}
+
+} // namespace Platform
