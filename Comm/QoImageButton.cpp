@@ -1,0 +1,148 @@
+#include "QoImageButton.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+
+QoImageButton::QoImageButton(QWidget *parent, bool usable) : QPushButton(parent), _isDisabled(usable)
+{
+    // The buttons are worked with the mouse only, as on the original
+    // platform; keyboard focus would let the space bar press an unusable one.
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void QoImageButton::setButtonEnabled(bool enabled)
+{
+    _isDisabled = enabled;
+    repaint();
+}
+
+void QoImageButton::setImageFromFileNormalName(const QString &normalName, const QString &withActiveName,
+                                               const QString &withHoverName, const QString &withDisableName)
+{
+    _normalName = normalName;
+    _normalImage = QoImage::named(normalName);
+    _activeImage = QoImage::named(withActiveName);
+    _hoverImage = QoImage::named(withHoverName);
+    _disableImage = QoImage::named(withDisableName);
+    _dstRect = QRectF(QPointF(0, 0), _normalImage.size());
+    _srcRect = _dstRect;
+    update();
+}
+
+QoImageButton::State QoImageButton::currentState() const
+{
+    if (isEnabled() && _isDisabled) {
+        if (_isTracking)
+            return State::Pressed;
+        if (_isFocus)
+            return State::Hover;
+        return State::Normal;
+    }
+    return State::Disabled;
+}
+
+QoImage QoImageButton::imageForState(State state) const
+{
+    switch (state) {
+    case State::Normal:
+        return _normalImage;
+    case State::Pressed:
+        return _activeImage;
+    case State::Hover:
+        return _hoverImage;
+    case State::Disabled:
+        return _disableImage;
+    }
+    return {};
+}
+
+void QoImageButton::enterEvent(QEnterEvent *event)
+{
+    QPushButton::enterEvent(event);
+    if (isEnabled()) {
+        _isFocus = true;
+        repaint();
+    }
+}
+
+void QoImageButton::leaveEvent(QEvent *event)
+{
+    QPushButton::leaveEvent(event);
+    _isFocus = false;
+    repaint();
+}
+
+void QoImageButton::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QPushButton::mousePressEvent(event);
+        return;
+    }
+    if (!_isDisabled) {
+        // An unusable button swallows the click: no press, so no action.
+        event->accept();
+        return;
+    }
+    if (isEnabled()) {
+        _isTracking = true;
+        repaint();
+    }
+    QPushButton::mousePressEvent(event);
+}
+
+void QoImageButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QPushButton::mouseReleaseEvent(event);
+        return;
+    }
+    // The action runs inside the base class's release handling and may
+    // delete the button.
+    QPointer<QoImageButton> self(this);
+    QPushButton::mouseReleaseEvent(event);
+    if (!self || !_isTracking)
+        return;
+    _isTracking = false;
+    repaint();
+}
+
+QLabel *QoImageButton::makeLabel(const QRectF &frame, const QFont &font, const QString &text)
+{
+    auto *label = new QLabel(this);
+    label->setGeometry(frame.toRect());
+    label->setFont(font);
+    label->setAlignment(Qt::AlignCenter);
+    label->setText(text);
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    // A child of a button would otherwise draw in the button's text colour.
+    label->setForegroundRole(QPalette::WindowText);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setAutoFillBackground(false);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
+    label->show();
+    _textField = label;
+    return label;
+}
+
+void QoImageButton::setLabelColor(const QColor &color)
+{
+    if (!_textField)
+        return;
+    QPalette palette = _textField->palette();
+    if (palette.color(QPalette::WindowText) == color)
+        return;
+    palette.setColor(QPalette::WindowText, color);
+    _textField->setPalette(palette);
+}
+
+QFont QoImageButton::systemFont(int size, bool bold)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(size);
+    font.setBold(bold);
+    return font;
+}
