@@ -29,7 +29,7 @@ bool Task::launch()
     if (!m_stdinPipe)
         m_process->setInputChannelMode(QProcess::ForwardedInputChannel);
     if (m_stdoutPipe)
-        m_process->setProcessChannelMode(m_mergeStderr ? QProcess::MergedChannels : QProcess::SeparateChannels);
+        m_process->setProcessChannelMode(m_mergeStderr ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
     else
         m_process->setProcessChannelMode(QProcess::ForwardedChannels);
     connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {

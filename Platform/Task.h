@@ -22,7 +22,8 @@ public:
     // Pipes: without them the child inherits this process's streams.
     void setStandardInputPipe(bool on) { m_stdinPipe = on; }
     void setStandardOutputPipe(bool on) { m_stdoutPipe = on; }
-    // With an output pipe, standard error joins standard output.
+    // With an output pipe, standard error joins standard output; otherwise it
+    // stays this process's standard error, as without pipes.
     void setMergeStandardError(bool on) { m_mergeStderr = on; }
     void setWorkingDirectory(const QString &dir) { m_workingDirectory = dir; }
 
