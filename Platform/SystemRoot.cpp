@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 
@@ -37,6 +38,8 @@ void setSystemRoot(const QString &root)
     QMutexLocker lock(&g_mutex);
     g_root = cleanRoot(root);
     g_rootSet = true;
+    // Child processes (the stand-in tools) must see the same world.
+    qputenv("TARNWICK_ROOT", QFile::encodeName(g_root));
 }
 
 QString rootPath(const QString &originalPath)

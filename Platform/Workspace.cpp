@@ -1,11 +1,43 @@
 #include "Workspace.h"
 #include "Bundle.h"
+#include "DiskWorld/FileSystemKind.h"
+#include "DiskWorld/VolumeWatcher.h"
+#include "DiskWorld/World.h"
+#include "Dispatch.h"
 #include "NotificationCenter.h"
+#include "SystemRoot.h"
 
+#include <QDir>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QStorageInfo>
 
-namespace Platform {
+namespace Platform
+{
+namespace
+{
+
+using DiskWorld::World;
+
+// A device node's path: "/dev/disk2s1", also when resolved under the root.
+QString deviceNode(const QString &path)
+{
+    const QString root = systemRoot();
+    QString p = QDir::cleanPath(path);
+    if (root != QLatin1String("/") && p.startsWith(root + QLatin1Char('/')))
+        p = p.mid(root.size());
+    return p.startsWith(QLatin1String("/dev/")) ? p.mid(5) : QString();
+}
+
+// devfs of the original platform is a small file system that is always there.
+constexpr qint64 kDevfsSize = 196608;
+
+} // namespace
+
+Workspace::Workspace() = default;
+Workspace::~Workspace() = default;
 
 Workspace &Workspace::shared()
 {
@@ -13,7 +45,25 @@ Workspace &Workspace::shared()
     return workspace;
 }
 
-NotificationCenter &Workspace::notificationCenter() { return NotificationCenter::workspaceCenter(); }
+NotificationCenter &Workspace::notificationCenter()
+{
+    NotificationCenter &center = NotificationCenter::workspaceCenter();
+    if (Dispatch::isMainThread()) {
+        if (!m_watcher)
+            m_watcher = std::make_unique<DiskWorld::VolumeWatcher>(center);
+        else
+            m_watcher->followSystemRoot();
+    }
+    return center;
+}
+
+void Workspace::synchronizeVolumes()
+{
+    // Without a watcher there is nothing known to bring up to date: the first
+    // notificationCenter() takes the volumes of that moment.
+    if (m_watcher && Dispatch::isMainThread())
+        m_watcher->synchronize();
+}
 
 bool Workspace::launchApplication(const QString &bundlePath)
 {
@@ -28,22 +78,165 @@ bool Workspace::launchApplication(const QString &bundlePath)
     return QProcess::startDetached(exe, {});
 }
 
+bool Workspace::open(const QString &what)
+{
+    if (m_recording) {
+        m_opened.append(what);
+        return true;
+    }
+    if (m_opener)
+        return m_opener(what);
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {what});
+}
+
 bool Workspace::openFile(const QString &path)
 {
-    if (m_opener)
-        return m_opener(path);
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+    return open(path);
 }
 
 bool Workspace::openURL(const QString &url)
 {
-    if (m_opener)
-        return m_opener(url);
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {url});
+    return open(url);
 }
 
-void Workspace::setOpener(Opener opener) { m_opener = std::move(opener); }
+void Workspace::setOpener(Opener opener)
+{
+    m_opener = std::move(opener);
+}
 
-void Workspace::setLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
+void Workspace::setRecordingOpens(bool on)
+{
+    m_recording = on;
+    m_opened.clear();
+}
+
+QStringList Workspace::openedItems() const
+{
+    return m_opened;
+}
+
+void Workspace::clearOpenedItems()
+{
+    m_opened.clear();
+}
+
+void Workspace::setLauncher(Launcher launcher)
+{
+    m_launcher = std::move(launcher);
+}
+
+QStringList Workspace::mountedLocalVolumePaths() const
+{
+    const World w(systemRoot());
+    QStringList paths;
+    if (w.exists() && w.inspect([&](const DiskWorld::State &s) {
+            QStringList others;
+            for (const auto &[d, n] : s.volumes()) {
+                const DiskWorld::Volume &v = *n->volume;
+                if (v.mounted)
+                    (v.boot ? paths : others).append(w.mountPoint(v));
+            }
+            paths += others;
+        }))
+        return paths;
+    // Outside a world: the root and whatever folders stand in Volumes.
+    paths.append(w.root());
+    for (const QString &name : QDir(w.volumesDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        paths.append(w.volumesDir() + QLatin1Char('/') + name);
+    return paths;
+}
+
+std::optional<FileSystemInfo> Workspace::fileSystemInfo(const QString &path) const
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const World w(systemRoot());
+    const QString node = deviceNode(path);
+    std::optional<FileSystemInfo> out;
+    if (w.exists()) {
+        w.inspect([&](const DiskWorld::State &s) {
+            if (!node.isEmpty()) {
+                const DiskWorld::Disk *owner = nullptr;
+                if (s.disk(node) || s.node(node, &owner))
+                    out = FileSystemInfo{false, true, false, QStringLiteral("devfs"), QStringLiteral("devfs")};
+                return;
+            }
+            const std::optional<DiskWorld::Ref> r = w.volumeHolding(s, path);
+            if (!r || !QFileInfo::exists(path))
+                return;
+            const DiskWorld::Disk *d = s.disk(r->disk);
+            const DiskWorld::Disk *physical = s.physicalDisk(*d);
+            const DiskWorld::Volume &v = *s.node(r->node)->volume;
+            const std::optional<DiskWorld::FileSystemKind> kind = DiskWorld::fileSystemNamed(v.fs);
+            out = FileSystemInfo{physical && physical->ejectable, v.writable, !v.boot, v.fs,
+                                 kind ? kind->type : v.fs.toLower()};
+        });
+        if (out || !node.isEmpty())
+            return out;
+    } else if (!node.isEmpty()) {
+        return std::nullopt;
+    }
+    const QStorageInfo storage(path);
+    if (!QFileInfo::exists(path) || !storage.isValid())
+        return std::nullopt;
+    const QString type = QString::fromUtf8(storage.fileSystemType());
+    return FileSystemInfo{false, !storage.isReadOnly(), storage.rootPath() != QLatin1String("/"), type, type};
+}
+
+std::optional<FileSystemAttributes> Workspace::fileSystemAttributes(const QString &path) const
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const World w(systemRoot());
+    const QString node = deviceNode(path);
+    std::optional<FileSystemAttributes> out;
+    if (w.exists()) {
+        w.inspect([&](const DiskWorld::State &s) {
+            if (!node.isEmpty()) {
+                const DiskWorld::Disk *owner = nullptr;
+                if (s.disk(node) || s.node(node, &owner))
+                    out = FileSystemAttributes{kDevfsSize, 0, 1024, 0};
+                return;
+            }
+            const std::optional<DiskWorld::Ref> r = w.volumeHolding(s, path);
+            if (!r || !QFileInfo::exists(path))
+                return;
+            const DiskWorld::Disk *d = s.disk(r->disk);
+            const DiskWorld::Node *n = s.node(r->node);
+            const qint64 capacity = World::capacity(s, *d, *n);
+            const qint64 free = w.freeBytes(s, *d, *n);
+            out = FileSystemAttributes{capacity, free, capacity / 4096, free / 4096};
+        });
+        if (out || !node.isEmpty())
+            return out;
+    } else if (!node.isEmpty()) {
+        return std::nullopt;
+    }
+    const QStorageInfo storage(path);
+    if (!QFileInfo::exists(path) || !storage.isValid())
+        return std::nullopt;
+    return FileSystemAttributes{storage.bytesTotal(), storage.bytesAvailable(), 0, 0};
+}
+
+QIcon Workspace::iconForFile(const QString &path) const
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return {};
+    static QFileIconProvider provider;
+    // Only a folder right under Volumes, or the root, can be a mount point:
+    // the world is asked about nothing else, so listing a folder stays cheap.
+    const World w(systemRoot());
+    const QString clean = QDir::cleanPath(path);
+    const bool maybeVolume = clean == w.root() || QFileInfo(clean).absolutePath() == w.volumesDir();
+    if (maybeVolume && mountedLocalVolumePaths().contains(clean)) {
+        const QIcon drive = provider.icon(QAbstractFileIconProvider::Drive);
+        if (!drive.isNull())
+            return drive;
+    }
+    const QIcon icon = provider.icon(QFileInfo(path));
+    if (!icon.isNull())
+        return icon;
+    return provider.icon(QFileInfo(path).isDir() ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File);
+}
 
 } // namespace Platform

@@ -1,0 +1,312 @@
+#include "QoBootable.h"
+
+#include "QoCloneTargetCheck.h"
+#include "QoUSBControl.h"
+
+#include "QoLog.h"
+#include "QoPublicUtilities.h"
+#include "QoTask.h"
+#include "ShellRunners.h"
+#include "VolumeObjBuilders.h"
+
+#include "Platform/DiskArbitration.h"
+#include "Platform/Dispatch.h"
+#include "Platform/FileManager.h"
+#include "Platform/SystemLog.h"
+#include "Platform/SystemRoot.h"
+#include "Platform/Task.h"
+
+#include <algorithm>
+
+namespace
+{
+
+// The erase gets ten minutes before QoTask gives up on it.
+constexpr double kEraseTimeout = 600.0;
+// The indexing service holds a disk it is indexing; it is stopped before the
+// erase, and waited for no longer than this.
+constexpr int kKillallWaitMs = 10000;
+constexpr int kDiskutilLineBuffer = 64;
+
+const QString kVolumes = QStringLiteral("/Volumes/");
+
+ToolCommand diskutil(const QStringList &arguments)
+{
+    return ToolCommand(QStringLiteral("diskutil"), arguments).withBuffer(kDiskutilLineBuffer);
+}
+
+void stopIndexing()
+{
+    Platform::Task killall;
+    killall.setLaunchPath(Platform::toolPath(QStringLiteral("/usr/bin/killall")));
+    killall.setArguments({QStringLiteral("mds_stores")});
+    // "No process found" is the usual answer; it is nobody's business.
+    killall.setStandardOutputPipe(true);
+    killall.setMergeStandardError(true);
+    if (killall.launch())
+        killall.waitUntilExit(kKillallWaitMs);
+}
+
+} // namespace
+
+QoBootable *QoBootable::QoShareInstance()
+{
+    static QoBootable *instance = new QoBootable;
+    return instance;
+}
+
+void QoBootable::QoInit()
+{
+    QoInitLog();
+    QoUSBControl::QoShareInstance()->QoSetDelegateObj(this);
+}
+
+void QoBootable::QoSetDelegate(QoBootableDelegate *delegate)
+{
+    _delegateObj = delegate;
+}
+
+QString QoBootable::fileSystemForSystemVersion(int version)
+{
+    if (version < 1013)
+        return QStringLiteral("HFS+");
+    if (version < 1015)
+        return QStringLiteral("APFS");
+    if (version < 1300)
+        return QStringLiteral("JHFS+");
+    return QStringLiteral("APFS");
+}
+
+int QoBootable::percentForStep(int step)
+{
+    if (step == 8)
+        return 100;
+    return std::min(100, int(step * 0.125 * 100));
+}
+
+int QoBootable::QoStart(const VolumeObjPtr &volume)
+{
+    if (!volume)
+        return -2;
+    // One run at a time: a stopped run may still be ending its erase, and
+    // its stop must stay in force until it has.
+    if (m_running.exchange(true))
+        return -1;
+    _bUserCancel = false;
+    QoUSBControl *usb = QoUSBControl::QoShareInstance();
+    usb->HlbCreateVolumeName();
+    const QString name = usb->QoGetMorvexVolumeName();
+    const VolumeObjPtr target = volume;
+    Platform::Dispatch::globalAsync([this, target, name] { eraseSequence(target, name); });
+    return 0;
+}
+
+int QoBootable::QoStop()
+{
+    _bUserCancel = true;
+    QoTask::QoShareInstance()->QoStopTask();
+    if (_taskCreate)
+        _taskCreate->terminate();
+    return 0;
+}
+
+void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volumeName)
+{
+    changeProLabelValue(QStringLiteral("正在验证目标..."));
+    QoUpdateProgress(0, 0, 0);
+    QoUpdateProgress(0, 0, 1);
+    if (_bUserCancel)
+        return finishRun(-8, 1);
+
+    stopIndexing();
+    QoUpdateProgress(0, 0, 2);
+    const QString fileSystem = fileSystemForSystemVersion(QoPublicUtilities::getSystemVersion());
+
+    // The disk may have been pulled out since it was chosen, and another one
+    // may carry its BSD name now: erase nothing that is not the chosen disk.
+    if (!QoCloneTargetCheck::mayErase(*target))
+        return finishRun(-3, 2);
+    if (_bUserCancel)
+        return finishRun(-8, 2);
+
+    QoTask *task = QoTask::QoShareInstance();
+    task->QoSetLaunchPath(Platform::toolPath(QStringLiteral("/usr/sbin/diskutil")));
+    task->QoSetArguments({QStringLiteral("eraseDisk"), fileSystem, volumeName, target->volumePath});
+    task->QoSetTimeoutCount(kEraseTimeout);
+    // The engine's own flag goes with the run, so a stop that comes while the
+    // erase is being started is not lost.
+    task->QoStartTask([this] { return _bUserCancel.load(); });
+
+    // The name was free before the erase, so only the new volume can be
+    // mounted under it.
+    const QString mountPoint = kVolumes + volumeName;
+    int error = 0;
+    if (!QoCheckFolderExist(mountPoint)) {
+        allVoumesArr.clear();
+        getAllVolumes();
+        QString identifier = target->volumePath;
+        for (const VolumeObjPtr &v : std::as_const(allVoumesArr))
+            if (v->volumeName == volumeName)
+                identifier = v->volumePath;
+        eraserDiskCommand(diskutil({QStringLiteral("unmountDisk"), QStringLiteral("/dev/") + identifier}));
+        eraserDiskCommand(diskutil({QStringLiteral("mountDisk"), QStringLiteral("/dev/") + identifier}));
+        error = QoCheckFolderExist(mountPoint) ? 0 : -4;
+    }
+
+    if (_bUserCancel)
+        return finishRun(-8, 2);
+    if (error != 0)
+        return finishRun(error, 3);
+    QoUpdateProgress(0, 0, 3);
+    Platform::Dispatch::mainAsync([this, mountPoint] { QoCreateBootableSystem(QStringLiteral("/"), mountPoint); });
+}
+
+void QoBootable::finishRun(int iErrCode, int iStepCode)
+{
+    m_running = false;
+    QoUpdateProgress(0, iErrCode, iStepCode);
+}
+
+void QoBootable::getAllVolumes()
+{
+    bool ok = false;
+    const QStringList names =
+        Platform::FileManager::defaultManager().contentsOfDirectory(Platform::rootPath(kVolumes), &ok);
+    const Platform::DiskArbitration::Session session;
+    for (const QString &name : names) {
+        if (name == QLatin1String("(null)") || name == QLatin1String(".DS_Store"))
+            continue;
+        const std::optional<Platform::DiskArbitration::Disk> disk = session.diskForVolumePath(kVolumes + name);
+        if (!disk)
+            continue;
+        const QString bsdName = disk->bsdName();
+        if (bsdName.isEmpty() || bsdName == QLatin1String(" "))
+            continue;
+        getVolumeAllObjWithVolumeName(bsdName);
+    }
+}
+
+void QoBootable::getVolumeAllObjWithVolumeName(const QString &bsdName)
+{
+    const std::optional<QVariantMap> info = getDisjInfo(bsdName);
+    if (!info)
+        return;
+    if (VolumeObjPtr v = VolumeObjFromCloneRescan(*info))
+        allVoumesArr.append(v);
+}
+
+std::optional<QVariantMap> QoBootable::getDisjInfo(const QString &bsdName)
+{
+    return AexecCommand(diskutil({QStringLiteral("info"), QStringLiteral("-plist"), bsdName})).dictionary();
+}
+
+void QoBootable::QoUpdateProgress(int progress, int iErrCode, int iStepCode)
+{
+    Platform::Dispatch::mainAsync(
+        [this, progress, iErrCode, iStepCode] { QoUpdateProgressImp(progress, iErrCode, iStepCode); });
+}
+
+void QoBootable::QoUpdateProgressImp(int progress, int iErrCode, int iStepCode)
+{
+    _tagBootableProgress record;
+    record.iErrCode = iErrCode;
+    record.iStepCode = iStepCode;
+    record.iPercent = progress + percentForStep(iStepCode);
+    if (_delegateObj && _delegateObj->respondsTo(QoBootableDelegate::MethodQoUINotify))
+        _delegateObj->QoUINotify(&record);
+}
+
+void QoBootable::changeProTimeWithTag(int tag, int withStep)
+{
+    Platform::Dispatch::mainAsync([this, tag, withStep] {
+        if (_delegateObj && _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProTimeWithTag))
+            _delegateObj->changeProTimeWithTag(tag, withStep);
+    });
+}
+
+void QoBootable::changeProLabelValue(const QString &value)
+{
+    Platform::Dispatch::mainAsync([this, value] {
+        if (_delegateObj && _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProLabelValue))
+            _delegateObj->changeProLabelValue(value);
+    });
+}
+
+int QoBootable::QoCreateBootableSystem(const QString &source, const QString &strTargetVolume)
+{
+    changeProLabelValue(QStringLiteral(""));
+    m_parser.reset();
+    // A stop that came after the erase stage's last check.
+    if (_bUserCancel) {
+        finishRun(-7, 8);
+        return -1;
+    }
+
+    auto *task = new Platform::Task;
+    task->setLaunchPath(Platform::toolPath(QStringLiteral("/usr/sbin/asr")));
+    // No option keeps the tool from asking before it erases: the parser answers.
+    task->setArguments({QStringLiteral("restore"), QStringLiteral("--source"), source, QStringLiteral("--target"),
+                        strTargetVolume, QStringLiteral("--erase")});
+    task->setStandardInputPipe(true);
+    task->setStandardOutputPipe(true);
+    QObject::connect(task, &Platform::Task::dataAvailable, task, [this, task](const QByteArray &chunk) {
+        if (task == _taskCreate)
+            QoReceivedData(chunk);
+    });
+    QObject::connect(task, &Platform::Task::terminated, task, [this, task] {
+        if (task == _taskCreate)
+            QoTerminated();
+    });
+    _taskCreate = task;
+    if (!task->launch()) {
+        Platform::systemLog(QStringLiteral("cannot start %1").arg(task->launchPath()));
+        _taskCreate = nullptr;
+        task->deleteLater();
+        QoLog("task terminated");
+        finishRun(-7, 8);
+        return -1;
+    }
+    return 0;
+}
+
+void QoBootable::QoReceivedData(const QByteArray &chunk)
+{
+    const QList<AsrParser::Report> reports = m_parser.parse(chunk);
+    for (const AsrParser::Report &r : reports) {
+        switch (r.kind) {
+        case AsrParser::Report::Kind::Answer:
+            _taskCreate->writeInput(QByteArrayLiteral("y"));
+            _taskCreate->closeInput();
+            return;
+        case AsrParser::Report::Kind::Step:
+            QoUpdateProgress(0, 0, r.value);
+            break;
+        case AsrParser::Report::Kind::Label:
+            changeProLabelValue(r.text);
+            break;
+        case AsrParser::Report::Kind::Tag:
+            changeProTimeWithTag(r.value, r.phase);
+            break;
+        }
+    }
+    if (!chunk.isEmpty())
+        Platform::systemLog(QString::fromUtf8(chunk));
+}
+
+void QoBootable::QoTerminated()
+{
+    Platform::Task *task = _taskCreate;
+    _taskCreate = nullptr;
+    // Finished means both completion marks, a clean exit and no stop: a tool
+    // that failed after printing them, or was stopped, has not made a clone.
+    const bool cancelled = _bUserCancel;
+    const bool finished =
+        m_parser.sawBothCompletions() && task->exitedNormally() && task->terminationStatus() == 0 && !cancelled;
+    task->deleteLater();
+    Platform::Dispatch::globalAsync([this, cancelled, finished] {
+        QoLog("task terminated");
+        if (cancelled)
+            QoLog("User cancel");
+        finishRun(finished ? 0 : -7, 8);
+    });
+}

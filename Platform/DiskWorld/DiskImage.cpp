@@ -1,0 +1,249 @@
+#include "DiskImage.h"
+#include "FileSystemKind.h"
+#include "FolderTree.h"
+#include "PropertyList.h"
+#include "TarArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTextStream>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Platform::DiskWorld::DiskImage
+{
+namespace
+{
+
+const QString kHeaderName = QStringLiteral(".TarnwickImage.plist");
+const QString kFormat = QStringLiteral("TarnwickDiskImage");
+
+QByteArray enc(const QString &p)
+{
+    return QFile::encodeName(p);
+}
+
+Outcome failed(const QString &error)
+{
+    return Outcome{false, {}, error};
+}
+
+QByteArray headerData(const Header &h)
+{
+    return PropertyList::toXml(QVariantMap{{QStringLiteral("Format"), kFormat},
+                                           {QStringLiteral("Version"), 1},
+                                           {QStringLiteral("VolumeName"), h.volumeName},
+                                           {QStringLiteral("FilesystemName"), h.fs},
+                                           {QStringLiteral("Capacity"), h.capacity},
+                                           {QStringLiteral("VolumeUUID"), h.volumeUUID}});
+}
+
+// Writes the image beside its final name and renames it into place, so a
+// reader never finds half an image.
+bool writeImage(const QString &path, const Header &h, const QString &content, bool replace, QString *error)
+{
+    const QFileInfo info(path);
+    const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".tw-") +
+                         QString::number(QRandomGenerator::global()->generate64(), 36);
+    int fd = open(enc(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (error)
+            *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    bool ok = TarArchive::write(fd, {{kHeaderName, headerData(h)}}, content, error);
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        if (error)
+            *error = QString::fromLocal8Bit(strerror(errno));
+    }
+    if (ok) {
+        const int r =
+            replace ? rename(enc(temp).constData(), enc(path).constData())
+                    : renameat2(AT_FDCWD, enc(temp).constData(), AT_FDCWD, enc(path).constData(), RENAME_NOREPLACE);
+        if (r != 0) {
+            ok = false;
+            if (error)
+                *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+        }
+    }
+    if (!ok)
+        unlink(enc(temp).constData());
+    return ok;
+}
+
+} // namespace
+
+std::optional<Header> readHeader(const QString &path, QString *error)
+{
+    QString err;
+    const std::optional<QByteArray> data = TarArchive::readFirst(path, kHeaderName, &err);
+    if (!data) {
+        if (error)
+            *error = err.isEmpty() ? QStringLiteral("%1 is not a disk image").arg(path) : err;
+        return std::nullopt;
+    }
+    const QVariantMap m = PropertyList::fromData(*data).toMap();
+    if (m.value(QStringLiteral("Format")).toString() != kFormat || m.value(QStringLiteral("Version")).toInt() != 1 ||
+        m.value(QStringLiteral("VolumeName")).toString().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 is not a disk image this tool can read").arg(path);
+        return std::nullopt;
+    }
+    Header h;
+    h.volumeName = m.value(QStringLiteral("VolumeName")).toString();
+    h.fs = m.value(QStringLiteral("FilesystemName")).toString();
+    h.capacity = m.value(QStringLiteral("Capacity")).toLongLong();
+    h.volumeUUID = m.value(QStringLiteral("VolumeUUID")).toString();
+    return h;
+}
+
+Outcome create(const World &w, const CreateOptions &o)
+{
+    if (o.path.isEmpty())
+        return failed(QStringLiteral("create: no image path given"));
+    struct stat st;
+    if (lstat(enc(o.path).constData(), &st) == 0)
+        return failed(QStringLiteral("create failed - File exists"));
+    if (!QFileInfo(QFileInfo(o.path).absolutePath()).isDir())
+        return failed(QStringLiteral("create failed - No such file or directory"));
+    if (o.format.compare(QLatin1String("UDRW"), Qt::CaseInsensitive) != 0)
+        return failed(
+            QStringLiteral("create failed - only read/write images (UDRW) are made here, not %1").arg(o.format));
+    const std::optional<FileSystemKind> kind = fileSystemNamed(o.fs);
+    if (!kind || kind->isAPFS())
+        return failed(QStringLiteral("create failed - %1 is not a file system for an image here").arg(o.fs));
+    const QString name = o.volumeName.isEmpty() ? QStringLiteral("untitled") : o.volumeName;
+    QString err;
+    if (!validVolumeName(name, *kind, &err))
+        return failed(QStringLiteral("create failed - ") + err);
+    if (!o.sourceFolder.isEmpty() && !QFileInfo(o.sourceFolder).isDir())
+        return failed(QStringLiteral("create failed - %1 is not a folder").arg(o.sourceFolder));
+
+    const qint64 content = o.sourceFolder.isEmpty() ? 0 : FolderTree::bytes(o.sourceFolder);
+    const qint64 capacity = o.size >= 0 ? o.size : content + (1 << 20);
+    if (capacity <= 0)
+        return failed(QStringLiteral("create failed - the size must be more than 0"));
+    if (content > capacity)
+        return failed(QStringLiteral("create failed - the source folder does not fit in %1 bytes").arg(capacity));
+    // An image kept on a world volume takes that volume's space.
+    if (w.exists()) {
+        QString refusal;
+        w.inspect([&](const State &s) {
+            if (const std::optional<Ref> r = w.volumeHolding(s, o.path)) {
+                const Disk *d = s.disk(r->disk);
+                const Node *n = s.node(r->node);
+                const qint64 entries = o.sourceFolder.isEmpty() ? 0 : FolderTree::entries(o.sourceFolder);
+                const qint64 need = content + 512 * (2 * entries + 8);
+                if (!n->volume->writable)
+                    refusal = QStringLiteral("Read-only file system");
+                else if (w.freeBytes(s, *d, *n) < need)
+                    refusal = QStringLiteral("No space left on device");
+            }
+        });
+        if (!refusal.isEmpty())
+            return failed(QStringLiteral("create failed - ") + refusal);
+    }
+    Header h{name, kind->name, capacity, newUUID()};
+    QString empty;
+    QString source = o.sourceFolder;
+    if (source.isEmpty()) {
+        empty = QDir::tempPath() + QStringLiteral("/tw-empty-") +
+                QString::number(QRandomGenerator::global()->generate64(), 36);
+        if (mkdir(enc(empty).constData(), 0700) != 0)
+            return failed(QStringLiteral("create failed - ") + QString::fromLocal8Bit(strerror(errno)));
+        source = empty;
+    }
+    const bool ok = writeImage(o.path, h, source, false, &err);
+    if (!empty.isEmpty())
+        rmdir(enc(empty).constData());
+    if (!ok)
+        return failed(QStringLiteral("create failed - ") + err);
+    return Outcome{true, QStringLiteral("created: %1\n").arg(o.path), {}};
+}
+
+Outcome attach(const World &w, const QString &imagePath)
+{
+    const QString path = QFileInfo(imagePath).canonicalFilePath();
+    if (path.isEmpty())
+        return failed(QStringLiteral("attach failed - No such file or directory"));
+    QString err;
+    const std::optional<Header> h = readHeader(path, &err);
+    if (!h)
+        return failed(QStringLiteral("attach failed - image not recognized: ") + err);
+    const std::optional<FileSystemKind> kind = fileSystemNamed(h->fs);
+    if (!kind || kind->isAPFS())
+        return failed(QStringLiteral("attach failed - image not recognized: unknown file system %1").arg(h->fs));
+    if (!w.exists())
+        return failed(QStringLiteral("attach failed - there is no disk world at ") + w.root());
+
+    // The content comes out before the lock is taken; attaching only moves it in.
+    const QString staging =
+        w.storeDir() + QStringLiteral("/.incoming-") + QString::number(QRandomGenerator::global()->generate64(), 36);
+    if (!QDir().mkpath(staging))
+        return failed(QStringLiteral("attach failed - cannot make ") + staging);
+    if (!TarArchive::extract(path, staging, {QStringLiteral(".TarnwickImage.plist")}, &err)) {
+        FolderTree::remove(staging);
+        return failed(QStringLiteral("attach failed - image not recognized: ") + err);
+    }
+    QString output;
+    const bool ok = w.change(
+        [&](Change &c) {
+            for (const Disk &d : c.state.disks)
+                if (d.imagePath == path)
+                    return c.fail(QStringLiteral("attach failed - the image is attached already as %1").arg(d.id));
+            Disk d;
+            d.id = c.state.freeDiskId();
+            d.bus = QStringLiteral("Disk Image");
+            d.registryName = QStringLiteral("Apple Disk Image Media");
+            d.mediaName = QStringLiteral("Apple Disk Image");
+            d.content = QStringLiteral("GUID_partition_scheme");
+            d.diskUUID = newUUID();
+            d.size = h->capacity;
+            d.ejectable = true;
+            d.isVirtual = true;
+            d.imagePath = path;
+            QString uuid = h->volumeUUID.isEmpty() ? newUUID() : h->volumeUUID;
+            for (const auto &[disk, node] : c.state.volumes())
+                if (node->volume->uuid.compare(uuid, Qt::CaseInsensitive) == 0)
+                    uuid = newUUID(); // a copy of an image that is attached already
+            Node n{d.id + QStringLiteral("s1"), kind->partitionType, newUUID(), h->capacity, {}, {}};
+            n.volume = Volume{h->volumeName, kind->name,     uuid,  c.freeMountName(h->volumeName),
+                              true,          kind->writable, false, {}};
+            d.nodes.push_back(n);
+            c.state.disks.push_back(d);
+            if (!c.adoptContent(*c.state.disks.back().nodes.back().volume, staging))
+                return false;
+            QTextStream t(&output);
+            t << "/dev/" << d.id << "\t" << d.content << "\t\n"
+              << "/dev/" << n.id << "\t" << n.content << "\t" << c.world.mountPoint(*n.volume) << "\n";
+            return true;
+        },
+        &err);
+    if (!ok) {
+        FolderTree::remove(staging);
+        return failed(err);
+    }
+    return Outcome{true, output, {}};
+}
+
+bool writeBack(const World &w, const std::vector<Disk> &family, QString *error)
+{
+    if (family.empty() || !family.front().isImage())
+        return true;
+    const Disk &d = family.front();
+    for (const Node &n : d.nodes)
+        if (n.volume) {
+            const Header h{n.volume->name, n.volume->fs, n.size, n.volume->uuid};
+            return writeImage(d.imagePath, h, w.contentPath(*n.volume), true, error);
+        }
+    return true;
+}
+
+} // namespace Platform::DiskWorld::DiskImage

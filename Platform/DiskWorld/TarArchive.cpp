@@ -1,0 +1,591 @@
+#include "TarArchive.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace Platform::DiskWorld::TarArchive
+{
+namespace
+{
+
+constexpr int kBlock = 512;
+
+QByteArray enc(const QString &p)
+{
+    return QFile::encodeName(p);
+}
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool failErrno(QString *error, const QString &what)
+{
+    return fail(error, what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
+}
+
+bool writeAll(int fd, const char *data, qint64 size, QString *error)
+{
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failErrno(error, QStringLiteral("writing the image"));
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool pad(int fd, qint64 size, QString *error)
+{
+    static const char zeros[kBlock] = {};
+    const qint64 rest = (kBlock - size % kBlock) % kBlock;
+    return writeAll(fd, zeros, rest, error);
+}
+
+void octal(char *field, int width, quint64 value)
+{
+    // width - 1 digits and a NUL, as ustar writes them.
+    snprintf(field, size_t(width), "%0*llo", width - 1, static_cast<unsigned long long>(value));
+}
+
+QByteArray paxRecord(const QByteArray &key, const QByteArray &value)
+{
+    // "<length> key=value\n", where the length counts itself.
+    const int body = int(key.size() + value.size()) + 3;
+    int len = body + 1;
+    while (len != body + int(QByteArray::number(len).size()))
+        len = body + int(QByteArray::number(len).size());
+    return QByteArray::number(len) + ' ' + key + '=' + value + '\n';
+}
+
+struct Entry {
+    QByteArray name; // relative, folders end in '/'
+    char type = '0';
+    quint32 mode = 0644;
+    quint32 uid = 0, gid = 0;
+    qint64 size = 0;
+    qint64 mtime = 0;
+    QByteArray link;
+};
+
+bool writeHeaderBlock(int fd, const Entry &e, QString *error)
+{
+    char h[kBlock] = {};
+    memcpy(h, e.name.constData(), size_t(std::min<qsizetype>(e.name.size(), 100)));
+    octal(h + 100, 8, e.mode & 07777);
+    octal(h + 108, 8, e.uid & 07777777);
+    octal(h + 116, 8, e.gid & 07777777);
+    octal(h + 124, 12, quint64(std::min<qint64>(e.size, 077777777777LL)));
+    octal(h + 136, 12, quint64(std::max<qint64>(0, e.mtime)));
+    h[156] = e.type;
+    memcpy(h + 157, e.link.constData(), size_t(std::min<qsizetype>(e.link.size(), 100)));
+    memcpy(h + 257, "ustar", 6);
+    memcpy(h + 263, "00", 2);
+    memset(h + 148, ' ', 8);
+    unsigned sum = 0;
+    for (unsigned char c : h)
+        sum += c;
+    snprintf(h + 148, 8, "%06o", sum);
+    h[155] = ' ';
+    return writeAll(fd, h, kBlock, error);
+}
+
+bool writeHeader(int fd, const Entry &e, QString *error)
+{
+    QByteArray pax;
+    if (e.name.size() > 100)
+        pax += paxRecord("path", e.name);
+    if (e.link.size() > 100)
+        pax += paxRecord("linkpath", e.link);
+    if (e.size > 077777777777LL)
+        pax += paxRecord("size", QByteArray::number(e.size));
+    if (!pax.isEmpty()) {
+        Entry x;
+        x.name = "PaxHeaders/" + e.name.right(80);
+        x.type = 'x';
+        x.size = pax.size();
+        x.mtime = e.mtime;
+        if (!writeHeaderBlock(fd, x, error) || !writeAll(fd, pax.constData(), pax.size(), error) ||
+            !pad(fd, pax.size(), error))
+            return false;
+    }
+    return writeHeaderBlock(fd, e, error);
+}
+
+bool copyInto(int in, int out, qint64 size, QString *error)
+{
+    bool useRange = true;
+    while (size > 0) {
+        ssize_t n;
+        if (useRange) {
+            n = copy_file_range(in, nullptr, out, nullptr, size_t(std::min<qint64>(size, 1 << 30)), 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                useRange = false;
+                continue;
+            }
+        } else {
+            char buf[1 << 16];
+            n = ::read(in, buf, size_t(std::min<qint64>(size, sizeof buf)));
+            if (n > 0 && !writeAll(out, buf, n, error))
+                return false;
+        }
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failErrno(error, QStringLiteral("copying"));
+        }
+        if (n == 0)
+            return fail(error, QStringLiteral("the data ends early"));
+        size -= n;
+    }
+    return true;
+}
+
+bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error)
+{
+    int fd = dup(dirFd);
+    DIR *d = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!d) {
+        if (fd >= 0)
+            close(fd);
+        return failErrno(error, QString::fromLocal8Bit(prefix));
+    }
+    bool ok = true;
+    while (ok) {
+        dirent *de = readdir(d);
+        if (!de)
+            break;
+        if (!strcmp(de->d_name, ".") || !strcmp(de->d_name, ".."))
+            continue;
+        struct stat st;
+        if (fstatat(dirFd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        Entry e;
+        e.name = prefix + de->d_name;
+        e.mode = st.st_mode & 07777;
+        e.uid = st.st_uid;
+        e.gid = st.st_gid;
+        e.mtime = st.st_mtim.tv_sec;
+        if (S_ISDIR(st.st_mode)) {
+            e.type = '5';
+            e.name += '/';
+            int sub = openat(dirFd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0) {
+                ok = failErrno(error, QString::fromLocal8Bit(e.name));
+                break;
+            }
+            ok = writeHeader(out, e, error) && writeFolder(out, sub, e.name, error);
+            close(sub);
+        } else if (S_ISLNK(st.st_mode)) {
+            e.type = '2';
+            QByteArray target(st.st_size > 0 ? st.st_size + 1 : 4096, 0);
+            ssize_t n = readlinkat(dirFd, de->d_name, target.data(), size_t(target.size()));
+            if (n < 0) {
+                ok = failErrno(error, QString::fromLocal8Bit(e.name));
+                break;
+            }
+            target.truncate(n);
+            e.link = target;
+            ok = writeHeader(out, e, error);
+        } else if (S_ISREG(st.st_mode)) {
+            int in = openat(dirFd, de->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (in < 0) {
+                ok = failErrno(error, QString::fromLocal8Bit(e.name));
+                break;
+            }
+            e.size = st.st_size;
+            ok = writeHeader(out, e, error) && copyInto(in, out, e.size, error) && pad(out, e.size, error);
+            close(in);
+        }
+    }
+    closedir(d);
+    return ok;
+}
+
+// --- reading ---
+
+bool zeroBlock(const char *b)
+{
+    for (int i = 0; i < kBlock; ++i)
+        if (b[i])
+            return false;
+    return true;
+}
+
+std::optional<qint64> number(const char *field, int width)
+{
+    if (static_cast<unsigned char>(field[0]) & 0x80) { // base-256, as GNU tar writes large values
+        qint64 v = field[0] & 0x3f;
+        for (int i = 1; i < width; ++i)
+            v = (v << 8) | static_cast<unsigned char>(field[i]);
+        return v;
+    }
+    qint64 v = 0;
+    bool any = false;
+    for (int i = 0; i < width && field[i]; ++i) {
+        const char c = field[i];
+        if (c == ' ' && !any)
+            continue;
+        if (c == ' ')
+            break;
+        if (c < '0' || c > '7')
+            return std::nullopt;
+        v = v * 8 + (c - '0');
+        any = true;
+    }
+    return v;
+}
+
+bool checksumOk(const char *h)
+{
+    const std::optional<qint64> stored = number(h + 148, 8);
+    if (!stored)
+        return false;
+    unsigned usum = 0;
+    int ssum = 0;
+    for (int i = 0; i < kBlock; ++i) {
+        const char c = (i >= 148 && i < 156) ? ' ' : h[i];
+        usum += static_cast<unsigned char>(c);
+        ssum += static_cast<signed char>(c);
+    }
+    return qint64(usum) == *stored || qint64(ssum) == *stored;
+}
+
+QByteArray field(const char *f, int width)
+{
+    return QByteArray(f, int(strnlen(f, size_t(width))));
+}
+
+// A member name made safe: relative, no "..", no "." components.
+std::optional<QByteArray> safeName(const QByteArray &raw)
+{
+    QList<QByteArray> parts;
+    for (const QByteArray &p : raw.split('/')) {
+        if (p.isEmpty() || p == ".")
+            continue;
+        if (p == "..")
+            return std::nullopt;
+        parts.append(p);
+    }
+    if (raw.startsWith('/') || parts.isEmpty())
+        return std::nullopt;
+    return parts.join('/');
+}
+
+class Reader
+{
+public:
+    explicit Reader(int fd) : m_fd(fd) {}
+
+    struct Member {
+        Entry entry;
+        bool end = false;
+    };
+
+    // The next member's header, pax and GNU long-name records folded in.
+    std::optional<Member> next(QString *error)
+    {
+        QByteArray longName, longLink;
+        std::optional<qint64> paxSize;
+        for (;;) {
+            char h[kBlock];
+            const ssize_t n = readFull(h, kBlock);
+            if (n == 0)
+                return Member{{}, true}; // no end blocks: accepted, as tar does
+            if (n != kBlock) {
+                fail(error, QStringLiteral("the image ends in the middle of a header"));
+                return std::nullopt;
+            }
+            if (zeroBlock(h))
+                return Member{{}, true};
+            if (!checksumOk(h)) {
+                fail(error, QStringLiteral("the image holds a damaged header"));
+                return std::nullopt;
+            }
+            Entry e;
+            e.type = h[156] ? h[156] : '0';
+            const std::optional<qint64> size = number(h + 124, 12);
+            const std::optional<qint64> mode = number(h + 100, 8);
+            const std::optional<qint64> mtime = number(h + 136, 12);
+            if (!size || !mode || *size < 0) {
+                fail(error, QStringLiteral("the image holds a damaged header"));
+                return std::nullopt;
+            }
+            e.size = *size;
+            e.mode = quint32(*mode);
+            e.mtime = mtime.value_or(0);
+            e.name = field(h, 100);
+            if (!memcmp(h + 257, "ustar", 5)) {
+                const QByteArray prefix = field(h + 345, 155);
+                if (!prefix.isEmpty())
+                    e.name = prefix + '/' + e.name;
+            }
+            e.link = field(h + 157, 100);
+            if (e.type == 'x' || e.type == 'g' || e.type == 'L' || e.type == 'K') {
+                QByteArray data;
+                if (!readData(e.size, data, error))
+                    return std::nullopt;
+                if (e.type == 'L')
+                    longName = QByteArray(data.constData(), int(strnlen(data.constData(), size_t(data.size()))));
+                else if (e.type == 'K')
+                    longLink = QByteArray(data.constData(), int(strnlen(data.constData(), size_t(data.size()))));
+                else if (e.type == 'x')
+                    parsePax(data, longName, longLink, paxSize);
+                continue;
+            }
+            if (!longName.isEmpty())
+                e.name = longName;
+            if (!longLink.isEmpty())
+                e.link = longLink;
+            if (paxSize)
+                e.size = *paxSize;
+            return Member{e, false};
+        }
+    }
+
+    bool readData(qint64 size, QByteArray &out, QString *error)
+    {
+        if (size > (64 << 20))
+            return fail(error, QStringLiteral("the image holds a header record that is too large"));
+        out.resize(size);
+        if (readFull(out.data(), size) != size)
+            return fail(error, QStringLiteral("the image ends early"));
+        return skip((kBlock - size % kBlock) % kBlock, error);
+    }
+
+    bool copyData(int out, qint64 size, QString *error)
+    {
+        if (!copyInto(m_fd, out, size, error))
+            return fail(error, QStringLiteral("the image ends early"));
+        return skip((kBlock - size % kBlock) % kBlock, error);
+    }
+
+    bool skip(qint64 size, QString *error)
+    {
+        if (size == 0)
+            return true;
+        const off_t here = lseek(m_fd, 0, SEEK_CUR);
+        struct stat st;
+        if (here < 0 || fstat(m_fd, &st) != 0 || here + size > st.st_size)
+            return fail(error, QStringLiteral("the image ends early"));
+        return lseek(m_fd, size, SEEK_CUR) >= 0;
+    }
+
+private:
+    static void parsePax(const QByteArray &data, QByteArray &name, QByteArray &link, std::optional<qint64> &size)
+    {
+        qsizetype pos = 0;
+        while (pos < data.size()) {
+            const qsizetype space = data.indexOf(' ', pos);
+            if (space < 0)
+                break;
+            const qsizetype len = data.mid(pos, space - pos).toLongLong();
+            if (len <= 0 || pos + len > data.size())
+                break;
+            const QByteArray record = data.mid(space + 1, len - (space - pos) - 2);
+            const qsizetype eq = record.indexOf('=');
+            if (eq > 0) {
+                const QByteArray key = record.left(eq), value = record.mid(eq + 1);
+                if (key == "path")
+                    name = value;
+                else if (key == "linkpath")
+                    link = value;
+                else if (key == "size")
+                    size = value.toLongLong();
+            }
+            pos += len;
+        }
+    }
+
+    ssize_t readFull(char *buf, qint64 size)
+    {
+        qint64 got = 0;
+        while (got < size) {
+            ssize_t n = ::read(m_fd, buf + got, size_t(size - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        return ssize_t(got);
+    }
+
+    int m_fd;
+};
+
+struct Deferred {
+    QByteArray path;
+    Entry entry;
+};
+
+void applyMetadata(const QByteArray &path, const Entry &e)
+{
+    chmod(path.constData(), e.mode & 07777);
+    const struct timespec times[2] = {{e.mtime, 0}, {e.mtime, 0}};
+    utimensat(AT_FDCWD, path.constData(), times, 0);
+}
+
+bool makeParents(const QByteArray &dest, const QByteArray &rel, QString *error)
+{
+    const QList<QByteArray> parts = rel.split('/');
+    QByteArray path = dest;
+    for (int i = 0; i + 1 < parts.size(); ++i) {
+        path += '/' + parts[i];
+        struct stat st;
+        if (lstat(path.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return fail(error, QStringLiteral("%1 is not a folder").arg(QString::fromLocal8Bit(path)));
+            continue;
+        }
+        if (mkdir(path.constData(), 0755) != 0)
+            return failErrno(error, QString::fromLocal8Bit(path));
+    }
+    return true;
+}
+
+} // namespace
+
+bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QString &folder, QString *error)
+{
+    for (const auto &[name, data] : leading) {
+        Entry e;
+        e.name = name.toUtf8();
+        e.size = data.size();
+        e.mtime = time(nullptr);
+        if (!writeHeader(fd, e, error) || !writeAll(fd, data.constData(), data.size(), error) ||
+            !pad(fd, data.size(), error))
+            return false;
+    }
+    int dirFd = open(enc(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return failErrno(error, folder);
+    const bool ok = writeFolder(fd, dirFd, QByteArray(), error);
+    close(dirFd);
+    static const char end[2 * kBlock] = {};
+    return ok && writeAll(fd, end, sizeof end, error);
+}
+
+std::optional<QByteArray> readFirst(const QString &path, const QString &name, QString *error)
+{
+    int fd = open(enc(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        failErrno(error, path);
+        return std::nullopt;
+    }
+    Reader r(fd);
+    std::optional<QByteArray> out;
+    std::optional<Reader::Member> m = r.next(error);
+    if (m && !m->end && m->entry.type == '0' && safeName(m->entry.name) == name.toUtf8()) {
+        QByteArray data;
+        if (r.readData(m->entry.size, data, error))
+            out = data;
+    } else if (m) {
+        fail(error, QStringLiteral("%1 is not a disk image").arg(path));
+    }
+    close(fd);
+    return out;
+}
+
+bool extract(const QString &path, const QString &dest, const QStringList &skip, QString *error)
+{
+    int fd = open(enc(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return failErrno(error, path);
+    Reader r(fd);
+    const QByteArray root = enc(dest);
+    std::vector<Deferred> links, folders;
+    bool ok = true;
+    while (ok) {
+        std::optional<Reader::Member> m = r.next(error);
+        if (!m) {
+            ok = false;
+            break;
+        }
+        if (m->end)
+            break;
+        const Entry &e = m->entry;
+        const std::optional<QByteArray> rel = safeName(e.name);
+        const bool hasData = e.type == '0' || e.type == '7';
+        if (!rel) {
+            ok =
+                fail(error, QStringLiteral("the image names a file outside itself: %1").arg(QString::fromUtf8(e.name)));
+            break;
+        }
+        if (skip.contains(QString::fromUtf8(*rel))) {
+            ok = r.skip(hasData ? e.size + (kBlock - e.size % kBlock) % kBlock : 0, error);
+            continue;
+        }
+        const QByteArray target = root + '/' + *rel;
+        if (!makeParents(root, *rel, error)) {
+            ok = false;
+            break;
+        }
+        switch (e.type) {
+        case '5':
+            if (mkdir(target.constData(), 0700) != 0 && errno != EEXIST)
+                ok = failErrno(error, QString::fromLocal8Bit(target));
+            folders.push_back({target, e});
+            break;
+        case '2':
+            links.push_back({target, e});
+            break;
+        case '1': {
+            const std::optional<QByteArray> other = safeName(e.link);
+            if (!other || ::link((root + '/' + *other).constData(), target.constData()) != 0)
+                ok = fail(error,
+                          QStringLiteral("the image holds a broken hard link: %1").arg(QString::fromUtf8(e.name)));
+            break;
+        }
+        case '0':
+        case '7': {
+            int out = open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (out < 0) {
+                ok = failErrno(error, QString::fromLocal8Bit(target));
+                break;
+            }
+            ok = r.copyData(out, e.size, error);
+            close(out);
+            if (ok)
+                applyMetadata(target, e);
+            break;
+        }
+        default:
+            // Devices and pipes are no volume content; their data (none) is skipped.
+            ok = r.skip(e.size + (kBlock - e.size % kBlock) % kBlock, error);
+            break;
+        }
+    }
+    close(fd);
+    if (!ok)
+        return false;
+    for (const Deferred &l : links) {
+        if (symlink(l.entry.link.constData(), l.path.constData()) != 0)
+            return failErrno(error, QString::fromLocal8Bit(l.path));
+        const struct timespec times[2] = {{l.entry.mtime, 0}, {l.entry.mtime, 0}};
+        utimensat(AT_FDCWD, l.path.constData(), times, AT_SYMLINK_NOFOLLOW);
+    }
+    // Deepest folders first, so a read-only folder is closed after its content is in.
+    std::sort(folders.begin(), folders.end(),
+              [](const Deferred &a, const Deferred &b) { return a.path.size() > b.path.size(); });
+    for (const Deferred &f : folders)
+        applyMetadata(f.path, f.entry);
+    return true;
+}
+
+} // namespace Platform::DiskWorld::TarArchive

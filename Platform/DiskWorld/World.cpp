@@ -1,0 +1,641 @@
+#include "World.h"
+#include "FolderTree.h"
+#include "PropertyList.h"
+#include "SystemRoot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Platform::DiskWorld
+{
+namespace
+{
+
+QByteArray enc(const QString &p)
+{
+    return QFile::encodeName(p);
+}
+
+QString cleanRoot(const QString &root)
+{
+    const QString r = root.isEmpty() ? systemRoot() : root;
+    const QString c = QDir::cleanPath(QFileInfo(r).absoluteFilePath());
+    return c.isEmpty() ? QStringLiteral("/") : c;
+}
+
+QString join(const QString &dir, const QString &name)
+{
+    return dir == QLatin1String("/") ? QLatin1Char('/') + name : dir + QLatin1Char('/') + name;
+}
+
+// flock(2) on the world's lock file, held for the life of the object. Each
+// holder opens the file itself, so threads of one process exclude each other too.
+class FileLock
+{
+public:
+    FileLock(const QString &path, bool exclusive)
+    {
+        m_fd = open(enc(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (m_fd < 0 && !exclusive)
+            m_fd = open(enc(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (m_fd < 0) {
+            m_errno = errno;
+            return;
+        }
+        while (flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+            if (errno != EINTR) {
+                m_errno = errno;
+                close(m_fd);
+                m_fd = -1;
+                return;
+            }
+        }
+    }
+    ~FileLock()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    bool ok() const { return m_fd >= 0; }
+    QString error() const { return QString::fromLocal8Bit(strerror(m_errno)); }
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+
+private:
+    int m_fd = -1;
+    int m_errno = 0;
+};
+
+// Holds back the signals that end a process, for the calling thread, while it lives.
+class SignalHold
+{
+public:
+    SignalHold()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+            sigaddset(&set, sig);
+        pthread_sigmask(SIG_BLOCK, &set, &m_previous);
+    }
+    ~SignalHold() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    SignalHold(const SignalHold &) = delete;
+    SignalHold &operator=(const SignalHold &) = delete;
+
+private:
+    sigset_t m_previous;
+};
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+bool pathExists(const QString &path)
+{
+    struct stat st;
+    return lstat(enc(path).constData(), &st) == 0;
+}
+
+// The canonical form of a path that may not exist yet: the deepest existing
+// ancestor with links resolved, and the rest as written.
+QString canonicalish(const QString &path)
+{
+    QString head = QDir::cleanPath(path);
+    QStringList tail;
+    while (!head.isEmpty()) {
+        const QString c = QFileInfo(head).canonicalFilePath();
+        if (!c.isEmpty()) {
+            QString out = c;
+            for (auto it = tail.crbegin(); it != tail.crend(); ++it)
+                out = join(out, *it);
+            return out;
+        }
+        if (head == QLatin1String("/"))
+            break;
+        const int slash = head.lastIndexOf(QLatin1Char('/'));
+        tail.append(head.mid(slash + 1));
+        head = slash <= 0 ? QStringLiteral("/") : head.left(slash);
+    }
+    return QDir::cleanPath(path);
+}
+
+bool within(const QString &path, const QString &dir)
+{
+    if (dir == QLatin1String("/"))
+        return path.startsWith(QLatin1Char('/'));
+    return path == dir || path.startsWith(dir + QLatin1Char('/'));
+}
+
+bool writeState(const World &w, const State &s, QString *error)
+{
+    const QByteArray xml = PropertyList::toXml(s.toVariant());
+    const QString temp = w.statePath() + QStringLiteral(".") + QString::number(getpid()) + QLatin1Char('.') +
+                         QString::number(QRandomGenerator::global()->generate64(), 36);
+    int fd = open(enc(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        setError(error, QStringLiteral("cannot write the world's state: ") + QString::fromLocal8Bit(strerror(errno)));
+        return false;
+    }
+    bool ok = true;
+    for (qsizetype done = 0; ok && done < xml.size();) {
+        ssize_t n = write(fd, xml.constData() + done, size_t(xml.size() - done));
+        if (n < 0 && errno != EINTR)
+            ok = false;
+        else if (n > 0)
+            done += n;
+    }
+    if (close(fd) != 0)
+        ok = false;
+    if (ok && rename(enc(temp).constData(), enc(w.statePath()).constData()) != 0)
+        ok = false;
+    if (!ok) {
+        setError(error, QStringLiteral("cannot write the world's state: ") + QString::fromLocal8Bit(strerror(errno)));
+        unlink(enc(temp).constData());
+    }
+    return ok;
+}
+
+std::optional<State> readState(const World &w, QString *error)
+{
+    QFile f(w.statePath());
+    if (!f.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("there is no disk world at ") + w.root());
+        return std::nullopt;
+    }
+    const QVariant v = PropertyList::fromData(f.readAll());
+    if (v.typeId() != QMetaType::QVariantMap) {
+        setError(error, QStringLiteral("the world's state file cannot be read"));
+        return std::nullopt;
+    }
+    return State::fromVariant(v.toMap(), error);
+}
+
+// A folder that cannot be written (a read-only volume) can still be moved to
+// another parent by its owner once it is writable for the move.
+bool moveFolder(const QString &from, const QString &to, QString *error)
+{
+    struct stat st;
+    const bool fixMode = lstat(enc(from).constData(), &st) == 0 && S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+    if (fixMode)
+        chmod(enc(from).constData(), (st.st_mode & 07777) | S_IWUSR);
+    const bool ok = FolderTree::moveNoReplace(from, to, error);
+    if (fixMode)
+        chmod(enc(ok ? to : from).constData(), st.st_mode & 07777);
+    return ok;
+}
+
+bool makeFolderAt(const QString &path, bool writable, QString *error)
+{
+    if (mkdir(enc(path).constData(), 0755) != 0) {
+        setError(error, path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
+        return false;
+    }
+    if (!writable)
+        chmod(enc(path).constData(), 0555);
+    return true;
+}
+
+} // namespace
+
+World::World(const QString &root) : m_root(cleanRoot(root)) {}
+
+QString World::stateDir() const
+{
+    return join(m_root, QStringLiteral(".diskworld"));
+}
+QString World::statePath() const
+{
+    return stateDir() + QStringLiteral("/state.plist");
+}
+QString World::storeDir() const
+{
+    return stateDir() + QStringLiteral("/store");
+}
+QString World::trashDir() const
+{
+    return stateDir() + QStringLiteral("/trash");
+}
+QString World::volumesDir() const
+{
+    return join(m_root, QStringLiteral("Volumes"));
+}
+bool World::exists() const
+{
+    return QFileInfo::exists(statePath());
+}
+
+QStringList World::bootExclusions()
+{
+    return {QStringLiteral("Volumes"), QStringLiteral(".diskworld")};
+}
+
+std::optional<State> World::load(QString *error) const
+{
+    std::optional<State> out;
+    inspect([&](const State &s) { out = s; }, error);
+    return out;
+}
+
+bool World::inspect(const std::function<void(const State &)> &fn, QString *error) const
+{
+    if (!exists()) {
+        setError(error, QStringLiteral("there is no disk world at ") + m_root);
+        return false;
+    }
+    FileLock lock(stateDir() + QStringLiteral("/lock"), false);
+    if (!lock.ok()) {
+        setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
+        return false;
+    }
+    std::optional<State> s = readState(*this, error);
+    if (!s)
+        return false;
+    fn(*s);
+    return true;
+}
+
+bool World::change(const std::function<bool(Change &)> &fn, QString *error) const
+{
+    if (!exists()) {
+        setError(error, QStringLiteral("there is no disk world at ") + m_root);
+        return false;
+    }
+    std::vector<std::function<void()>> after;
+    {
+        // A tool told to stop (SIGTERM, ^C) finishes the change first: a
+        // change is never left with its folders moved and its state unwritten.
+        const SignalHold hold;
+        FileLock lock(stateDir() + QStringLiteral("/lock"), true);
+        if (!lock.ok()) {
+            setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
+            return false;
+        }
+        std::optional<State> s = readState(*this, error);
+        if (!s)
+            return false;
+        Change c(*this, std::move(*s));
+        if (!fn(c)) {
+            c.rollBack();
+            setError(error, c.error().isEmpty() ? QStringLiteral("the change failed") : c.error());
+            return false;
+        }
+        if (!writeState(*this, c.state, error)) {
+            c.rollBack();
+            return false;
+        }
+        after = c.takeAfterCommit();
+    }
+    for (auto &f : after)
+        f();
+    return true;
+}
+
+bool World::create(const State &initial, QString *error) const
+{
+    if (!QDir().mkpath(stateDir()) || !QDir().mkpath(storeDir()) || !QDir().mkpath(trashDir()) ||
+        !QDir().mkpath(volumesDir())) {
+        setError(error, QStringLiteral("cannot make the world's folders under ") + m_root);
+        return false;
+    }
+    FileLock lock(stateDir() + QStringLiteral("/lock"), true);
+    if (!lock.ok()) {
+        setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
+        return false;
+    }
+    if (exists()) {
+        setError(error, QStringLiteral("a disk world already exists at ") + m_root);
+        return false;
+    }
+    return writeState(*this, initial, error);
+}
+
+QString World::contentPath(const Volume &v) const
+{
+    if (v.boot)
+        return m_root;
+    if (v.mounted)
+        return join(volumesDir(), v.mountName);
+    return join(storeDir(), v.uuid);
+}
+
+QString World::mountPoint(const Volume &v) const
+{
+    if (!v.mounted)
+        return {};
+    return v.boot ? m_root : join(volumesDir(), v.mountName);
+}
+
+qint64 World::usedBytes(const Volume &v) const
+{
+    return FolderTree::bytes(contentPath(v), v.boot ? bootExclusions() : QStringList());
+}
+
+qint64 World::capacity(const State &, const Disk &d, const Node &n)
+{
+    return d.isContainer() ? d.size : n.size;
+}
+
+qint64 World::containerFree(const State &, const Disk &container) const
+{
+    qint64 used = 0;
+    for (const Node &n : container.nodes)
+        if (n.volume)
+            used += usedBytes(*n.volume);
+    return std::max<qint64>(0, container.size - used);
+}
+
+qint64 World::freeBytes(const State &s, const Disk &d, const Node &n) const
+{
+    if (d.isContainer())
+        return containerFree(s, d);
+    if (!n.volume)
+        return 0;
+    return std::max<qint64>(0, n.size - usedBytes(*n.volume));
+}
+
+std::optional<Ref> World::resolve(const State &s, const QString &identifier) const
+{
+    if (identifier.isEmpty())
+        return std::nullopt;
+    QString id = identifier;
+    const bool devNode = id.startsWith(QLatin1String("/dev/"));
+    if (devNode) {
+        id = id.mid(5);
+        if (id.startsWith(QLatin1String("rdisk")))
+            id = id.mid(1);
+    }
+    for (const Disk &d : s.disks) {
+        if (d.id == id)
+            return Ref{d.id, {}};
+        for (const Node &n : d.nodes)
+            if (n.id == id)
+                return Ref{d.id, n.id};
+    }
+    if (devNode)
+        return std::nullopt;
+    if (identifier.startsWith(QLatin1Char('/')))
+        return volumeAtMountPoint(s, identifier);
+    for (const Disk &d : s.disks) {
+        if (!d.diskUUID.isEmpty() && d.diskUUID.compare(identifier, Qt::CaseInsensitive) == 0)
+            return Ref{d.id, {}};
+        for (const Node &n : d.nodes) {
+            if (!n.diskUUID.isEmpty() && n.diskUUID.compare(identifier, Qt::CaseInsensitive) == 0)
+                return Ref{d.id, n.id};
+            if (n.volume && n.volume->uuid.compare(identifier, Qt::CaseInsensitive) == 0)
+                return Ref{d.id, n.id};
+        }
+    }
+    // A name last: mounted volumes before the others.
+    std::optional<Ref> unmounted;
+    for (const Disk &d : s.disks)
+        for (const Node &n : d.nodes)
+            if (n.volume && n.volume->name == identifier) {
+                if (n.volume->mounted)
+                    return Ref{d.id, n.id};
+                if (!unmounted)
+                    unmounted = Ref{d.id, n.id};
+            }
+    return unmounted;
+}
+
+namespace
+{
+QStringList pathCandidates(const QString &root, const QString &path)
+{
+    const QString clean = QDir::cleanPath(path);
+    if (root == QLatin1String("/") || within(clean, root))
+        return {clean};
+    // A path of the original platform ("/Volumes/X"): under the root.
+    return {clean == QLatin1String("/") ? root : root + clean};
+}
+} // namespace
+
+std::optional<Ref> World::volumeAtMountPoint(const State &s, const QString &path) const
+{
+    for (const QString &candidate : pathCandidates(m_root, path)) {
+        const QString wanted = canonicalish(candidate);
+        for (const Disk &d : s.disks)
+            for (const Node &n : d.nodes)
+                if (n.volume && n.volume->mounted && canonicalish(mountPoint(*n.volume)) == wanted)
+                    return Ref{d.id, n.id};
+    }
+    return std::nullopt;
+}
+
+std::optional<Ref> World::volumeHolding(const State &s, const QString &path) const
+{
+    const QString canonicalRoot = canonicalish(m_root);
+    // A real path of this machine: one outside the root is on no world volume.
+    for (const QString &candidate : {QDir::cleanPath(path)}) {
+        const QString wanted = canonicalish(candidate);
+        std::optional<Ref> best;
+        int bestLength = -1;
+        for (const Disk &d : s.disks)
+            for (const Node &n : d.nodes) {
+                if (!n.volume || !n.volume->mounted)
+                    continue;
+                const QString mp = canonicalish(mountPoint(*n.volume));
+                if (!within(wanted, mp) || mp.size() <= bestLength)
+                    continue;
+                if (n.volume->boot) {
+                    // The root's Volumes and .diskworld folders are not the boot volume's.
+                    const QString rel = wanted.mid(canonicalRoot.size()).section(QLatin1Char('/'), 1, 1);
+                    if (bootExclusions().contains(rel))
+                        continue;
+                }
+                best = Ref{d.id, n.id};
+                bestLength = int(mp.size());
+            }
+        if (best)
+            return best;
+    }
+    return std::nullopt;
+}
+
+QStringList World::problems() const
+{
+    QStringList out;
+    QString error;
+    const bool ok = inspect(
+        [&](const State &s) {
+            QSet<QString> ids, mountNames;
+            for (const Disk &d : s.disks) {
+                if (ids.contains(d.id))
+                    out << QStringLiteral("%1 is used twice").arg(d.id);
+                ids.insert(d.id);
+                for (const Node &n : d.nodes) {
+                    if (ids.contains(n.id))
+                        out << QStringLiteral("%1 is used twice").arg(n.id);
+                    ids.insert(n.id);
+                    if (!n.container.isEmpty() && !s.disk(n.container))
+                        out << QStringLiteral("%1 names a container that is not there").arg(n.id);
+                    if (!n.volume)
+                        continue;
+                    const Volume &v = *n.volume;
+                    if (v.mounted) {
+                        if (mountNames.contains(v.mountName))
+                            out << QStringLiteral("two volumes are mounted as %1").arg(v.mountName);
+                        mountNames.insert(v.mountName);
+                    }
+                    const QString content = contentPath(v);
+                    if (!QFileInfo(content).isDir())
+                        out << QStringLiteral("the folder of %1 (%2) is missing").arg(v.name, content);
+                    if (v.boot) {
+                        const QFileInfo link(join(volumesDir(), v.mountName));
+                        if (!link.isSymLink() || link.canonicalFilePath() != QFileInfo(m_root).canonicalFilePath())
+                            out << QStringLiteral("the link to the boot volume is missing");
+                    } else if (v.mounted && pathExists(join(storeDir(), v.uuid))) {
+                        out << QStringLiteral("%1 is mounted and also in the store").arg(v.name);
+                    }
+                }
+                if (d.isContainer() && !s.node(d.physicalStore))
+                    out << QStringLiteral("the store of %1 is not there").arg(d.id);
+            }
+            for (const QString &entry :
+                 QDir(volumesDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+                if (!mountNames.contains(entry))
+                    out << QStringLiteral("%1 lies in Volumes but is no mounted volume").arg(entry);
+        },
+        &error);
+    if (!ok)
+        out << error;
+    return out;
+}
+
+Change::Change(const World &w, State s) : world(w), state(std::move(s)) {}
+
+bool Change::fail(const QString &text)
+{
+    m_error = text;
+    return false;
+}
+
+QString Change::freeMountName(const QString &volumeName) const
+{
+    QSet<QString> taken;
+    for (const auto &[d, n] : state.volumes())
+        if (n->volume->mounted)
+            taken.insert(n->volume->mountName);
+    QString name = volumeName;
+    name.replace(QLatin1Char('/'), QLatin1Char(':'));
+    QString candidate = name;
+    for (int i = 1; taken.contains(candidate) || pathExists(join(world.volumesDir(), candidate)); ++i)
+        candidate = name + QLatin1Char(' ') + QString::number(i);
+    return candidate;
+}
+
+bool Change::mount(Volume &v)
+{
+    if (v.mounted)
+        return true;
+    QDir().mkpath(world.volumesDir());
+    const QString from = world.contentPath(v);
+    const QString name = freeMountName(v.name);
+    const QString to = join(world.volumesDir(), name);
+    if (pathExists(from) ? !move(from, to) : !makeFolder(to, v.writable))
+        return fail(QStringLiteral("cannot mount %1: %2").arg(v.name, m_error));
+    v.mounted = true;
+    v.mountName = name;
+    return true;
+}
+
+bool Change::unmount(Volume &v)
+{
+    if (!v.mounted)
+        return true;
+    if (v.boot)
+        return fail(QStringLiteral("the startup volume cannot be unmounted"));
+    const QString from = world.contentPath(v);
+    const QString to = join(world.storeDir(), v.uuid);
+    if (pathExists(to) && !discard(to))
+        return false;
+    QDir().mkpath(world.storeDir());
+    if (pathExists(from) ? !move(from, to) : !makeFolder(to, v.writable))
+        return fail(QStringLiteral("cannot unmount %1: %2").arg(v.name, m_error));
+    v.mounted = false;
+    v.mountName.clear();
+    return true;
+}
+
+bool Change::eraseContent(Volume &v, const QString &newUuid)
+{
+    if (v.boot)
+        return fail(QStringLiteral("the startup volume cannot be erased"));
+    if (!discard(world.contentPath(v)))
+        return false;
+    if (!newUuid.isEmpty())
+        v.uuid = newUuid;
+    return createContent(v);
+}
+
+bool Change::createContent(const Volume &v)
+{
+    const QString path = world.contentPath(v);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return makeFolder(path, v.writable);
+}
+
+bool Change::adoptContent(const Volume &v, const QString &folder)
+{
+    const QString path = world.contentPath(v);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!move(folder, path))
+        return false;
+    if (!v.writable)
+        chmod(enc(path).constData(), 0555);
+    return true;
+}
+
+bool Change::discard(const QString &path)
+{
+    if (!pathExists(path))
+        return true;
+    QDir().mkpath(world.trashDir());
+    const QString trash = join(world.trashDir(), QString::number(QRandomGenerator::global()->generate64(), 36));
+    if (!move(path, trash))
+        return fail(QStringLiteral("cannot clear %1: %2").arg(path, m_error));
+    afterCommit([trash] { FolderTree::remove(trash); });
+    return true;
+}
+
+bool Change::move(const QString &from, const QString &to)
+{
+    QString err;
+    if (!moveFolder(from, to, &err))
+        return fail(err);
+    m_undo.push_back([from, to] { moveFolder(to, from, nullptr); });
+    return true;
+}
+
+bool Change::makeFolder(const QString &path, bool writable)
+{
+    QString err;
+    if (!makeFolderAt(path, writable, &err))
+        return fail(err);
+    m_undo.push_back([path] { rmdir(enc(path).constData()); });
+    return true;
+}
+
+void Change::rollBack()
+{
+    for (auto it = m_undo.rbegin(); it != m_undo.rend(); ++it)
+        (*it)();
+    m_undo.clear();
+    m_after.clear();
+}
+
+} // namespace Platform::DiskWorld

@@ -1,0 +1,398 @@
+// The world itself, through its C++ API: what a new world holds, free space,
+// the file manager's full-disk check, identifiers, plugging disks in and out.
+#include <gtest/gtest.h>
+
+#include "DiskWorldFixture.h"
+#include "FileManager.h"
+#include "FolderTree.h"
+#include "Operations.h"
+#include "PropertyList.h"
+#include "SpaceProvider.h"
+#include "SystemInfo.h"
+#include "SystemRoot.h"
+#include "TestSupport.h"
+#include "UsageCache.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <random>
+
+// Failure messages show texts as texts.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+using namespace Platform::DiskWorld;
+using TestSupport::DiskWorldFixture;
+
+namespace
+{
+
+const Volume *volumeNamed(const State &s, const QString &name, const Disk **disk = nullptr, const Node **node = nullptr)
+{
+    for (const auto &[d, n] : s.volumes())
+        if (n->volume->name == name) {
+            if (disk)
+                *disk = d;
+            if (node)
+                *node = n;
+            return &*n->volume;
+        }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(DiskWorld, DemoHoldsTheStartupDiskTwoUsbDisksAndAReadOnlyNtfsVolume)
+{
+    DiskWorldFixture f;
+    ASSERT_TRUE(f.ok()) << f.error().toStdString();
+    const State s = f.state();
+
+    const Disk *d = nullptr;
+    const Node *n = nullptr;
+    const Volume *boot = volumeNamed(s, QStringLiteral("Macintosh HD"), &d, &n);
+    ASSERT_NE(boot, nullptr);
+    EXPECT_TRUE(boot->boot);
+    EXPECT_EQ(f.world().mountPoint(*boot), f.root());
+    EXPECT_TRUE(d->isContainer());
+    const Disk *physical = s.physicalDisk(*d);
+    ASSERT_NE(physical, nullptr);
+    EXPECT_EQ(physical->bus, QStringLiteral("PCI-Express"));
+    EXPECT_FALSE(physical->ejectable);
+    for (const char *name : {"Preboot", "Data"}) {
+        const Disk *c = nullptr;
+        ASSERT_NE(volumeNamed(s, QLatin1String(name), &c), nullptr) << name;
+        EXPECT_EQ(c->id, d->id) << name;
+    }
+    // The startup volume is listed under Volumes as a link to the root, as on the original platform.
+    EXPECT_EQ(QFileInfo(f.at(QStringLiteral("/Volumes/Macintosh HD"))).canonicalFilePath(),
+              QFileInfo(f.root()).canonicalFilePath());
+
+    const Volume *travel = volumeNamed(s, QStringLiteral("Travel Drive"), &d);
+    ASSERT_NE(travel, nullptr);
+    EXPECT_EQ(travel->fs, QStringLiteral("ExFAT"));
+    EXPECT_EQ(d->bus, QStringLiteral("USB"));
+    EXPECT_TRUE(d->ejectable);
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/Travel Drive/Documents/Trip plan.txt"))).isFile());
+
+    const Volume *backup = volumeNamed(s, QStringLiteral("BACKUP"), &d);
+    ASSERT_NE(backup, nullptr);
+    EXPECT_EQ(backup->fs, QStringLiteral("MS-DOS FAT32"));
+    EXPECT_EQ(d->bus, QStringLiteral("USB"));
+
+    const Volume *ntfs = volumeNamed(s, QStringLiteral("BOOTCAMP"));
+    ASSERT_NE(ntfs, nullptr);
+    EXPECT_EQ(ntfs->fs, QStringLiteral("NTFS"));
+    EXPECT_FALSE(ntfs->writable);
+    EXPECT_TRUE(ntfs->mounted);
+
+    // The system tree: version, the Full Disk Access probe folder, the Preboot cryptexes.
+    const auto version = Platform::PropertyList::readDictionary(
+        f.at(QStringLiteral("/System/Library/CoreServices/SystemVersion.plist")));
+    ASSERT_TRUE(version.has_value());
+    EXPECT_EQ(version->value("ProductVersion").toString(), QStringLiteral("13.4"));
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Users/tester/Library/Safari"))).isDir());
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/System/Volumes/Preboot/Cryptexes"))).isDir());
+    EXPECT_EQ(s.consoleUser, QStringLiteral("tester"));
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(DiskWorld, TheVersionIsAnOptionOfTheWorld)
+{
+    DiskWorldFixture::Options o;
+    o.demo = false;
+    o.version = QStringLiteral("10.15.7");
+    DiskWorldFixture f(o);
+    ASSERT_TRUE(f.ok());
+    Platform::SystemInfo::resetOverrides();
+    const auto v = Platform::SystemInfo::systemVersion();
+    ASSERT_TRUE(v.has_value());
+    EXPECT_EQ(v->major, 10);
+    EXPECT_EQ(v->minor, 15);
+    // Without the demo there is only the startup disk.
+    EXPECT_EQ(f.state().disks.size(), 2u);
+}
+
+TEST(DiskWorld, ANewWorldNeverReplacesOne)
+{
+    DiskWorldFixture f;
+    const QByteArray before = f.stateBytes();
+    QString error;
+    EXPECT_FALSE(createWorld(f.root(), WorldOptions{}, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("already"))) << error.toStdString();
+    EXPECT_EQ(f.stateBytes(), before);
+}
+
+TEST(DiskWorld, FreeSpaceIsTheCapacityLessWhatTheFolderHolds)
+{
+    DiskWorldFixture f;
+    const QString disk = f.attachUsb(QStringLiteral("Empty"), QStringLiteral("ExFAT"), 10'000'000);
+    ASSERT_FALSE(disk.isEmpty()) << f.error().toStdString();
+    const QString bsd = f.bsdName(QStringLiteral("Empty"));
+    const qint64 total = f.info(bsd).value("TotalSize").toLongLong();
+    EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total);
+
+    ASSERT_TRUE(TestSupport::writeFile(f.mountPoint(QStringLiteral("Empty")) + QStringLiteral("/a/b.bin"),
+                                       QByteArray(1'000'000, 'x')));
+    EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total - 1'000'000);
+
+    // An APFS volume reports its container: what every volume in it holds counts.
+    const QVariantMap boot = f.info(QStringLiteral("/"));
+    const qint64 before = boot.value("APFSContainerFree").toLongLong();
+    const QString data = f.bsdName(QStringLiteral("Data"));
+    const QString dataStore = f.world().storeDir() + QLatin1Char('/') + f.volumeUUID(QStringLiteral("Data"));
+    ASSERT_TRUE(TestSupport::writeFile(dataStore + QStringLiteral("/big"), QByteArray(300'000, 'd')));
+    EXPECT_EQ(f.info(QStringLiteral("/")).value("APFSContainerFree").toLongLong(), before - 300'000);
+    EXPECT_EQ(f.info(data).value("APFSContainerFree").toLongLong(), before - 300'000);
+    EXPECT_EQ(boot.value("APFSContainerSize").toLongLong(), boot.value("TotalSize").toLongLong());
+}
+
+TEST(DiskWorld, ACopyThatWouldOverfillAVolumeFailsAndLeavesNothing)
+{
+    DiskWorldFixture f;
+    ASSERT_FALSE(f.attachUsb(QStringLiteral("Small"), QStringLiteral("ExFAT"), 4'000'000).isEmpty());
+    const QString target = f.mountPoint(QStringLiteral("Small"));
+    QTemporaryDir src;
+    TestSupport::writeFile(src.filePath(QStringLiteral("big/one.bin")), QByteArray(2'500'000, '1'));
+    TestSupport::writeFile(src.filePath(QStringLiteral("big/two.bin")), QByteArray(2'500'000, '2'));
+    TestSupport::writeFile(src.filePath(QStringLiteral("fits.bin")), QByteArray(1'000'000, 'f'));
+
+    const auto &fm = Platform::FileManager::defaultManager();
+    QString error;
+    EXPECT_FALSE(fm.copyItem(src.filePath(QStringLiteral("big")), target + QStringLiteral("/big"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/big")));
+    EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+
+    EXPECT_TRUE(fm.copyItem(src.filePath(QStringLiteral("fits.bin")), target + QStringLiteral("/fits.bin"), &error))
+        << error.toStdString();
+
+    // A read-only volume takes nothing; a folder outside every volume is not the world's business.
+    EXPECT_EQ(spaceFor(f.at(QStringLiteral("/Volumes/BOOTCAMP/new"))), std::optional<qint64>(0));
+    EXPECT_FALSE(fm.copyItem(src.filePath(QStringLiteral("fits.bin")),
+                             f.at(QStringLiteral("/Volumes/BOOTCAMP/fits.bin")), &error));
+    EXPECT_FALSE(spaceFor(src.filePath(QStringLiteral("x"))).has_value());
+    EXPECT_FALSE(spaceFor(f.at(QStringLiteral("/Volumes/NoSuchVolume/x"))).has_value());
+    // The startup volume is the root, its Volumes folder aside.
+    EXPECT_TRUE(spaceFor(f.at(QStringLiteral("/Users/tester/Desktop/x"))).has_value());
+}
+
+TEST(DiskWorld, IdentifiersLeadToTheirDiskOrVolume)
+{
+    DiskWorldFixture f;
+    const World w = f.world();
+    const State s = f.state();
+    const QString travel = f.bsdName(QStringLiteral("Travel Drive"));
+    const Disk *owner = nullptr;
+    ASSERT_NE(s.node(travel, &owner), nullptr);
+    const QString wholeTravel = owner->id;
+    const QString boot = f.bsdName(QStringLiteral("Macintosh HD"));
+    struct Case {
+        QString identifier;
+        QString node;
+    };
+    const std::vector<Case> cases = {
+        {travel, travel},
+        {QStringLiteral("/dev/") + travel, travel},
+        {QStringLiteral("/dev/r") + travel, travel},
+        {f.mountPoint(QStringLiteral("Travel Drive")), travel},
+        {QStringLiteral("/Volumes/Travel Drive"), travel},
+        {QStringLiteral("/Volumes/Travel Drive/"), travel},
+        {f.volumeUUID(QStringLiteral("Travel Drive")), travel},
+        {f.volumeUUID(QStringLiteral("Travel Drive")).toLower(), travel},
+        {f.diskUUID(travel), travel},
+        {QStringLiteral("Travel Drive"), travel},
+        {QStringLiteral("/"), boot},
+        {f.root(), boot},
+        {QStringLiteral("/Volumes/Macintosh HD"), boot},
+        {wholeTravel, QString()},
+    };
+    for (const Case &c : cases) {
+        const std::optional<Ref> r = w.resolve(s, c.identifier);
+        ASSERT_TRUE(r.has_value()) << c.identifier.toStdString();
+        EXPECT_EQ(r->node, c.node) << c.identifier.toStdString();
+    }
+    for (const QString &nothing : {QStringLiteral("disk99"), QStringLiteral("/dev/disk99s1"),
+                                   QStringLiteral("/Volumes/Nope"), QStringLiteral("No Such Name"), QString()})
+        EXPECT_FALSE(w.resolve(s, nothing).has_value()) << nothing.toStdString();
+}
+
+TEST(DiskWorld, AnUnpluggedDiskComesBackWithItsContentUnderANewNumber)
+{
+    DiskWorldFixture f;
+    const QString travel = f.bsdName(QStringLiteral("Travel Drive"));
+    const QString file = QStringLiteral("/Volumes/Travel Drive/ReadMe.txt");
+    const QByteArray content = TestSupport::readFile(f.at(file));
+    ASSERT_FALSE(content.isEmpty());
+
+    ASSERT_TRUE(Operations::unplug(f.world(), travel).ok);
+    EXPECT_FALSE(QFileInfo::exists(f.at(file)));
+    EXPECT_TRUE(f.bsdName(QStringLiteral("Travel Drive")).isEmpty() || !f.state().node(travel));
+    // Another disk takes the free number meanwhile.
+    const QString other = f.attachUsb(QStringLiteral("Other"));
+    ASSERT_FALSE(other.isEmpty());
+
+    const Outcome back = Operations::replug(f.world(), QStringLiteral("Travel Drive"));
+    ASSERT_TRUE(back.ok) << back.error.toStdString();
+    EXPECT_EQ(TestSupport::readFile(f.at(file)), content);
+    EXPECT_NE(f.bsdName(QStringLiteral("Travel Drive")), travel);
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(Operations::replug(f.world(), QStringLiteral("Travel Drive")).ok);
+    // The startup disk never leaves.
+    EXPECT_FALSE(Operations::unplug(f.world(), QStringLiteral("/")).ok);
+}
+
+TEST(DiskWorld, AnApfsDiskSpecMakesAContainerWithItsVolumes)
+{
+    DiskWorldFixture f;
+    DiskSpec spec;
+    spec.size = 50'000'000;
+    VolumeSpec apfs;
+    apfs.fs = QStringLiteral("APFS");
+    VolumeSpec a;
+    a.name = QStringLiteral("Work");
+    a.fs = QStringLiteral("APFS");
+    a.files = {{QStringLiteral("notes.txt"), QByteArray("n")}};
+    VolumeSpec b;
+    b.name = QStringLiteral("Hidden");
+    b.fs = QStringLiteral("APFS");
+    b.mounted = false;
+    apfs.apfsVolumes = {a, b};
+    spec.partitions.push_back(apfs);
+    const QString disk = f.attach(spec);
+    ASSERT_FALSE(disk.isEmpty()) << f.error().toStdString();
+    const State s = f.state();
+    const Disk *c = nullptr;
+    ASSERT_NE(volumeNamed(s, QStringLiteral("Work"), &c), nullptr);
+    EXPECT_TRUE(c->isContainer());
+    EXPECT_EQ(s.physicalDisk(*c)->id, disk);
+    EXPECT_FALSE(volumeNamed(s, QStringLiteral("Hidden"))->mounted);
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/Work/notes.txt"))).isFile());
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(DiskWorld, AChangeThatFailsHalfwayPutsEveryFolderBack)
+{
+    DiskWorldFixture f;
+    const QByteArray before = f.stateBytes();
+    const QString travel = f.bsdName(QStringLiteral("Travel Drive"));
+    const QString preboot = f.bsdName(QStringLiteral("Preboot"));
+    const QString backup = f.bsdName(QStringLiteral("BACKUP"));
+    QString error;
+    const bool ok = f.world().change(
+        [&](Change &c) {
+            if (!c.unmount(*c.state.node(travel)->volume) || !c.mount(*c.state.node(preboot)->volume) ||
+                !c.eraseContent(*c.state.node(backup)->volume, newUUID()))
+                return false;
+            return c.fail(QStringLiteral("something went wrong after three moves"));
+        },
+        &error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, QStringLiteral("something went wrong after three moves"));
+    EXPECT_EQ(f.stateBytes(), before);
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/Travel Drive/ReadMe.txt"))).isFile());
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/BACKUP/old/notes.txt"))).isFile());
+    EXPECT_FALSE(QFileInfo::exists(f.at(QStringLiteral("/Volumes/Preboot"))));
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(DiskWorld, TheSpaceCheckSeesEveryChangeWithoutWalkingEverythingAgain)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    UsageCache &cache = UsageCache::shared();
+    auto agrees = [&](const char *step) {
+        EXPECT_EQ(cache.bytes(root), FolderTree::bytes(root)) << step;
+        EXPECT_EQ(cache.bytes(root, {QStringLiteral("skipped")}), FolderTree::bytes(root, {QStringLiteral("skipped")}))
+            << step;
+    };
+    TestSupport::writeFile(root + QStringLiteral("/a/one.bin"), QByteArray(1000, '1'));
+    TestSupport::writeFile(root + QStringLiteral("/a b/two.bin"), QByteArray(2000, '2'));
+    TestSupport::writeFile(root + QStringLiteral("/skipped/three.bin"), QByteArray(3000, '3'));
+    agrees("first look");
+    TestSupport::writeFile(root + QStringLiteral("/a/deep/er/four.bin"), QByteArray(4000, '4'));
+    agrees("a new folder deep down");
+    {
+        QFile f(root + QStringLiteral("/a/one.bin"));
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(QByteArray(500, '+'));
+    }
+    agrees("a file grown in place");
+    ASSERT_TRUE(QFile::resize(root + QStringLiteral("/a b/two.bin"), 10));
+    agrees("a file cut short");
+    ASSERT_TRUE(QDir().rename(root + QStringLiteral("/a/deep"), root + QStringLiteral("/a b/moved")));
+    agrees("a folder moved");
+    ASSERT_TRUE(
+        QFile::rename(root + QStringLiteral("/a b/moved/er/four.bin"), root + QStringLiteral("/skipped/four.bin")));
+    agrees("a file moved into the skipped folder");
+    ASSERT_TRUE(QDir(root + QStringLiteral("/a b")).removeRecursively());
+    agrees("a folder deleted");
+    ASSERT_TRUE(QDir(root + QStringLiteral("/a")).removeRecursively());
+    TestSupport::writeFile(root + QStringLiteral("/a/again.bin"), QByteArray(77, 'x'));
+    agrees("a folder made again under the same name");
+}
+
+TEST(DiskWorld, TheSpaceCheckAgreesWithAWalkThroughManyRandomChanges)
+{
+    for (const unsigned seed : {2024u, 7u, 99u}) {
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        UsageCache &cache = UsageCache::shared();
+        std::mt19937 rng(seed);
+        auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+        QStringList folders{root};
+        ASSERT_EQ(cache.bytes(root), 0);
+        for (int step = 0; step < 400; ++step) {
+            const QString base = folders[pick(int(folders.size()))];
+            switch (pick(6)) {
+            case 0: { // a new folder
+                const QString f = base + QStringLiteral("/d%1").arg(step);
+                if (QDir().mkdir(f))
+                    folders << f;
+                break;
+            }
+            case 1: // a new file
+                TestSupport::writeFile(base + QStringLiteral("/f%1").arg(step), QByteArray(pick(5000), 'x'));
+                break;
+            case 2: { // a file grown or cut
+                const QStringList files = QDir(base).entryList(QDir::Files);
+                if (!files.isEmpty())
+                    QFile::resize(base + QLatin1Char('/') + files[pick(int(files.size()))], pick(8000));
+                break;
+            }
+            case 3: { // a folder moved somewhere else in the tree
+                if (base == root)
+                    break;
+                const QString to = folders[pick(int(folders.size()))] + QStringLiteral("/m%1").arg(step);
+                if (!to.startsWith(base + QLatin1Char('/')) && QDir().rename(base, to)) {
+                    for (QString &f : folders)
+                        if (f == base || f.startsWith(base + QLatin1Char('/')))
+                            f = to + f.mid(base.size());
+                }
+                break;
+            }
+            case 4: // a folder deleted
+                if (base != root && QDir(base).removeRecursively())
+                    folders.erase(std::remove_if(folders.begin(), folders.end(),
+                                                 [&](const QString &f) {
+                                                     return f == base || f.startsWith(base + QLatin1Char('/'));
+                                                 }),
+                                  folders.end());
+                break;
+            case 5: { // a file deleted
+                const QStringList files = QDir(base).entryList(QDir::Files);
+                if (!files.isEmpty())
+                    QFile::remove(base + QLatin1Char('/') + files[pick(int(files.size()))]);
+                break;
+            }
+            }
+            if (step % 3 == 0) {
+                ASSERT_EQ(cache.bytes(root), FolderTree::bytes(root)) << "seed " << seed << ", after step " << step;
+            }
+        }
+        EXPECT_EQ(cache.bytes(root), FolderTree::bytes(root)) << "seed " << seed;
+    }
+}

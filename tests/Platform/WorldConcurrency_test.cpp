@@ -1,0 +1,78 @@
+// Several tool processes changing one world at once.
+#include <gtest/gtest.h>
+
+#include "DiskWorldFixture.h"
+#include "TestSupport.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <memory>
+
+// Failure messages show texts as texts.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+using TestSupport::DiskWorldFixture;
+
+TEST(WorldConcurrency, RenamesAndMountsFromManyProcessesLeaveASoundWorld)
+{
+    DiskWorldFixture f;
+    ASSERT_FALSE(f.attachUsb(QStringLiteral("Spinner"), QStringLiteral("ExFAT"), 20'000'000,
+                             {{QStringLiteral("keep/me.txt"), QByteArray("still here")}})
+                     .isEmpty());
+    const QString travel = f.bsdName(QStringLiteral("Travel Drive"));
+    const QString travelUUID = f.diskUUID(travel);
+    const QString spinner = f.bsdName(QStringLiteral("Spinner"));
+    const Platform::DiskWorld::Disk *owner = nullptr;
+    const Platform::DiskWorld::State before = f.state();
+    ASSERT_NE(before.node(f.bsdName(QStringLiteral("BACKUP")), &owner), nullptr);
+    const QString backupDisk = owner->id;
+    const int rounds = 20;
+    // Each loop prints FAIL for a command that did not succeed.
+    const QStringList loops = {
+        QStringLiteral(
+            R"sh(for i in $(seq 1 %1); do "$T" rename "$TRAVEL" "Alpha $i" >/dev/null || echo FAIL rename; done)sh"),
+        QStringLiteral(
+            R"sh(for i in $(seq 1 %1); do "$T" rename "$UUID" "Beta \"$i\" \$(x)" >/dev/null || echo FAIL rename; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do "$T" unmountDisk "/dev/$BACKUP" >/dev/null || echo FAIL unmount;
+                             "$T" mountDisk "/dev/$BACKUP" >/dev/null || echo FAIL mount; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do "$T" unmount "$SPINNER" >/dev/null || echo FAIL unmount;
+                             "$T" info -plist "$TRAVEL" >/dev/null || echo FAIL info;
+                             "$T" mount "$SPINNER" >/dev/null || echo FAIL mount; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do "$T" list -plist >/dev/null || echo FAIL list; done)sh"),
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNWICK_ROOT"), f.root());
+    env.insert(QStringLiteral("T"), TestSupport::toolsPath() + QStringLiteral("/diskutil"));
+    env.insert(QStringLiteral("TRAVEL"), travel);
+    env.insert(QStringLiteral("UUID"), travelUUID);
+    env.insert(QStringLiteral("SPINNER"), spinner);
+    env.insert(QStringLiteral("BACKUP"), backupDisk);
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const QString &loop : loops) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral("bash"), {QStringLiteral("-c"), loop.arg(rounds)});
+        ASSERT_TRUE(p->waitForStarted());
+        running.push_back(std::move(p));
+    }
+    for (auto &p : running) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0);
+        EXPECT_EQ(p->readAllStandardOutput(), QByteArray()) << p->readAllStandardError().toStdString();
+    }
+
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+    const QVariantMap m = f.info(travel);
+    const QString name = m.value("VolumeName").toString();
+    EXPECT_TRUE(name == QStringLiteral("Alpha %1").arg(rounds) ||
+                name == QStringLiteral("Beta \"%1\" $(x)").arg(rounds))
+        << name.toStdString();
+    // The content moved with every rename and is whole.
+    EXPECT_TRUE(QFileInfo(m.value("MountPoint").toString() + QStringLiteral("/Documents/Trip plan.txt")).isFile());
+    EXPECT_EQ(TestSupport::readFile(f.mountPoint(QStringLiteral("Spinner")) + QStringLiteral("/keep/me.txt")),
+              QByteArray("still here"));
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/BACKUP/old/notes.txt"))).isFile());
+}
