@@ -1,0 +1,120 @@
+#pragma once
+#include "DoCopyFilesDelegate.h"
+#include "FileNode.h"
+
+#include <QString>
+#include <atomic>
+#include <memory>
+
+// Copies the ticked part of a selection tree into one destination folder on
+// the global queue, item by item through the platform's file manager, and
+// reports through DoCopyFilesDelegate: every report is delivered on the main
+// thread while the worker waits, and none is delivered once the job has been
+// stopped (isCancel), so no 100 ever follows a stop.
+//
+// What is copied where: a checked node (state 1) is copied whole, with
+// everything below it on disk, into the folder of its parent level, under its
+// own name or, when that is taken, the first free "name N.ext" / "name N"
+// (counting from 1 for every item). A partly checked node (state 2) gets a
+// folder of its name at every depth and its children are read by the same
+// rule, so the destination mirrors the source's relative paths
+// (A/B/D/e.txt lands in A/B/D/e.txt). Unchecked nodes are skipped. Progress
+// moves per top-level node: 5 before the first, then floor(100 * (i + 1) / n),
+// at least 5.
+//
+// Folders are only ever made inside a folder that exists, one path component
+// at a time; the destination folder itself is the owner's to make. When it has
+// gone (the target volume was ejected), the next item sends copyFileError and
+// the job ends without copying anything more. An item that cannot be copied
+// (no space, no permission, its source gone) is logged and the job goes on;
+// such a job then ends with copyFileError instead of 100.
+//
+// What is never copied: the engine learns the destination folder and the
+// target volume's mount path from doCopyFilesWithArr; a checked source item
+// that is, or contains, either of them is skipped (and logged), so a copy
+// never copies into itself. It also never descends into the folder where the
+// other volumes are mounted on the startup volume (rootPath("/Volumes")): for a
+// top-level node that does not itself lie in that folder, every item in it,
+// and every item holding it, is skipped (and logged). Paths are compared as
+// given and with their folders' links resolved.
+//
+// The job reads the tree once, when it starts (on the main thread, where the
+// tree changes): later changes to the nodes do not reach a running job. One
+// engine serves one job. An engine made by create() stays alive until its
+// worker ends, so its owner may release it at any time; the owner sets the
+// delegate to null before it goes itself.
+class DoCopyFiles : public std::enable_shared_from_this<DoCopyFiles>
+{
+public:
+    explicit DoCopyFiles(DoCopyFilesDelegate *delegate = nullptr);
+    static std::shared_ptr<DoCopyFiles> create(DoCopyFilesDelegate *delegate = nullptr);
+
+    DoCopyFilesDelegate *delegate() const { return m_delegate.load(); }
+    void setDelegate(DoCopyFilesDelegate *delegate) { m_delegate.store(delegate); }
+    // The stop flag: cleared when a job starts, set by the owner to stop; the
+    // worker looks at it between items (a running item copy finishes first).
+    bool isCancel() const { return m_isCancel.load(); }
+    void setIsCancel(bool cancel) { m_isCancel.store(cancel); }
+    // The unique-name rule's counter: 0 before each item, one up per taken name.
+    qint32 iBegin() const { return m_iBegin; }
+    void setIBegin(qint32 value) { m_iBegin = value; }
+
+    // Starts a job and returns at once. `withCopyPath` must exist; it is never
+    // made here. `withTargetMountPath`: the target volume's mount path (empty:
+    // only the destination folder is kept out of the copy). A second start
+    // while a job runs is ignored.
+    void doCopyFilesWithArr(const FileNodeArray &arr, const QString &withCopyPath,
+                            const QString &withTargetMountPath = QString());
+    void doCopyFilesWithArr(const FileNodeArrayPtr &arr, const QString &withCopyPath,
+                            const QString &withTargetMountPath = QString());
+
+    // The job's worker has not ended yet.
+    bool isRunning() const { return m_running.load(); }
+    // Items of the current (or last) job that could not be copied.
+    int failedItemCount() const { return m_failedItems.load(); }
+
+    // The walk's steps, which run on the job's worker. The two folder steps
+    // take turns by depth: children of a partly checked node at an even depth
+    // go to doCopyFilesWithChiNode, at an odd depth to doCopyFilesWithChiArr.
+    void doCopyFilesWithChiNode(const FileNodeList &nodes, const QString &withCopyPath);
+    void doCopyFilesWithChiArr(const FileNodeList &nodes, const QString &withCopyPath);
+    // Copies one checked node into a folder.
+    void toCopyFileWithNode(const FileNode *node, const QString &withCopyPath);
+    // The name an item with the own name `withFileNormalName` takes in the
+    // folder `path`: `withFileName` when that is free (or the folder cannot be
+    // read), else "base N.ext" ("base N" without an extension or with an
+    // extension of a single blank), N counting on from iBegin.
+    QString createFileWithPath(const QString &path, const QString &withFileNormalName, const QString &withFileName);
+
+    DoCopyFiles(const DoCopyFiles &) = delete;
+    DoCopyFiles &operator=(const DoCopyFiles &) = delete;
+
+private:
+    void start(const FileNodeList &snapshot, const QString &copyPath, const QString &targetMountPath);
+    void runJob();
+    void walkChildren(const FileNodeList &nodes, const QString &folder,
+                      void (DoCopyFiles::*next)(const FileNodeList &, const QString &));
+    // The folder a partly checked node gets inside `folder`; empty when its
+    // content is not to be copied.
+    QString folderForNode(const FileNode *node, const QString &folder);
+    bool isKeptOut(const FileNode *node, bool whole) const;
+    void failItem(const QString &why);
+    void destinationGone();
+
+    void reportPath(const QString &path);
+    void reportProgress(float progress);
+    void reportError();
+
+    std::atomic<DoCopyFilesDelegate *> m_delegate{nullptr};
+    std::atomic<bool> m_isCancel{false};
+    std::atomic<bool> m_running{false};
+    std::atomic<int> m_failedItems{0};
+    qint32 m_iBegin = 0;
+
+    // The job's input and what it keeps out, fixed while the worker runs.
+    FileNodeList m_arr;
+    QString m_copyPath;
+    QStringList m_keptOut;       // destination folder and target mount: never copied, nor what holds them
+    QStringList m_volumesFolder; // the startup volume's mount folder, as given and resolved
+    bool m_fenceVolumes = false; // the current top-level node is not inside that folder
+};
