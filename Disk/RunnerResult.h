@@ -17,6 +17,10 @@ struct RunnerResult {
     // False when the command was null, its line did not fit, or the output
     // file could not be made.
     bool ran = false;
+    // The tool's exit status: -1 when nothing ran, the tool could not be
+    // started or it ended by a signal. For the few callers that must tell a
+    // refusal from success (a rename, a format).
+    int exitStatus = -1;
 
     bool isNull() const { return path.isNull(); }
     // dictionaryWithContentsOfFile: of this run's output: nothing when it is

@@ -43,7 +43,7 @@ RunnerResult runInto(const ToolCommand &command, const QString &outputPath, int 
                                 .arg(QFileInfo(outputPath).absolutePath(), out.errorString()));
         return result;
     }
-    Platform::CommandRunner::run(command.executablePath(), command.arguments(), out);
+    result.exitStatus = Platform::CommandRunner::run(command.executablePath(), command.arguments(), out);
     result.ran = true;
     result.output = out.readAll();
     // A tool that wrote nothing leaves no file, as after the deletion above.

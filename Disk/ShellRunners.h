@@ -8,8 +8,9 @@
 // output going into the member's own fixed file in the process's temporary
 // directory, and returns that path. Every run first deletes the member's old
 // output, so a failed run is never read as an earlier one's result; the new
-// output is left behind for the next run to delete. The exit status is not
-// used: callers judge the outcome from the output.
+// output is left behind for the next run to delete. Callers mostly judge the
+// outcome from the output; the exit status is kept in RunnerResult for those
+// that must tell a refusal from success.
 //
 // A command whose line ("<command> > <output path>") would not fit the
 // runner's 2048-byte buffer, or whose own line does not fit the caller's
