@@ -1,0 +1,283 @@
+// The source and target cards: their looks, the gestures they pass to the
+// page, and files dropped on them.
+#include "SelectBgView.h"
+#include "SelectValueView.h"
+#include "SelectValueViewDelegate.h"
+
+#include "DragView.h"
+#include "QoImage.h"
+#include "TextImageButton.h"
+
+#include "DiskListTestPrint.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <gmock/gmock.h>
+
+namespace
+{
+
+struct Call {
+    QString what;
+    qint32 id = 0;
+    QObject *sender = nullptr;
+};
+
+class RecordingPage : public SelectValueViewDelegate {
+public:
+    void selectDiskButton(qint32 withID, QObject *sender) override { calls.append({QStringLiteral("select"), withID, sender}); }
+    void closeDiskValue(qint32 diskFrom) override { calls.append({QStringLiteral("close"), diskFrom, nullptr}); }
+    void viewDragAction(const FileNodeArrayPtr &nodes) override
+    {
+        calls.append({QStringLiteral("drop"), 0, nullptr});
+        dropped = nodes;
+    }
+    void selectFileButtonAction(QObject *sender) override { calls.append({QStringLiteral("file"), 0, sender}); }
+    QList<Call> calls;
+    FileNodeArrayPtr dropped;
+};
+
+// A card on screen, as a page holds it.
+struct Card {
+    explicit Card(qint32 id)
+    {
+        view.setDiskFrom(id);
+        view.setDelegate(&page);
+        view.move(40, 40);
+        view.show();
+        QCoreApplication::processEvents();
+    }
+    void enter() { view.mouseInSelectBgView(true); }
+    void leave() { view.mouseInSelectBgView(false); }
+    SelectValueView view;
+    RecordingPage page;
+};
+
+void sendEnter(QWidget *w)
+{
+    QEnterEvent enter(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), w->mapToGlobal(QPointF(5, 5)));
+    QCoreApplication::sendEvent(w, &enter);
+}
+
+void sendLeave(QWidget *w)
+{
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(w, &leave);
+}
+
+} // namespace
+
+TEST(CardsTest, StartsWithTheEmptyLookAndWiredButtons)
+{
+    Card card(1);
+    EXPECT_EQ(card.view.bgImageName(), QStringLiteral("source"));
+    EXPECT_TRUE(card.view.errorImage()->isHidden());
+    EXPECT_TRUE(card.view.isCanSelect());
+    EXPECT_FALSE(card.view.isHaveD());
+    EXPECT_EQ(card.view.bgView()->delegate(), &card.view);
+    EXPECT_EQ(card.view.dragVie()->delegate(), &card.view);
+    EXPECT_TRUE(card.view.closeDisk()->isButtonUsable());
+    EXPECT_EQ(card.view.closeDisk()->normalImageName(), QStringLiteral("ic_close"));
+    EXPECT_FALSE(card.view.bgImageView()->pixmap().isNull());
+}
+
+// The look for each pair (value chosen, error) and each pointer move.
+TEST(CardsTest, LooksFollowChoiceErrorAndPointer)
+{
+    struct Row {
+        bool haveValue;
+        bool error;
+        bool pointerInside;
+        const char *image;
+        bool errorMark;
+    };
+    const Row rows[] = {
+        {false, false, false, "source", false},
+        {false, false, true, "source_hover", false},
+        {true, false, false, "source_sel", false},
+        {true, false, true, "source_sel", false}, // hover leaves a chosen card alone
+        {true, true, false, "source_sel_error", true},
+        {false, true, false, "source_sel_error", true},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.image);
+        Card card(1);
+        card.view.setIsHaveD(r.haveValue);
+        card.view.changeBgImageViewWithError(false);
+        if (r.error)
+            card.view.changeBgImageViewWithError(true);
+        if (r.pointerInside)
+            card.enter();
+        EXPECT_EQ(card.view.bgImageName(), QString::fromLatin1(r.image));
+        EXPECT_EQ(!card.view.errorImage()->isHidden(), r.errorMark);
+    }
+}
+
+TEST(CardsTest, LeavingTheErrorLookGoesBackToTheChoice)
+{
+    Card card(2);
+    card.view.changeBgImageViewWithError(true);
+    card.view.setIsHaveD(true);
+    card.view.changeBgImageViewWithError(false);
+    EXPECT_EQ(card.view.bgImageName(), QStringLiteral("source_sel"));
+    EXPECT_TRUE(card.view.errorImage()->isHidden());
+    card.view.setIsHaveD(false);
+    card.view.changeBgImageViewWithError(false);
+    EXPECT_EQ(card.view.bgImageName(), QStringLiteral("source"));
+}
+
+TEST(CardsTest, PointerOverTheBackgroundViewChangesTheLook)
+{
+    Card card(1);
+    sendEnter(card.view.bgView());
+    EXPECT_EQ(card.view.bgImageName(), QStringLiteral("source_hover"));
+    sendLeave(card.view.bgView());
+    EXPECT_EQ(card.view.bgImageName(), QStringLiteral("source"));
+}
+
+TEST(CardsTest, AClickOnTheTargetBackgroundOpensThePickerWithTwoAndTheSelectButton)
+{
+    Card card(2);
+    // On a label, which leaves the press to the background behind it.
+    QTest::mouseClick(card.view.sizeLabel(), Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(card.page.calls.size(), 1);
+    EXPECT_EQ(card.page.calls[0].what, QStringLiteral("select"));
+    EXPECT_EQ(card.page.calls[0].id, 2);
+    EXPECT_EQ(card.page.calls[0].sender, card.view.selectDiskBut());
+    // And on an empty spot of the drop area.
+    QTest::mouseClick(card.view.dragVie(), Qt::LeftButton, {}, QPoint(8, 200));
+    ASSERT_EQ(card.page.calls.size(), 2);
+    EXPECT_EQ(card.page.calls[1].id, 2);
+}
+
+TEST(CardsTest, TheSelectButtonAndTheCloseButtonCallThePage)
+{
+    Card card(1);
+    QTest::mouseClick(card.view.selectDiskBut(), Qt::LeftButton);
+    card.view.closeDisk()->show();
+    QTest::mouseClick(card.view.closeDisk(), Qt::LeftButton);
+    card.view.openMenuButtonAction(card.view.nameButton());
+    ASSERT_EQ(card.page.calls.size(), 3);
+    EXPECT_EQ(card.page.calls[0].what, QStringLiteral("select"));
+    EXPECT_EQ(card.page.calls[0].id, 1);
+    EXPECT_EQ(card.page.calls[0].sender, card.view.selectDiskBut());
+    EXPECT_EQ(card.page.calls[1].what, QStringLiteral("close"));
+    EXPECT_EQ(card.page.calls[1].id, 1);
+    EXPECT_EQ(card.page.calls[2].sender, card.view.nameButton());
+}
+
+TEST(CardsTest, ACardThatCannotSelectIgnoresEverythingButTheFileButton)
+{
+    TestSupport::TempRoot root;
+    ASSERT_TRUE(TestSupport::writeFile(root.path() + QStringLiteral("/f.txt"), "abc"));
+    Card card(1);
+    card.view.setIsCanSelect(false);
+    QTest::mouseClick(card.view.sizeLabel(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(card.view.selectDiskBut(), Qt::LeftButton);
+    card.view.closeDisk()->show();
+    QTest::mouseClick(card.view.closeDisk(), Qt::LeftButton);
+    card.view.dragVie()->viewDragAction({root.path() + QStringLiteral("/f.txt")});
+    card.view.changeBgImageViewWithError(true);
+    card.enter();
+    EXPECT_TRUE(card.page.calls.isEmpty());
+    EXPECT_EQ(card.view.bgImageName(), QStringLiteral("source"));
+    EXPECT_TRUE(card.view.errorImage()->isHidden());
+
+    card.view.selectFileButtonAction(card.view.nameButton());
+    ASSERT_EQ(card.page.calls.size(), 1);
+    EXPECT_EQ(card.page.calls[0].what, QStringLiteral("file"));
+}
+
+TEST(CardsTest, DroppedFolderSkipNameAndFileBecomeCheckedNodesInDropOrder)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/Photos");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(TestSupport::writeFile(folder + QStringLiteral("/inside.jpg"), QByteArray(100, 'x')));
+    ASSERT_TRUE(TestSupport::writeFile(dir.path() + QStringLiteral("/.DS_Store"), "junk"));
+    ASSERT_TRUE(TestSupport::writeFile(dir.path() + QStringLiteral("/three.txt"), "abc"));
+
+    Card card(1);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(folder), QUrl::fromLocalFile(dir.path() + QStringLiteral("/.DS_Store")),
+                  QUrl::fromLocalFile(dir.path() + QStringLiteral("/three.txt"))});
+    ASSERT_TRUE(card.view.dragVie()->performDragOperation(&mime));
+
+    ASSERT_EQ(card.page.calls.size(), 1);
+    ASSERT_TRUE(card.page.dropped);
+    const FileNodeArray &nodes = *card.page.dropped;
+    ASSERT_EQ(nodes.size(), 2);
+    EXPECT_EQ(nodes[0]->name, QStringLiteral("Photos"));
+    EXPECT_TRUE(nodes[0]->isDirectory);
+    EXPECT_EQ(nodes[0]->size, 0u);
+    EXPECT_EQ(nodes[1]->name, QStringLiteral("three.txt"));
+    EXPECT_FALSE(nodes[1]->isDirectory);
+    EXPECT_EQ(nodes[1]->size, 3u);
+    for (const FileNodePtr &n : nodes) {
+        EXPECT_EQ(n->state, FileNode::Checked);
+        EXPECT_EQ(n->father, nullptr);
+    }
+}
+
+TEST(CardsTest, DropsKeepTheirOrderAndLeaveOutEverySkipName)
+{
+    QTemporaryDir dir;
+    QStringList paths;
+    for (const QString &name : {QStringLiteral("b"), QStringLiteral(".Trashes"), QStringLiteral("a"),
+                                QStringLiteral(".fseventsd"), QStringLiteral(".Volume"), QStringLiteral(".volume")}) {
+        ASSERT_TRUE(TestSupport::writeFile(dir.path() + QLatin1Char('/') + name, "x"));
+        paths << dir.path() + QLatin1Char('/') + name;
+    }
+    const FileNodeArrayPtr nodes = SelectValueView::eumeArr(paths);
+    QStringList names;
+    for (const FileNodePtr &n : *nodes)
+        names << n->name;
+    // Exact, case-sensitive: ".volume" is not ".Volume".
+    EXPECT_EQ(names, (QStringList{QStringLiteral("b"), QStringLiteral("a"), QStringLiteral(".volume")}));
+}
+
+TEST(CardsTest, Screenshots)
+{
+    QWidget sheet;
+    sheet.setStyleSheet(QStringLiteral("background: rgb(30, 30, 32);"));
+    sheet.resize(4 * 320 + 20, 260);
+    struct Look {
+        const char *name;
+        bool have;
+        bool error;
+        bool hover;
+    };
+    const Look looks[] = {{"empty", false, false, false},
+                          {"hover", false, false, true},
+                          {"chosen", true, false, false},
+                          {"error", true, true, false}};
+    int x = 20;
+    for (const Look &l : looks) {
+        auto *card = new SelectValueView(&sheet);
+        card->move(x, 20);
+        x += 320;
+        if (l.have) {
+            card->nameLabel()->setText(QStringLiteral("Travel Drive"));
+            card->sizeLabel()->setText(QStringLiteral("10.00 KB/61.98 MB"));
+            card->nodeSelectLabel()->setText(QStringLiteral("已选择 2 个文件"));
+            card->selectDiskBut()->setIcon(QIcon(QoImage::named(QStringLiteral("ic_usb_main")).pixmap(QSize(64, 64), 2)));
+            card->closeDisk()->show();
+            card->setIsHaveD(true);
+        } else {
+            card->nodeSelectLabel()->setText(QStringLiteral("点击选择源盘"));
+        }
+        card->changeBgImageViewWithError(l.error);
+        if (l.hover)
+            card->mouseInSelectBgView(true);
+    }
+    sheet.show();
+    QCoreApplication::processEvents();
+    const QString path = TestSupport::saveScreenshot(&sheet, QStringLiteral("disklist_cards"));
+    EXPECT_FALSE(QImage(path).isNull());
+}
