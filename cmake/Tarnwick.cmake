@@ -21,6 +21,20 @@ function(tarnwick_library name)
   endforeach()
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   set_target_properties(${name} PROPERTIES AUTOUIC_SEARCH_PATHS "${CMAKE_CURRENT_SOURCE_DIR}")
+  # A class added to the folder changes the glob; make the moc/uic step run
+  # again then, or an incremental build misses the new header's moc and .ui.
+  # The step's own dependency file only lists the sources it saw last time,
+  # so forget its timestamp whenever the list of sources changes.
+  string(JOIN "\n" source_list ${sources})
+  set(list_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.txt)
+  set(old_list "")
+  if(EXISTS ${list_file})
+    file(READ ${list_file} old_list)
+  endif()
+  if(NOT old_list STREQUAL source_list)
+    file(WRITE ${list_file} "${source_list}")
+    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/timestamp)
+  endif()
 endfunction()
 
 # tarnwick_tests(FOLDER LIBS target...)

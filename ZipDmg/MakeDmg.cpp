@@ -1,0 +1,645 @@
+#include "MakeDmg.h"
+
+#include "DoCopyFiles.h"
+#include "RunnerResult.h"
+#include "ShellRunners.h"
+
+#include "Platform/Dispatch.h"
+#include "Platform/FileManager.h"
+#include "Platform/SecureFolder.h"
+#include "Platform/SystemLog.h"
+#include "Platform/SystemRoot.h"
+#include "Platform/Task.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+namespace
+{
+
+const QString kStatus = QStringLiteral("制作镜像中...");
+const QString kVolumeName = QStringLiteral("KestrovaDiskCloneDmg");
+const QString kStagingPrefix = QStringLiteral("/tmp/com.kestrova.clone");
+const QString kRootFolderName = QStringLiteral("KestrovaDiskClone_dmg");
+const QString kHdiutil = QStringLiteral("/usr/bin/hdiutil");
+constexpr qint64 kImageMargin = 50'000'000;
+// The command buffers of the original lines: info with the device, eject with the UUID.
+constexpr int kInfoLineBuffer = 128;
+constexpr int kEjectLineBuffer = 64;
+// How often a worker waiting for `hdiutil create` looks at the stop flag.
+constexpr int kStopPollMs = 50;
+
+using Platform::FileAttributes;
+using Platform::FileManager;
+
+void logLine(const QString &text)
+{
+    Platform::systemLog(QStringLiteral("MakeDmg: ") + text);
+}
+
+bool isRegularFile(const QString &path)
+{
+    return FileManager::defaultManager().attributes(path).type == FileAttributes::Type::Regular;
+}
+
+bool entryExists(const QString &path)
+{
+    return FileManager::defaultManager().attributes(path).type != FileAttributes::Type::Missing;
+}
+
+// A path with its folders resolved and its own last component kept as it is:
+// a link among the items is copied as a link, so it holds nothing.
+QString itemLocation(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
+    if (parent.isEmpty())
+        return QDir::cleanPath(info.absoluteFilePath());
+    return parent == QLatin1String("/") ? parent + info.fileName() : parent + QLatin1Char('/') + info.fileName();
+}
+
+QString resolvedLocation(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
+}
+
+bool isSameOrInside(const QString &outer, const QString &inner)
+{
+    if (outer.isEmpty() || inner.isEmpty())
+        return false;
+    if (inner == outer)
+        return true;
+    return inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
+}
+
+// The staging folder must be the fresh, empty, private folder just made for
+// this job: `hdiutil create` puts whatever it holds into the image.
+bool stagingIsSafe(const QTemporaryDir &dir)
+{
+    if (!dir.isValid())
+        return false;
+    const QFileInfo info(dir.path());
+    const Platform::SecureFolder folder =
+        Platform::SecureFolder::open(info.absolutePath(), {info.fileName()}, {}, false);
+    if (!folder.isOpen())
+        return false;
+    const FileAttributes a = FileManager::defaultManager().attributes(dir.path());
+    if (a.type != FileAttributes::Type::Directory || (a.permissions & 0777) != 0700)
+        return false;
+    bool ok = false;
+    const QStringList names = FileManager::defaultManager().contentsOfDirectory(dir.path(), &ok);
+    return ok && names.isEmpty();
+}
+
+} // namespace
+
+struct MakeDmg::Job {
+    explicit Job(std::shared_ptr<std::atomic<MakeDmgDelegate *>> d) : delegate(std::move(d)) {}
+
+    std::atomic<bool> cancel{false};
+    const std::shared_ptr<std::atomic<MakeDmgDelegate *>> delegate;
+
+    std::mutex mutex;
+    std::optional<MountedImage> mounted; // attached by this job, not ejected yet
+    bool busy = false;                   // a worker is mounting or copying into the image
+    QString imageFolder;                 // the folder that receives the image
+
+    // Sends a report on the main thread (the worker waits), unless the job
+    // has been stopped by the time it is delivered.
+    void onMain(const std::function<void(MakeDmgDelegate *)> &send)
+    {
+        Platform::Dispatch::mainSync([&] {
+            if (cancel)
+                return;
+            if (MakeDmgDelegate *d = delegate->load())
+                send(d);
+        });
+    }
+    void fail(const QString &why)
+    {
+        logLine(why);
+        onMain([](MakeDmgDelegate *d) { d->makeDmgFailWithError(0); });
+    }
+    // The image, taken out so that one eject is made of it, by whoever takes it first.
+    std::optional<MountedImage> takeMountedLocked()
+    {
+        std::optional<MountedImage> image = std::move(mounted);
+        mounted.reset();
+        return image;
+    }
+    std::optional<MountedImage> takeMounted()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return takeMountedLocked();
+    }
+};
+
+namespace
+{
+
+using Job = MakeDmg::Job;
+using JobPtr = std::shared_ptr<Job>;
+
+void mountImage(const JobPtr &job, const QString &imagePath);
+
+// Runs hdiutil on this worker and waits for it; `out` collects its standard output.
+int runHdiutil(const JobPtr &job, const QStringList &arguments, QByteArray *out, bool stopOnCancel)
+{
+    Platform::Task task;
+    task.setLaunchPath(Platform::toolPath(kHdiutil));
+    task.setArguments(arguments);
+    task.setStandardInputPipe(true);
+    task.setStandardOutputPipe(true);
+    task.setMergeStandardError(out == nullptr);
+    // The output is read as it comes, so the tool never blocks on a full pipe.
+    QObject::connect(&task, &Platform::Task::dataAvailable, [out](const QByteArray &chunk) {
+        if (out)
+            *out += chunk;
+    });
+    if (!task.launch())
+        return -1;
+    task.closeInput();
+    bool stopped = false;
+    while (!task.waitUntilExit(kStopPollMs)) {
+        if (stopOnCancel && job->cancel && !stopped) {
+            task.terminate();
+            stopped = true;
+        }
+    }
+    return task.terminationStatus();
+}
+
+void createImage(const JobPtr &job, QString folder, const QString &name, qint64 size)
+{
+    // A folder that is not a full path would leave the image wherever the
+    // process happens to be.
+    if (!folder.startsWith(QLatin1Char('/')) || name.isEmpty() || name.contains(QLatin1Char('/')))
+        return job->fail(QStringLiteral("no usable folder and name for the image: \"%1\", \"%2\"").arg(folder, name));
+    QTemporaryDir staging(MakeDmg::stagingFolderPrefix() + QStringLiteral(".XXXXXX"));
+    if (!stagingIsSafe(staging))
+        return job->fail(QStringLiteral("no fresh staging folder could be made under ") +
+                         MakeDmg::stagingFolderPrefix());
+
+    if (Platform::isStartupMountPoint(folder)) {
+        // The root volume gets a folder of its own that every user may write
+        // to; only the folder itself is opened up, nothing inside it.
+        Platform::SecureFolder root =
+            Platform::SecureFolder::open(Platform::systemRoot(), {kRootFolderName}, {}, true, 0777);
+        if (!root.isOpen() || !root.setMode(0777))
+            return job->fail(QStringLiteral("the image folder at the root is unusable: ") + root.errorString());
+        folder = Platform::rootPath(MakeDmg::rootImageFolder());
+    } else {
+        folder = Platform::rootPath(folder);
+    }
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        job->imageFolder = folder;
+    }
+    const QString imagePath = QStringLiteral("%1/%2.dmg").arg(folder, name);
+    const QString sizeText = QString::number(MakeDmg::imageSize(size));
+    if (job->cancel)
+        return;
+    const int status =
+        runHdiutil(job,
+                   {QStringLiteral("create"), imagePath, QStringLiteral("-volname"), kVolumeName,
+                    QStringLiteral("-size"), sizeText, QStringLiteral("-fs"), QStringLiteral("HFS+"),
+                    QStringLiteral("-format"), QStringLiteral("UDRW"), QStringLiteral("-srcfolder"), staging.path()},
+                   nullptr, true);
+    staging.remove();
+    // A stopped job mounts nothing, even when the image got made.
+    if (job->cancel)
+        return;
+    // An image file that was there before is someone else's: only a create
+    // that succeeded counts.
+    if (status != 0 || !isRegularFile(imagePath))
+        return job->fail(QStringLiteral("hdiutil create ended with status %1 for %2").arg(status).arg(imagePath));
+    mountImage(job, imagePath);
+}
+
+void mountImage(const JobPtr &job, const QString &imagePath)
+{
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        job->busy = true;
+    }
+    QByteArray out;
+    const int status = runHdiutil(job, {QStringLiteral("mount"), imagePath}, &out, false);
+
+    // Each line names a device; the one with a mount point is the volume.
+    MakeDmg::MountedImage image;
+    QString attached;
+    for (const QString &line : QString::fromUtf8(out).split(QLatin1Char('\n'))) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        const QString device = fields.value(0).trimmed();
+        if (!device.startsWith(QLatin1String("/dev/")))
+            continue;
+        if (attached.isEmpty())
+            attached = device;
+        if (fields.size() >= 3 && !fields.at(2).trimmed().isEmpty())
+            image.device = device;
+    }
+    // The world says where the volume is, not the volume's name.
+    if (!image.device.isEmpty()) {
+        const std::optional<QVariantMap> info = MakeDmg::getDisjInfo(
+            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), image.device})
+                .withBuffer(kInfoLineBuffer));
+        if (info) {
+            const QString mountPoint = info->value(QStringLiteral("MountPoint")).toString();
+            image.mountPoint = mountPoint.isEmpty() ? QString() : Platform::rootPath(mountPoint);
+            image.volumeUUID = info->value(QStringLiteral("VolumeUUID")).toString();
+        }
+    }
+    const bool usable = status == 0 && !image.mountPoint.isEmpty() && QFileInfo(image.mountPoint).isDir() &&
+                        !image.volumeUUID.isEmpty();
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        if (image.device.isEmpty())
+            image.device = attached;
+        if (!image.device.isEmpty())
+            job->mounted = image;
+        job->busy = false;
+    }
+    if (job->cancel || !usable) {
+        if (const std::optional<MakeDmg::MountedImage> taken = job->takeMounted())
+            MakeDmg::unmountDmgWithFullPath(*taken);
+        if (!job->cancel)
+            job->fail(
+                QStringLiteral("hdiutil mount gave no mount point for %1 (status %2)").arg(imagePath).arg(status));
+        return;
+    }
+    logLine(QStringLiteral("the image is mounted at %1 (%2)").arg(image.mountPoint, image.device));
+    job->onMain([](MakeDmgDelegate *d) { d->beginToCopyDmg(); });
+}
+
+void copyItems(const JobPtr &job, const QStringList &paths)
+{
+    std::optional<MakeDmg::MountedImage> image;
+    QString imageFolder;
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        image = job->mounted;
+        if (image)
+            job->busy = true;
+        imageFolder = job->imageFolder;
+    }
+    if (!image) {
+        if (!job->cancel)
+            job->fail(QStringLiteral("there is no mounted image to copy into"));
+        return;
+    }
+    const QString mountPoint = image->mountPoint;
+    const QString heldMountPoint = resolvedLocation(mountPoint);
+    const QString heldFolder = imageFolder.isEmpty() ? QString() : resolvedLocation(imageFolder);
+    FileManager &fm = FileManager::defaultManager();
+    DoCopyFiles names;
+
+    const qint64 n = paths.size();
+    bool failed = false;
+    bool finished = n == 0;
+    for (qint64 j = 0; j < n && !job->cancel; ++j) {
+        const QString &path = paths.at(j);
+        const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        const int p = MakeDmg::copyProgress(j, n);
+        if (name.isEmpty() || name == QLatin1String(" ")) {
+            if (p >= 100)
+                finished = true;
+            continue;
+        }
+        if (j == 0)
+            job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 20.0f); });
+        if (MakeDmg::itemHoldsImage(path, heldMountPoint, heldFolder)) {
+            logLine(QStringLiteral("%1 is left out: it holds the image").arg(path));
+        } else {
+            // Two items of one name both go in: the second gets the Disk Copy
+            // engine's next free "name N".
+            names.setIBegin(0);
+            const QString chosen = names.createFileWithPath(mountPoint, name, name);
+            if (chosen != name)
+                logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image").arg(path, chosen));
+            QString error;
+            if (!fm.copyItem(path, mountPoint + QLatin1Char('/') + chosen, &error)) {
+                Platform::systemLog(QStringLiteral("error--------%1").arg(error));
+                failed = true;
+            }
+        }
+        if (job->cancel)
+            break;
+        if (p >= 100) {
+            finished = true;
+            break;
+        }
+        job->onMain([p](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, float(p)); });
+    }
+
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        job->busy = false;
+    }
+    // The image file is whole only once the image is ejected, so the end is
+    // reported after the eject.
+    const std::optional<MakeDmg::MountedImage> taken = job->takeMounted();
+    const bool ejected = taken && MakeDmg::unmountDmgWithFullPath(*taken);
+    if (job->cancel || !finished)
+        return;
+    if (!ejected)
+        return job->fail(QStringLiteral("the image at %1 could not be ejected").arg(mountPoint));
+    if (failed)
+        return job->fail(QStringLiteral("some items could not be copied into the image"));
+    job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 100.0f); });
+}
+
+} // namespace
+
+MakeDmg::MakeDmg(MakeDmgDelegate *delegate, QObject *parent)
+    : QObject(parent), m_delegate(std::make_shared<std::atomic<MakeDmgDelegate *>>(delegate)),
+      m_job(std::make_shared<Job>(m_delegate))
+{
+}
+
+MakeDmg::~MakeDmg()
+{
+    m_delegate->store(nullptr);
+    const std::shared_ptr<Job> job = currentJob();
+    job->cancel = true;
+    if (m_task)
+        m_task->terminate(); // the tasks are children: deleted with the engine
+    std::optional<MountedImage> idle;
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        if (!job->busy)
+            idle = job->takeMountedLocked();
+    }
+    if (idle)
+        Platform::Dispatch::globalAsync([image = *idle] { unmountDmgWithFullPath(image); });
+}
+
+std::shared_ptr<MakeDmg::Job> MakeDmg::currentJob() const
+{
+    std::lock_guard<std::mutex> lock(m_jobMutex);
+    return m_job;
+}
+
+std::shared_ptr<MakeDmg::Job> MakeDmg::startJob()
+{
+    auto job = std::make_shared<Job>(m_delegate);
+    std::lock_guard<std::mutex> lock(m_jobMutex);
+    // Whatever an earlier job still does is silenced; it ejects its own image.
+    m_job->cancel = true;
+    m_job = job;
+    return job;
+}
+
+bool MakeDmg::isCancelCopy() const
+{
+    return currentJob()->cancel;
+}
+
+void MakeDmg::setIsCancelCopy(bool cancel)
+{
+    currentJob()->cancel = cancel;
+}
+
+QString MakeDmg::stagingFolderPrefix()
+{
+    return kStagingPrefix;
+}
+QString MakeDmg::imageVolumeName()
+{
+    return kVolumeName;
+}
+QString MakeDmg::rootImageFolder()
+{
+    return QLatin1Char('/') + kRootFolderName;
+}
+QString MakeDmg::statusText()
+{
+    return kStatus;
+}
+
+quint64 MakeDmg::imageSize(qint64 selectionSize)
+{
+    return quint64(std::max<qint64>(0, selectionSize)) + kImageMargin;
+}
+
+int MakeDmg::copyProgress(qint64 j, qint64 n)
+{
+    if (n <= 0)
+        return 100;
+    const qint64 p = (100 * j + 100) / n;
+    return p < 21 ? 20 : int(p);
+}
+
+bool MakeDmg::itemHoldsImage(const QString &item, const QString &mountPoint, const QString &imageFolder)
+{
+    const QString location = itemLocation(item);
+    return isSameOrInside(location, resolvedLocation(mountPoint)) ||
+           (!imageFolder.isEmpty() && isSameOrInside(location, resolvedLocation(imageFolder)));
+}
+
+std::optional<QVariantMap> MakeDmg::getDisjInfo(const ToolCommand &command)
+{
+    return ejectExecCommand(command).dictionary();
+}
+
+bool MakeDmg::unmountDmgWithFullPath(const MountedImage &image)
+{
+    const QString id = image.volumeUUID.isEmpty() ? image.device : image.volumeUUID;
+    if (id.isEmpty())
+        return false;
+    const RunnerResult result = ejectExecCommand(
+        ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("eject"), id}).withBuffer(kEjectLineBuffer));
+    Platform::systemLog(result.path);
+    // The runner does not tell how the tool ended; the volume's folder does.
+    if (image.mountPoint.isEmpty())
+        return result.ran;
+    return !QFileInfo::exists(image.mountPoint);
+}
+
+MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes)
+{
+    ZipSelection selection;
+    FileNode::walkSelection(nodes, [&](FileNode *node) {
+        selection.paths << node->path;
+        if (node->isDirectory)
+            selection.folders << node->path;
+        else
+            ++selection.files;
+    });
+    return selection;
+}
+
+quint64 MakeDmg::getAllFileCountWithPath(const QString &path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(fs::path(QFile::encodeName(path).toStdString()),
+                                        fs::directory_options::skip_permission_denied, ec);
+    quint64 count = 0;
+    for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec))
+        ++count;
+    return count;
+}
+
+void MakeDmg::makeTmpDmgWithPath(const QString &path, const QString &withName, qint64 withSize)
+{
+    const std::shared_ptr<Job> job = startJob();
+    if (MakeDmgDelegate *d = m_delegate->load())
+        d->copyFileToDmgWithFileName(kStatus, 20.0f);
+    Platform::Dispatch::globalAsync([job, path, withName, withSize] { createImage(job, path, withName, withSize); });
+}
+
+void MakeDmg::mountDmgWithDmgPath(const QString &dmgPath)
+{
+    const std::shared_ptr<Job> job = currentJob();
+    Platform::Dispatch::globalAsync([job, dmgPath] { mountImage(job, dmgPath); });
+}
+
+void MakeDmg::doCopyFilesToDmgWithDmg(const QStringList &paths)
+{
+    const std::shared_ptr<Job> job = currentJob();
+    Platform::Dispatch::globalAsync([job, paths] { copyItems(job, paths); });
+}
+
+void MakeDmg::stopMakeDmg()
+{
+    if (!Platform::Dispatch::isMainThread()) {
+        Platform::Dispatch::mainSync([this] { stopMakeDmg(); });
+        return;
+    }
+    const std::shared_ptr<Job> job = currentJob();
+    job->cancel = true;
+    // A running `hdiutil create` is ended by its worker, which sees the flag.
+    if (m_task) {
+        Platform::Task *task = m_task;
+        m_task = nullptr;
+        task->terminate(); // deleted when it has ended (zipTaskTerminated)
+    }
+    // An image that no worker holds is ejected now; a worker ejects its own.
+    std::optional<MountedImage> idle;
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        if (!job->busy)
+            idle = job->takeMountedLocked();
+    }
+    if (idle)
+        Platform::Dispatch::globalAsync([image = *idle] { unmountDmgWithFullPath(image); });
+}
+
+qint64 MakeDmg::zipProcessIdentifier() const
+{
+    return m_task ? m_task->processIdentifier() : 0;
+}
+
+void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr)
+{
+    if (!Platform::Dispatch::isMainThread()) {
+        Platform::Dispatch::mainSync([&] { doZipWithPath(path, withZipArr); });
+        return;
+    }
+    const std::shared_ptr<Job> job = startJob();
+    if (m_task) {
+        Platform::Task *old = m_task;
+        m_task = nullptr;
+        old->terminate();
+    }
+    m_zipJob = job;
+    m_zipPath = path;
+    m_allSelectFileCout = 0;
+    m_proValue = 0;
+    const ZipSelection selection = getAllFileCount(withZipArr);
+    m_allSelectFileArr = selection.paths;
+    // Counting a whole volume takes a while: not on the main thread.
+    QPointer<MakeDmg> self(this);
+    Platform::Dispatch::globalAsync([self, job, selection, path] {
+        quint64 count = selection.files;
+        for (const QString &folder : selection.folders) {
+            if (job->cancel)
+                return;
+            count += getAllFileCountWithPath(folder);
+        }
+        Platform::Dispatch::mainAsync([self, job, path, paths = selection.paths, count] {
+            if (!self || job->cancel || self->m_zipJob != job)
+                return;
+            self->launchZip(path, paths, count);
+        });
+    });
+}
+
+void MakeDmg::launchZip(const QString &zipPath, const QStringList &paths, quint64 count)
+{
+    m_allSelectFileCout = count;
+    Platform::systemLog(QStringLiteral("MakeDmg: zip items: %1").arg(paths.join(QStringLiteral(", "))));
+    Platform::systemLog(QStringLiteral("MakeDmg: zip expects %1 entries").arg(count));
+    if (paths.isEmpty())
+        return failZip(QStringLiteral("nothing is selected for the archive"));
+    if (!zipPath.startsWith(QLatin1Char('/')))
+        return failZip(QStringLiteral("\"%1\" is not a full path for the archive").arg(zipPath));
+    // zip adds to an archive that is there already; an existing entry is never touched.
+    if (entryExists(zipPath))
+        return failZip(QStringLiteral("%1 exists already").arg(zipPath));
+
+    auto *task = new Platform::Task(this);
+    task->setLaunchPath(m_zipLaunchPath);
+    // This zip takes the names it is given literally (no wildcard matching of
+    // existing names), so no -nw is needed; every path is one argument.
+    task->setArguments(QStringList{QStringLiteral("-r"), zipPath} + paths);
+    task->setStandardInputPipe(true);
+    task->setStandardOutputPipe(true);
+    connect(task, &Platform::Task::dataAvailable, this,
+            [this, task](const QByteArray &chunk) { dataReady(task, chunk); });
+    connect(task, &Platform::Task::terminated, this, [this, task] { zipTaskTerminated(task); });
+    m_task = task;
+    m_outDecoder = QStringDecoder(QStringDecoder::Utf8);
+    if (!task->launch()) {
+        m_task = nullptr;
+        task->deleteLater();
+        return failZip(QStringLiteral("%1 did not start").arg(m_zipLaunchPath));
+    }
+    task->closeInput();
+}
+
+void MakeDmg::dataReady(Platform::Task *task, const QByteArray &chunk)
+{
+    if (task != m_task || !m_zipJob || m_zipJob->cancel || chunk.isEmpty())
+        return;
+    // The decoder keeps a character cut between two chunks for the next one.
+    const QString text = m_outDecoder.decode(chunk);
+    ++m_proValue;
+    quint64 p = m_allSelectFileCout ? m_proValue * 100 / m_allSelectFileCout : 0;
+    // The count is only an estimate of zip's output: 100 waits for zip's end.
+    p = std::min<quint64>(p, 99);
+    if (MakeDmgDelegate *d = m_delegate->load())
+        d->copyFileToDmgWithFileName(text, float(p));
+}
+
+void MakeDmg::zipTaskTerminated(Platform::Task *task)
+{
+    task->deleteLater();
+    if (task != m_task)
+        return;
+    m_task = nullptr;
+    if (!m_zipJob || m_zipJob->cancel)
+        return;
+    const int status = task->terminationStatus();
+    if (status != 0 || !isRegularFile(m_zipPath))
+        return failZip(QStringLiteral("zip ended with status %1; %2 is not complete").arg(status).arg(m_zipPath));
+    if (MakeDmgDelegate *d = m_delegate->load())
+        d->copyFileToDmgWithFileName(QString(), 100.0f);
+}
+
+void MakeDmg::failZip(const QString &why)
+{
+    logLine(why);
+    if (!m_zipJob || m_zipJob->cancel)
+        return;
+    if (MakeDmgDelegate *d = m_delegate->load())
+        d->makeDmgFailWithError(0);
+}

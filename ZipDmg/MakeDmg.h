@@ -1,0 +1,136 @@
+#pragma once
+#include "FileNode.h"
+#include "MakeDmgDelegate.h"
+#include "ToolCommand.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QVariantMap>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace Platform
+{
+class Task;
+}
+
+// Backs up a selection in one of two ways:
+//
+// - a read/write disk image: `hdiutil create` makes it empty (from a fresh,
+//   empty staging folder), `hdiutil mount` attaches it, the selected items
+//   are copied into its root folder and the image is ejected, which is what
+//   makes its file whole; the job reports 100 only after that eject;
+// - a ZIP archive: one run of `zip -r` over the selected paths, its output
+//   chunks counted against the number of entries expected.
+//
+// The image's mount point and device are the ones the mount reports, never
+// assumed from the volume name, so a volume of the same name that is mounted
+// already is left alone. One engine serves one job at a time and is reused
+// for the next; each job has a stop flag of its own, so a worker of a stopped
+// job never reports into the job that follows it.
+class MakeDmg : public QObject
+{
+    Q_OBJECT
+public:
+    // The image and its volume, as the mount gave them.
+    struct MountedImage {
+        QString device;     // the volume's device node ("/dev/disk5s1")
+        QString mountPoint; // a path of this machine
+        QString volumeUUID;
+    };
+    // What an archive job takes from a checked tree (getAllFileCount).
+    struct ZipSelection {
+        QStringList paths;   // in walking order
+        QStringList folders; // the taken paths that are folders, counted on a worker
+        quint64 files = 0;   // the taken paths that are files
+    };
+
+    explicit MakeDmg(MakeDmgDelegate *delegate = nullptr, QObject *parent = nullptr);
+    ~MakeDmg() override;
+
+    bool isCancelCopy() const;
+    void setIsCancelCopy(bool cancel);
+    MakeDmgDelegate *makeDmgDelegate() const { return m_delegate->load(); }
+    void setMakeDmgDelegate(MakeDmgDelegate *delegate) { m_delegate->store(delegate); }
+
+    // A disk image job: the image "<path>/<withName>.dmg", sized withSize
+    // bytes plus a fixed margin, in the folder `path` (a path of the original
+    // platform or of this machine; for the startup volume the engine's own
+    // world-writable folder at its root). Any thread; returns at once.
+    void makeTmpDmgWithPath(const QString &path, const QString &withName, qint64 withSize);
+    // Attaches the image and sends beginToCopyDmg once its volume is mounted
+    // (on a worker; the report comes on the main thread).
+    void mountDmgWithDmgPath(const QString &dmgPath);
+    // Copies the items into the mounted image's root folder, then ejects it.
+    void doCopyFilesToDmgWithDmg(const QStringList &paths);
+    // An archive job over the checked part of a tree. Main thread: the tree
+    // is read here; the archiver's reports come on the main thread.
+    void doZipWithPath(const QString &path, const FileNodeArray &withZipArr);
+    // Ends the running tool and ejects what this job mounted. Call it after
+    // setIsCancelCopy(true). Main thread.
+    void stopMakeDmg();
+
+    // The archive job's state (main thread).
+    QStringList allSelectFileArr() const { return m_allSelectFileArr; }
+    quint64 allSelectFileCout() const { return m_allSelectFileCout; }
+    quint64 proValue() const { return m_proValue; }
+    // The running zip's process id; 0 when none is held.
+    qint64 zipProcessIdentifier() const;
+
+    // Tests: another archiver in place of /usr/bin/zip.
+    void setZipLaunchPath(const QString &path) { m_zipLaunchPath = path; }
+
+    // Fixed names and rules.
+    static QString stagingFolderPrefix();
+    static QString imageVolumeName();
+    static QString rootImageFolder();
+    static QString statusText();
+    // The size given to `hdiutil create`: the selection plus the margin.
+    static quint64 imageSize(qint64 selectionSize);
+    // The percentage after item j (from 0) of n copied into the image.
+    static int copyProgress(qint64 j, qint64 n);
+    // True when copying `item` into the image would copy the image's own
+    // mount point or the folder receiving the image.
+    static bool itemHoldsImage(const QString &item, const QString &mountPoint, const QString &imageFolder);
+
+    // Internal steps, public for tests.
+    // A diskutil command through the eject runner, read as a dictionary.
+    static std::optional<QVariantMap> getDisjInfo(const ToolCommand &command);
+    // Ejects the image by its volume's UUID; true when it is gone.
+    static bool unmountDmgWithFullPath(const MountedImage &image);
+    static ZipSelection getAllFileCount(const FileNodeList &nodes);
+    // Every file and folder below `path`, at any depth (links not followed).
+    static quint64 getAllFileCountWithPath(const QString &path);
+
+    MakeDmg(const MakeDmg &) = delete;
+    MakeDmg &operator=(const MakeDmg &) = delete;
+
+    // One job's stop flag and image, shared with its workers (MakeDmg.cpp).
+    struct Job;
+
+private:
+    std::shared_ptr<Job> currentJob() const;
+    std::shared_ptr<Job> startJob();
+    void launchZip(const QString &zipPath, const QStringList &paths, quint64 count);
+    void dataReady(Platform::Task *task, const QByteArray &chunk);
+    void zipTaskTerminated(Platform::Task *task);
+    void failZip(const QString &why);
+
+    std::shared_ptr<std::atomic<MakeDmgDelegate *>> m_delegate;
+    mutable std::mutex m_jobMutex;
+    std::shared_ptr<Job> m_job;
+
+    // The archive job; main thread only.
+    Platform::Task *m_task = nullptr;
+    std::shared_ptr<Job> m_zipJob;
+    QString m_zipPath;
+    QStringList m_allSelectFileArr;
+    quint64 m_allSelectFileCout = 0;
+    quint64 m_proValue = 0;
+    QStringDecoder m_outDecoder;
+    QString m_zipLaunchPath = QStringLiteral("/usr/bin/zip");
+};

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The disk image job of the image and archive engine over a whole world volume
+# holding the copy benchmark's tree (20,000 files of 1–64 KiB in 2,000 folders
+# plus 4 files of 256 MiB): create, mount, copy into the image, eject (which
+# writes the image file), the image landing on another world volume of the
+# same disk; against cp -a of the same tree into an empty folder there. Each
+# side is timed as a whole process, with a warm cache and after a sync, median
+# of three runs taken alternately; the first image is attached again and
+# compared with its source.
+# Last line: dmg: ratio R (ours X s, cp -a Y s)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARNWICK_BENCH_BUILD:-$root/build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja >/dev/null
+fi
+if ! log=$(cmake --build "$build" --target dmg_bench copy_bench tarnwick_tools 2>&1); then
+  printf '%s\n' "$log" | tail -n 30 >&2
+  echo "dmg: the build failed" >&2
+  exit 1
+fi
+bin="$build/bench/dmg_bench"
+tools="$build/Helmrun.app/Contents/MacOS/Tarnwick.app/Contents/Resources/tools"
+
+data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-dmg.XXXXXX")
+trap 'rm -rf "$data"' EXIT
+world="$data/world"
+read -r src dst < <("$build/bench/copy_bench" world "$world")
+if [ ! -d "$src" ] || [ ! -d "$dst" ]; then
+  echo "dmg: the world's volumes were not made" >&2
+  exit 1
+fi
+"$build/bench/copy_bench" generate "$src"
+export TARNWICK_ROOT=$world TARNWICK_TOOLS=$tools
+
+seconds() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# What a copy must keep of every entry: type, mode, size, link target.
+facts() { (cd "$1" && find . -mindepth 1 -printf '%P %y %m %s %l\n' | LC_ALL=C sort); }
+
+# Warm the cache for both sides.
+find "$src" -type f -exec cat {} + >/dev/null
+
+ours=() theirs=() gaps=()
+for run in 1 2 3; do
+  sync
+  t0=$(seconds)
+  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" dmg "$src" "$dst" 2>/dev/null); then
+    echo "dmg: our image job failed" >&2
+    exit 1
+  fi
+  t1=$(seconds)
+  ours+=("$(elapsed "$t0" "$t1")")
+  image=$(printf '%s\n' "$out" | sed -n 1p)
+  read -r _ gap < <(printf '%s\n' "$out" | sed -n 2p)
+  gaps+=("$gap")
+  if [ "$run" = 1 ]; then
+    mountPoint=$("$tools/hdiutil" mount "$image" | awk -F '\t' '$3 != "" { print $3 }')
+    if [ -z "$mountPoint" ] || ! diff -r -q "$src" "$mountPoint" >/dev/null ||
+       [ "$(facts "$src")" != "$(facts "$mountPoint")" ]; then
+      echo "dmg: the image does not hold its source" >&2
+      exit 1
+    fi
+    "$tools/diskutil" eject "$mountPoint" >/dev/null
+    echo "the image, attached again, holds its source byte for byte"
+  fi
+  rm -f "$image"
+
+  sync
+  mkdir "$dst/cp-copy"
+  t0=$(seconds)
+  cp -a "$src/." "$dst/cp-copy"
+  t1=$(seconds)
+  theirs+=("$(elapsed "$t0" "$t1")")
+  rm -rf "$dst/cp-copy"
+done
+
+echo "main thread: longest wait for its events $(printf '%s\n' "${gaps[@]}" | sort -g | tail -n 1) ms (worst of three)"
+x=$(median "${ours[@]}"); y=$(median "${theirs[@]}")
+r=$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.3f", (y > 0 ? x / y : 0) }')
+echo "dmg: ratio $r (ours $x s, cp -a $y s)"

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The archive job of the image and archive engine over the copy benchmark's
+# tree (20,000 files of 1–64 KiB in 2,000 folders plus 4 files of 256 MiB),
+# every top-level entry checked as for a whole volume, against the same
+# `zip -r` command run alone on the same tree. Each side is timed as a whole
+# process with a warm cache, median of three runs taken alternately; the first
+# archive of ours must list exactly what zip's own lists.
+# Last line: zip: ratio R (ours X s, zip -r Y s)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARNWICK_BENCH_BUILD:-$root/build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja >/dev/null
+fi
+if ! log=$(cmake --build "$build" --target zip_bench copy_bench 2>&1); then
+  printf '%s\n' "$log" | tail -n 30 >&2
+  echo "zip: the build failed" >&2
+  exit 1
+fi
+bin="$build/bench/zip_bench"
+
+data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-zip.XXXXXX")
+trap 'rm -rf "$data"' EXIT
+tree="$data/tree"
+"$build/bench/copy_bench" generate "$tree"
+mkdir "$data/out"
+# The same names in the same order as the engine hands them to zip.
+mapfile -t entries < <(find "$tree" -mindepth 1 -maxdepth 1)
+
+seconds() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# Warm the cache for both sides.
+find "$tree" -type f -exec cat {} + >/dev/null
+
+ours=() theirs=() gaps=()
+for run in 1 2 3; do
+  archive="$data/out/KestrovaDiskClone($run).zip"
+  t0=$(seconds)
+  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" zip "$tree" "$archive" 2>/dev/null); then
+    echo "zip: our archive job failed" >&2
+    exit 1
+  fi
+  t1=$(seconds)
+  ours+=("$(elapsed "$t0" "$t1")")
+  read -r _ expected gap <<<"$out"
+  gaps+=("$gap")
+
+  reference="$data/out/reference$run.zip"
+  t0=$(seconds)
+  zip -r "$reference" "${entries[@]}" >/dev/null
+  t1=$(seconds)
+  theirs+=("$(elapsed "$t0" "$t1")")
+
+  if [ "$run" = 1 ]; then
+    if ! cmp -s <(unzip -Z1 "$archive" | LC_ALL=C sort) <(unzip -Z1 "$reference" | LC_ALL=C sort); then
+      echo "zip: our archive does not list what zip's own lists" >&2
+      exit 1
+    fi
+    echo "our archive lists the same $(unzip -Z1 "$archive" | wc -l) entries as zip's own ($expected expected)"
+  fi
+  rm -f "$archive" "$reference"
+done
+
+echo "main thread: longest wait for its events $(printf '%s\n' "${gaps[@]}" | sort -g | tail -n 1) ms (worst of three)"
+x=$(median "${ours[@]}"); y=$(median "${theirs[@]}")
+r=$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.3f", (y > 0 ? x / y : 0) }')
+echo "zip: ratio $r (ours $x s, zip -r $y s)"

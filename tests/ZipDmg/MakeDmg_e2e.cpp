@@ -1,0 +1,115 @@
+// The engine end to end on the demo world: an archive of a whole USB volume,
+// read back with unzip, and an image of a ticked part, attached again with the
+// stand-in hdiutil and compared byte for byte with its source.
+#include "MakeDmgTestRig.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+using MakeDmgRig::node;
+using MakeDmgRig::Recorder;
+using TestSupport::DiskWorldFixture;
+
+namespace
+{
+
+class EngineOnDemoWorld : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(world.ok()) << world.error().toStdString();
+        source = world.mountPoint(QStringLiteral("Travel Drive"));
+        target = world.mountPoint(QStringLiteral("BACKUP"));
+        ASSERT_FALSE(source.isEmpty());
+        ASSERT_FALSE(target.isEmpty());
+        // Something more than the demo's files: a nested folder, a hidden file, a link.
+        ASSERT_TRUE(TestSupport::writeFile(source + QStringLiteral("/Documents/old/2023/summary.txt"), "last year\n"));
+        ASSERT_TRUE(TestSupport::writeFile(source + QStringLiteral("/.hidden"), "hidden\n"));
+        ASSERT_TRUE(QFile::link(QStringLiteral("Trip plan.txt"), source + QStringLiteral("/Documents/plan link")));
+        before = MakeDmgRig::treeOf(source);
+        engine.setMakeDmgDelegate(&recorder);
+    }
+
+    DiskWorldFixture world;
+    Recorder recorder;
+    MakeDmg engine;
+    QString source, target;
+    QMap<QString, QByteArray> before;
+};
+
+} // namespace
+
+TEST_F(EngineOnDemoWorld, ArchiveOfAWholeVolumeListsEveryFile)
+{
+    const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
+    engine.doZipWithPath(archive, MakeDmgRig::topLevel(source));
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.values().last(), 100);
+    EXPECT_EQ(recorder.hundreds(), 1);
+
+    // Every entry of the volume, under the full path zip stores.
+    QStringList expected;
+    for (auto it = before.constBegin(); it != before.constEnd(); ++it)
+        expected << MakeDmgRig::stored(source + QLatin1Char('/') + it.key()) +
+                        (it.value() == "dir" ? QStringLiteral("/") : QString());
+    expected.sort();
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
+
+    // And what they hold: unpacked, the volume comes back as it was (zip
+    // stores the link's target file).
+    QTemporaryDir out;
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-q"), archive, QStringLiteral("-d"), out.path()});
+    ASSERT_TRUE(unzip.waitForFinished(60000));
+    ASSERT_EQ(unzip.exitCode(), 0);
+    QMap<QString, QByteArray> unpacked = MakeDmgRig::treeOf(out.path() + source);
+    QMap<QString, QByteArray> wanted = before;
+    wanted[QStringLiteral("Documents/plan link")] = before.value(QStringLiteral("Documents/Trip plan.txt"));
+    EXPECT_EQ(unpacked, wanted);
+
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
+    EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(EngineOnDemoWorld, ImageOfATickedPartHoldsExactlyThatPart)
+{
+    // Documents partly ticked (the trip plan, the link and the old folder),
+    // Photos whole, the rest unticked; the page hands over the ticked paths.
+    const QString d = source + QStringLiteral("/Documents");
+    const FileNodeArray nodes{
+        node(d, FileNode::PartlyChecked,
+             {node(d + QStringLiteral("/Trip plan.txt"), FileNode::Checked),
+              node(d + QStringLiteral("/Budget.csv"), FileNode::Unchecked),
+              node(d + QStringLiteral("/plan link"), FileNode::Checked),
+              node(d + QStringLiteral("/old"), FileNode::Checked)}),
+        node(source + QStringLiteral("/Photos"), FileNode::Checked),
+        node(source + QStringLiteral("/Music"), FileNode::Unchecked),
+        node(source + QStringLiteral("/ReadMe.txt"), FileNode::Unchecked),
+        node(source + QStringLiteral("/.hidden"), FileNode::Unchecked),
+    };
+    const QStringList paths = MakeDmgRig::checkedPaths(nodes);
+    recorder.onBegin = [&] { engine.doCopyFilesToDmgWithDmg(paths); };
+    const QString name = QStringLiteral("KestrovaDiskClone(2024-05-06 07:08:09)");
+    engine.makeTmpDmgWithPath(target, name, 20'000);
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.values(), (QList<float>{20, 20, 25, 50, 75, 100}));
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, MakeDmg::imageVolumeName()), 0) << "the image is ejected";
+
+    // Attached again, the image shows every ticked item in its root folder.
+    const QString image = target + QLatin1Char('/') + name + QStringLiteral(".dmg");
+    const QString mountPoint = MakeDmgRig::mountImage(world, image);
+    ASSERT_FALSE(mountPoint.isEmpty());
+    QMap<QString, QByteArray> expected;
+    expected[QStringLiteral("Trip plan.txt")] = before.value(QStringLiteral("Documents/Trip plan.txt"));
+    expected[QStringLiteral("plan link")] = before.value(QStringLiteral("Documents/plan link"));
+    expected.insert(MakeDmgRig::subtree(before, QStringLiteral("Documents/old"), QStringLiteral("old")));
+    expected.insert(MakeDmgRig::subtree(before, QStringLiteral("Photos"), QStringLiteral("Photos")));
+    EXPECT_EQ(MakeDmgRig::treeOf(mountPoint), expected);
+    EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
+
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
+    EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}

@@ -1,0 +1,726 @@
+// The image and archive engine on a disk world of its own: the disk image job
+// through the stand-in hdiutil and diskutil, the archive job through this
+// machine's zip.
+#include "MakeDmgTestRig.h"
+
+#include "Platform/SystemLog.h"
+#include "Platform/SystemRoot.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <condition_variable>
+#include <csignal>
+
+using MakeDmgRig::node;
+using MakeDmgRig::Recorder;
+using TestSupport::DiskWorldFixture;
+
+namespace
+{
+
+const QString kImageVolume = QStringLiteral("KestrovaDiskCloneDmg");
+const QString kStatus = QStringLiteral("制作镜像中...");
+
+// The stand-in tools with hdiutil behind a script: `body` runs first with
+// $REAL naming the real stand-in and $LOG a file prefix in the script's folder.
+class ScriptedHdiutil
+{
+public:
+    explicit ScriptedHdiutil(const QByteArray &body) : m_previous(Platform::toolsDirectory())
+    {
+        for (const char *tool : {"diskutil", "asr", "diskworld"})
+            QFile::link(m_previous + QLatin1Char('/') + QLatin1String(tool),
+                        m_dir.path() + QLatin1Char('/') + QLatin1String(tool));
+        const QByteArray head =
+            "REAL='" + QFile::encodeName(m_previous) + "/hdiutil'\nLOG='" + QFile::encodeName(m_dir.path()) + "/log'\n";
+        MakeDmgRig::writeScript(m_dir.path() + QStringLiteral("/hdiutil"), head + body + "\nexec \"$REAL\" \"$@\"\n");
+        Platform::setToolsDirectory(m_dir.path());
+    }
+    ~ScriptedHdiutil() { Platform::setToolsDirectory(m_previous); }
+    QString log(const QString &suffix) const
+    {
+        return QString::fromUtf8(TestSupport::readFile(m_dir.path() + QStringLiteral("/log") + suffix));
+    }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// Writes down what `hdiutil create` was given and what its staging folder was.
+const QByteArray kRecordCreate = R"sh(if [ "$1" = create ]; then
+  printf '%s\n' "$@" > "$LOG.create"
+  src=""; prev=""
+  for a in "$@"; do [ "$prev" = -srcfolder ] && src="$a"; prev="$a"; done
+  stat -c '%a %u %F' "$src" > "$LOG.staging"
+  ls -A "$src" > "$LOG.content"
+fi)sh";
+
+class DiskImageJob : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(world.ok()) << world.error().toStdString();
+        source = world.mountPoint(QStringLiteral("Travel Drive"));
+        target = world.mountPoint(QStringLiteral("BACKUP"));
+        ASSERT_FALSE(source.isEmpty());
+        ASSERT_FALSE(target.isEmpty());
+        engine.setMakeDmgDelegate(&recorder);
+        // The page's answer to a mounted image.
+        recorder.onBegin = [this] { engine.doCopyFilesToDmgWithDmg(items); };
+    }
+    void TearDown() override { Platform::FileManager::setCopyFaultHook({}); }
+
+    // Runs a whole job into `folder` and waits for its end.
+    void run(const QStringList &paths, qint64 size = 1000, const QString &folder = QString())
+    {
+        items = paths;
+        engine.makeTmpDmgWithPath(folder.isEmpty() ? target : folder, name, size);
+        ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    }
+    QString image() const { return target + QLatin1Char('/') + name + QStringLiteral(".dmg"); }
+    // The image's content, read by attaching it again; it is ejected afterwards.
+    QMap<QString, QByteArray> imageTree(const QString &imagePath)
+    {
+        const QString mountPoint = MakeDmgRig::mountImage(world, imagePath);
+        EXPECT_FALSE(mountPoint.isEmpty()) << imagePath.toStdString();
+        if (mountPoint.isEmpty())
+            return {};
+        const QMap<QString, QByteArray> tree = MakeDmgRig::treeOf(mountPoint);
+        EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
+        return tree;
+    }
+    // The copy's reports: what came after the job's first report.
+    QList<float> copyValues() const { return recorder.values().mid(1); }
+
+    DiskWorldFixture world;
+    Recorder recorder;
+    MakeDmg engine;
+    QString source, target;
+    QString name = QStringLiteral("KestrovaDiskClone(2024-05-06 07:08:09)");
+    QStringList items;
+};
+
+} // namespace
+
+// --- Names, sizes and progress values ---------------------------------------
+
+TEST(MakeDmgRules, ImageSizeAddsTheMarginToTheSelection)
+{
+    const struct {
+        qint64 selection;
+        quint64 size;
+    } cases[] = {{0, 50'000'000}, {1, 50'000'001}, {1'234'567'890, 1'284'567'890}, {-1, 50'000'000}};
+    for (const auto &c : cases)
+        EXPECT_EQ(MakeDmg::imageSize(c.selection), c.size) << c.selection;
+}
+
+TEST(MakeDmgRules, CopyProgressForOneThreeAndFortyItems)
+{
+    EXPECT_EQ(MakeDmg::copyProgress(0, 1), 100);
+    EXPECT_EQ((QList<int>{MakeDmg::copyProgress(0, 3), MakeDmg::copyProgress(1, 3), MakeDmg::copyProgress(2, 3)}),
+              (QList<int>{33, 66, 100}));
+    QList<int> forty;
+    for (int j = 0; j < 40; ++j)
+        forty << MakeDmg::copyProgress(j, 40);
+    EXPECT_EQ(forty.first(), 20); // 2
+    EXPECT_EQ(forty.at(5), 20);   // 15
+    EXPECT_EQ(forty.at(7), 20);   // 20
+    EXPECT_EQ(forty.at(8), 22);
+    EXPECT_EQ(forty.last(), 100);
+    EXPECT_TRUE(std::is_sorted(forty.begin(), forty.end()));
+}
+
+TEST(MakeDmgRules, FixedNames)
+{
+    EXPECT_EQ(MakeDmg::imageVolumeName(), kImageVolume);
+    EXPECT_EQ(MakeDmg::rootImageFolder(), QStringLiteral("/KestrovaDiskClone_dmg"));
+    EXPECT_EQ(MakeDmg::stagingFolderPrefix(), QStringLiteral("/tmp/com.kestrova.clone"));
+    EXPECT_EQ(MakeDmg::statusText(), kStatus);
+}
+
+TEST(MakeDmgRules, AnItemHoldingTheMountPointOrTheImageFolderIsKeptOut)
+{
+    TestSupport::TempRoot root;
+    const QString volumes = root.at(QStringLiteral("/Volumes"));
+    const QString mount = volumes + QStringLiteral("/KestrovaDiskCloneDmg");
+    const QString folder = root.at(QStringLiteral("/Volumes/BACKUP"));
+    ASSERT_TRUE(QDir().mkpath(mount) && QDir().mkpath(folder) && QDir().mkpath(root.at(QStringLiteral("/Data"))));
+    ASSERT_TRUE(QDir().mkpath(volumes + QStringLiteral("/KestrovaDiskCloneDmgX")));
+    // A link to the folder of the mounts is copied as a link: it holds nothing.
+    ASSERT_TRUE(QFile::link(volumes, root.at(QStringLiteral("/Data/link"))));
+    const struct {
+        QString item;
+        bool keptOut;
+    } cases[] = {
+        {volumes, true},
+        {mount, true},
+        {root.path(), true},
+        {folder, true},
+        {volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), false},
+        {root.at(QStringLiteral("/Data")), false},
+        {root.at(QStringLiteral("/Data/link")), false},
+        {root.at(QStringLiteral("/Data/../Volumes")), true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MakeDmg::itemHoldsImage(c.item, mount, folder), c.keptOut) << c.item.toStdString();
+}
+
+TEST(MakeDmgRules, ArchiveCountTakesCheckedNodesDepthFirst)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    for (const char *f : {"A/a1.txt", "A/sub/a2.txt", "A/sub/deeper/a3.txt", "B/b1.txt", "B/b2.txt", "c.txt", "d.txt"})
+        ASSERT_TRUE(TestSupport::writeFile(d + QLatin1Char('/') + QLatin1String(f), "x"));
+    ASSERT_TRUE(QDir().mkpath(d + QStringLiteral("/E")));
+    const FileNodeArray nodes{
+        node(d + QStringLiteral("/A"), FileNode::Checked),
+        node(d + QStringLiteral("/B"), FileNode::PartlyChecked,
+             {node(d + QStringLiteral("/B/b1.txt"), FileNode::Unchecked),
+              node(d + QStringLiteral("/B/b2.txt"), FileNode::Checked)}),
+        node(d + QStringLiteral("/c.txt"), FileNode::Checked),
+        node(d + QStringLiteral("/d.txt"), FileNode::Unchecked),
+        node(d + QStringLiteral("/E"), FileNode::Checked),
+    };
+    const MakeDmg::ZipSelection s = MakeDmg::getAllFileCount(nodes);
+    EXPECT_EQ(s.paths, (QStringList{d + QStringLiteral("/A"), d + QStringLiteral("/B/b2.txt"),
+                                    d + QStringLiteral("/c.txt"), d + QStringLiteral("/E")}));
+    EXPECT_EQ(s.folders, (QStringList{d + QStringLiteral("/A"), d + QStringLiteral("/E")}));
+    EXPECT_EQ(s.files, 2u);
+    // Below A: a1.txt, sub, a2.txt, deeper, a3.txt; the folder itself does not count.
+    EXPECT_EQ(MakeDmg::getAllFileCountWithPath(d + QStringLiteral("/A")), 5u);
+    EXPECT_EQ(MakeDmg::getAllFileCountWithPath(d + QStringLiteral("/E")), 0u);
+    EXPECT_EQ(MakeDmg::getAllFileCountWithPath(d + QStringLiteral("/missing")), 0u);
+}
+
+// --- The disk image job -----------------------------------------------------
+
+TEST_F(DiskImageJob, ThreeItemsReport20Then33And66AndEndAfterTheEject)
+{
+    const QMap<QString, QByteArray> before = MakeDmgRig::treeOf(source);
+    int mountedAt100 = -1;
+    recorder.onReport = [&](float value) {
+        if (value >= 100)
+            mountedAt100 = MakeDmgRig::mountedVolumesNamed(world, kImageVolume);
+    };
+    run({source + QStringLiteral("/Documents"), source + QStringLiteral("/Photos"),
+         source + QStringLiteral("/ReadMe.txt")});
+
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.begins, 1);
+    EXPECT_EQ(recorder.values(), (QList<float>{20, 20, 33, 66, 100}));
+    for (const MakeDmgRig::Report &r : recorder.reports())
+        EXPECT_EQ(r.text, kStatus);
+    // The first report comes on the starting thread (here the main thread), the rest on the main thread.
+    for (const MakeDmgRig::Report &r : recorder.reports())
+        EXPECT_TRUE(r.onMainThread);
+    // 100 comes once the image is ejected and its file is whole.
+    EXPECT_EQ(mountedAt100, 0);
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+    QMap<QString, QByteArray> expected =
+        MakeDmgRig::subtree(before, QStringLiteral("Documents"), QStringLiteral("Documents"));
+    expected.insert(MakeDmgRig::subtree(before, QStringLiteral("Photos"), QStringLiteral("Photos")));
+    expected.insert(QStringLiteral("ReadMe.txt"), before.value(QStringLiteral("ReadMe.txt")));
+    EXPECT_EQ(imageTree(image()), expected);
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before);
+    EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(DiskImageJob, OneItemReports20Then100)
+{
+    run({source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.values(), (QList<float>{20, 20, 100}));
+}
+
+TEST_F(DiskImageJob, FortyItemsFollowTheIntegerSequence)
+{
+    const QString folder = world.at(QStringLiteral("/Users/tester/forty"));
+    QStringList paths;
+    for (int i = 0; i < 40; ++i) {
+        paths << folder + QStringLiteral("/f%1.txt").arg(i, 2, 10, QLatin1Char('0'));
+        ASSERT_TRUE(TestSupport::writeFile(paths.last(), QByteArray::number(i)));
+    }
+    run(paths);
+    const QList<float> after = copyValues().mid(1); // the copy's own 20 first, then one per item
+    ASSERT_EQ(after.size(), 40);
+    EXPECT_EQ(after.at(0), 20); // 2
+    EXPECT_EQ(after.at(5), 20); // 15
+    EXPECT_EQ(after.at(8), 22);
+    EXPECT_EQ(after.last(), 100);
+    EXPECT_EQ(imageTree(image()).size(), 40);
+}
+
+TEST_F(DiskImageJob, CreateGetsTheFixedArgumentsAndAFreshPrivateStagingFolder)
+{
+    ScriptedHdiutil tools(kRecordCreate);
+    // Someone else's folder under the old fixed name is never used.
+    const QString planted = MakeDmg::stagingFolderPrefix();
+    const bool plantedHere = QDir().mkdir(planted);
+    if (plantedHere)
+        TestSupport::writeFile(planted + QStringLiteral("/planted.txt"), "not yours");
+
+    run({source + QStringLiteral("/ReadMe.txt")}, 0);
+
+    const QStringList args = tools.log(QStringLiteral(".create")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(args.size(), 12) << tools.log(QStringLiteral(".create")).toStdString();
+    const QString staging = args.at(11);
+    EXPECT_EQ(args.mid(0, 11), (QStringList{QStringLiteral("create"), image(), QStringLiteral("-volname"), kImageVolume,
+                                            QStringLiteral("-size"), QStringLiteral("50000000"), QStringLiteral("-fs"),
+                                            QStringLiteral("HFS+"), QStringLiteral("-format"), QStringLiteral("UDRW"),
+                                            QStringLiteral("-srcfolder")}));
+    EXPECT_TRUE(staging.startsWith(planted + QLatin1Char('.'))) << staging.toStdString();
+    EXPECT_EQ(tools.log(QStringLiteral(".staging")).trimmed(), QStringLiteral("700 %1 directory").arg(getuid()));
+    EXPECT_EQ(tools.log(QStringLiteral(".content")), QString());
+    EXPECT_FALSE(QFileInfo::exists(staging)) << "the staging folder is removed after the job";
+    EXPECT_EQ(recorder.hundreds(), 1);
+    const QMap<QString, QByteArray> tree = imageTree(image());
+    EXPECT_EQ(tree.keys(), QStringList{QStringLiteral("ReadMe.txt")});
+    if (plantedHere) {
+        EXPECT_EQ(TestSupport::readFile(planted + QStringLiteral("/planted.txt")), QByteArray("not yours"));
+        QDir(planted).removeRecursively();
+    }
+}
+
+TEST_F(DiskImageJob, ASizeOfZeroMakesAnImageOfTheMarginAlone)
+{
+    items = {source + QStringLiteral("/ReadMe.txt")};
+    std::atomic<qint64> capacity{-1};
+    recorder.onBegin = [&] {
+        const Platform::DiskWorld::State s = world.state();
+        for (const auto &[d, n] : s.volumes())
+            if (n->volume->name == kImageVolume)
+                capacity = n->size;
+        engine.doCopyFilesToDmgWithDmg(items);
+    };
+    engine.makeTmpDmgWithPath(target, name, 0);
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(capacity, 50'000'000);
+}
+
+TEST_F(DiskImageJob, TwoItemsOfOneNameBothGoInTheSecondUnderTheNextFreeName)
+{
+    const QString a = world.at(QStringLiteral("/Users/tester/a/notes.txt"));
+    const QString b = world.at(QStringLiteral("/Users/tester/b/notes.txt"));
+    ASSERT_TRUE(TestSupport::writeFile(a, "first"));
+    ASSERT_TRUE(TestSupport::writeFile(b, "second"));
+    Platform::SystemLogCapture log;
+    run({a, b});
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.values().last(), 100);
+    EXPECT_EQ(imageTree(image()), (QMap<QString, QByteArray>{{QStringLiteral("notes.txt"), "first"},
+                                                             {QStringLiteral("notes 1.txt"), "second"}}));
+    EXPECT_TRUE(log.contains(b)) << log.lines().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(DiskImageJob, NamesNoShellReadsReachTheImageAsTheyAre)
+{
+    const QString folder = world.at(QStringLiteral("/Users/tester/odd"));
+    const QStringList names{QStringLiteral("it's \"quoted\""), QStringLiteral("$(touch pwned)"),
+                            QStringLiteral("a;b&c"),           QStringLiteral("back`tick`"),
+                            QStringLiteral("new\nline"),       QStringLiteral("a*b")};
+    QStringList paths;
+    QMap<QString, QByteArray> expected;
+    for (const QString &n : names) {
+        paths << folder + QLatin1Char('/') + n;
+        ASSERT_TRUE(TestSupport::writeFile(paths.last(), n.toUtf8()));
+        expected[n] = n.toUtf8();
+    }
+    run(paths);
+    EXPECT_EQ(imageTree(image()), expected);
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
+}
+
+TEST_F(DiskImageJob, TheStartupVolumeGetsItsOwnWorldWritableFolder)
+{
+    const QString folder = world.at(QStringLiteral("/KestrovaDiskClone_dmg"));
+    // What lies in the folder already keeps its own mode.
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_TRUE(TestSupport::writeFile(folder + QStringLiteral("/private.txt"), "mine"));
+    ASSERT_TRUE(QFile::setPermissions(folder + QStringLiteral("/private.txt"), QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    run({source + QStringLiteral("/ReadMe.txt")}, 1000, QStringLiteral("/"));
+
+    const auto &fm = Platform::FileManager::defaultManager();
+    EXPECT_EQ(fm.attributes(folder).permissions, 0777u);
+    EXPECT_EQ(fm.attributes(folder + QStringLiteral("/private.txt")).permissions, 0600u);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_EQ(imageTree(folder + QLatin1Char('/') + name + QStringLiteral(".dmg")).keys(),
+              QStringList{QStringLiteral("ReadMe.txt")});
+}
+
+TEST_F(DiskImageJob, AVolumeOfTheImagesNameMountedAlreadyIsLeftAlone)
+{
+    ASSERT_FALSE(world
+                     .attachUsb(kImageVolume, QStringLiteral("ExFAT"), 32'000'000,
+                                {{QStringLiteral("theirs.txt"), "their data"}})
+                     .isEmpty());
+    const QString theirs = world.mountPoint(kImageVolume);
+    ASSERT_EQ(theirs, world.at(QStringLiteral("/Volumes/KestrovaDiskCloneDmg")));
+    const QMap<QString, QByteArray> theirTree = MakeDmgRig::treeOf(theirs);
+
+    run({source + QStringLiteral("/Documents"), source + QStringLiteral("/ReadMe.txt")});
+
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_EQ(world.mountPoint(kImageVolume), theirs) << "their volume stays mounted";
+    EXPECT_EQ(MakeDmgRig::treeOf(theirs), theirTree);
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 1);
+    EXPECT_TRUE(imageTree(image()).contains(QStringLiteral("Documents/Budget.csv")));
+}
+
+TEST_F(DiskImageJob, AnItemHoldingTheImagesMountPointIsLeftOut)
+{
+    const QString volumes = world.at(QStringLiteral("/Volumes"));
+    run({volumes, source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_EQ(imageTree(image()).keys(), QStringList{QStringLiteral("ReadMe.txt")});
+}
+
+TEST_F(DiskImageJob, AFailedMountEndsOnTheFailureAndCopiesNothing)
+{
+    ScriptedHdiutil tools(R"sh(if [ "$1" = mount ]; then echo "hdiutil: attach failed" >&2; exit 1; fi)sh");
+    run({source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.lastError, 0);
+    EXPECT_EQ(recorder.begins, 0);
+    EXPECT_EQ(recorder.hundreds(), 0);
+}
+
+TEST_F(DiskImageJob, AMountWithoutAMountPointIsEjectedAndFails)
+{
+    // The image attaches but its volume is taken out again before anyone sees it.
+    ScriptedHdiutil tools(R"sh(if [ "$1" = mount ]; then
+  out=$("$REAL" "$@") || exit 1
+  "$(dirname "$0")/diskutil" unmount "$(printf '%s\n' "$out" | sed -n '2s/[[:space:]].*//p')" >/dev/null
+  printf '%s\n' "$out" | sed 's/\t[^\t]*$/\t/'
+  exit 0
+fi)sh");
+    run({source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.begins, 0);
+    const Platform::DiskWorld::State s = world.state();
+    for (const auto &d : s.disks)
+        EXPECT_FALSE(d.isImage()) << "the half-mounted image is ejected: " << d.id.toStdString();
+}
+
+TEST_F(DiskImageJob, AFailedCopyEndsOnTheFailureNotOnSuccess)
+{
+    const QString bad = source + QStringLiteral("/Photos/hills.jpg");
+    Platform::FileManager::setCopyFaultHook([bad](const QString &file) { return file == bad; });
+    run({source + QStringLiteral("/ReadMe.txt"), source + QStringLiteral("/Photos"),
+         source + QStringLiteral("/Music")});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0) << "the image is ejected all the same";
+    // The items after the failed one are still copied.
+    EXPECT_TRUE(imageTree(image()).contains(QStringLiteral("Music/playlist.m3u")));
+}
+
+TEST_F(DiskImageJob, StopWhileCreatingEndsHdiutilAndMountsNothing)
+{
+    ScriptedHdiutil tools(R"sh(if [ "$1" = create ]; then : > "$LOG.started"; exec sleep 30; fi)sh");
+    items = {source + QStringLiteral("/ReadMe.txt")};
+    QElapsedTimer clock;
+    clock.start();
+    engine.makeTmpDmgWithPath(target, name, 1000);
+    ASSERT_TRUE(
+        TestSupport::waitUntil([&] { return QFileInfo::exists(tools.path() + QStringLiteral("/log.started")); }));
+    engine.setIsCancelCopy(true);
+    engine.stopMakeDmg();
+    ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue(20000));
+    TestSupport::waitUntil([] { return false; }, 200);
+    EXPECT_LT(clock.elapsed(), 20000) << "hdiutil was terminated";
+    EXPECT_EQ(recorder.values(), QList<float>{20});
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.begins, 0);
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+}
+
+TEST_F(DiskImageJob, StopBeforeTheCopyEjectsTheMountedImage)
+{
+    recorder.onBegin = [this] {
+        engine.setIsCancelCopy(true);
+        engine.stopMakeDmg();
+    };
+    items = {source + QStringLiteral("/ReadMe.txt")};
+    engine.makeTmpDmgWithPath(target, name, 1000);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.begins > 0; }, 60000));
+    ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue());
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return MakeDmgRig::mountedVolumesNamed(world, kImageVolume) == 0; }));
+    // A copy asked for after the stop does nothing.
+    engine.doCopyFilesToDmgWithDmg(items);
+    ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue());
+    EXPECT_EQ(recorder.values(), QList<float>{20});
+    EXPECT_EQ(recorder.fails, 0);
+}
+
+TEST_F(DiskImageJob, StopDuringTheCopyReportsNothingMoreAndEjects)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    bool inCopy = false, released = false;
+    Platform::FileManager::setCopyFaultHook([&](const QString &) {
+        std::unique_lock<std::mutex> lock(m);
+        inCopy = true;
+        cv.wait(lock, [&] { return released; });
+        return false;
+    });
+    items = {source + QStringLiteral("/ReadMe.txt"), source + QStringLiteral("/Photos"),
+             source + QStringLiteral("/Music")};
+    engine.makeTmpDmgWithPath(target, name, 1000);
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            std::lock_guard<std::mutex> lock(m);
+            return inCopy;
+        },
+        60000));
+    const qsizetype reportsAtStop = recorder.reports().size();
+    engine.setIsCancelCopy(true);
+    engine.stopMakeDmg();
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 1) << "not ejected under a running copy";
+    {
+        std::lock_guard<std::mutex> lock(m);
+        released = true;
+    }
+    cv.notify_all();
+    ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue());
+    TestSupport::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(recorder.reports().size(), reportsAtStop);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+}
+
+TEST_F(DiskImageJob, ANewJobAfterAStopIsNotDisturbedByTheOldOne)
+{
+    ScriptedHdiutil tools(
+        R"sh(if [ "$1" = create ] && [ ! -e "$LOG.once" ]; then : > "$LOG.once"; exec sleep 30; fi)sh");
+    engine.makeTmpDmgWithPath(target, name, 1000);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return QFileInfo::exists(tools.path() + QStringLiteral("/log.once")); }));
+    engine.setIsCancelCopy(true);
+    engine.stopMakeDmg();
+    name = QStringLiteral("second");
+    run({source + QStringLiteral("/ReadMe.txt")});
+    ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue());
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.begins, 1);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_FALSE(engine.isCancelCopy());
+}
+
+TEST_F(DiskImageJob, AnImageThatCannotBeMadeFails)
+{
+    // A folder that is not there, and folders that are not full paths.
+    for (const QString &folder :
+         {world.at(QStringLiteral("/Volumes/missing folder")), QStringLiteral("relative"), QString()}) {
+        Recorder failing;
+        engine.setMakeDmgDelegate(&failing);
+        engine.makeTmpDmgWithPath(folder, name, 1000);
+        ASSERT_TRUE(MakeDmgRig::waitForEnd(failing)) << folder.toStdString();
+        EXPECT_EQ(failing.fails, 1) << folder.toStdString();
+        EXPECT_EQ(failing.begins, 0);
+        EXPECT_EQ(failing.values(), QList<float>{20});
+    }
+    EXPECT_FALSE(QFileInfo::exists(QLatin1Char('/') + name + QStringLiteral(".dmg")));
+}
+
+TEST_F(DiskImageJob, AnExistingImageFileIsNeitherOverwrittenNorMounted)
+{
+    ASSERT_TRUE(TestSupport::writeFile(image(), "someone's image"));
+    run({source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.begins, 0);
+    EXPECT_EQ(TestSupport::readFile(image()), QByteArray("someone's image"));
+}
+
+// --- The archive job --------------------------------------------------------
+
+namespace
+{
+
+class ArchiveJob : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        engine.setMakeDmgDelegate(&recorder);
+    }
+    QString at(const QString &rel) const { return dir.path() + QLatin1Char('/') + rel; }
+    void zip(const FileNodeArray &nodes)
+    {
+        engine.doZipWithPath(archive, nodes);
+        ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    }
+
+    QTemporaryDir dir;
+    QString archive = at(QStringLiteral("out/KestrovaDiskClone(2024-05-06 07:08:09).zip"));
+    Recorder recorder;
+    MakeDmg engine;
+};
+
+} // namespace
+
+TEST_F(ArchiveJob, AWholeTreeIsArchivedAndReaches100OnlyWhenZipHasEnded)
+{
+    for (int i = 0; i < 30; ++i)
+        ASSERT_TRUE(
+            TestSupport::writeFile(at(QStringLiteral("src/d%1/f%2.txt").arg(i % 4).arg(i)), QByteArray(i * 100, 'a')));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip(MakeDmgRig::topLevel(at(QStringLiteral("src"))));
+
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(engine.allSelectFileCout(), 30u) << "the four folders count only what they hold";
+    const QList<MakeDmgRig::Report> reports = recorder.reports();
+    ASSERT_GE(reports.size(), 2);
+    EXPECT_EQ(reports.last().value, 100);
+    EXPECT_EQ(reports.last().text, QString());
+    EXPECT_EQ(recorder.hundreds(), 1);
+    for (const MakeDmgRig::Report &r : reports.mid(0, reports.size() - 1)) {
+        EXPECT_LE(r.value, 99);
+        EXPECT_TRUE(r.text.contains(QStringLiteral("adding:"))) << r.text.toStdString();
+    }
+    for (const MakeDmgRig::Report &r : reports)
+        EXPECT_TRUE(r.onMainThread);
+    EXPECT_EQ(engine.proValue(), quint64(reports.size() - 1));
+    QStringList expected;
+    for (int i = 0; i < 30; ++i)
+        expected << MakeDmgRig::stored(at(QStringLiteral("src/d%1/f%2.txt").arg(i % 4).arg(i)));
+    for (int d = 0; d < 4; ++d)
+        expected << MakeDmgRig::stored(at(QStringLiteral("src/d%1/").arg(d)));
+    expected.sort();
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
+}
+
+TEST_F(ArchiveJob, OneFileCountsOneAndItsChunkStopsAt99Until100AtTheEnd)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip({node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+    EXPECT_EQ(engine.allSelectFileCout(), 1u);
+    EXPECT_EQ(engine.allSelectFileArr(), QStringList{at(QStringLiteral("one.txt"))});
+    // However zip cuts its output, every chunk stops at 99 and 100 comes once, at the end.
+    const QList<float> values = recorder.values();
+    ASSERT_GE(values.size(), 2);
+    EXPECT_EQ(values.first(), 99);
+    for (float v : values.mid(0, values.size() - 1))
+        EXPECT_EQ(v, 99);
+    EXPECT_EQ(values.last(), 100);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive), QStringList{MakeDmgRig::stored(at(QStringLiteral("one.txt")))});
+}
+
+TEST_F(ArchiveJob, AnExpectedCountOfZeroDoesNotDivideAndEndsAt100)
+{
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("empty"))));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip({node(at(QStringLiteral("empty")), FileNode::Checked)});
+    EXPECT_EQ(engine.allSelectFileCout(), 0u);
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.values().last(), 100);
+    for (float v : recorder.values().mid(0, recorder.values().size() - 1))
+        EXPECT_EQ(v, 0);
+}
+
+TEST_F(ArchiveJob, NamesAreTakenLiterallyNeverAsWildcardsOrShellText)
+{
+    const QStringList odd{QStringLiteral("a*b"),
+                          QStringLiteral("q?"),
+                          QStringLiteral("d[1]"),
+                          QStringLiteral("it's \"x\""),
+                          QStringLiteral("$(touch pwned)"),
+                          QStringLiteral("semi;colon"),
+                          QStringLiteral("back`tick`")};
+    FileNodeArray nodes;
+    QStringList expected;
+    for (const QString &n : odd) {
+        ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/") + n), n.toUtf8()));
+        nodes << node(at(QStringLiteral("src/") + n), FileNode::Checked);
+        expected << MakeDmgRig::stored(at(QStringLiteral("src/") + n));
+    }
+    // What a wildcard would also match.
+    for (const char *other : {"axb", "qz", "d1"})
+        ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/") + QLatin1String(other)), "other"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip(nodes);
+    expected.sort();
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
+    EXPECT_EQ(recorder.hundreds(), 1);
+}
+
+TEST_F(ArchiveJob, ZipsOwnArchiveInsideAnItemIsLeftOutByZip)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("out/keep.txt")), "keep"));
+    zip({node(at(QStringLiteral("out")), FileNode::Checked)});
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive), (QStringList{MakeDmgRig::stored(at(QStringLiteral("out/"))),
+                                                              MakeDmgRig::stored(at(QStringLiteral("out/keep.txt")))}));
+}
+
+TEST_F(ArchiveJob, AFailingZipEndsOnTheFailureNotOnSuccess)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    // The archive's folder does not exist: zip cannot write it.
+    zip({node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.lastError, 0);
+    EXPECT_EQ(recorder.hundreds(), 0);
+}
+
+TEST_F(ArchiveJob, AnExistingArchiveIsNotTouched)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    ASSERT_TRUE(TestSupport::writeFile(archive, "an archive of someone else"));
+    zip({node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_EQ(TestSupport::readFile(archive), QByteArray("an archive of someone else"));
+}
+
+TEST_F(ArchiveJob, StopTerminatesZipAndNoSuccessFollows)
+{
+    const QString fake = at(QStringLiteral("fake-zip"));
+    ASSERT_TRUE(MakeDmgRig::writeScript(fake, "echo '  adding: first (stored 0%)'\nexec sleep 30\n"));
+    engine.setZipLaunchPath(fake);
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    engine.doZipWithPath(archive, {node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !recorder.reports().isEmpty(); }));
+    const qint64 pid = engine.zipProcessIdentifier();
+    ASSERT_GT(pid, 0);
+    engine.setIsCancelCopy(true);
+    engine.stopMakeDmg();
+    EXPECT_EQ(engine.zipProcessIdentifier(), 0);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return ::kill(pid_t(pid), 0) != 0; }, 10000)) << "zip is still running";
+    TestSupport::waitUntil([] { return false; }, 200);
+    EXPECT_EQ(recorder.values(), QList<float>{99});
+    EXPECT_EQ(recorder.fails, 0);
+}
+
+TEST_F(ArchiveJob, AStopDuringTheCountLaunchesNothing)
+{
+    const QString fake = at(QStringLiteral("fake-zip"));
+    ASSERT_TRUE(MakeDmgRig::writeScript(fake, ": > \"$(dirname \"$0\")/launched\"\n"));
+    engine.setZipLaunchPath(fake);
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/a.txt")), "a"));
+    engine.doZipWithPath(archive, {node(at(QStringLiteral("src")), FileNode::Checked)});
+    engine.setIsCancelCopy(true);
+    engine.stopMakeDmg();
+    ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue());
+    TestSupport::waitUntil([] { return false; }, 300);
+    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral("launched"))));
+    EXPECT_TRUE(recorder.reports().isEmpty());
+    EXPECT_EQ(recorder.fails, 0);
+}
+
+TEST_F(ArchiveJob, EveryJobStartsWithItsStopFlagCleared)
+{
+    engine.setIsCancelCopy(true);
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip({node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+    EXPECT_FALSE(engine.isCancelCopy());
+    EXPECT_EQ(recorder.hundreds(), 1);
+}
