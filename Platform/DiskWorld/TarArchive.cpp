@@ -59,8 +59,13 @@ bool pad(int fd, qint64 size, QString *error)
 
 void octal(char *field, int width, quint64 value)
 {
-    // width - 1 digits and a NUL, as ustar writes them.
-    snprintf(field, size_t(width), "%0*llo", width - 1, static_cast<unsigned long long>(value));
+    // width - 1 digits and a NUL, as ustar writes them. Callers keep values
+    // within the field (larger sizes go into a pax record), so the digits
+    // always fit; keep the last ones should that ever change.
+    char digits[32];
+    const int n = snprintf(digits, sizeof digits, "%0*llo", width - 1, static_cast<unsigned long long>(value));
+    memcpy(field, digits + (n - (width - 1)), size_t(width - 1));
+    field[width - 1] = '\0';
 }
 
 QByteArray paxRecord(const QByteArray &key, const QByteArray &value)

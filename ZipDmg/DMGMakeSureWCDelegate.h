@@ -1,0 +1,9 @@
+#pragma once
+
+// What the image confirmation tells its page: the user confirmed.
+class DMGMakeSureWCDelegate
+{
+public:
+    virtual ~DMGMakeSureWCDelegate() = default;
+    virtual void beginToMakeDMGorZIP() {}
+};

@@ -1,0 +1,216 @@
+// The Disk Image page end to end on the demo world, driven through its own
+// controls: a ZIP of a whole USB volume read back with unzip, and a DMG of a
+// part ticked in the file browser, attached again and compared byte for byte.
+#include "DmgPageRig.h"
+#include "MakeDmgTestRig.h"
+
+#include "Controller.h"
+#include "DiskListWC.h"
+#include "LComboBox.h"
+#include "ListFileViewController.h"
+#include "SelectAllFilePopVC.h"
+#include "SortSelectBgView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QPushButton>
+#include <QTimer>
+
+#include <csignal>
+
+using DmgPageRig::PageOnWorld;
+
+namespace
+{
+
+class ImagePageOnDemoWorld : public PageOnWorld
+{
+protected:
+    void SetUp() override
+    {
+        PageOnWorld::SetUp();
+        if (HasFatalFailure())
+            return;
+        source = world.mountPoint(QStringLiteral("Travel Drive"));
+        target = world.mountPoint(QStringLiteral("BACKUP"));
+        ASSERT_FALSE(source.isEmpty());
+        ASSERT_FALSE(target.isEmpty());
+        ASSERT_TRUE(TestSupport::writeFile(source + QStringLiteral("/Documents/old/2023/summary.txt"), "last year\n"));
+        before = MakeDmgRig::treeOf(source);
+    }
+    QStringList newFiles(const QString &pattern) const { return QDir(target).entryList({pattern}, QDir::Files); }
+
+    QString source, target;
+    QMap<QString, QByteArray> before;
+};
+
+} // namespace
+
+TEST_F(ImagePageOnDemoWorld, ZipOfAWholeUsbVolume)
+{
+    TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_e2e_start"));
+    ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
+    ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
+    QTest::mouseClick(page->makeZipBut(), Qt::LeftButton);
+    TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_e2e_chosen"));
+
+    ASSERT_TRUE(clickStart());
+    ASSERT_TRUE(confirm(QStringLiteral("dmgpage_e2e_confirmation")));
+    TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_e2e_progress"));
+    ASSERT_TRUE(waitForEnd());
+    ASSERT_TRUE(succeeded()) << failure().toStdString();
+    TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_e2e_zip_success"));
+    EXPECT_EQ(tabs.calls, (QList<bool>{false, true}));
+
+    const QStringList zips = newFiles(QStringLiteral("*.zip"));
+    ASSERT_EQ(zips.size(), 1);
+    const QString archive = target + QLatin1Char('/') + zips.first();
+    QStringList expected;
+    for (auto it = before.constBegin(); it != before.constEnd(); ++it)
+        expected << MakeDmgRig::stored(source + QLatin1Char('/') + it.key()) +
+                        (it.value() == "dir" ? QStringLiteral("/") : QString());
+    expected.sort();
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
+    EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(ImagePageOnDemoWorld, DmgOfATickedPart)
+{
+    ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
+    ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
+
+    // Part mode, then the browser: Music and ReadMe.txt are unticked, OK.
+    QTest::mouseClick(page->lComboBox()->openButton(), Qt::LeftButton);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->selectAllFileVC() != nullptr; }));
+    TestSupport::saveScreenshot(page->selectAllFileVC(), QStringLiteral("dmgpage_e2e_mode_menu"));
+    QTest::mouseClick(page->selectAllFileVC()->view_2(), Qt::LeftButton);
+    ASSERT_EQ(page->lComboBox()->strLabel()->text(), LComboBox::partFilesLabel());
+    ASSERT_FALSE(page->lComboBox()->searchButton()->isHidden());
+    bool browsed = false;
+    QTimer driver;
+    driver.setInterval(50);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        DiskListWC *wc = page->diskListWC();
+        ListFileViewController *list = wc ? wc->listFileVC() : nullptr;
+        if (!list || list->isScan() || browsed || !list->controller()->aRootArr())
+            return;
+        const FileNodeArrayPtr roots = list->controller()->aRootArr();
+        if (roots->isEmpty())
+            return;
+        for (const FileNodePtr &n : *roots)
+            if (n->name == QStringLiteral("Music") || n->name == QStringLiteral("ReadMe.txt"))
+                list->controller()->clickCheckBoxWithNode(n.get());
+        browsed = true;
+        TestSupport::saveScreenshot(wc->aWindow(), QStringLiteral("dmgpage_e2e_browser"));
+        QTest::mouseClick(list->doneButton(), Qt::LeftButton);
+    });
+    driver.start();
+    QTest::mouseClick(page->lComboBox()->searchButton(), Qt::LeftButton);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return browsed && page->filesArr() && page->selectFilesSize() > 0; }));
+    driver.stop();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->cloneButton()->isButtonUsable(); }));
+
+    ASSERT_TRUE(clickStart());
+    ASSERT_TRUE(confirm());
+    ASSERT_TRUE(waitForEnd());
+    ASSERT_TRUE(succeeded()) << failure().toStdString();
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, MakeDmg::imageVolumeName()), 0) << "the image is ejected";
+
+    const QStringList images = newFiles(QStringLiteral("*.dmg"));
+    ASSERT_EQ(images.size(), 1);
+    const QString mountPoint = MakeDmgRig::mountImage(world, target + QLatin1Char('/') + images.first());
+    ASSERT_FALSE(mountPoint.isEmpty());
+    QMap<QString, QByteArray> expected;
+    expected.insert(MakeDmgRig::subtree(before, QStringLiteral("Documents"), QStringLiteral("Documents")));
+    expected.insert(MakeDmgRig::subtree(before, QStringLiteral("Photos"), QStringLiteral("Photos")));
+    EXPECT_EQ(MakeDmgRig::treeOf(mountPoint), expected);
+    EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
+
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
+    EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(ImagePageOnDemoWorld, ArchiveThatCannotBeWrittenEndsOnTheFailureView)
+{
+    ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
+    ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
+    // An archiver that fails without writing anything.
+    page->makeDmg()->setZipLaunchPath(QStringLiteral("/bin/false"));
+    QTest::mouseClick(page->makeZipBut(), Qt::LeftButton);
+    ASSERT_TRUE(clickStart());
+    ASSERT_TRUE(confirm());
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(failure(), DmgViewController::failText());
+    TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_e2e_failure"));
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before);
+}
+
+TEST_F(ImagePageOnDemoWorld, StopOfAnArchiveJobEndsTheArchiverAndNeverSucceeds)
+{
+    const QString fake = world.at(QStringLiteral("/fake-zip"));
+    ASSERT_TRUE(MakeDmgRig::writeScript(fake, "echo '  adding: first (stored 0%)'\nexec sleep 30\n"));
+    ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
+    ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
+    page->makeDmg()->setZipLaunchPath(fake);
+    QTest::mouseClick(page->makeZipBut(), Qt::LeftButton);
+    ASSERT_TRUE(clickStart());
+    ASSERT_TRUE(confirm());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->makeDmg()->zipProcessIdentifier() > 0; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->pathLabel()->text().contains(QStringLiteral("first")); }));
+    EXPECT_EQ(page->pathLabel()->text(), QStringLiteral("adding: first (stored 0%)"));
+    const qint64 pid = page->makeDmg()->zipProcessIdentifier();
+    QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(failure(), DmgViewController::stopText());
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return ::kill(pid_t(pid), 0) != 0; }, 10000)) << "zip still runs";
+    QTest::qWait(300);
+    EXPECT_TRUE(page->sussView()->isHidden());
+    EXPECT_EQ(failure(), DmgViewController::stopText());
+    EXPECT_EQ(tabs.calls, (QList<bool>{false, true}));
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before);
+}
+
+TEST_F(ImagePageOnDemoWorld, StopWhileTheImageIsMadeLeavesNothingMounted)
+{
+    // An hdiutil that takes its time to create, in a tools folder of its own
+    // beside the other stand-ins.
+    QTemporaryDir tools;
+    const QString real = Platform::toolsDirectory();
+    for (const QString &tool : {QStringLiteral("diskutil"), QStringLiteral("asr"), QStringLiteral("diskworld")})
+        ASSERT_TRUE(QFile::link(real + QLatin1Char('/') + tool, tools.path() + QLatin1Char('/') + tool));
+    ASSERT_TRUE(MakeDmgRig::writeScript(tools.path() + QStringLiteral("/hdiutil"),
+                                        "if [ \"$1\" = create ]; then exec sleep 30; fi\nexec '" +
+                                            QFile::encodeName(real) + "/hdiutil' \"$@\"\n"));
+    Platform::setToolsDirectory(tools.path());
+    struct Restore {
+        QString dir;
+        ~Restore() { Platform::setToolsDirectory(dir); }
+    } restore{real};
+
+    ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
+    ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
+    ASSERT_TRUE(clickStart());
+    ASSERT_TRUE(confirm());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->lastImageSize() >= 0; }));
+    QTest::qWait(300); // hdiutil create is running
+    QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(failure(), DmgViewController::stopText());
+    Platform::Dispatch::waitForGlobalQueue(20000);
+    QTest::qWait(300);
+    EXPECT_TRUE(page->sussView()->isHidden());
+    EXPECT_EQ(failure(), DmgViewController::stopText());
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, MakeDmg::imageVolumeName()), 0);
+    EXPECT_TRUE(newFiles(QStringLiteral("*.dmg")).isEmpty()) << "the create was ended before it made the image";
+    EXPECT_EQ(MakeDmgRig::treeOf(source), before);
+}
