@@ -199,6 +199,7 @@ void VoPopoverWindow::presentWithPopAnimation()
     group->addAnimation(frame);
     group->addAnimation(alpha);
     connect(group, &QAbstractAnimation::finished, this, [this] { animationDidStop(true); });
+    m_popAnimation = group;
     group->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
@@ -218,6 +219,16 @@ void VoPopoverWindow::animationDidStop(bool finished)
 
 void VoPopoverWindow::dismissAnimated()
 {
+    if (m_popAnimation) {
+        // Closed while it still opens: the zoom picture goes at once and the
+        // zoom's end no longer shows the window.
+        m_popAnimation->disconnect(this);
+        m_popAnimation->stop();
+        if (m_zoomWindow) {
+            m_zoomWindow->close();
+            m_zoomWindow.reset();
+        }
+    }
     if (m_zoomWindow)
         animateAlpha(m_zoomWindow.get(), 0);
     animateAlpha(this, 0);

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <memory>
 
+class QAbstractAnimation;
+
 class QLabel;
 class QPropertyAnimation;
 class VoPopoverController;
@@ -67,6 +69,8 @@ private:
     VoPopoverWindowFrame *m_frameView = nullptr;
     QPointer<QWidget> m_popoverContentView;
     std::unique_ptr<QLabel> m_zoomWindow;
+    // The opening zoom, while it runs; a dismissal stops it so its end cannot show the window again.
+    QPointer<QAbstractAnimation> m_popAnimation;
     QPointer<VoPopoverController> m_popoverController;
     QPropertyAnimation *m_alphaAnimation = nullptr;
     QPointer<VoPopoverController> m_alphaAnimationDelegate;

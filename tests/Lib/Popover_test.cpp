@@ -230,6 +230,26 @@ TEST(Popover, PopAnimationThenFadeOut)
     EXPECT_EQ(c.arrowDirection(), 0u);
 }
 
+TEST(Popover, ClosedWhileItOpensStaysClosed)
+{
+    Platform::ClockScaleGuard slowish(10); // the opening zoom runs for a few dozen ms
+    ActiveApplication active;
+    Anchor anchor;
+    Content content;
+    RecordingDelegate d;
+    VoPopoverController c(&content);
+    c.setDelegate(&d);
+    c.presentPopoverFromRect(anchor.bounds(), anchor.button, 2, true);
+    ASSERT_TRUE(c.popoverWindow()->zoomWindow());
+    c.closePopover();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return d.calls.contains(QStringLiteral("didClose")); }, 3000));
+    // Give the stopped zoom the time it would have needed to finish.
+    QTest::qWait(Platform::Clock::realMs(1));
+    EXPECT_FALSE(c.popoverIsVisible());
+    EXPECT_FALSE(c.popoverWindow()->isVisible());
+    EXPECT_FALSE(d.calls.contains(QStringLiteral("didShow")));
+}
+
 TEST(Popover, AnimationTypes)
 {
     Platform::ClockScaleGuard fast(50);
