@@ -1,5 +1,6 @@
 #pragma once
 #include "Controller.h"
+#include "CopyMakeSureWC.h"
 #include "CopyMakeSureWCDelegate.h"
 #include "DiskListWCDelegate.h"
 #include "DoCopyFilesDelegate.h"
@@ -15,7 +16,7 @@
 #include <QWidget>
 #include <memory>
 
-class CopyMakeSureWC;
+
 class DiskCopyVCDelegate;
 class DiskListWC;
 class DoCopyFiles;

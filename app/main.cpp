@@ -1,8 +1,66 @@
-// Tarnwick's entry point. The application shell is not built yet.
-#include <cstdio>
+// Tarnwick's entry. Started by the user (no argument), it hands the start
+// over to the privileged launcher around its bundle and ends; started by the
+// launcher (any argument), or when the hand-over fails, it runs the interface.
+#include "AppDelegate.h"
+#include "MyNSApplication.h"
+#include "PreventSleep.h"
+#include "PrivateData.h"
+#include "ZZManRunLoader.h"
 
-int main()
+#include "Platform/Bundle.h"
+#include "Platform/ExecutablePath.h"
+#include "Platform/PowerAssertion.h"
+#include "Platform/SystemRoot.h"
+
+#include <QDir>
+#include <QTimer>
+
+namespace {
+
+// The settings check and the hand-over need the bundle before any
+// application object exists.
+void locateMainBundle()
 {
-    std::puts("Tarnwick: the window is not built yet.");
-    return 0;
+    if (!qEnvironmentVariableIsEmpty("TARNWICK_BUNDLE"))
+        return;
+    const QString exe = Platform::executablePath();
+    if (!exe.isEmpty())
+        Platform::Bundle::setMainBundlePath(Platform::Bundle::bundlePathForExecutable(exe));
+}
+
+// The shell runners call the disk tools by bare name: the bundle's stand-ins
+// come first on the PATH.
+void putToolsOnPath()
+{
+    QString tools = qEnvironmentVariable("TARNWICK_TOOLS");
+    if (tools.isEmpty())
+        tools = Platform::Bundle::mainBundle().resourcePath() + QStringLiteral("/tools");
+    Platform::setToolsDirectory(tools);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QDir::toNativeSeparators(tools).toLocal8Bit() + (path.isEmpty() ? QByteArray() : ":" + path));
+}
+
+// The application object, the main menu's delegate and the main loop.
+int NSApplicationMain(int &argc, char **argv)
+{
+    MyNSApplication app(argc, argv);
+    AppDelegate delegate;
+    delegate.awakeFromNib();
+    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    locateMainBundle();
+    putToolsOnPath();
+    DMCopyInfoPlistPath();
+    if (argc <= 1 && ZZManRunLoader())
+        return 0;
+    PreventSleep();
+    const int status = NSApplicationMain(argc, argv);
+    Platform::PowerAssertion::release(assertionID);
+    return status;
 }
