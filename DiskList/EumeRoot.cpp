@@ -1,4 +1,5 @@
 #include "EumeRoot.h"
+#include "SystemRoot.h"
 
 #include "NodeTreeOperator.h"
 
@@ -192,7 +193,9 @@ void EumeRoot::eumeRootListNode(const QString &path)
         }
 
         QStringList names = fm.contentsOfDirectory(path);
-        names.removeIf([](const QString &name) { return isSkipName(name); });
+        names.removeIf([&path](const QString &name) {
+            return isSkipName(name) || Platform::isPlatformPrivatePath(rootChildPath(path, name));
+        });
         scan->allFileCount = int(names.size());
 
         std::vector<FileNodePtr> files;

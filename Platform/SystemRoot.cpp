@@ -65,6 +65,13 @@ bool isStartupMountPoint(const QString &mountPoint)
     return mountPoint == QLatin1String("/") || QDir::cleanPath(mountPoint) == root;
 }
 
+bool isPlatformPrivatePath(const QString &path)
+{
+    const QString root = systemRoot();
+    const QString privateFolder = (root == QLatin1String("/") ? QString() : root) + QStringLiteral("/.diskworld");
+    return QDir::cleanPath(path) == privateFolder;
+}
+
 QString toolsDirectory()
 {
     QMutexLocker lock(&g_mutex);

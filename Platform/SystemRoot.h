@@ -16,6 +16,11 @@ QString rootPath(const QString &originalPath);
 // True when a mount point names the startup volume (the system root itself).
 bool isStartupMountPoint(const QString &mountPoint);
 
+// The simulated disks keep their own state in a folder at the top of the
+// startup volume ("<root>/.diskworld"); it belongs to no volume the user has,
+// so listings of the startup volume leave it out.
+bool isPlatformPrivatePath(const QString &path);
+
 // The stand-in for a system tool ("/usr/sbin/diskutil" → bundle tools folder).
 // Paths of tools that are real here ("/usr/bin/zip", "/bin/cp") are returned as they are.
 QString toolPath(const QString &originalToolPath);

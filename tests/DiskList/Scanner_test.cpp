@@ -205,6 +205,22 @@ TEST(ScannerTest, RootChildPathsHaveOneSlash)
     EXPECT_EQ(arr->first()->path, root.at("/Volumes/X/Applications"));
 }
 
+TEST(ScannerTest, TheStartupVolumeIsListedWithoutTheDiskWorldsOwnFolder)
+{
+    TestSupport::TempRoot root;
+    ASSERT_TRUE(TestSupport::writeFile(root.at("/.diskworld/state.plist"), "state"));
+    ASSERT_TRUE(TestSupport::writeFile(root.at("/System/file"), "x"));
+    ASSERT_TRUE(TestSupport::writeFile(root.at("/Volumes/X/.diskworld"), "a user's own file"));
+    for (const QString &top : {root.path(), root.at("/Volumes/X")}) {
+        auto arr = std::make_shared<FileNodeArray>();
+        Controller controller;
+        controller.eumeAllRootFileNodeWithRootArr(arr, top, false, false);
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return scanDone(controller); }));
+        const QStringList listed = names(*arr);
+        EXPECT_EQ(listed.contains(".diskworld"), top != root.path()) << listed.join(",").toStdString();
+    }
+}
+
 TEST(ScannerTest, EndCallFollowsTheTwoFlags)
 {
     QTemporaryDir dir;
