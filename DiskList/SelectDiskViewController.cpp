@@ -1,4 +1,5 @@
 #include "SelectDiskViewController.h"
+#include "MountedVolumes.h"
 
 #include "ui_SelectDiskViewController.h"
 
@@ -13,10 +14,7 @@
 #include "ToolCommand.h"
 #include "VolumeObjBuilders.h"
 
-#include "DiskArbitration.h"
 #include "Dispatch.h"
-#include "FileManager.h"
-#include "SystemRoot.h"
 #include "Workspace.h"
 
 #include <QApplication>
@@ -124,20 +122,8 @@ void SelectDiskViewController::awakeFromNib()
 void SelectDiskViewController::doGetAllVolume_(QList<VolumeObjPtr> &allVolumeArr)
 {
     allVolumeArr.clear();
-    const QString volumes = Platform::rootPath(QStringLiteral("/Volumes/"));
-    const QStringList names = Platform::FileManager::defaultManager().contentsOfDirectory(volumes);
-    const Platform::DiskArbitration::Session session;
-    for (const QString &name : names) {
-        if (name == QLatin1String("(null)") || name == QLatin1String(".DS_Store"))
-            continue;
-        const std::optional<Platform::DiskArbitration::Disk> disk = session.diskForVolumePath(volumes + name);
-        if (!disk)
-            continue;
-        const QString bsdName = disk->bsdName();
-        if (bsdName.isEmpty() || bsdName == QLatin1String(" "))
-            continue;
+    for (const QString &bsdName : MountedVolumeBSDNames())
         getVolumeAllObjWithVolumeName(allVolumeArr, bsdName);
-    }
 }
 
 void SelectDiskViewController::getVolumeAllObjWithVolumeName(QList<VolumeObjPtr> &allVolumeArr,

@@ -1,4 +1,5 @@
 #include "RepairDiskViewController.h"
+#include "MountedVolumes.h"
 
 #include "ui_RepairDiskViewController.h"
 
@@ -21,9 +22,7 @@
 #include "VolumeObjBuilders.h"
 #include "WatchMountUnmount.h"
 
-#include "DiskArbitration.h"
 #include "Dispatch.h"
-#include "FileManager.h"
 #include "NotificationCenter.h"
 #include "SystemLog.h"
 #include "SystemRoot.h"
@@ -250,20 +249,8 @@ void RepairDiskViewController::scanDidEnd(const QList<VolumeObjPtr> &found)
 
 void RepairDiskViewController::doGetAllVolumes(QList<VolumeObjPtr> &allVolumeArr)
 {
-    const QString volumes = Platform::rootPath(QStringLiteral("/Volumes/"));
-    const QStringList names = Platform::FileManager::defaultManager().contentsOfDirectory(volumes);
-    const Platform::DiskArbitration::Session session;
-    for (const QString &name : names) {
-        if (name == QLatin1String("(null)") || name == QLatin1String(".DS_Store"))
-            continue;
-        const std::optional<Platform::DiskArbitration::Disk> disk = session.diskForVolumePath(volumes + name);
-        if (!disk)
-            continue;
-        const QString bsdName = disk->bsdName();
-        if (bsdName.isEmpty() || bsdName == QLatin1String(" "))
-            continue;
+    for (const QString &bsdName : MountedVolumeBSDNames())
         getVolumeAllObjWithVolumeName(allVolumeArr, bsdName);
-    }
 }
 
 void RepairDiskViewController::getVolumeAllObjWithVolumeName(QList<VolumeObjPtr> &allVolumeArr, const QString &bsdName)
