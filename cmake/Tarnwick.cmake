@@ -59,7 +59,19 @@ function(tarnwick_tests folder)
     gtest_discover_tests(${exe}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS "${labels}" TIMEOUT 300
-                 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}")
+      TEST_LIST ${exe}_TESTS)
+    # gtest_discover_tests(... PROPERTIES ...) flattens every value that is a
+    # list into the property list itself (LABELS "FileCopy;e2e" would keep
+    # FileCopy only, and the properties after it go astray), so the properties
+    # are set by a script that ctest reads after the discovered tests.
+    set(props ${CMAKE_CURRENT_BINARY_DIR}/${exe}_properties.cmake)
+    file(WRITE ${props}
+      "if(DEFINED ${exe}_TESTS)\n"
+      "  set_tests_properties(\${${exe}_TESTS} PROPERTIES\n"
+      "    LABELS [==[${labels}]==]\n"
+      "    TIMEOUT 300\n"
+      "    ENVIRONMENT [==[QT_QPA_PLATFORM=offscreen;TARNWICK_BUILD_DIR=${CMAKE_BINARY_DIR}]==])\n"
+      "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props})
   endforeach()
 endfunction()
