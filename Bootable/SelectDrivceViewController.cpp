@@ -37,7 +37,6 @@
 #include "SystemRoot.h"
 #include "Task.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -320,14 +319,10 @@ QString SelectDrivceViewController::statusLineForText(const QString &text)
 int SelectDrivceViewController::getAuthorizationStatus()
 {
     // The application runs as root: the protected folders that matter are
-    // those of the person at the screen, not root's own.
-    const QString user = Platform::SystemInfo::consoleUserName();
-    QString home;
-    if (!user.isEmpty() && !user.contains(QLatin1Char('/')) && user != QLatin1String("..") &&
-        user != QLatin1String("."))
-        home = Platform::rootPath(QStringLiteral("/Users/") + user);
-    else
-        home = QDir::homePath();
+    // those of the user it works for, not root's own.
+    const QString home = Platform::SystemInfo::consoleUser().homeFolder();
+    if (home.isEmpty())
+        return 0;
     const QString safari = home + QStringLiteral("/Library/Safari");
     bool isDirectory = false;
     if (!Platform::FileManager::defaultManager().fileExists(safari, &isDirectory))
@@ -464,11 +459,13 @@ void SelectDrivceViewController::beginToCopySystem()
     m_progressValue = 0;
     ui->iProgreeBar->setFloatValue(0);
     ui->pathLabel->setText(QString());
+    ui->cancelButton->setButtonEnabled(true);
     m_stepFVC->setSetpIn(2);
     ui->selectDiskView->setHidden(true);
     ui->copyProgressView->setHidden(false);
     ui->progressView->setHidden(false);
     ui->endView->setHidden(true);
+    m_tabsUnlocked = false;
     canChangeTab(false);
 
     const int result = QoBootable::QoShareInstance()->QoStart(m_toVolume);
@@ -477,6 +474,7 @@ void SelectDrivceViewController::beginToCopySystem()
         // that it is not left on a progress screen with the tabs locked.
         ui->copyProgressView->setHidden(true);
         ui->selectDiskView->setHidden(false);
+        m_tabsUnlocked = true;
         canChangeTab(true);
         showErrorWindow(result);
     }
@@ -584,6 +582,7 @@ void SelectDrivceViewController::changeProValue(double value)
     if (m_finishing || m_isUserCancel)
         return;
     m_finishing = true;
+    refuseStop();
     if (has_m1_chip() || QoPublicUtilities::getSystemVersion() >= 1300)
         repairPrebootFile();
     else
@@ -614,8 +613,24 @@ void SelectDrivceViewController::finishPrebootCopy()
     showEndView();
 }
 
+// The restore has finished, so the clone is made: what may still run (the
+// Preboot copy) only finishes it off and never fails it. Stopping now would
+// leave a half-copied Preboot volume under a "stopped" message, so the stop
+// is no longer offered: the button goes grey and an open stop panel closes
+// without telling the page anything.
+void SelectDrivceViewController::refuseStop()
+{
+    ui->cancelButton->setButtonEnabled(false);
+    if (MakeSureCancelCloneSystemVC *vc = m_makeSureCancelVC) {
+        vc->setDelegate(nullptr);
+        vc->closeWindow();
+    }
+}
+
 void SelectDrivceViewController::cancelButtonAction()
 {
+    if (m_finishing)
+        return;
     auto *vc = new MakeSureCancelCloneSystemVC;
     vc->setDelegate(this);
     m_makeSureCancelVC = vc;
@@ -624,6 +639,9 @@ void SelectDrivceViewController::cancelButtonAction()
 
 void SelectDrivceViewController::cancelToCopySystem()
 {
+    // Too late: the clone has reached its end (see refuseStop).
+    if (m_finishing)
+        return;
     m_isUserCancel = true;
     QoBootable::QoShareInstance()->QoStop();
     showFailView(QString::fromUtf8(kUserStopText));
@@ -650,6 +668,11 @@ void SelectDrivceViewController::showFaile(bool fail)
     m_stepFVC->setSetpIn(4);
     ui->failView->setHidden(!fail);
     ui->sussView->setHidden(fail);
+    // A run ends once: a second report (the engine's -7 after a user stop)
+    // shows the view again but does not unlock the tabs again.
+    if (m_tabsUnlocked)
+        return;
+    m_tabsUnlocked = true;
     canChangeTab(true);
 }
 

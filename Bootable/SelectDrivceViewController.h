@@ -168,6 +168,7 @@ private:
     void showErrorWindow(int code);
     void repairPrebootFile();
     void finishPrebootCopy();
+    void refuseStop();
     void setAnimImage(const QString &name);
 
     std::unique_ptr<Ui::SelectDrivceViewController> ui;
@@ -188,9 +189,12 @@ private:
     SetpFViewController *m_stepFVC = nullptr;
     double m_progressValue = 0;
     QString m_animImageName;
-    // Set from the start of a clone until its end view is shown, so that a
-    // late 100 % cannot end a clone twice.
+    // Set when the restore has reached 100 % (until the next clone starts):
+    // the clone ends once, and a stop is refused from then on.
     bool m_finishing = false;
+    // The end of the current run has given the tabs free; a second end view
+    // of the same run does not do it again.
+    bool m_tabsUnlocked = false;
     QPointer<MakeSureToCloneSystemVC> m_makeSureToCloneVC;
     QPointer<MakeSureCancelCloneSystemVC> m_makeSureCancelVC;
     QPointer<ErrorWindowController> m_errorWindowVC;

@@ -77,11 +77,8 @@ QString GetCompanyName()
 QString DMGetCurrentUserName()
 {
     QMutexLocker lock(&g_userMutex);
-    if (g_userName.isEmpty()) {
-        g_userName = Platform::SystemInfo::consoleUserName();
-        if (g_userName.isEmpty())
-            g_userName = Platform::SystemInfo::userName();
-    }
+    if (g_userName.isEmpty())
+        g_userName = Platform::SystemInfo::consoleUser().name;
     return g_userName;
 }
 

@@ -46,6 +46,10 @@ QString FormatEndViewController::textForResult(Result result)
         return QStringLiteral("所选的磁盘已发生变化，未进行格式化。");
     case Result::NameKept:
         return QStringLiteral("格式化完成，但未能更改磁盘名称。");
+    case Result::RenameFailed:
+        return QStringLiteral("未能更改磁盘名称，请检查名称后重试。");
+    case Result::RenameVolumeChanged:
+        return QStringLiteral("所选的磁盘已发生变化，未更改名称。");
     }
     return {};
 }

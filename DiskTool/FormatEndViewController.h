@@ -12,6 +12,7 @@ class FormatEndViewController;
 
 // The done panel laid over the main window after a format
 // ("FormatEndViewController"): says how the format ended; "好的" closes it.
+// The page also shows it when a rename was not carried out.
 class FormatEndViewController : public PanelHostedController {
     Q_OBJECT
 public:
@@ -24,6 +25,11 @@ public:
         // The volume was formatted but kept its old name (the rename before an
         // APFS reformat was refused).
         NameKept,
+        // A rename: the tool refused it or could not be run.
+        RenameFailed,
+        // A rename: the volume was no longer the one chosen (or the list was
+        // being read again), so nothing was run.
+        RenameVolumeChanged,
     };
 
     explicit FormatEndViewController(QWidget *parent = nullptr);

@@ -77,10 +77,17 @@ bool toolSucceeded(const RunnerResult &r)
     return r.ran && r.exitStatus == 0;
 }
 
+// A format or erase never touches the startup volume, whatever it is called now.
+bool mayFormat(const VolumeObj &volume)
+{
+    return !Platform::isStartupMountPoint(volume.volumeMountPoint) &&
+           RepairDiskViewController::isStillTheRecordedVolume(volume, true);
+}
+
 // The erase path, on the global queue.
 Result eraseRecordedVolume(const VolumeObj &volume, const QString &type, const QString &name)
 {
-    if (!RepairDiskViewController::isStillTheRecordedVolume(volume))
+    if (!mayFormat(volume))
         return Result::VolumeChanged;
     const RunnerResult r = eraserExecCommand(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("eraseVolume")})
                                                  .quotedArg(type)
@@ -99,7 +106,7 @@ Result eraseRecordedVolume(const VolumeObj &volume, const QString &type, const Q
 // of the volume, waited for.
 Result reformatRecordedVolume(const VolumeObj &volume, const QString &name)
 {
-    if (!RepairDiskViewController::isStillTheRecordedVolume(volume))
+    if (!mayFormat(volume))
         return Result::VolumeChanged;
     const RunnerResult renamed =
         changeNameExecCommand(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("rename"), volume.diskUUID})
@@ -149,6 +156,8 @@ RepairDiskViewController::~RepairDiskViewController()
         m_formatingVC->closeWindow();
     if (m_formatEndVC)
         m_formatEndVC->closeWindow();
+    if (m_renameEndVC)
+        m_renameEndVC->closeWindow();
 }
 
 QString RepairDiskViewController::internalHeading()
@@ -499,8 +508,10 @@ QString RepairDiskViewController::fat32Name(const QString &typed)
 {
     if (containsChinese(typed))
         return kNewName;
+    // Upper case first: it can be longer than the typed text ("ß" is "SS"),
+    // and the label must still fit.
     QString name = typed.toUpper();
-    if (typed.size() > kFat32NameLength) {
+    if (name.size() > kFat32NameLength) {
         int length = kFat32NameLength;
         // Never cut a character that takes two UTF-16 units in half.
         if (name.at(length - 1).isHighSurrogate())
@@ -518,26 +529,30 @@ QString RepairDiskViewController::eraseName(const QString &typed, const QString 
     return name;
 }
 
-int RepairDiskViewController::usedPercent(const VolumeObj &volume)
+double RepairDiskViewController::usedPercent(const VolumeObj &volume)
 {
     // A volume without a size shows an empty bar.
     if (volume.volumeTotalSizeNum <= 0)
         return 0;
-    const qint64 used = 100 - (volume.volumeFreeSizeNum * 100 / volume.volumeTotalSizeNum);
-    return int(std::clamp<qint64>(used, 0, 100));
+    // In floating point: whole percents would round a nearly full volume's
+    // free share away.
+    const double used =
+        100.0 - double(volume.volumeFreeSizeNum) * 100.0 / double(volume.volumeTotalSizeNum);
+    return std::clamp(used, 0.0, 100.0);
 }
 
-bool RepairDiskViewController::isStillTheRecordedVolume(const VolumeObj &volume)
+bool RepairDiskViewController::isStillTheRecordedVolume(const VolumeObj &volume, bool refuseStartup)
 {
-    if (volume.diskUUID.isEmpty() || Platform::isStartupMountPoint(volume.volumeMountPoint))
+    if (volume.diskUUID.isEmpty())
         return false;
     const QString identifier = volume.volRootDir.isEmpty() ? volume.diskUUID : volume.volRootDir;
     const std::optional<QVariantMap> info = getDisjInfo(identifier);
     if (!info)
         return false;
+    if (refuseStartup && Platform::isStartupMountPoint(info->value(QStringLiteral("MountPoint")).toString()))
+        return false;
     return info->value(QStringLiteral("DiskUUID")).toString() == volume.diskUUID &&
-           info->value(QStringLiteral("VolumeName")).toString() == volume.volumeName &&
-           !Platform::isStartupMountPoint(info->value(QStringLiteral("MountPoint")).toString());
+           info->value(QStringLiteral("VolumeName")).toString() == volume.volumeName;
 }
 
 // ---- Rename, eject, help
@@ -564,24 +579,52 @@ void RepairDiskViewController::saveButtonAction()
     // The record of the row whose Save was pressed; a scan meanwhile does not change it.
     const VolumeObjPtr volume = m_selectVolume;
     const QString typed = m_editStr;
-    if (volume && !typed.isEmpty() && typed != QLatin1String(" ")) {
-        const QString newName = volume->diskType.toLower().contains(QLatin1String("fat32")) ? fat32Name(typed) : typed;
-        if (isStillTheRecordedVolume(*volume)) {
+    std::optional<Result> refused;
+    if (!typed.isEmpty() && typed != QLatin1String(" ")) {
+        if (!volume) {
+            // A scan runs: there is no volume to rename until it ends.
+            refused = Result::RenameVolumeChanged;
+        } else if (!isStillTheRecordedVolume(*volume, false)) {
+            // The startup volume may be renamed like any other; only the
+            // record must still be that volume.
+            refused = Result::RenameVolumeChanged;
+        } else {
+            const QString newName =
+                volume->diskType.toLower().contains(QLatin1String("fat32")) ? fat32Name(typed) : typed;
             const RunnerResult r =
                 aepairExecCommand(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("rename"), volume->diskUUID})
                                       .quotedArg(newName)
                                       .withBuffer(kRenameLineBuffer));
             // A refused rename keeps the old name on show.
-            if (toolSucceeded(r))
+            if (toolSucceeded(r)) {
                 volume->volumeName = newName;
-            else
+            } else {
                 Platform::systemLog(
                     QStringLiteral("rename of %1 failed (status %2)").arg(volume->volRootDir).arg(r.exitStatus));
+                refused = Result::RenameFailed;
+            }
         }
     }
     m_editStr = QString();
     m_isRenameEdit = false;
     ui->parTableView->reloadData();
+    if (refused)
+        showRenameRefused(*refused);
+}
+
+void RepairDiskViewController::showRenameRefused(Result result)
+{
+    showResultPanel(m_renameEndVC, result);
+}
+
+void RepairDiskViewController::showResultPanel(QPointer<FormatEndViewController> &panel, Result result)
+{
+    if (panel)
+        panel->closeWindow();
+    auto *vc = new FormatEndViewController;
+    vc->setResult(result);
+    panel = vc;
+    MainWindowPanel::show(vc, mainWindow(), true);
 }
 
 void RepairDiskViewController::ejectButtonAction()
@@ -687,12 +730,7 @@ void RepairDiskViewController::showFormatingView()
 
 void RepairDiskViewController::showFormatEndWindow(Result result)
 {
-    if (m_formatEndVC)
-        m_formatEndVC->closeWindow();
-    auto *vc = new FormatEndViewController;
-    vc->setResult(result);
-    m_formatEndVC = vc;
-    MainWindowPanel::show(vc, mainWindow(), true);
+    showResultPanel(m_formatEndVC, result);
     m_formatend = true;
     m_formatVolume.reset();
 }

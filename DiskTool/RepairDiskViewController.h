@@ -38,9 +38,10 @@ class RepairDiskViewController;
 //
 // Renames and formats act on the record that was selected when the user
 // pressed Save or opened the format panel. Right before the tool runs, the
-// volume is read again: unless it still has that DiskUUID and name and is not
-// the startup volume, nothing is run. Names reach diskutil as one argument
-// each, never through a shell.
+// volume is read again: unless it still has that DiskUUID and name, nothing is
+// run (and a format is never run on the startup volume; a rename may be). A
+// rename that is not carried out is explained in a panel. Names reach
+// diskutil as one argument each, never through a shell.
 class RepairDiskViewController : public QWidget,
                                  public TableViewDataSource,
                                  public TableViewDelegate,
@@ -76,18 +77,19 @@ public:
     static QString byteToSizeWithByte(quint64 bytes);
     // True when a UTF-16 unit of the text lies in 0x4E01 to 0x9FFE.
     static bool containsChinese(const QString &text);
-    // A name as a FAT32 volume takes it: upper case, at most 11 UTF-16 units
-    // (counted on the typed text, never splitting a character), "NEW" when
-    // the text holds a CJK unit.
+    // A name as a FAT32 volume takes it: upper case, then cut to at most 11
+    // UTF-16 units (never splitting a character), "NEW" when the text holds a
+    // CJK unit.
     static QString fat32Name(const QString &typed);
     // The name an erase gives: the typed one, "NEW" for an empty name or a
     // single space, then the FAT32 rule for the type "MS-DOS FAT32".
     static QString eraseName(const QString &typed, const QString &type);
-    // The used share of a record in whole percent; 0 for a size of 0.
-    static int usedPercent(const VolumeObj &volume);
-    // True when the volume is still the one recorded: same DiskUUID and
-    // name, and not the startup volume (reads it again with diskutil).
-    static bool isStillTheRecordedVolume(const VolumeObj &volume);
+    // The used share of a record in percent (0 to 100, not rounded); 0 for a size of 0.
+    static double usedPercent(const VolumeObj &volume);
+    // True when the volume is still the one recorded: same DiskUUID and name,
+    // read again by its device node with diskutil; with refuseStartup, false
+    // also when it is now mounted as the startup volume.
+    static bool isStillTheRecordedVolume(const VolumeObj &volume, bool refuseStartup);
 
     // TableViewDataSource
     int numberOfRowsInTableView(CustomTableView *tableView) override;
@@ -129,6 +131,8 @@ public:
     MakeSureFormatViewController *makeSureFormatVC() const { return m_makeSureFormatVC; }
     FormatingViewController *formatingVC() const { return m_formatingVC; }
     FormatEndViewController *formatEndVC() const { return m_formatEndVC; }
+    // The panel saying that a rename was not carried out (null when none is up).
+    FormatEndViewController *renameEndVC() const { return m_renameEndVC; }
 
 public slots:
     void renameButtonAction();
@@ -142,6 +146,9 @@ private:
     void buildSortVolumeArr();
     void fillVolumeRow(QWidget *view, const VolumeObj &volume, int row);
     void formatDidEnd(quint64 run, FormatEndViewController::Result result);
+    void showRenameRefused(FormatEndViewController::Result result);
+    // Shows the done panel with a result, in place of the one `panel` holds.
+    void showResultPanel(QPointer<FormatEndViewController> &panel, FormatEndViewController::Result result);
     QWidget *mainWindow();
 
     std::unique_ptr<Ui::RepairDiskViewController> ui;
@@ -168,4 +175,5 @@ private:
     QPointer<MakeSureFormatViewController> m_makeSureFormatVC;
     QPointer<FormatingViewController> m_formatingVC;
     QPointer<FormatEndViewController> m_formatEndVC;
+    QPointer<FormatEndViewController> m_renameEndVC;
 };

@@ -746,10 +746,8 @@ QString DiskCopyViewController::destinationFor(const QString &targetPath, const 
 
 QString DiskCopyViewController::desktopDestinationFor(const QString &date)
 {
-    QString user = Platform::SystemInfo::consoleUserName();
-    if (user.isEmpty())
-        user = Platform::SystemInfo::userName();
-    return Platform::rootPath(QStringLiteral("/Users/%1/Desktop/").arg(user) + kCloneFolder.arg(date));
+    return Platform::rootPath(Platform::SystemInfo::consoleUser().homePath + QStringLiteral("/Desktop/") +
+                              kCloneFolder.arg(date));
 }
 
 QString DiskCopyViewController::makeDestination(const VolumeObj &target, const QString &date,

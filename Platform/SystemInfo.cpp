@@ -1,6 +1,7 @@
 #include "SystemInfo.h"
 #include "PropertyList.h"
 #include "SystemRoot.h"
+#include "DiskWorld/World.h"
 
 #include <QFile>
 #include <QMutex>
@@ -75,29 +76,82 @@ void SystemInfo::setSystemVersion(std::optional<SystemVersion> v)
     g_version = v;
 }
 
-QString SystemInfo::consoleUserName()
+namespace {
+
+// A user name that can stand as one component of "/Users/<name>".
+bool isPlainUserName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+// The console user the disk world under the system root records, if the
+// root is a world.
+QString worldConsoleUser()
+{
+    const DiskWorld::World world;
+    if (!world.exists())
+        return {};
+    const std::optional<DiskWorld::State> state = world.load();
+    return state ? state->consoleUser : QString();
+}
+
+// Step 1 of the rule: the person at the screen; empty when unknown.
+QString screenUser()
 {
     {
         QMutexLocker lock(&g_mutex);
         if (g_console)
-            return *g_console;
+            return isPlainUserName(*g_console) ? *g_console : QString();
     }
+    const QString world = worldConsoleUser();
+    if (isPlainUserName(world))
+        return world;
     const QString sudo = qEnvironmentVariable("SUDO_USER");
-    if (!sudo.isEmpty())
+    if (isPlainUserName(sudo))
         return sudo;
     bool ok = false;
     const uint pkexecUid = qEnvironmentVariable("PKEXEC_UID").toUInt(&ok);
-    if (ok)
-        return nameForUid(pkexecUid);
+    if (ok) {
+        const QString name = nameForUid(pkexecUid);
+        if (isPlainUserName(name))
+            return name;
+    }
     // The login session's user, when the kernel knows one.
     QFile f(QStringLiteral("/proc/self/loginuid"));
     if (f.open(QIODevice::ReadOnly)) {
         const uint uid = QString::fromLatin1(f.readAll()).trimmed().toUInt(&ok);
-        if (ok && uid != 4294967295u)
-            return nameForUid(uid);
+        if (ok && uid != 4294967295u) {
+            const QString name = nameForUid(uid);
+            if (isPlainUserName(name))
+                return name;
+        }
     }
     return {};
 }
+
+} // namespace
+
+QString SystemInfo::ConsoleUser::homeFolder() const
+{
+    return homePath.isEmpty() ? QString() : rootPath(homePath);
+}
+
+SystemInfo::ConsoleUser SystemInfo::consoleUser()
+{
+    ConsoleUser user;
+    user.name = screenUser();
+    if (user.name.isEmpty()) {
+        const QString own = userName();
+        if (isPlainUserName(own))
+            user.name = own;
+    }
+    if (!user.name.isEmpty())
+        user.homePath = QStringLiteral("/Users/") + user.name;
+    return user;
+}
+
+QString SystemInfo::consoleUserName() { return consoleUser().name; }
 
 void SystemInfo::setConsoleUserName(const QString &name)
 {

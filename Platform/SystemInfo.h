@@ -20,9 +20,28 @@ public:
     static std::optional<SystemVersion> systemVersion();
     static void setSystemVersion(std::optional<SystemVersion> v);
 
-    // The person at the screen (SCDynamicStoreCopyConsoleUser): for a process
-    // started through sudo or pkexec the user who asked; empty when unknown.
+    // The user the program works for, and where that user's files are. The
+    // one rule for every place that needs the user's name or home folder:
+    //   1. the person at the screen (SCDynamicStoreCopyConsoleUser): the
+    //      console user the disk world under the system root records; else,
+    //      for a process started through sudo or pkexec, the user who asked;
+    //      else the user of the login session;
+    //   2. when none of these names a user, the process's own user (NSUserName).
+    // A name that is not one plain path component ("", ".", "..", one with a
+    // '/') is passed over. The home folder is always "/Users/<name>" of the
+    // original platform, found under the system root, never the host's own
+    // home of the process.
+    struct ConsoleUser {
+        QString name;     // empty only when no user can be named at all
+        QString homePath; // "/Users/<name>"; empty without a name
+        // The home folder on this machine: homePath under the system root.
+        QString homeFolder() const;
+    };
+    static ConsoleUser consoleUser();
+    // consoleUser().name.
     static QString consoleUserName();
+    // Tests: what the screen's user (step 1) is taken to be; an empty name
+    // stands for nobody at the screen.
     static void setConsoleUserName(const QString &name);
     // NSUserName(): the name of the process's own user.
     static QString userName();

@@ -752,8 +752,7 @@ namespace
 // The Desktop of the person at the screen, not of the (root) process.
 QString desktopUser()
 {
-    const QString console = Platform::SystemInfo::consoleUserName();
-    return console.isEmpty() ? Platform::SystemInfo::userName() : console;
+    return Platform::SystemInfo::consoleUser().name;
 }
 
 } // namespace

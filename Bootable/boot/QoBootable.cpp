@@ -59,6 +59,21 @@ void QoBootable::QoInit()
 {
     QoInitLog();
     QoUSBControl::QoShareInstance()->QoSetDelegateObj(this);
+
+    // The engine starts afresh: a run that an earlier page left behind is
+    // given up. Its erase stage stops at its next check (the run is no longer
+    // the current one), its restore tool is stopped and forgotten, and none
+    // of its reports reach the delegate that is set now.
+    ++m_run;
+    if (Platform::Task *task = _taskCreate) {
+        _taskCreate = nullptr;
+        QObject::connect(task, &Platform::Task::terminated, task, &QObject::deleteLater);
+        task->terminate();
+        // Nothing of that run is left to end it.
+        m_running = false;
+    }
+    _bUserCancel = false;
+    m_parser.reset();
 }
 
 void QoBootable::QoSetDelegate(QoBootableDelegate *delegate)
@@ -93,11 +108,12 @@ int QoBootable::QoStart(const VolumeObjPtr &volume)
     if (m_running.exchange(true))
         return -1;
     _bUserCancel = false;
+    const quint64 run = ++m_run;
     QoUSBControl *usb = QoUSBControl::QoShareInstance();
     usb->HlbCreateVolumeName();
     const QString name = usb->QoGetMorvexVolumeName();
     const VolumeObjPtr target = volume;
-    Platform::Dispatch::globalAsync([this, target, name] { eraseSequence(target, name); });
+    Platform::Dispatch::globalAsync([this, target, name, run] { eraseSequence(target, name, run); });
     return 0;
 }
 
@@ -110,24 +126,29 @@ int QoBootable::QoStop()
     return 0;
 }
 
-void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volumeName)
+bool QoBootable::isCancelled(quint64 run) const
 {
-    changeProLabelValue(QStringLiteral("正在验证目标..."));
-    QoUpdateProgress(0, 0, 0);
-    QoUpdateProgress(0, 0, 1);
-    if (_bUserCancel)
-        return finishRun(-8, 1);
+    return _bUserCancel || run != m_run;
+}
+
+void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volumeName, quint64 run)
+{
+    labelFor(run, QStringLiteral("正在验证目标..."));
+    reportFor(run, 0, 0);
+    reportFor(run, 0, 1);
+    if (isCancelled(run))
+        return finishRun(run, -8, 1);
 
     stopIndexing();
-    QoUpdateProgress(0, 0, 2);
+    reportFor(run, 0, 2);
     const QString fileSystem = fileSystemForSystemVersion(QoPublicUtilities::getSystemVersion());
 
     // The disk may have been pulled out since it was chosen, and another one
     // may carry its BSD name now: erase nothing that is not the chosen disk.
     if (!QoCloneTargetCheck::mayErase(*target))
-        return finishRun(-3, 2);
-    if (_bUserCancel)
-        return finishRun(-8, 2);
+        return finishRun(run, -3, 2);
+    if (isCancelled(run))
+        return finishRun(run, -8, 2);
 
     QoTask *task = QoTask::QoShareInstance();
     task->QoSetLaunchPath(Platform::toolPath(QStringLiteral("/usr/sbin/diskutil")));
@@ -135,7 +156,7 @@ void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volume
     task->QoSetTimeoutCount(kEraseTimeout);
     // The engine's own flag goes with the run, so a stop that comes while the
     // erase is being started is not lost.
-    task->QoStartTask([this] { return _bUserCancel.load(); });
+    task->QoStartTask([this, run] { return isCancelled(run); });
 
     // The name was free before the erase, so only the new volume can be
     // mounted under it.
@@ -153,18 +174,23 @@ void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volume
         error = QoCheckFolderExist(mountPoint) ? 0 : -4;
     }
 
-    if (_bUserCancel)
-        return finishRun(-8, 2);
+    if (isCancelled(run))
+        return finishRun(run, -8, 2);
     if (error != 0)
-        return finishRun(error, 3);
-    QoUpdateProgress(0, 0, 3);
-    Platform::Dispatch::mainAsync([this, mountPoint] { QoCreateBootableSystem(QStringLiteral("/"), mountPoint); });
+        return finishRun(run, error, 3);
+    reportFor(run, 0, 3);
+    Platform::Dispatch::mainAsync([this, mountPoint, run] {
+        // Given up by QoInit on the way here.
+        if (run != m_run)
+            return finishRun(run, -7, 8);
+        QoCreateBootableSystem(QStringLiteral("/"), mountPoint);
+    });
 }
 
-void QoBootable::finishRun(int iErrCode, int iStepCode)
+void QoBootable::finishRun(quint64 run, int iErrCode, int iStepCode)
 {
     m_running = false;
-    QoUpdateProgress(0, iErrCode, iStepCode);
+    reportFor(run, iErrCode, iStepCode);
 }
 
 void QoBootable::getAllVolumes()
@@ -202,8 +228,15 @@ std::optional<QVariantMap> QoBootable::getDisjInfo(const QString &bsdName)
 
 void QoBootable::QoUpdateProgress(int progress, int iErrCode, int iStepCode)
 {
-    Platform::Dispatch::mainAsync(
-        [this, progress, iErrCode, iStepCode] { QoUpdateProgressImp(progress, iErrCode, iStepCode); });
+    reportFor(m_run, iErrCode, iStepCode, progress);
+}
+
+void QoBootable::reportFor(quint64 run, int iErrCode, int iStepCode, int progress)
+{
+    Platform::Dispatch::mainAsync([this, progress, iErrCode, iStepCode, run] {
+        if (run == m_run)
+            QoUpdateProgressImp(progress, iErrCode, iStepCode);
+    });
 }
 
 void QoBootable::QoUpdateProgressImp(int progress, int iErrCode, int iStepCode)
@@ -218,16 +251,24 @@ void QoBootable::QoUpdateProgressImp(int progress, int iErrCode, int iStepCode)
 
 void QoBootable::changeProTimeWithTag(int tag, int withStep)
 {
-    Platform::Dispatch::mainAsync([this, tag, withStep] {
-        if (_delegateObj && _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProTimeWithTag))
+    const quint64 run = m_run;
+    Platform::Dispatch::mainAsync([this, tag, withStep, run] {
+        if (run == m_run && _delegateObj &&
+            _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProTimeWithTag))
             _delegateObj->changeProTimeWithTag(tag, withStep);
     });
 }
 
 void QoBootable::changeProLabelValue(const QString &value)
 {
-    Platform::Dispatch::mainAsync([this, value] {
-        if (_delegateObj && _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProLabelValue))
+    labelFor(m_run, value);
+}
+
+void QoBootable::labelFor(quint64 run, const QString &value)
+{
+    Platform::Dispatch::mainAsync([this, value, run] {
+        if (run == m_run && _delegateObj &&
+            _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProLabelValue))
             _delegateObj->changeProLabelValue(value);
     });
 }
@@ -236,9 +277,10 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
 {
     changeProLabelValue(QStringLiteral(""));
     m_parser.reset();
+    const quint64 run = m_run;
     // A stop that came after the erase stage's last check.
     if (_bUserCancel) {
-        finishRun(-7, 8);
+        finishRun(run, -7, 8);
         return -1;
     }
 
@@ -263,7 +305,7 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
         _taskCreate = nullptr;
         task->deleteLater();
         QoLog("task terminated");
-        finishRun(-7, 8);
+        finishRun(run, -7, 8);
         return -1;
     }
     return 0;
@@ -303,10 +345,11 @@ void QoBootable::QoTerminated()
     const bool finished =
         m_parser.sawBothCompletions() && task->exitedNormally() && task->terminationStatus() == 0 && !cancelled;
     task->deleteLater();
-    Platform::Dispatch::globalAsync([this, cancelled, finished] {
+    const quint64 run = m_run;
+    Platform::Dispatch::globalAsync([this, cancelled, finished, run] {
         QoLog("task terminated");
         if (cancelled)
             QoLog("User cancel");
-        finishRun(finished ? 0 : -7, 8);
+        finishRun(run, finished ? 0 : -7, 8);
     });
 }

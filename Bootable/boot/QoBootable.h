@@ -32,7 +32,9 @@ class QoBootable
 public:
     static QoBootable *QoShareInstance();
 
-    // Opens the log file and links the USB control to the engine. Main thread.
+    // Opens the log file, links the USB control to the engine and clears the
+    // run state: a run an earlier caller left unfinished is given up (its
+    // restore tool stopped, its reports no longer delivered). Main thread.
     void QoInit();
     // The delegate is not owned; it must be replaced (or cleared) before it goes away.
     void QoSetDelegate(QoBootableDelegate *delegate);
@@ -71,9 +73,14 @@ public:
 private:
     QoBootable() = default;
 
-    void eraseSequence(const VolumeObjPtr &target, const QString &volumeName);
+    void eraseSequence(const VolumeObjPtr &target, const QString &volumeName, quint64 run);
+    // The user stopped the run, or it is no longer the current one.
+    bool isCancelled(quint64 run) const;
     // Ends the run with a report: nothing further comes of it.
-    void finishRun(int iErrCode, int iStepCode);
+    void finishRun(quint64 run, int iErrCode, int iStepCode);
+    // Reports of one run; they reach the delegate only while it is the current run.
+    void reportFor(quint64 run, int iErrCode, int iStepCode, int progress = 0);
+    void labelFor(quint64 run, const QString &value);
     void QoUpdateProgressImp(int progress, int iErrCode, int iStepCode);
     void changeProLabelValue(const QString &value);
     void QoReceivedData(const QByteArray &chunk);
@@ -81,6 +88,8 @@ private:
 
     Platform::Task *_taskCreate = nullptr; // the running restore tool; main thread only
     std::atomic<bool> _bUserCancel{false};
+    // The current run: counted up by every start and by QoInit.
+    std::atomic<quint64> m_run{0};
     // From QoStart until the run's last report has been sent.
     std::atomic<bool> m_running{false};
     QList<VolumeObjPtr> allVoumesArr; // the erase sequence's thread only

@@ -7,6 +7,7 @@
 
 #include "HasM1Chip.h"
 #include "ErrorWindowController.h"
+#include "FullDiskAccessViewController.h"
 #include "MakeSureCancelCloneSystemVC.h"
 #include "MakeSureToCloneSystemVC.h"
 #include "SelectDrivceViewController.h"
@@ -26,6 +27,8 @@
 #include "World.h"
 
 #include <QDirIterator>
+#include <QPointer>
+#include <QTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QTest>
@@ -131,13 +134,17 @@ struct PageWorld {
     BarWatch bar;
     std::unique_ptr<SelectDrivceViewController> page;
 
-    explicit PageWorld(const QString &version, const std::function<void(CloneRig &)> &before = {})
-        : rig(TestSupport::DiskWorldFixture::Options{true, version, QStringLiteral("tester")})
+    // The world's console user is `user`; unless `userFromWorld`, the test
+    // also tells the platform who sits at the screen.
+    explicit PageWorld(const QString &version, const std::function<void(CloneRig &)> &before = {},
+                       const QString &user = QStringLiteral("tester"), bool userFromWorld = false)
+        : rig(TestSupport::DiskWorldFixture::Options{true, version, user})
     {
         // What the world holds before the page measures the system.
         if (before)
             before(rig);
-        Platform::SystemInfo::setConsoleUserName(QStringLiteral("tester"));
+        if (!userFromWorld)
+            Platform::SystemInfo::setConsoleUserName(user);
         Platform::SystemInfo::setCpuBrand(QStringLiteral("Intel(R) Core(TM) i7-8700B CPU @ 3.20GHz"));
         has_m1_chip_forget();
         page = std::make_unique<SelectDrivceViewController>();
@@ -185,6 +192,58 @@ struct PageWorld {
         return true;
     }
 };
+
+// Holds the Preboot copy at its first diskutil call until release(), so a
+// test can act while the restore has ended and the copy still runs.
+struct PrebootHold {
+    CloneRig &rig;
+    explicit PrebootHold(CloneRig &r) : rig(r)
+    {
+        const QString wrapper = rig.toolPath(QStringLiteral("diskutil"));
+        QByteArray script = TestSupport::readFile(wrapper);
+        const QByteArray hook = "if [ \"$1\" = list ] && [ \"$3\" = /dev/disk2 ]; then\n"
+                                "  touch \"$dir/preboot.started\"\n"
+                                "  while [ ! -e \"$dir/preboot.go\" ]; do sleep 0.05; done\n"
+                                "fi\n";
+        script.replace("exec \"$real\" \"$@\"\n", hook + "exec \"$real\" \"$@\"\n");
+        TestSupport::writeFile(wrapper, script);
+        CloneTest::makeExecutable(wrapper);
+    }
+    ~PrebootHold() { release(); }
+    bool waitUntilHeld() const
+    {
+        return TestSupport::waitUntil(
+            [this] { return QFileInfo::exists(rig.toolPath(QStringLiteral("preboot.started"))); }, 180000);
+    }
+    void release() const { TestSupport::writeFile(rig.toolPath(QStringLiteral("preboot.go")), {}); }
+};
+
+// The stand-in asr, kept from ending after its last line until release():
+// the whole restore has been printed, the end is not yet reported.
+void holdAsrEnd(CloneRig &rig)
+{
+    rig.setAsrScript(QByteArrayLiteral("#!/bin/sh\n"
+                                       "dir=$(dirname \"$0\")\n"
+                                       "'") +
+                     QFile::encodeName(TestSupport::toolsPath() + QStringLiteral("/asr")) +
+                     QByteArrayLiteral("' \"$@\"\n"
+                                       "status=$?\n"
+                                       "touch \"$dir/asr.printed\"\n"
+                                       "while [ ! -e \"$dir/asr.go\" ]; do sleep 0.05; done\n"
+                                       "exit $status\n"));
+}
+
+// Exactly one end view, and the tabs given free exactly once.
+void expectOneSuccessfulEnd(const PageWorld &w)
+{
+    const SelectDrivceViewController &page = *w.page;
+    EXPECT_FALSE(page.sussView()->isHidden());
+    EXPECT_TRUE(page.failView()->isHidden());
+    EXPECT_TRUE(page.errorLable()->text().isEmpty());
+    EXPECT_EQ(page.pathLabel()->text(), QStringLiteral("完成中..."));
+    EXPECT_EQ(w.tabs.calls, (QList<bool>{false, true}));
+    EXPECT_TRUE(w.bar.errors.isEmpty());
+}
 
 } // namespace
 
@@ -385,4 +444,129 @@ TEST(ClonePageEndToEnd, UnmountedPrebootSkipsTheCopyAndStillEndsOnSuccess)
     EXPECT_FALSE(QFileInfo::exists(preboot.content + QStringLiteral("/Cryptexes")));
     EXPECT_FALSE(log.contains(QStringLiteral("Exit status:")));
     EXPECT_EQ(w.tabs.calls, (QList<bool>{false, true}));
+}
+
+// Once the restore has reached 100 % the clone is made; the stop button is
+// grey while the Preboot copy finishes it off, and a press does nothing.
+TEST(ClonePageEndToEnd, StopPressedDuringThePrebootCopyIsRefused)
+{
+    PageWorld w(QStringLiteral("13.4"));
+    ASSERT_TRUE(w.rig.world.ok());
+    SelectDrivceViewController &page = *w.page;
+    ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
+    PrebootHold hold(w.rig);
+    ASSERT_TRUE(w.startClone());
+    ASSERT_TRUE(hold.waitUntilHeld());
+
+    EXPECT_EQ(page.progressValue(), 100);
+    EXPECT_TRUE(page.sussView()->isHidden());
+    EXPECT_FALSE(page.cancelButton()->isButtonUsable());
+    TestSupport::saveScreenshot(&page, QStringLiteral("ClonePage_finishing"));
+    QTest::mouseClick(page.cancelButton(), Qt::LeftButton);
+    TestSupport::waitUntil([] { return false; }, 200);
+    EXPECT_FALSE(page.makeSureCancelVC());
+    // Had a panel come up anyway, the user would confirm it.
+    if (MakeSureCancelCloneSystemVC *confirm = page.makeSureCancelVC())
+        QTest::mouseClick(confirm->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(page.failView()->isHidden());
+    EXPECT_EQ(w.tabs.calls, QList<bool>{false});
+
+    hold.release();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.sussView()->isHidden(); }, 60000));
+    TestSupport::waitUntil([] { return false; }, 300);
+    expectOneSuccessfulEnd(w);
+    EXPECT_FALSE(page.isUserCancel());
+
+    // The next clone may be stopped again.
+    QTest::mouseClick(page.succCancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
+    w.rig.setEraseMode(QStringLiteral("hang"));
+    ASSERT_TRUE(w.startClone());
+    EXPECT_TRUE(page.cancelButton()->isButtonUsable());
+    QTest::mouseClick(page.cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(page.makeSureCancelVC());
+    QTest::mouseClick(page.makeSureCancelVC()->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(page.errorLable()->text(), QStringLiteral("您已停止克隆过程。"));
+    EXPECT_EQ(w.tabs.calls, (QList<bool>{false, true, false, true}));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !w.bar.errors.isEmpty(); }, 30000));
+}
+
+// The stop panel was opened while the restore ran; the restore ends before
+// the user answers. The panel goes with the end, and a confirmation that
+// still reaches the page changes nothing.
+TEST(ClonePageEndToEnd, StopPanelOpenAtTheEndOfTheRestoreClosesAndTheCloneEndsOnSuccess)
+{
+    PageWorld w(QStringLiteral("13.4"));
+    ASSERT_TRUE(w.rig.world.ok());
+    SelectDrivceViewController &page = *w.page;
+    holdAsrEnd(w.rig);
+    ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
+    PrebootHold hold(w.rig);
+    ASSERT_TRUE(w.startClone());
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] { return QFileInfo::exists(w.rig.toolPath(QStringLiteral("asr.printed"))); }, 180000));
+
+    QTest::mouseClick(page.cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(page.makeSureCancelVC());
+    QPointer<MakeSureCancelCloneSystemVC> confirm = page.makeSureCancelVC();
+    TestSupport::waitUntil([&] { return confirm && confirm->isVisible(); }, 2000);
+
+    // The restore ends while the panel is up.
+    TestSupport::writeFile(w.rig.toolPath(QStringLiteral("asr.go")), {});
+    ASSERT_TRUE(hold.waitUntilHeld());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page.progressValue() == 100; }));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return confirm.isNull() || !confirm->isVisible(); }));
+    // The user's "取消" on the panel, if it can still be pressed.
+    if (confirm)
+        QTest::mouseClick(confirm->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(page.failView()->isHidden());
+    EXPECT_EQ(w.tabs.calls, QList<bool>{false});
+    EXPECT_FALSE(page.cancelButton()->isButtonUsable());
+
+    hold.release();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.sussView()->isHidden(); }, 60000));
+    TestSupport::waitUntil([] { return false; }, 300);
+    expectOneSuccessfulEnd(w);
+    // The clone was made, cryptexes and all.
+    EXPECT_TRUE(QFileInfo(w.rig.world.at(QStringLiteral("/Volumes/NewCloneSystem"))).isDir());
+    const QString prebootContent =
+        volumeOnDisk(w.rig.world, QStringLiteral("Preboot"), QStringLiteral("disk2")).content;
+    ASSERT_FALSE(prebootContent.isEmpty());
+    EXPECT_TRUE(QFileInfo(prebootContent + QStringLiteral("/Cryptexes")).isDir());
+}
+
+// Started as root with nobody named through sudo, pkexec or the login
+// session (the way scripts/run starts it on a machine without a screen), the
+// program takes the world's user, as scripts/run makes the world for the
+// process's own user, and finds that user's Safari folder under the root.
+TEST(ClonePageEndToEnd, StartedWithoutACallerTheCloneGetsPastTheFullDiskAccessGate)
+{
+    const TestSupport::UnsetEnvironment noCaller({"SUDO_USER", "PKEXEC_UID"});
+    const QString user = Platform::SystemInfo::userName();
+    ASSERT_FALSE(user.isEmpty());
+    PageWorld w(QStringLiteral("13.4"), {}, user, true);
+    ASSERT_TRUE(w.rig.world.ok());
+    SelectDrivceViewController &page = *w.page;
+    EXPECT_EQ(Platform::SystemInfo::consoleUser().homeFolder(), w.rig.world.at(QStringLiteral("/Users/") + user));
+    ASSERT_TRUE(QFileInfo(w.rig.world.at(QStringLiteral("/Users/%1/Library/Safari").arg(user))).isDir());
+
+    // Should the Full Disk Access window come up, it is closed again (it runs modally).
+    bool fullDiskAccessShown = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &page, [&] {
+        if (FullDiskAccessViewController *wc = page.fullDiskAccessWC()) {
+            fullDiskAccessShown = true;
+            wc->closeWindow();
+        }
+    });
+    watch.start(50);
+
+    ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
+    ASSERT_TRUE(w.startClone());
+    EXPECT_FALSE(fullDiskAccessShown);
+    ASSERT_FALSE(page.copyProgressView()->isHidden());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.endView()->isHidden(); }, 180000));
+    TestSupport::waitUntil([] { return false; }, 300);
+    expectOneSuccessfulEnd(w);
+    EXPECT_TRUE(QFileInfo(w.rig.world.at(QStringLiteral("/Volumes/NewCloneSystem"))).isDir());
 }

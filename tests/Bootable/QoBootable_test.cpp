@@ -9,6 +9,7 @@
 #include "SystemInfo.h"
 #include "World.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <functional>
@@ -500,6 +501,48 @@ INSTANTIATE_TEST_SUITE_P(
                                    QByteArray("exec sleep 100000\n"),
                                Event::label(QStringLiteral("100"))}),
     [](const ::testing::TestParamInfo<StopCase> &info) { return std::string(info.param.name); });
+
+// A new page initialises the engine afresh. A clone that an earlier page
+// left in its restore is given up: its tool is stopped, nothing of it reaches
+// the new page, and the new page's clone runs and ends on its own.
+TEST(QoBootable, InitGivesUpARunLeftInItsRestore)
+{
+    CloneRig rig;
+    ASSERT_TRUE(rig.world.ok());
+    QoBootable *engine = QoBootable::QoShareInstance();
+    rig.setAsrScript(CloneTest::asrPrologue() + CloneTest::asrUpToPrompt() +
+                     QByteArray("say 'Restoring  '\nsay '....10'\nexec sleep 100000\n"));
+    ASSERT_EQ(rig.start(rig.chooseDisk(QStringLiteral("disk2"))), 0);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return rig.delegate.events.contains(Event::tagOf(1, 1)); }, 60000));
+    const qint64 first = waitForPid(rig.toolPath(QStringLiteral("asr.pid")));
+    ASSERT_GT(first, 0);
+    const qsizetype seenBefore = rig.delegate.events.size();
+
+    CloneTest::RecordingDelegate second;
+    engine->QoInit();
+    engine->QoSetDelegate(&second);
+    EXPECT_TRUE(processGone(first));
+
+    QFile::remove(rig.toolPath(QStringLiteral("asr.pid")));
+    rig.setAsrScript(CloneTest::asrSuccess());
+    ASSERT_EQ(engine->QoStart(rig.chooseDisk(QStringLiteral("disk2"))), 0);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return second.end().has_value(); }, 60000));
+    rig.settle();
+    EXPECT_EQ(*second.end(), Event::notify(0, 8, 100));
+    // Exactly one end, the second run's own.
+    QList<Event> ends;
+    for (const Event &e : second.of(Event::Kind::Notify))
+        if (e.err < 0 || e.step == 8)
+            ends.append(e);
+    EXPECT_EQ(ends, QList<Event>{Event::notify(0, 8, 100)});
+    EXPECT_EQ(second.events.first(), Event::label(kValidatingTarget));
+    // The first page heard nothing more.
+    EXPECT_EQ(rig.delegate.events.size(), seenBefore);
+    EXPECT_NE(waitForPid(rig.toolPath(QStringLiteral("asr.pid"))), first);
+
+    engine->QoSetDelegate(&rig.delegate);
+    rig.started.clear();
+}
 
 // The counting of the completion marks does not depend on the status lines.
 TEST(QoBootable, DelegateThatTakesOnlyNotificationsStillSeesTheEnd)

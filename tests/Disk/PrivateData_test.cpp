@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DiskTestSupport.h"
+#include "DiskWorldFixture.h"
 #include "PrivateData.h"
 #include "QoLinkUrl.h"
 #include "QoPublicUtilities.h"
@@ -107,6 +108,24 @@ TEST_F(Settings, WithoutAConsoleUserTheProcessUserIsTaken)
     Platform::SystemInfo::setConsoleUserName(QString());
     DMResetCurrentUserNameForTesting();
     EXPECT_EQ(DMGetCurrentUserName(), Platform::SystemInfo::userName());
+}
+
+// Started as root with nobody named through sudo, pkexec or the login
+// session, the program keeps its settings for the person at the screen of
+// the disk world, by the one rule the whole program uses.
+TEST(SettingsUser, WithoutACallerTheWorldsConsoleUserKeepsTheSettings)
+{
+    const TestSupport::UnsetEnvironment noCaller({"SUDO_USER", "PKEXEC_UID"});
+    TestSupport::DiskWorldFixture world(
+        TestSupport::DiskWorldFixture::Options{false, QStringLiteral("13.4"), QStringLiteral("alice")});
+    ASSERT_TRUE(world.ok()) << world.error().toStdString();
+    Platform::SystemInfo::resetOverrides();
+    DMResetCurrentUserNameForTesting();
+    EXPECT_EQ(DMGetCurrentUserName(), QStringLiteral("alice"));
+    EXPECT_TRUE(DMGetInfoPlistPath().startsWith(world.at(QStringLiteral("/Users/alice/Library/Application Support/"))))
+        << DMGetInfoPlistPath().toStdString();
+    EXPECT_EQ(DMGetCurrentUserName(), Platform::SystemInfo::consoleUser().name);
+    DMResetCurrentUserNameForTesting();
 }
 
 TEST_F(Settings, FirstStartCopiesTheResourceAndMakesItWorldWritable)

@@ -121,6 +121,19 @@ protected:
         return confirmAndWait(confirm);
     }
 
+    // The panel that says a rename was not carried out: its text, or
+    // nothing when none came up. Closes it with its button.
+    std::optional<QString> takeRenameRefusal()
+    {
+        QPointer<FormatEndViewController> panel = page().renameEndVC();
+        if (!panel)
+            return std::nullopt;
+        const QString text = panel->endLabel()->text();
+        QTest::mouseClick(panel->closeButton(), Qt::LeftButton);
+        TestSupport::waitUntil([&] { return panel.isNull(); });
+        return text;
+    }
+
     bool closeDonePanel()
     {
         QPointer<FormatEndViewController> done = page().formatEndVC();
@@ -228,11 +241,40 @@ TEST_F(DiskManagerE2E, RenameAUsbVolumeWithNamesThatAShellWouldRead)
     EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
 }
 
+TEST_F(DiskManagerE2E, RenameTheStartupVolume)
+{
+    const QString boot = QStringLiteral("Macintosh HD");
+    const QString bsd = world.bsdName(boot);
+    ASSERT_FALSE(bsd.isEmpty());
+    ASSERT_TRUE(rename(boot, QStringLiteral("Work Mac")));
+    EXPECT_FALSE(takeRenameRefusal());
+    EXPECT_EQ(page().selectVolume()->volumeName, QStringLiteral("Work Mac"));
+    EXPECT_EQ(host->subview<QLabel>(page().selectIndex(), QStringLiteral("name"))->text(), QStringLiteral("Work Mac"));
+    // The world agrees: the same volume under its new name, still the root.
+    EXPECT_EQ(world.info(bsd).value(QStringLiteral("VolumeName")).toString(), QStringLiteral("Work Mac"));
+    EXPECT_EQ(world.bsdName(QStringLiteral("Work Mac")), bsd);
+    EXPECT_TRUE(world.bsdName(boot).isEmpty());
+    EXPECT_TRUE(QFileInfo(world.at(QStringLiteral("/Volumes/Work Mac"))).isDir());
+    EXPECT_FALSE(QFileInfo::exists(world.at(QStringLiteral("/Volumes/Macintosh HD"))));
+    EXPECT_TRUE(QFileInfo::exists(world.at(QStringLiteral("/Users/tester/Library/Safari"))));
+    // It still offers no Format.
+    EXPECT_FALSE(host->isShown(page().selectIndex(), QStringLiteral("format")));
+    EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
 TEST_F(DiskManagerE2E, Fat32RenameIsUpperCaseElevenOrNew)
 {
     ASSERT_TRUE(rename(kBackup, QStringLiteral("my backup disk")));
     EXPECT_EQ(page().selectVolume()->volumeName, QStringLiteral("MY BACKUP D"));
     EXPECT_FALSE(world.bsdName(QStringLiteral("MY BACKUP D")).isEmpty());
+    // Upper case before the cut: 10 letters typed, 12 in upper case, 11 kept.
+    ASSERT_TRUE(rename(QStringLiteral("MY BACKUP D"), QStringLiteral("großstraße")));
+    EXPECT_FALSE(takeRenameRefusal());
+    EXPECT_EQ(page().selectVolume()->volumeName, QStringLiteral("GROSSSTRASS"));
+    const QString renamed = world.bsdName(QStringLiteral("GROSSSTRASS"));
+    ASSERT_FALSE(renamed.isEmpty());
+    EXPECT_EQ(world.info(renamed).value(QStringLiteral("VolumeName")).toString(), QStringLiteral("GROSSSTRASS"));
+    ASSERT_TRUE(rename(QStringLiteral("GROSSSTRASS"), QStringLiteral("MY BACKUP D")));
     ASSERT_TRUE(rename(QStringLiteral("MY BACKUP D"), QStringLiteral("备份盘")));
     EXPECT_EQ(page().selectVolume()->volumeName, QStringLiteral("NEW"));
     EXPECT_FALSE(world.bsdName(QStringLiteral("NEW")).isEmpty());
@@ -256,6 +298,8 @@ TEST_F(DiskManagerE2E, RefusedRenameKeepsTheOldName)
         EXPECT_EQ(page().selectVolume()->volumeName, r.volume);
         EXPECT_EQ(host->subview<QLabel>(page().selectIndex(), QStringLiteral("name"))->text(), r.volume);
         EXPECT_EQ(world.stateBytes(), before);
+        // The user is told.
+        EXPECT_EQ(takeRenameRefusal(), FormatEndViewController::textForResult(Result::RenameFailed));
     }
 }
 
@@ -269,6 +313,7 @@ TEST_F(DiskManagerE2E, RenameRunsNothingWithoutAUuidOrForAVolumeThatChanged)
     ASSERT_TRUE(rename(kTravel, QStringLiteral("Nowhere")));
     EXPECT_EQ(world.stateBytes(), before);
     EXPECT_EQ(travel->volumeName, kTravel);
+    EXPECT_EQ(takeRenameRefusal(), FormatEndViewController::textForResult(Result::RenameVolumeChanged));
     travel->diskUUID = uuid;
 
     // Renamed behind the page's back while the field is open: the record no
@@ -287,6 +332,7 @@ TEST_F(DiskManagerE2E, RenameRunsNothingWithoutAUuidOrForAVolumeThatChanged)
     EXPECT_EQ(world.stateBytes(), before);
     EXPECT_TRUE(world.bsdName(QStringLiteral("Mine")).isEmpty());
     EXPECT_FALSE(world.bsdName(QStringLiteral("Elsewhere")).isEmpty());
+    EXPECT_EQ(takeRenameRefusal(), FormatEndViewController::textForResult(Result::RenameVolumeChanged));
 }
 
 TEST_F(DiskManagerE2E, FormatAUsbVolumeAsEachType)

@@ -110,6 +110,9 @@ TEST(DiskManagerTexts, Fat32AndEraseNames)
     // A character of two UTF-16 units at the cut is left out whole.
     const QString emoji = QStringLiteral("abcdefghij") + QString::fromUcs4(U"\U0001F4BE") + QStringLiteral("z");
     EXPECT_EQ(RepairDiskViewController::fat32Name(emoji), QStringLiteral("ABCDEFGHIJ"));
+    // The cut is made on the upper-case text, which may be the longer one.
+    EXPECT_EQ(RepairDiskViewController::fat32Name(QStringLiteral("großstraße")), QStringLiteral("GROSSSTRASS"));
+    EXPECT_EQ(RepairDiskViewController::fat32Name(QStringLiteral("ﬃ ﬃ ﬃ ﬃ")), QStringLiteral("FFI FFI FFI"));
 
     struct Row {
         QString typed;
@@ -122,6 +125,7 @@ TEST(DiskManagerTexts, Fat32AndEraseNames)
         {QStringLiteral("  "), QStringLiteral("ExFAT"), QStringLiteral("  ")},
         {QStringLiteral("my backup disk"), QStringLiteral("ExFAT"), QStringLiteral("my backup disk")},
         {QStringLiteral("my backup disk"), QStringLiteral("MS-DOS FAT32"), QStringLiteral("MY BACKUP D")},
+        {QStringLiteral("großstraße"), QStringLiteral("MS-DOS FAT32"), QStringLiteral("GROSSSTRASS")},
         {QString(), QStringLiteral("MS-DOS FAT32"), QStringLiteral("NEW")},
         {QStringLiteral("备份"), QStringLiteral("MS-DOS FAT32"), QStringLiteral("NEW")},
         {QStringLiteral("备份"), QStringLiteral("APFS"), QStringLiteral("备份")},
@@ -143,6 +147,11 @@ TEST(DiskManagerTexts, UsageBarNeverDividesByZero)
     EXPECT_EQ(RepairDiskViewController::usedPercent(*record(QStringLiteral("a"), false, {}, 100, 0)), 100);
     // Free space above the size (an APFS container's) shows an empty bar.
     EXPECT_EQ(RepairDiskViewController::usedPercent(*record(QStringLiteral("a"), false, {}, 100, 300)), 0);
+    // Not rounded to whole percents.
+    EXPECT_DOUBLE_EQ(RepairDiskViewController::usedPercent(*record(QStringLiteral("a"), false, {}, 1000, 4)), 99.6);
+    EXPECT_DOUBLE_EQ(
+        RepairDiskViewController::usedPercent(*record(QStringLiteral("a"), false, {}, 8'000'000'000'000, 1'000'000'000)),
+        99.9875);
 
     WipeDiskProView bar;
     bar.resize(340, 4);
@@ -325,6 +334,28 @@ TEST_F(PageTest, RowViewsShowTheRecordAndHeadingsOnlyTheirText)
     EXPECT_FALSE(page.shouldSelectTableColumn(host.table(), QStringLiteral("Name")));
 }
 
+TEST_F(PageTest, NearlyFullVolumesBarShowsItsShareNotAWholePercent)
+{
+    struct Row {
+        qint64 total;
+        qint64 free;
+        float share; // of the bar's width; 1 where the bar fills up
+    };
+    // 99.6 % of 340 points is 338.64, more than a point short of full; 99.8 %
+    // is 339.32, within a point of it, so the bar is drawn full.
+    const Row rows[] = {{1'000'000'000, 4'000'000, 0.996f},
+                        {1'000'000'000, 2'000'000, 1.0f},
+                        {2'000'000'000, 1'010'000'000, 0.495f}};
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.free);
+        page.scanDidEnd({record(QStringLiteral("Stick"), true, QStringLiteral("ExFAT"), r.total, r.free)});
+        auto *pro = host.subview<WipeDiskProView>(2, QStringLiteral("pro"));
+        ASSERT_TRUE(pro);
+        ASSERT_EQ(pro->width(), 340);
+        EXPECT_NEAR(pro->value(), pro->width() * r.share, 0.01);
+    }
+}
+
 TEST_F(PageTest, SaveWithAnEmptyOrSpaceNameRenamesNothing)
 {
     const auto stick = record(QStringLiteral("Stick"), true);
@@ -340,6 +371,8 @@ TEST_F(PageTest, SaveWithAnEmptyOrSpaceNameRenamesNothing)
         EXPECT_TRUE(page.editStr().isNull());
         EXPECT_EQ(stick->volumeName, QStringLiteral("Stick"));
         EXPECT_TRUE(host.isShown(2, QStringLiteral("rename")));
+        // Nothing was asked for, so nothing was refused.
+        EXPECT_FALSE(page.renameEndVC());
     }
 }
 

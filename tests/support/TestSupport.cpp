@@ -64,4 +64,24 @@ QString saveScreenshot(QWidget *widget, const QString &name)
 QString bundlePath() { return QStringLiteral(TARNWICK_BUNDLE_DIR); }
 QString toolsPath() { return QStringLiteral(TARNWICK_TOOLS_DIR); }
 
+UnsetEnvironment::UnsetEnvironment(const QList<QByteArray> &names)
+{
+    for (const QByteArray &name : names) {
+        m_saved.append({name, qEnvironmentVariableIsSet(name.constData())
+                                  ? std::optional<QByteArray>(qgetenv(name.constData()))
+                                  : std::nullopt});
+        qunsetenv(name.constData());
+    }
+}
+
+UnsetEnvironment::~UnsetEnvironment()
+{
+    for (const auto &[name, value] : m_saved) {
+        if (value)
+            qputenv(name.constData(), *value);
+        else
+            qunsetenv(name.constData());
+    }
+}
+
 } // namespace TestSupport

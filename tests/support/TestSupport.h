@@ -1,9 +1,13 @@
 #pragma once
 // Helpers shared by the tests: a temporary world root, waiting on the event
 // loop, screenshots into the build folder.
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
+#include <utility>
 
 class QWidget;
 
@@ -39,5 +43,18 @@ QString saveScreenshot(QWidget *widget, const QString &name);
 // The built application bundle and its stand-in tools.
 QString bundlePath();
 QString toolsPath();
+
+// Removes environment variables of this process for as long as it lives,
+// then puts back what was there.
+class UnsetEnvironment {
+public:
+    explicit UnsetEnvironment(const QList<QByteArray> &names);
+    ~UnsetEnvironment();
+    UnsetEnvironment(const UnsetEnvironment &) = delete;
+    UnsetEnvironment &operator=(const UnsetEnvironment &) = delete;
+
+private:
+    QList<std::pair<QByteArray, std::optional<QByteArray>>> m_saved;
+};
 
 } // namespace TestSupport
