@@ -218,6 +218,18 @@ std::optional<FileSystemAttributes> Workspace::fileSystemAttributes(const QStrin
     return FileSystemAttributes{storage.bytesTotal(), storage.bytesAvailable(), 0, 0};
 }
 
+QString Workspace::displayNameAtPath(const QString &path) const
+{
+    const World w(systemRoot());
+    QString name;
+    if (w.exists())
+        w.inspect([&](const DiskWorld::State &s) {
+            if (const std::optional<DiskWorld::Ref> r = w.volumeAtMountPoint(s, path))
+                name = s.node(r->node)->volume->name;
+        });
+    return name.isEmpty() ? QFileInfo(QDir::cleanPath(path)).fileName() : name;
+}
+
 QIcon Workspace::iconForFile(const QString &path) const
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))

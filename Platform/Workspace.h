@@ -71,6 +71,10 @@ public:
     // machine the host's. Nothing for a path that does not exist.
     std::optional<FileSystemInfo> fileSystemInfo(const QString &path) const;
     std::optional<FileSystemAttributes> fileSystemAttributes(const QString &path) const;
+    // displayNameAtPath: for a mounted volume's mount point (the startup
+    // volume's is the system root) the volume's name, otherwise the path's
+    // last component.
+    QString displayNameAtPath(const QString &path) const;
     // iconForFile: a drive for a mounted volume, else the desktop's icon for the file.
     QIcon iconForFile(const QString &path) const;
 
