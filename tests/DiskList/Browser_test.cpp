@@ -20,6 +20,7 @@
 #include "Workspace.h"
 
 #include "DiskListTestPrint.h"
+#include "PrivateBus.h"
 #include "TestSupport.h"
 
 #include <QAbstractButton>
@@ -29,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gmock/gmock.h>
 
 #include <atomic>
@@ -516,20 +518,33 @@ TEST(BrowserTest, ClosingDuringARefreshStopsItFillingThePagesArray)
     EXPECT_EQ(*kept, before);
 }
 
-TEST(BrowserTest, RevealColumnOpensTheItemsFolder)
+TEST(BrowserTest, RevealColumnShowsTheItemInTheFileManager)
 {
     Volume v;
     Browser b;
+    TestSupport::PrivateBus bus;
+    ASSERT_TRUE(bus.ok());
+    TestSupport::StandInFileManager manager(bus.address());
+    ASSERT_TRUE(manager.ok());
+    Platform::Workspace::shared().setFileManagerBusAddress(bus.address());
     Platform::Workspace::shared().setRecordingOpens(true);
-    Platform::Workspace::shared().clearOpenedItems();
     b.wc.showDetailWithPath(v.path());
     ASSERT_TRUE(b.scanDone());
     const QRect r = b.outline()->visualRect(b.index(b.top(QStringLiteral("big.bin")), QStringLiteral("OpenFinder")));
     QTest::mouseClick(b.outline()->viewport(), Qt::LeftButton, {}, r.center());
     const QRect p = b.outline()->visualRect(b.index(b.top(QStringLiteral("big.bin")), QStringLiteral("Pareview")));
     QTest::mouseClick(b.outline()->viewport(), Qt::LeftButton, {}, p.center());
-    EXPECT_EQ(Platform::Workspace::shared().openedItems(), QStringList{v.path()});
+    const bool answered = QTest::qWaitFor([&] { return !manager.shown().isEmpty(); }, 10000);
+    QTest::qWait(100);
+    const QList<QStringList> shown = manager.shown();
+    const QStringList opened = Platform::Workspace::shared().openedItems();
     Platform::Workspace::shared().setRecordingOpens(false);
+    Platform::Workspace::shared().setFileManagerBusAddress(QString());
+    ASSERT_TRUE(answered);
+    ASSERT_EQ(shown.size(), 1);
+    ASSERT_EQ(shown.first().size(), 1);
+    EXPECT_EQ(QUrl(shown.first().first()).toLocalFile(), v.path() + QStringLiteral("/big.bin"));
+    EXPECT_TRUE(opened.isEmpty());
 }
 
 TEST(BrowserTest, NameCellGeometry)

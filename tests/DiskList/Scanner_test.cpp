@@ -8,6 +8,7 @@
 #include "DiskListTestPrint.h"
 #include "Dispatch.h"
 #include "FileManager.h"
+#include "PrivateBus.h"
 #include "TestSupport.h"
 #include "Workspace.h"
 
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gmock/gmock.h>
@@ -465,13 +467,14 @@ TEST(ChildListingTest, AVanishedFolderListsNothingAndOneTurnedFileListsItself)
     EXPECT_EQ(delegate.reloads, 1);
 }
 
-TEST(ScannerTest, OpenFileShowsTheItemInItsFolder)
+TEST(ScannerTest, OpenFileShowsTheItemSelectedInTheFileManager)
 {
-    QStringList opened;
-    Platform::Workspace::shared().setOpener([&](const QString &what) {
-        opened << what;
-        return true;
-    });
+    TestSupport::PrivateBus bus;
+    ASSERT_TRUE(bus.ok());
+    TestSupport::StandInFileManager manager(bus.address());
+    ASSERT_TRUE(manager.ok());
+    Platform::Workspace::shared().setFileManagerBusAddress(bus.address());
+    Platform::Workspace::shared().setRecordingOpens(true);
     Controller controller;
     FileNodePtr f = FileNode::initWithPath("/V/dir/file.txt", "file.txt", false, nullptr);
     FileNodePtr d = FileNode::initWithPath("/V/dir", "dir", true, nullptr);
@@ -479,6 +482,11 @@ TEST(ScannerTest, OpenFileShowsTheItemInItsFolder)
     controller.openFileWithFileNode(f.get());
     controller.openFileWithFileNode(d.get());
     controller.openFileWithFileNode(none.get());
-    Platform::Workspace::shared().setOpener({});
-    EXPECT_EQ(opened, (QStringList{"/V/dir", "/V/dir"}));
+    const bool answered = QTest::qWaitFor([&] { return manager.shown().size() >= 2; }, 10000);
+    const QStringList opened = Platform::Workspace::shared().openedItems();
+    Platform::Workspace::shared().setRecordingOpens(false);
+    Platform::Workspace::shared().setFileManagerBusAddress(QString());
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(manager.shown(), (QList<QStringList>{{"file:///V/dir/file.txt"}, {"file:///V/dir"}}));
+    EXPECT_TRUE(opened.isEmpty());
 }
