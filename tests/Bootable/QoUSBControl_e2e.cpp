@@ -7,25 +7,16 @@
 #include "ShellRunners.h"
 
 #include "DiskWorldFixture.h"
+#include "RunnerFolder.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using TestSupport::DiskWorldFixture;
+using TestSupport::RunnerFolder;
 
 namespace
 {
-
-// The runners' fixed files go to a folder of this test.
-class RunnerFolder
-{
-public:
-    RunnerFolder() { QoSetRunnerDirectory(m_dir.path()); }
-    ~RunnerFolder() { QoSetRunnerDirectory(QString()); }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 // The whole disk `diskworld attach` plugged in.
 QString attach(const DiskWorldFixture &f, const QStringList &options)

@@ -5,6 +5,7 @@
 #include "ShellRunners.h"
 
 #include "PropertyList.h"
+#include "RunnerFolder.h"
 #include "SystemRoot.h"
 #include "TestSupport.h"
 
@@ -118,13 +119,8 @@ public:
         TestSupport::writeFile(tool, kRecordingDiskutil);
         QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Platform::setToolsDirectory(m_dir.path());
-        QoSetRunnerDirectory(m_runners.path());
     }
-    ~RecordingDiskutil()
-    {
-        Platform::setToolsDirectory(m_previous);
-        QoSetRunnerDirectory(QString());
-    }
+    ~RecordingDiskutil() { Platform::setToolsDirectory(m_previous); }
     void answer(const QString &key, const QVariantMap &plist)
     {
         TestSupport::writeFile(m_dir.filePath(QStringLiteral("answers/") + key), Platform::PropertyList::toXml(plist));
@@ -162,7 +158,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QTemporaryDir m_runners;
+    TestSupport::RunnerFolder m_runners;
     QString m_previous;
 };
 

@@ -6,6 +6,7 @@
 #include "DiskArbitration.h"
 #include "DiskTestSupport.h"
 #include "DiskWorldFixture.h"
+#include "RunnerFolder.h"
 #include "QoPublicUtilities.h"
 #include "ShellRunners.h"
 #include "VolumeObjBuilders.h"
@@ -14,20 +15,10 @@
 #include <QTemporaryDir>
 
 using TestSupport::DiskWorldFixture;
+using TestSupport::RunnerFolder;
 
 namespace
 {
-
-// The runners' fixed files go to a folder of this test.
-class RunnerFolder
-{
-public:
-    RunnerFolder() { QoSetRunnerDirectory(m_dir.path()); }
-    ~RunnerFolder() { QoSetRunnerDirectory(QString()); }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 std::optional<QVariantMap> infoThrough(RunnerResult (*runner)(const ToolCommand &), const QString &id, int buffer)
 {

@@ -522,29 +522,21 @@ TEST(BrowserTest, RevealColumnShowsTheItemInTheFileManager)
 {
     Volume v;
     Browser b;
-    TestSupport::PrivateBus bus;
-    ASSERT_TRUE(bus.ok());
-    TestSupport::StandInFileManager manager(bus.address());
-    ASSERT_TRUE(manager.ok());
-    Platform::Workspace::shared().setFileManagerBusAddress(bus.address());
-    Platform::Workspace::shared().setRecordingOpens(true);
+    TestSupport::FileManagerRig rig;
+    ASSERT_TRUE(rig.ok());
     b.wc.showDetailWithPath(v.path());
     ASSERT_TRUE(b.scanDone());
     const QRect r = b.outline()->visualRect(b.index(b.top(QStringLiteral("big.bin")), QStringLiteral("OpenFinder")));
     QTest::mouseClick(b.outline()->viewport(), Qt::LeftButton, {}, r.center());
     const QRect p = b.outline()->visualRect(b.index(b.top(QStringLiteral("big.bin")), QStringLiteral("Pareview")));
     QTest::mouseClick(b.outline()->viewport(), Qt::LeftButton, {}, p.center());
-    const bool answered = QTest::qWaitFor([&] { return !manager.shown().isEmpty(); }, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.shown().isEmpty(); }, 10000));
     QTest::qWait(100);
-    const QList<QStringList> shown = manager.shown();
-    const QStringList opened = Platform::Workspace::shared().openedItems();
-    Platform::Workspace::shared().setRecordingOpens(false);
-    Platform::Workspace::shared().setFileManagerBusAddress(QString());
-    ASSERT_TRUE(answered);
+    const QList<QStringList> shown = rig.shown();
     ASSERT_EQ(shown.size(), 1);
     ASSERT_EQ(shown.first().size(), 1);
     EXPECT_EQ(QUrl(shown.first().first()).toLocalFile(), v.path() + QStringLiteral("/big.bin"));
-    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(rig.opened().isEmpty());
 }
 
 TEST(BrowserTest, NameCellGeometry)

@@ -469,12 +469,8 @@ TEST(ChildListingTest, AVanishedFolderListsNothingAndOneTurnedFileListsItself)
 
 TEST(ScannerTest, OpenFileShowsTheItemSelectedInTheFileManager)
 {
-    TestSupport::PrivateBus bus;
-    ASSERT_TRUE(bus.ok());
-    TestSupport::StandInFileManager manager(bus.address());
-    ASSERT_TRUE(manager.ok());
-    Platform::Workspace::shared().setFileManagerBusAddress(bus.address());
-    Platform::Workspace::shared().setRecordingOpens(true);
+    TestSupport::FileManagerRig rig;
+    ASSERT_TRUE(rig.ok());
     Controller controller;
     FileNodePtr f = FileNode::initWithPath("/V/dir/file.txt", "file.txt", false, nullptr);
     FileNodePtr d = FileNode::initWithPath("/V/dir", "dir", true, nullptr);
@@ -482,11 +478,7 @@ TEST(ScannerTest, OpenFileShowsTheItemSelectedInTheFileManager)
     controller.openFileWithFileNode(f.get());
     controller.openFileWithFileNode(d.get());
     controller.openFileWithFileNode(none.get());
-    const bool answered = QTest::qWaitFor([&] { return manager.shown().size() >= 2; }, 10000);
-    const QStringList opened = Platform::Workspace::shared().openedItems();
-    Platform::Workspace::shared().setRecordingOpens(false);
-    Platform::Workspace::shared().setFileManagerBusAddress(QString());
-    ASSERT_TRUE(answered);
-    EXPECT_EQ(manager.shown(), (QList<QStringList>{{"file:///V/dir/file.txt"}, {"file:///V/dir"}}));
-    EXPECT_TRUE(opened.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.shown().size() >= 2; }, 10000));
+    EXPECT_EQ(rig.shown(), (QList<QStringList>{{"file:///V/dir/file.txt"}, {"file:///V/dir"}}));
+    EXPECT_TRUE(rig.opened().isEmpty());
 }

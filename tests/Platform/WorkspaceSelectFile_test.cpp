@@ -18,25 +18,15 @@ using TestSupport::StandInFileManager;
 namespace
 {
 
-// The workspace records what it would open and asks the bus of the test.
 class SelectFile : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_bus.ok());
-        Workspace::shared().setRecordingOpens(true);
-        Workspace::shared().setFileManagerBusAddress(m_bus.address());
         m_file = m_dir.filePath(QStringLiteral("Trip plan (2024) #1.txt"));
         ASSERT_TRUE(TestSupport::writeFile(m_file, "plan"));
     }
-    void TearDown() override
-    {
-        Workspace::shared().setFileManagerBusAddress(QString());
-        Workspace::shared().setRecordingOpens(false);
-    }
 
-    PrivateBus m_bus;
     QTemporaryDir m_dir;
     QString m_file;
 };
@@ -45,7 +35,7 @@ protected:
 
 TEST_F(SelectFile, TheFileManagerOnTheBusShowsTheItemSelected)
 {
-    StandInFileManager manager(m_bus.address());
+    TestSupport::FileManagerRig manager;
     ASSERT_TRUE(manager.ok());
     Workspace::shared().selectFile(m_file);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.shown().isEmpty(); }, 10000));
@@ -56,7 +46,7 @@ TEST_F(SelectFile, TheFileManagerOnTheBusShowsTheItemSelected)
     EXPECT_EQ(QUrl(uris.first()).toLocalFile(), m_file);
     // The folder is not opened besides.
     QTest::qWait(200);
-    EXPECT_TRUE(Workspace::shared().openedItems().isEmpty());
+    EXPECT_TRUE(manager.opened().isEmpty());
 
     // A folder is shown selected in the folder that holds it.
     Workspace::shared().selectFile(m_dir.path());
@@ -66,22 +56,30 @@ TEST_F(SelectFile, TheFileManagerOnTheBusShowsTheItemSelected)
 
 TEST_F(SelectFile, WithoutAFileManagerTheItemsFolderOpens)
 {
+    // A bus with no file manager on it.
+    PrivateBus bus;
+    ASSERT_TRUE(bus.ok());
+    Workspace::shared().setFileManagerBusAddress(bus.address());
+    Workspace::shared().setRecordingOpens(true);
     Workspace::shared().selectFile(m_file);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Workspace::shared().openedItems().isEmpty(); }, 10000));
     EXPECT_EQ(Workspace::shared().openedItems(), QStringList{m_dir.path()});
+    Workspace::shared().setRecordingOpens(false);
+    Workspace::shared().setFileManagerBusAddress(QString());
 }
 
 TEST_F(SelectFile, AFileManagerThatRefusesLeavesTheFolderOpened)
 {
-    StandInFileManager manager(m_bus.address(), StandInFileManager::Answer::Refuse);
+    TestSupport::FileManagerRig manager(StandInFileManager::Answer::Refuse);
     ASSERT_TRUE(manager.ok());
     Workspace::shared().selectFile(m_file);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Workspace::shared().openedItems().isEmpty(); }, 10000));
-    EXPECT_EQ(Workspace::shared().openedItems(), QStringList{m_dir.path()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.opened().isEmpty(); }, 10000));
+    EXPECT_EQ(manager.opened(), QStringList{m_dir.path()});
 }
 
 TEST_F(SelectFile, WithoutABusTheItemsFolderOpensAtOnce)
 {
+    Workspace::shared().setRecordingOpens(true);
     QTemporaryDir nowhere;
     Workspace::shared().setFileManagerBusAddress(QStringLiteral("unix:path=") + nowhere.filePath(QStringLiteral("no-bus")));
     Workspace::shared().selectFile(m_file);
@@ -90,4 +88,6 @@ TEST_F(SelectFile, WithoutABusTheItemsFolderOpensAtOnce)
     Workspace::shared().clearOpenedItems();
     Workspace::shared().selectFile(QString());
     EXPECT_TRUE(Workspace::shared().openedItems().isEmpty());
+    Workspace::shared().setRecordingOpens(false);
+    Workspace::shared().setFileManagerBusAddress(QString());
 }

@@ -1,5 +1,7 @@
 #include "PrivateBus.h"
 
+#include "Workspace.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
@@ -60,6 +62,26 @@ void StandInFileManager::ShowItems(const QStringList &uris, const QString &start
         return;
     }
     m_shown.append(uris);
+}
+
+FileManagerRig::FileManagerRig(StandInFileManager::Answer answer)
+{
+    if (!m_bus.ok())
+        return;
+    m_manager = std::make_unique<StandInFileManager>(m_bus.address(), answer);
+    Platform::Workspace::shared().setFileManagerBusAddress(m_bus.address());
+    Platform::Workspace::shared().setRecordingOpens(true);
+}
+
+FileManagerRig::~FileManagerRig()
+{
+    Platform::Workspace::shared().setRecordingOpens(false);
+    Platform::Workspace::shared().setFileManagerBusAddress(QString());
+}
+
+QStringList FileManagerRig::opened() const
+{
+    return Platform::Workspace::shared().openedItems();
 }
 
 } // namespace TestSupport

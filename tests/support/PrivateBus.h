@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
 namespace TestSupport
 {
 
@@ -52,6 +54,29 @@ private:
     Answer m_answer;
     bool m_ok = false;
     QList<QStringList> m_shown;
+};
+
+// A private bus with a stand-in file manager on it, and the workspace asking
+// that bus and recording what it would open instead of opening it; all of
+// it undone at the end.
+class FileManagerRig
+{
+public:
+    explicit FileManagerRig(StandInFileManager::Answer answer = StandInFileManager::Answer::Show);
+    ~FileManagerRig();
+    FileManagerRig(const FileManagerRig &) = delete;
+    FileManagerRig &operator=(const FileManagerRig &) = delete;
+
+    bool ok() const { return m_bus.ok() && m_manager && m_manager->ok(); }
+    QString busAddress() const { return m_bus.address(); }
+    // The file manager's calls: the URIs of each.
+    QList<QStringList> shown() const { return m_manager ? m_manager->shown() : QList<QStringList>(); }
+    // What the workspace opened (recorded, not opened).
+    QStringList opened() const;
+
+private:
+    PrivateBus m_bus;
+    std::unique_ptr<StandInFileManager> m_manager;
 };
 
 } // namespace TestSupport
