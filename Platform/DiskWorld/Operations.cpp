@@ -406,9 +406,7 @@ Outcome reformatVolume(const World &w, const QString &identifier)
 
 Outcome eject(const World &w, const QString &identifier)
 {
-    std::vector<Disk> taken;
-    QString imagePath;
-    Outcome o = changeWorld(w, [&](Change &c, QString &out) {
+    return changeWorld(w, [&](Change &c, QString &out) {
         const std::optional<Ref> r = find(c, identifier);
         if (!r)
             return false;
@@ -420,35 +418,26 @@ Outcome eject(const World &w, const QString &identifier)
         if (!physical->ejectable)
             return c.fail(QStringLiteral("%1 is not ejectable").arg(identifier));
         const QString id = physical->id;
-        imagePath = physical->imagePath;
+        const QString imagePath = physical->imagePath;
         std::optional<std::vector<Disk>> family = takeOut(c, id);
         if (!family)
             return false;
-        taken = *family;
-        if (imagePath.isEmpty())
-            c.state.unplugged.insert(c.state.unplugged.end(), taken.begin(), taken.end());
+        if (imagePath.isEmpty()) {
+            c.state.unplugged.insert(c.state.unplugged.end(), family->begin(), family->end());
+        } else {
+            // A disk image goes back into its file while the world holds
+            // still; if that cannot be written the disk stays attached.
+            QString error;
+            if (!DiskImage::writeBack(c.world, family->front(), &error))
+                return c.fail(QStringLiteral("cannot write the image %1 back: %2").arg(imagePath, error));
+            for (const Disk &d : *family)
+                for (const Node &n : d.nodes)
+                    if (n.volume && !c.discard(c.world.contentPath(*n.volume)))
+                        return false;
+        }
         out = QStringLiteral("Disk %1 ejected\n").arg(id);
         return true;
     });
-    if (!o.ok || imagePath.isEmpty())
-        return o;
-    // A disk image goes back into its file; if that cannot be written the disk stays attached.
-    QString error;
-    if (!DiskImage::writeBack(w, taken, &error)) {
-        QString again;
-        w.change(
-            [&](Change &c) {
-                putBack(c, taken, false);
-                return true;
-            },
-            &again);
-        return failed(QStringLiteral("cannot write the image %1 back: %2").arg(imagePath, error));
-    }
-    for (const Disk &d : taken)
-        for (const Node &n : d.nodes)
-            if (n.volume)
-                FolderTree::remove(w.contentPath(*n.volume));
-    return o;
 }
 
 Outcome mountDisk(const World &w, const QString &identifier)
