@@ -83,6 +83,7 @@ int usage()
                             "  rename <volume> <new name>\n"
                             "  eraseVolume <format> <name> <volume>\n"
                             "  eraseDisk <format> <name> [GPT|MBR|APM] <disk>\n"
+                            "  resizeVolume <partition> <size> <format> <name> <size>\n"
                             "  reformat <volume>\n"
                             "  eject <disk or volume>\n"
                             "  mountDisk <disk>, unmountDisk [force] <disk>\n"
@@ -197,6 +198,12 @@ int diskutilMain(const QStringList &arguments)
         if (args.size() == 4)
             return report(Operations::eraseDisk(w, args[0], args[1], args[2], args[3]));
         return usage();
+    }
+    if (is("resizeVolume")) {
+        if (args.size() == 5 && !isUtf8Argument(args[3]))
+            return refuseNonUtf8Name(QStringLiteral("diskutil"));
+        return args.size() == 5 ? report(Operations::resizeVolume(w, args[0], args[1], args[2], args[3], args[4]))
+                                : usage();
     }
     if (is("reformat"))
         return args.size() == 1 ? report(Operations::reformatVolume(w, args[0])) : usage();

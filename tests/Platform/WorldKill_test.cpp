@@ -233,6 +233,22 @@ TEST(WorldKill, ImageAttachKilledAtEveryStepLeavesASoundWorld)
               {}});
 }
 
+TEST(WorldKill, ResizeKilledAtEveryStepKeepsEveryVolume)
+{
+    runDrill({"resizeVolume",
+              [](DiskWorldFixture &f) {
+                  const QString part = f.bsdName(QStringLiteral("Travel Drive"));
+                  const qint64 size = f.state().node(part)->size;
+                  return std::pair{QStringLiteral("diskutil"),
+                                   QStringList{QStringLiteral("resizeVolume"), part,
+                                               QString::number(size - 5'000'000) + QStringLiteral("B"),
+                                               QStringLiteral("JHFS+"), QStringLiteral("Added"),
+                                               QStringLiteral("5000000B")}};
+              },
+              none,
+              {}});
+}
+
 // An unmount that finds content of the volume in the store (left there by
 // hand or by an older tool) must not throw it away to make room.
 TEST(WorldKill, UnmountNeverDiscardsContentItDidNotPutThere)
