@@ -8,7 +8,10 @@
 
 #include "DiskWorldFixture.h"
 #include "RunnerFolder.h"
+#include "TestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -99,4 +102,64 @@ TEST(QoUSBControlWorld, TheCallbacksKeepTheListCurrent)
     ASSERT_EQ(f.run(QStringLiteral("diskworld"), {QStringLiteral("detach"), big}).status, 0);
     QTest::qWait(500);
     EXPECT_TRUE(listedDisks().contains(big));
+}
+
+TEST(QoUSBControlWorld, ThePartitionMakerAddsAMountedJournaledVolumeOfTheChosenName)
+{
+    DiskWorldFixture f;
+    RunnerFolder runners;
+    QTemporaryDir from;
+    ASSERT_TRUE(TestSupport::writeFile(from.filePath(QStringLiteral("Photos/beach.jpg")), QByteArray(20000, 'x')));
+    const QString disk = attach(f, kBigStick + QStringList{QStringLiteral("--from"), from.path()});
+    ASSERT_FALSE(disk.isEmpty());
+    // A folder already holds the first name: the new volume takes the next one.
+    ASSERT_TRUE(QDir().mkpath(f.at(QStringLiteral("/Volumes/NewCloneSystem"))));
+    const QString stick = f.bsdName(QStringLiteral("Big Stick"));
+    const qint64 before = f.info(stick).value("TotalSize").toLongLong();
+
+    QoUSBControl *usb = QoUSBControl::QoShareInstance();
+    usb->QoLoadUSBDiskList();
+    usb->HlbCreateVolumeName();
+    ASSERT_EQ(usb->QoGetMorvexVolumeName(), QStringLiteral("NewCloneSystem1"));
+    ASSERT_TRUE(usb->QoCreatePartition(disk, 1'000'000'000)) << usb->QoGetErrObjs().value(disk).toString().toStdString();
+
+    // The stick's volume gave the room and kept its files.
+    EXPECT_EQ(f.info(stick).value("TotalSize").toLongLong(), before - 1'000'000'000);
+    EXPECT_EQ(TestSupport::readFile(f.at(QStringLiteral("/Volumes/Big Stick/Photos/beach.jpg"))), QByteArray(20000, 'x'));
+    // The new volume sits on the same disk, Journaled HFS+, mounted where the clone engine looks for it.
+    const QVariantMap info = f.info(QStringLiteral("NewCloneSystem1"));
+    EXPECT_EQ(info.value("ParentWholeDisk").toString(), disk);
+    EXPECT_EQ(info.value("TotalSize").toLongLong(), 1'000'000'000);
+    EXPECT_EQ(info.value("FilesystemName").toString(), QStringLiteral("Journaled HFS+"));
+    EXPECT_EQ(info.value("MountPoint").toString(), f.at(usb->QoGetMorvexVolumePath()));
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/NewCloneSystem1"))).isDir());
+    // Without the folder the test planted, the world adds up.
+    ASSERT_TRUE(QDir(f.at(QStringLiteral("/Volumes/NewCloneSystem"))).removeRecursively());
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(usb->QoGetErrObjs().contains(disk));
+}
+
+TEST(QoUSBControlWorld, ARefusedPartitionLeavesTheWorldAsItWas)
+{
+    DiskWorldFixture f;
+    RunnerFolder runners;
+    QTemporaryDir from;
+    ASSERT_TRUE(TestSupport::writeFile(from.filePath(QStringLiteral("big.bin")), QByteArray(200000, 'x')));
+    const QString disk = attach(f, kBigStick + QStringList{QStringLiteral("--from"), from.path()});
+    ASSERT_FALSE(disk.isEmpty());
+    const qint64 partition = f.info(f.bsdName(QStringLiteral("Big Stick"))).value("TotalSize").toLongLong();
+
+    QoUSBControl *usb = QoUSBControl::QoShareInstance();
+    usb->QoLoadUSBDiskList();
+    usb->HlbCreateVolumeName();
+    const QByteArray before = f.stateBytes();
+    // What is left of the partition could not hold its data.
+    EXPECT_FALSE(usb->QoCreatePartition(disk, partition - 100000));
+    EXPECT_EQ(f.stateBytes(), before);
+    EXPECT_TRUE(usb->QoGetErrObjs().value(disk).toString().contains(QLatin1String("resizeVolume")));
+    // The demo's small sticks are not the partition maker's to touch.
+    const QString small = f.bsdName(QStringLiteral("Travel Drive"));
+    EXPECT_FALSE(usb->QoCreatePartition(small.left(small.lastIndexOf(QLatin1Char('s'))), 10'000'000));
+    EXPECT_EQ(f.stateBytes(), before);
+    EXPECT_FALSE(QFileInfo::exists(f.at(usb->QoGetMorvexVolumePath())));
 }
