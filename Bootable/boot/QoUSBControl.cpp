@@ -16,8 +16,8 @@ constexpr int kLineBuffer = 64;
 
 std::optional<QVariantMap> diskInfo(const QString &bsdName)
 {
-    return QoExecCommand(ToolCommand(QStringLiteral("diskutil"),
-                                     {QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + bsdName})
+    return QoExecCommand(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"),
+                                                                  QStringLiteral("/dev/") + bsdName})
                              .withBuffer(kLineBuffer))
         .dictionary();
 }
@@ -226,8 +226,9 @@ bool QoUSBControl::QoCreatePartition(const QString &bsdName, qint64 volumeSize)
         return false;
     }
     const std::optional<QVariantMap> list =
-        QoExecCommand(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("list"), QStringLiteral("-plist"), bsdName})
-                          .withBuffer(kLineBuffer))
+        QoExecCommand(
+            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("list"), QStringLiteral("-plist"), bsdName})
+                .withBuffer(kLineBuffer))
             .dictionary();
     QString partition;
     qint64 partitionSize = 0;
@@ -257,12 +258,12 @@ bool QoUSBControl::QoCreatePartition(const QString &bsdName, qint64 volumeSize)
     if (QoGetMorvexVolumeName().isEmpty())
         HlbCreateVolumeName();
     const QString name = QoGetMorvexVolumeName();
-    const RunnerResult result = QoExecCommand(ToolCommand(QStringLiteral("diskutil"),
-                                                          {QStringLiteral("resizeVolume"), partition,
-                                                           sizeArgument(partitionSize - volumeSize)})
-                                                  .arg(QStringLiteral("JHFS+"))
-                                                  .quotedArg(name)
-                                                  .arg(sizeArgument(volumeSize)));
+    const RunnerResult result =
+        QoExecCommand(ToolCommand(QStringLiteral("diskutil"),
+                                  {QStringLiteral("resizeVolume"), partition, sizeArgument(partitionSize - volumeSize)})
+                          .arg(QStringLiteral("JHFS+"))
+                          .quotedArg(name)
+                          .arg(sizeArgument(volumeSize)));
     if (!result.ran || result.exitStatus != 0) {
         setError(bsdName, QStringLiteral("resizeVolume %1 failed (status %2)").arg(partition).arg(result.exitStatus));
         return false;

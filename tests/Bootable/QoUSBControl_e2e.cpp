@@ -24,7 +24,8 @@ namespace
 // The whole disk `diskworld attach` plugged in.
 QString attach(const DiskWorldFixture &f, const QStringList &options)
 {
-    const TestSupport::ToolRun run = f.run(QStringLiteral("diskworld"), QStringList{QStringLiteral("attach")} + options);
+    const TestSupport::ToolRun run =
+        f.run(QStringLiteral("diskworld"), QStringList{QStringLiteral("attach")} + options);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     return QString::fromUtf8(run.out).split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0).trimmed();
 }
@@ -37,8 +38,8 @@ QStringList listedDisks()
     return out;
 }
 
-const QStringList kBigStick{QStringLiteral("--name"), QStringLiteral("Big Stick"), QStringLiteral("--size"),
-                            QStringLiteral("3G"), QStringLiteral("--registry"), QStringLiteral("Big Media")};
+const QStringList kBigStick{QStringLiteral("--name"), QStringLiteral("Big Stick"),  QStringLiteral("--size"),
+                            QStringLiteral("3G"),     QStringLiteral("--registry"), QStringLiteral("Big Media")};
 const QStringList kSmallStick{QStringLiteral("--name"), QStringLiteral("Small Stick"), QStringLiteral("--size"),
                               QStringLiteral("2G")};
 
@@ -59,9 +60,9 @@ TEST(QoUSBControlWorld, TheListHoldsTheLargeUsbDiskOnly)
     // The demo's own sticks (64 and 32 MB), the 2 GB one and the internal disk stay out.
     const QVariantList list = usb->QoGetUSBAllObjs();
     ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list.first().toMap(), (QVariantMap{{"QoUSBBsdName", big},
-                                                 {"QoUSBTotalSize", qint64(3'000'000'000)},
-                                                 {"QoUSBMediaName", "Big Media"}}));
+    EXPECT_EQ(list.first().toMap(),
+              (QVariantMap{
+                  {"QoUSBBsdName", big}, {"QoUSBTotalSize", qint64(3'000'000'000)}, {"QoUSBMediaName", "Big Media"}}));
     EXPECT_TRUE(usb->QoGetErrObjs().isEmpty());
 }
 
@@ -80,8 +81,8 @@ TEST(QoUSBControlWorld, TheCallbacksKeepTheListCurrent)
     QTest::qWait(500);
     EXPECT_EQ(listedDisks(), QStringList{before});
 
-    const QString big = attach(f, {QStringLiteral("--name"), QStringLiteral("Second"), QStringLiteral("--size"),
-                                   QStringLiteral("64G")});
+    const QString big = attach(
+        f, {QStringLiteral("--name"), QStringLiteral("Second"), QStringLiteral("--size"), QStringLiteral("64G")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return listedDisks().contains(big); }, 10000));
     const QString small = attach(f, kSmallStick);
     ASSERT_FALSE(small.isEmpty());
@@ -121,11 +122,13 @@ TEST(QoUSBControlWorld, ThePartitionMakerAddsAMountedJournaledVolumeOfTheChosenN
     usb->QoLoadUSBDiskList();
     usb->HlbCreateVolumeName();
     ASSERT_EQ(usb->QoGetMorvexVolumeName(), QStringLiteral("NewCloneSystem1"));
-    ASSERT_TRUE(usb->QoCreatePartition(disk, 1'000'000'000)) << usb->QoGetErrObjs().value(disk).toString().toStdString();
+    ASSERT_TRUE(usb->QoCreatePartition(disk, 1'000'000'000))
+        << usb->QoGetErrObjs().value(disk).toString().toStdString();
 
     // The stick's volume gave the room and kept its files.
     EXPECT_EQ(f.info(stick).value("TotalSize").toLongLong(), before - 1'000'000'000);
-    EXPECT_EQ(TestSupport::readFile(f.at(QStringLiteral("/Volumes/Big Stick/Photos/beach.jpg"))), QByteArray(20000, 'x'));
+    EXPECT_EQ(TestSupport::readFile(f.at(QStringLiteral("/Volumes/Big Stick/Photos/beach.jpg"))),
+              QByteArray(20000, 'x'));
     // The new volume sits on the same disk, Journaled HFS+, mounted where the clone engine looks for it.
     const QVariantMap info = f.info(QStringLiteral("NewCloneSystem1"));
     EXPECT_EQ(info.value("ParentWholeDisk").toString(), disk);

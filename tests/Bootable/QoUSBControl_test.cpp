@@ -165,8 +165,8 @@ private:
 QVariantMap diskInfo(const QString &id, const QString &bus, qint64 size, const QString &media,
                      const QString &kind = QStringLiteral("Physical"))
 {
-    return {{"DeviceIdentifier", id},   {"WholeDisk", true},      {"BusProtocol", bus},
-            {"TotalSize", size},        {"MediaName", media},     {"VirtualOrPhysical", kind}};
+    return {{"DeviceIdentifier", id}, {"WholeDisk", true},  {"BusProtocol", bus},
+            {"TotalSize", size},      {"MediaName", media}, {"VirtualOrPhysical", kind}};
 }
 
 // disk4: a 32 GB USB stick with an EFI partition and one data partition.
@@ -249,8 +249,8 @@ TEST(QoUSBControlDisks, ThePartitionMakerShrinksTheLargestPartitionForTheChosenN
     const QList<QStringList> resizes = diskutil.callsOf(QStringLiteral("resizeVolume"));
     ASSERT_EQ(resizes.size(), 1);
     // Every part one argument: the name without the quotes a shell line would have held.
-    EXPECT_EQ(resizes.first(), (QStringList{"resizeVolume", "disk4s2", "23000000000B", "JHFS+", "NewCloneSystem1",
-                                            "8000000000B"}));
+    EXPECT_EQ(resizes.first(),
+              (QStringList{"resizeVolume", "disk4s2", "23000000000B", "JHFS+", "NewCloneSystem1", "8000000000B"}));
     EXPECT_FALSE(usb->QoGetErrObjs().contains("disk4"));
 }
 

@@ -62,7 +62,8 @@ void settle()
 
 QStringList attach(const DiskWorldFixture &f, const QStringList &options)
 {
-    const TestSupport::ToolRun run = f.run(QStringLiteral("diskworld"), QStringList{QStringLiteral("attach")} + options);
+    const TestSupport::ToolRun run =
+        f.run(QStringLiteral("diskworld"), QStringList{QStringLiteral("attach")} + options);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     return QString::fromUtf8(run.out).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
@@ -86,8 +87,9 @@ TEST(DiskArbitrationCallbacks, EachAttachAndDetachIsToldOnceOnTheMainThread)
     EXPECT_TRUE(disappeared.names.isEmpty());
     appeared = {};
 
-    const QStringList ids = attach(f, {QStringLiteral("--name"), QStringLiteral("Big Stick"), QStringLiteral("--size"),
-                                       QStringLiteral("3G"), QStringLiteral("--registry"), QStringLiteral("Big Media")});
+    const QStringList ids =
+        attach(f, {QStringLiteral("--name"), QStringLiteral("Big Stick"), QStringLiteral("--size"),
+                   QStringLiteral("3G"), QStringLiteral("--registry"), QStringLiteral("Big Media")});
     ASSERT_FALSE(ids.isEmpty());
     const QString disk = ids.first();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !appeared.names.isEmpty(); }, 5000));
@@ -143,7 +145,8 @@ TEST(DiskArbitrationCallbacks, AnEmptyMatchTakesPartitionsAndVolumesToo)
     // The volume's own description carries its name.
     bool volumeSeen = false;
     for (const QVariantMap &d : appeared.descriptions)
-        volumeSeen = volumeSeen || d.value(QLatin1String(DescriptionVolumeNameKey)).toString() == QLatin1String("Pocket");
+        volumeSeen =
+            volumeSeen || d.value(QLatin1String(DescriptionVolumeNameKey)).toString() == QLatin1String("Pocket");
     EXPECT_TRUE(volumeSeen);
 }
 
@@ -173,10 +176,11 @@ TEST(DiskArbitrationCallbacks, AMatchByBusLeavesTheOtherDisksOut)
     DiskWorldFixture f;
     Session session;
     Seen usb;
-    session.registerDiskAppearedCallback(
-        {{QLatin1String(DescriptionMediaWholeKey), true}, {QLatin1String(DescriptionDeviceProtocolKey), QStringLiteral("USB")}},
-        usb.callback());
-    const QStringList internal = attach(f, {QStringLiteral("--internal"), QStringLiteral("--bus"), QStringLiteral("SATA")});
+    session.registerDiskAppearedCallback({{QLatin1String(DescriptionMediaWholeKey), true},
+                                          {QLatin1String(DescriptionDeviceProtocolKey), QStringLiteral("USB")}},
+                                         usb.callback());
+    const QStringList internal =
+        attach(f, {QStringLiteral("--internal"), QStringLiteral("--bus"), QStringLiteral("SATA")});
     const QStringList stick = attach(f, {QStringLiteral("--name"), QStringLiteral("Stick")});
     ASSERT_FALSE(internal.isEmpty());
     ASSERT_FALSE(stick.isEmpty());

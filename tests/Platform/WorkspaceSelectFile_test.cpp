@@ -81,7 +81,8 @@ TEST_F(SelectFile, WithoutABusTheItemsFolderOpensAtOnce)
 {
     Workspace::shared().setRecordingOpens(true);
     QTemporaryDir nowhere;
-    Workspace::shared().setFileManagerBusAddress(QStringLiteral("unix:path=") + nowhere.filePath(QStringLiteral("no-bus")));
+    Workspace::shared().setFileManagerBusAddress(QStringLiteral("unix:path=") +
+                                                 nowhere.filePath(QStringLiteral("no-bus")));
     Workspace::shared().selectFile(m_file);
     EXPECT_EQ(Workspace::shared().openedItems(), QStringList{m_dir.path()});
     // An empty path shows nothing.

@@ -14,8 +14,7 @@ PrivateBus::PrivateBus()
 {
     m_daemon.setProgram(QStringLiteral("dbus-daemon"));
     m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                           QStringLiteral("--print-address=1"),
-                           QStringLiteral("--address=unix:dir=") + m_dir.path()});
+                           QStringLiteral("--print-address=1"), QStringLiteral("--address=unix:dir=") + m_dir.path()});
     m_daemon.setProcessChannelMode(QProcess::SeparateChannels);
     m_daemon.start();
     if (!m_daemon.waitForStarted(10000))
