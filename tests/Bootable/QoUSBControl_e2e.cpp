@@ -43,6 +43,15 @@ const QStringList kBigStick{QStringLiteral("--name"), QStringLiteral("Big Stick"
 const QStringList kSmallStick{QStringLiteral("--name"), QStringLiteral("Small Stick"), QStringLiteral("--size"),
                               QStringLiteral("2G")};
 
+// The big stick with one file of `bytes` bytes on its volume.
+QString attachBigStickHolding(const DiskWorldFixture &f, const QString &file, int bytes)
+{
+    QTemporaryDir from;
+    if (!TestSupport::writeFile(from.filePath(file), QByteArray(bytes, 'x')))
+        return {};
+    return attach(f, kBigStick + QStringList{QStringLiteral("--from"), from.path()});
+}
+
 } // namespace
 
 TEST(QoUSBControlWorld, TheListHoldsTheLargeUsbDiskOnly)
@@ -109,9 +118,7 @@ TEST(QoUSBControlWorld, ThePartitionMakerAddsAMountedJournaledVolumeOfTheChosenN
 {
     DiskWorldFixture f;
     RunnerFolder runners;
-    QTemporaryDir from;
-    ASSERT_TRUE(TestSupport::writeFile(from.filePath(QStringLiteral("Photos/beach.jpg")), QByteArray(20000, 'x')));
-    const QString disk = attach(f, kBigStick + QStringList{QStringLiteral("--from"), from.path()});
+    const QString disk = attachBigStickHolding(f, QStringLiteral("Photos/beach.jpg"), 20000);
     ASSERT_FALSE(disk.isEmpty());
     // A folder already holds the first name: the new volume takes the next one.
     ASSERT_TRUE(QDir().mkpath(f.at(QStringLiteral("/Volumes/NewCloneSystem"))));
@@ -146,9 +153,7 @@ TEST(QoUSBControlWorld, ARefusedPartitionLeavesTheWorldAsItWas)
 {
     DiskWorldFixture f;
     RunnerFolder runners;
-    QTemporaryDir from;
-    ASSERT_TRUE(TestSupport::writeFile(from.filePath(QStringLiteral("big.bin")), QByteArray(200000, 'x')));
-    const QString disk = attach(f, kBigStick + QStringList{QStringLiteral("--from"), from.path()});
+    const QString disk = attachBigStickHolding(f, QStringLiteral("big.bin"), 200000);
     ASSERT_FALSE(disk.isEmpty());
     const qint64 partition = f.info(f.bsdName(QStringLiteral("Big Stick"))).value("TotalSize").toLongLong();
 
