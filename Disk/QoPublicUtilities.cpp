@@ -2,6 +2,7 @@
 
 #include "PrivateData.h"
 
+#include "Platform/Fonts.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/SystemLog.h"
 
@@ -121,11 +122,11 @@ bool QoPublicUtilities::isCanBeUseNetWork()
 
 void QoPublicUtilities::writeFileWithTab(const QString &) {}
 
-void QoPublicUtilities::writLightFont(const QFont &font) { writLightFont(font.family()); }
-void QoPublicUtilities::writRegularFont(const QFont &font) { writRegularFont(font.family()); }
-void QoPublicUtilities::writMBoldFont(const QFont &font) { writMBoldFont(font.family()); }
-void QoPublicUtilities::writSBoldFont(const QFont &font) { writSBoldFont(font.family()); }
-void QoPublicUtilities::writBoldFont(const QFont &font) { writBoldFont(font.family()); }
+void QoPublicUtilities::writLightFont(const QFont &font) { writLightFont(Platform::Fonts::postScriptName(font)); }
+void QoPublicUtilities::writRegularFont(const QFont &font) { writRegularFont(Platform::Fonts::postScriptName(font)); }
+void QoPublicUtilities::writMBoldFont(const QFont &font) { writMBoldFont(Platform::Fonts::postScriptName(font)); }
+void QoPublicUtilities::writSBoldFont(const QFont &font) { writSBoldFont(Platform::Fonts::postScriptName(font)); }
+void QoPublicUtilities::writBoldFont(const QFont &font) { writBoldFont(Platform::Fonts::postScriptName(font)); }
 void QoPublicUtilities::writLightFont(const QString &fontName) { writeFontName("FontLight", fontName); }
 void QoPublicUtilities::writRegularFont(const QString &fontName) { writeFontName("FontRegular", fontName); }
 void QoPublicUtilities::writMBoldFont(const QString &fontName) { writeFontName("FontMBold", fontName); }

@@ -32,10 +32,12 @@ public:
     static void writeFileWithTab(const QString &text);
 
     // Font names in the per-user settings copy ("FontLight", "FontRegular",
-    // "FontMBold", "FontSBold", "FontBold"). A writer stores the font's family
-    // name (QFont::family(); the name overloads store the text as it is); a
-    // reader returns the stored name, or a null string. Callers build the font
-    // with QFont(name, size). Every call reads the file afresh; a writer
+    // "FontMBold", "FontSBold", "FontBold"). A writer stores the PostScript
+    // name of the face the font is drawn with (Platform::Fonts::postScriptName;
+    // empty when no face is known; the name overloads store the text as it
+    // is); a reader returns the stored name, or a null string. Callers build
+    // the font with Platform::Fonts::fontWithName(name, size). Every call
+    // reads the file afresh; a writer
     // changes nothing when the per-user copy is missing or unreadable.
     static void writLightFont(const QFont &font);
     static void writRegularFont(const QFont &font);

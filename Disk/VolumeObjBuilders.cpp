@@ -3,6 +3,8 @@
 #include "DiskManagerSizeText.h"
 #include "QoPublicUtilities.h"
 
+#include "Platform/Workspace.h"
+
 namespace {
 
 QString str(const QVariantMap &info, const char *key) { return info.value(QLatin1String(key)).toString(); }
@@ -86,4 +88,32 @@ VolumeObjPtr VolumeObjFromDiskManager(const QVariantMap &info)
     v->volumeMountPoint = str(info, "MountPoint");
     v->diskUUID = str(info, "DiskUUID");
     return v;
+}
+
+VolumeObjPtr VolumeObjFromWorkspaceVolume(const QString &path)
+{
+    const Platform::Workspace &workspace = Platform::Workspace::shared();
+    const std::optional<Platform::FileSystemInfo> fs = workspace.fileSystemInfo(path);
+    const std::optional<Platform::FileSystemAttributes> attributes = workspace.fileSystemAttributes(path);
+    if (!fs || !attributes)
+        return nullptr;
+    auto v = std::make_shared<VolumeObj>();
+    v->volumeName = workspace.displayNameAtPath(path);
+    v->volumeType = fs->type;
+    v->volumeTotalSizeNum = attributes->size;
+    v->volumeFreeSizeNum = attributes->freeSize;
+    v->volumeTotalSize = QoPublicUtilities::longlongConvertVolSpace(v->volumeTotalSizeNum);
+    v->volumeFreeSize = QoPublicUtilities::longlongConvertVolSpace(v->volumeFreeSizeNum);
+    v->volumePath = path;
+    v->volumeMountPoint = path;
+    return v;
+}
+
+std::vector<VolumeObjPtr> VolumeObjsFromWorkspace()
+{
+    std::vector<VolumeObjPtr> out;
+    for (const QString &path : Platform::Workspace::shared().mountedLocalVolumePaths())
+        if (VolumeObjPtr v = VolumeObjFromWorkspaceVolume(path))
+            out.push_back(v);
+    return out;
 }

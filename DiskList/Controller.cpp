@@ -2,8 +2,6 @@
 
 #include "Workspace.h"
 
-#include <QFileInfo>
-
 Controller::Controller(ControllerDelegate *delegate) : m_aDelegate(delegate) {}
 
 // The engine goes first: once it is gone no end call can reach this object.
@@ -45,9 +43,8 @@ void Controller::openFileWithFileNode(const FileNode *node)
 {
     if (!node || node->path.isEmpty())
         return;
-    // The file viewer shows the item in its folder; a folder is shown itself.
-    const QString where = node->isDirectory ? node->path : QFileInfo(node->path).absolutePath();
-    Platform::Workspace::shared().openFile(where);
+    // A file-manager window shows the item selected in its folder.
+    Platform::Workspace::shared().selectFile(node->path);
 }
 
 void Controller::changeSelectWithNode(FileNode *node, qint8 withSelectState)

@@ -43,6 +43,8 @@ public:
     float getProgress() const;
     // The latest root scan still puts nodes into its array.
     bool isScanning() const;
+    // Shows the node selected in a file-manager window; where no file manager
+    // answers, its folder is opened. A node without a path shows nothing.
     void openFileWithFileNode(const FileNode *node);
 
     FileNodeArrayPtr aRootArr() const { return m_aRootArr; }

@@ -15,6 +15,7 @@
 #include "VolumeObjBuilders.h"
 
 #include "Dispatch.h"
+#include "Fonts.h"
 #include "Workspace.h"
 
 #include <QApplication>
@@ -44,10 +45,10 @@ QLabel *makeHeading(const QString &text, const QRectF &cocoaFrame, double docume
     label->setTextInteractionFlags(Qt::NoTextInteraction);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setAutoFillBackground(false);
-    const QString family = QoPublicUtilities::getMBoldFontName();
-    QFont font = family.isEmpty() ? QApplication::font() : QFont(family);
+    const std::optional<QFont> named = Platform::Fonts::fontWithName(QoPublicUtilities::getMBoldFontName(), 13);
+    QFont font = named.value_or(QApplication::font());
     font.setPixelSize(13);
-    if (family.isEmpty())
+    if (!named)
         font.setWeight(QFont::Medium);
     label->setFont(font);
     QPalette palette = label->palette();

@@ -3,6 +3,8 @@
 // the disk world at the system root.
 #include <QString>
 #include <QVariantMap>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace Platform::DiskArbitration
@@ -36,12 +38,21 @@ private:
     QVariantMap m_description;
 };
 
+// DADiskAppearedCallback, DADiskDisappearedCallback.
+using DiskCallback = std::function<void(const Disk &disk)>;
+
+class DiskWatcher;
+
 // DASessionRef. A session is bound to the system root it was made under.
+// A copy shares the callbacks registered before it was made.
 class Session
 {
 public:
     Session();
     explicit Session(const QString &root);
+    ~Session();
+    Session(const Session &) = default;
+    Session &operator=(const Session &) = default;
 
     // DADiskCreateFromVolumePath: the disk of the volume mounted exactly at
     // `path` (links followed, so "/Volumes/<startup volume>" gives the startup
@@ -52,8 +63,25 @@ public:
 
     QString root() const { return m_root; }
 
+    // DARegisterDiskAppearedCallback and DARegisterDiskDisappearedCallback
+    // with the session scheduled on the main run loop: call and deliver on
+    // the main thread only. A callback gets the disks whose description holds
+    // every key of `match` with an equal value (an empty match takes every
+    // disk, partition and volume): an appeared callback first once for each
+    // such disk there is now, then once for each that appears; a disappeared
+    // callback once for each that goes, with the description it had. Every
+    // change of the world is seen, whoever made it (a stand-in tool, `diskworld
+    // attach` or `detach`). Returns an identifier for unregisterCallback.
+    int registerDiskAppearedCallback(const QVariantMap &match, DiskCallback callback);
+    int registerDiskDisappearedCallback(const QVariantMap &match, DiskCallback callback);
+    // DAUnregisterCallback: nothing more is delivered to it, also of a change already seen.
+    void unregisterCallback(int identifier);
+
 private:
+    DiskWatcher &watcher();
+
     QString m_root;
+    std::shared_ptr<DiskWatcher> m_watcher;
 };
 
 } // namespace Platform::DiskArbitration

@@ -7,12 +7,17 @@
 #include "NotificationCenter.h"
 #include "SystemRoot.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStorageInfo>
+#include <QUrl>
 
 namespace Platform
 {
@@ -33,6 +38,10 @@ QString deviceNode(const QString &path)
 
 // devfs of the original platform is a small file system that is always there.
 constexpr qint64 kDevfsSize = 196608;
+
+// How long a file manager may take to answer (it may first be started by the bus).
+constexpr int kShowItemsTimeoutMs = 5000;
+const QString kPrivateBusName = QStringLiteral("tarnwick-file-manager-bus");
 
 } // namespace
 
@@ -92,6 +101,40 @@ bool Workspace::open(const QString &what)
 bool Workspace::openFile(const QString &path)
 {
     return open(path);
+}
+
+void Workspace::setFileManagerBusAddress(const QString &address)
+{
+    if (address == m_fileManagerBus)
+        return;
+    if (!m_fileManagerBus.isEmpty())
+        QDBusConnection::disconnectFromBus(kPrivateBusName);
+    m_fileManagerBus = address;
+}
+
+void Workspace::selectFile(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const QString folder = QFileInfo(QDir::cleanPath(path)).absolutePath();
+    const QDBusConnection bus = m_fileManagerBus.isEmpty()
+                                    ? QDBusConnection::sessionBus()
+                                    : QDBusConnection::connectToBus(m_fileManagerBus, kPrivateBusName);
+    if (!bus.isConnected()) {
+        open(folder);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded())} << QString();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kShowItemsTimeoutMs));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [this, folder](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        // No file manager on the bus, or one that refused: the folder at least.
+        if (QDBusPendingReply<>(*w).isError())
+            open(folder);
+    });
 }
 
 bool Workspace::openURL(const QString &url)
@@ -216,6 +259,18 @@ std::optional<FileSystemAttributes> Workspace::fileSystemAttributes(const QStrin
     if (!QFileInfo::exists(path) || !storage.isValid())
         return std::nullopt;
     return FileSystemAttributes{storage.bytesTotal(), storage.bytesAvailable(), 0, 0};
+}
+
+QString Workspace::displayNameAtPath(const QString &path) const
+{
+    const World w(systemRoot());
+    QString name;
+    if (w.exists())
+        w.inspect([&](const DiskWorld::State &s) {
+            if (const std::optional<DiskWorld::Ref> r = w.volumeAtMountPoint(s, path))
+                name = s.node(r->node)->volume->name;
+        });
+    return name.isEmpty() ? QFileInfo(QDir::cleanPath(path)).fileName() : name;
 }
 
 QIcon Workspace::iconForFile(const QString &path) const

@@ -62,6 +62,15 @@ public:
     // Open a file or folder in the file manager, a link in the browser.
     bool openFile(const QString &path);
     bool openURL(const QString &url);
+    // selectFile:inFileViewerRootedAtPath:: shows the item selected in a
+    // file-manager window through the desktop's file-manager interface
+    // (org.freedesktop.FileManager1 ShowItems on the session bus). Where no
+    // such service answers, the folder that holds the item is opened instead
+    // (openFile). Returns at once; the answer is awaited on the main thread.
+    // Call on the main thread.
+    void selectFile(const QString &path);
+    // The bus that selectFile asks: a D-Bus address, or empty for the session bus.
+    void setFileManagerBusAddress(const QString &address);
 
     // mountedLocalVolumePaths: the startup volume (the system root) first, then
     // every mounted volume's mount point.
@@ -71,6 +80,10 @@ public:
     // machine the host's. Nothing for a path that does not exist.
     std::optional<FileSystemInfo> fileSystemInfo(const QString &path) const;
     std::optional<FileSystemAttributes> fileSystemAttributes(const QString &path) const;
+    // displayNameAtPath: for a mounted volume's mount point (the startup
+    // volume's is the system root) the volume's name, otherwise the path's
+    // last component.
+    QString displayNameAtPath(const QString &path) const;
     // iconForFile: a drive for a mounted volume, else the desktop's icon for the file.
     QIcon iconForFile(const QString &path) const;
 
@@ -92,6 +105,7 @@ private:
     Opener m_opener;
     Launcher m_launcher;
     bool m_recording = false;
+    QString m_fileManagerBus;
     QStringList m_opened;
     std::unique_ptr<DiskWorld::VolumeWatcher> m_watcher;
 };

@@ -4,6 +4,7 @@
 
 #include "AppWindowFrame.h"
 #include "CocoaGeometry.h"
+#include "Fonts.h"
 #include "DiskCopyViewController.h"
 #include "DmgViewController.h"
 #include "GetColor.h"
@@ -83,12 +84,12 @@ void MainWindowController::buildTitleAndTabBar()
     title->setObjectName(QStringLiteral("titleLabel"));
     title->setGeometry(qtRect(36, 14, 300, 20, _titleBarView));
     title->setAlignment(Qt::AlignCenter);
-    QFont font = QApplication::font();
-    const QString family = QoPublicUtilities::getSBoldFontName();
-    if (!family.isEmpty())
-        font.setFamilies({family});
-    // The stored name stands for the semi-bold face of its family.
-    font.setWeight(QFont::DemiBold);
+    // The stored name is the semi-bold face's own; without one, the
+    // application font is made semi-bold.
+    const std::optional<QFont> named = Platform::Fonts::fontWithName(QoPublicUtilities::getSBoldFontName(), 18);
+    QFont font = named.value_or(QApplication::font());
+    if (!named)
+        font.setWeight(QFont::DemiBold);
     font.setPixelSize(18);
     title->setFont(font);
     QPalette palette = title->palette();

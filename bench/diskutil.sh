@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The stand-in diskutil as the volume pickers call it: one shell line per
 # call with its output redirected into a file, on a world of 10 mounted
-# volumes; `info -plist` of every volume and `list -plist`, many rounds. The
-# mean time per call against the 20 ms a picker can afford per volume.
-# Last line: diskutil: ratio R (ours X s, target 0.020 s)
+# volumes; `info -plist` of every volume and `list -plist`, many rounds.
+# Beside it, in the same loop and as many calls, this platform's own listing
+# tool (`lsblk --json --output-all`), so that both sides see the same load:
+# each round runs ours and then lsblk, or the other way round, in turn.
+# Last line: diskutil: ratio R (ours X s, lsblk Y s), X and Y the mean time per call
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARNWICK_BENCH_BUILD:-$root/build}
@@ -33,17 +35,40 @@ if [ "${#nodes[@]}" -ne 10 ]; then
 fi
 
 out="$data/KestrovaTemp.plist"
-rounds=20
-start=$(date +%s.%N)
-for _ in $(seq 1 $rounds); do
+lsblkOut="$data/lsblk.json"
+if ! lsblk --json --output-all >"$lsblkOut" 2>/dev/null; then
+  echo "diskutil: lsblk --json --output-all does not run here" >&2
+  exit 1
+fi
+ours() {
   for n in "${nodes[@]}"; do
     sh -c "\"$tools/diskutil\" info -plist $n > \"$out\""
   done
   sh -c "\"$tools/diskutil\" list -plist > \"$out\""
+}
+theirs() {
+  for _ in "${nodes[@]}"; do
+    sh -c "lsblk --json --output-all > \"$lsblkOut\""
+  done
+  sh -c "lsblk --json --output-all > \"$lsblkOut\""
+}
+rounds=20
+oursTotal=0 theirsTotal=0
+for round in $(seq 1 $rounds); do
+  for side in $( ((round % 2)) && echo "ours theirs" || echo "theirs ours"); do
+    t0=$EPOCHREALTIME
+    "$side"
+    t1=$EPOCHREALTIME
+    if [ "$side" = ours ]; then
+      oursTotal=$(awk -v t="$oursTotal" -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", t + b - a }')
+    else
+      theirsTotal=$(awk -v t="$theirsTotal" -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", t + b - a }')
+    fi
+  done
 done
-end=$(date +%s.%N)
 calls=$((rounds * (${#nodes[@]} + 1)))
-x=$(awk -v s="$start" -v e="$end" -v n="$calls" 'BEGIN { printf "%.4f", (e - s) / n }')
-echo "$calls calls on ${#nodes[@]} volumes"
-r=$(awk -v x="$x" 'BEGIN { printf "%.2f", x / 0.020 }')
-echo "diskutil: ratio $r (ours $x s, target 0.020 s)"
+x=$(awk -v s="$oursTotal" -v n="$calls" 'BEGIN { printf "%.4f", s / n }')
+y=$(awk -v s="$theirsTotal" -v n="$calls" 'BEGIN { printf "%.4f", s / n }')
+echo "$calls calls on ${#nodes[@]} volumes, each side"
+r=$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.2f", (y > 0 ? x / y : 0) }')
+echo "diskutil: ratio $r (ours $x s, lsblk $y s)"

@@ -21,10 +21,15 @@ function(tarnwick_library name)
   endforeach()
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   set_target_properties(${name} PROPERTIES AUTOUIC_SEARCH_PATHS "${CMAKE_CURRENT_SOURCE_DIR}")
-  # A class added to the folder changes the glob; make the moc/uic step run
-  # again then, or an incremental build misses the new header's moc and .ui.
-  # The step's own dependency file only lists the sources it saw last time,
-  # so forget its timestamp whenever the list of sources changes.
+  tarnwick_autogen_follows_sources(${name} "${sources}")
+endfunction()
+
+# tarnwick_autogen_follows_sources(NAME SOURCES)
+# A class added to a folder changes its glob; make the target's moc/uic step
+# run again then, or an incremental build misses the new header's moc and .ui.
+# The step's own dependency file only lists the sources it saw last time, so
+# forget its timestamp whenever the list of sources changes.
+function(tarnwick_autogen_follows_sources name sources)
   string(JOIN "\n" source_list ${sources})
   set(list_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.txt)
   set(old_list "")

@@ -44,37 +44,42 @@ QByteArray headerData(const Header &h)
                                            {QStringLiteral("VolumeUUID"), h.volumeUUID}});
 }
 
-// Writes the image beside its final name and renames it into place, so a
-// reader never finds half an image.
+// Writes the image as a file without a name in its folder and gives it its
+// name only when it is whole: a reader never finds half an image, and a writer
+// killed on the way leaves nothing behind.
 bool writeImage(const QString &path, const Header &h, const QString &content, bool replace, QString *error)
 {
     const QFileInfo info(path);
-    const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".tw-") +
-                         QString::number(QRandomGenerator::global()->generate64(), 36);
-    int fd = open(enc(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    const QByteArray dir = enc(info.absolutePath());
+    auto failErrno = [&](const QString &what) {
         if (error)
-            *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+            *error = what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
         return false;
-    }
+    };
+    int fd = open(dir.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failErrno(path);
+    fchmod(fd, 0644);
     bool ok = TarArchive::write(fd, {{kHeaderName, headerData(h)}}, content, error);
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        if (error)
-            *error = QString::fromLocal8Bit(strerror(errno));
-    }
-    if (ok) {
-        const int r =
-            replace ? rename(enc(temp).constData(), enc(path).constData())
-                    : renameat2(AT_FDCWD, enc(temp).constData(), AT_FDCWD, enc(path).constData(), RENAME_NOREPLACE);
-        if (r != 0) {
-            ok = false;
-            if (error)
-                *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+    stopPoint();
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (ok && !replace) {
+        // Never over an existing file: linkat refuses one.
+        if (linkat(AT_FDCWD, self.constData(), AT_FDCWD, enc(path).constData(), AT_SYMLINK_FOLLOW) != 0)
+            ok = failErrno(path);
+    } else if (ok) {
+        const QByteArray temp = enc(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                    QStringLiteral(".tw-") +
+                                    QString::number(QRandomGenerator::global()->generate64(), 36));
+        if (linkat(AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(), AT_SYMLINK_FOLLOW) != 0) {
+            ok = failErrno(path);
+        } else if (rename(temp.constData(), enc(path).constData()) != 0) {
+            ok = failErrno(path);
+            unlink(temp.constData());
         }
     }
-    if (!ok)
-        unlink(enc(temp).constData());
+    if (close(fd) != 0 && ok)
+        ok = failErrno(path);
     return ok;
 }
 
@@ -233,11 +238,10 @@ Outcome attach(const World &w, const QString &imagePath)
     return Outcome{true, output, {}};
 }
 
-bool writeBack(const World &w, const std::vector<Disk> &family, QString *error)
+bool writeBack(const World &w, const Disk &d, QString *error)
 {
-    if (family.empty() || !family.front().isImage())
+    if (!d.isImage())
         return true;
-    const Disk &d = family.front();
     for (const Node &n : d.nodes)
         if (n.volume) {
             const Header h{n.volume->name, n.volume->fs, n.size, n.volume->uuid};

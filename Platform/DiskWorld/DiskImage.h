@@ -33,8 +33,9 @@ struct CreateOptions {
 Outcome create(const World &w, const CreateOptions &options);
 // hdiutil mount / attach: the image becomes a virtual disk with its volume mounted.
 Outcome attach(const World &w, const QString &imagePath);
-// Writes the volume of an image disk taken out of the world back into its file.
-bool writeBack(const World &w, const std::vector<Disk> &family, QString *error);
+// Writes the volume of an image disk (unmounted: its content in the store)
+// back into its file, replacing the file only once the new one is whole.
+bool writeBack(const World &w, const Disk &d, QString *error);
 
 std::optional<Header> readHeader(const QString &path, QString *error = nullptr);
 

@@ -5,6 +5,7 @@
 #include "World.h"
 
 #include <QFile>
+#include <QSet>
 
 #include <cerrno>
 #include <unistd.h>
@@ -39,12 +40,36 @@ void writeErr(const QString &text)
     }
 }
 
+namespace
+{
+QSet<QString> &nonUtf8Arguments()
+{
+    static QSet<QString> set;
+    return set;
+}
+} // namespace
+
 QStringList argumentsOf(int argc, char **argv)
 {
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        args << QString::fromLocal8Bit(bytes);
+        if (!bytes.isValidUtf8())
+            nonUtf8Arguments().insert(args.back());
+    }
     return args;
+}
+
+bool isUtf8Argument(const QString &argument)
+{
+    return !nonUtf8Arguments().contains(argument);
+}
+
+int refuseNonUtf8Name(const QString &tool)
+{
+    writeErr(tool + QStringLiteral(": the name is not valid UTF-8; nothing was changed"));
+    return 1;
 }
 
 namespace
@@ -58,6 +83,7 @@ int usage()
                             "  rename <volume> <new name>\n"
                             "  eraseVolume <format> <name> <volume>\n"
                             "  eraseDisk <format> <name> [GPT|MBR|APM] <disk>\n"
+                            "  resizeVolume <partition> <size> <format> <name> <size>\n"
                             "  reformat <volume>\n"
                             "  eject <disk or volume>\n"
                             "  mountDisk <disk>, unmountDisk [force] <disk>\n"
@@ -158,6 +184,10 @@ int diskutilMain(const QStringList &arguments)
         return list(w, args);
     if (is("info") || is("information"))
         return info(w, args);
+    // A volume name is text: bytes that are not UTF-8 are refused, never altered.
+    const bool namesVolume = is("rename") || is("renameVolume") || is("eraseVolume") || is("eraseDisk");
+    if (namesVolume && args.size() >= 2 && !isUtf8Argument(args[1]))
+        return refuseNonUtf8Name(QStringLiteral("diskutil"));
     if (is("rename") || is("renameVolume"))
         return args.size() == 2 ? report(Operations::renameVolume(w, args[0], args[1])) : usage();
     if (is("eraseVolume"))
@@ -168,6 +198,12 @@ int diskutilMain(const QStringList &arguments)
         if (args.size() == 4)
             return report(Operations::eraseDisk(w, args[0], args[1], args[2], args[3]));
         return usage();
+    }
+    if (is("resizeVolume")) {
+        if (args.size() == 5 && !isUtf8Argument(args[3]))
+            return refuseNonUtf8Name(QStringLiteral("diskutil"));
+        return args.size() == 5 ? report(Operations::resizeVolume(w, args[0], args[1], args[2], args[3], args[4]))
+                                : usage();
     }
     if (is("reformat"))
         return args.size() == 1 ? report(Operations::reformatVolume(w, args[0])) : usage();

@@ -120,9 +120,11 @@ int attach(const World &w, const QStringList &args)
         const QString &a = args[i];
         auto value = [&]() -> QString { return i + 1 < args.size() ? args[++i] : QString(); };
         anyOption = anyOption || a.startsWith(QLatin1String("--"));
-        if (a == QLatin1String("--name"))
+        if (a == QLatin1String("--name")) {
             volume.name = value();
-        else if (a == QLatin1String("--fs"))
+            if (!isUtf8Argument(volume.name))
+                return refuseNonUtf8Name(QStringLiteral("diskworld"));
+        } else if (a == QLatin1String("--fs"))
             volume.fs = value();
         else if (a == QLatin1String("--size")) {
             spec.size = sizeArgument(value());

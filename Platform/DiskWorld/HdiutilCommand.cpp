@@ -72,6 +72,8 @@ int create(const World &w, const QStringList &args)
         if (a == QLatin1String("-volname")) {
             if (!(v = value()))
                 return usage();
+            if (!isUtf8Argument(*v))
+                return refuseNonUtf8Name(QStringLiteral("hdiutil: create"));
             o.volumeName = *v;
         } else if (a == QLatin1String("-size")) {
             if (!(v = value()))

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <cstring>
+
 namespace Platform::DiskWorld::Operations
 {
 namespace
@@ -404,11 +406,111 @@ Outcome reformatVolume(const World &w, const QString &identifier)
     });
 }
 
+std::optional<qint64> sizeNamed(const QString &text)
+{
+    struct Unit {
+        const char *suffix;
+        qint64 bytes;
+    };
+    static const Unit units[] = {{"KiB", 1LL << 10}, {"MiB", 1LL << 20}, {"GiB", 1LL << 30}, {"TiB", 1LL << 40},
+                                 {"KB", 1000LL},     {"MB", 1000000LL},  {"GB", 1000000000LL}, {"TB", 1000000000000LL},
+                                 {"K", 1000LL},      {"M", 1000000LL},   {"G", 1000000000LL},  {"T", 1000000000000LL},
+                                 {"B", 1}};
+    QString digits = text;
+    qint64 unit = 1;
+    for (const Unit &u : units)
+        if (digits.endsWith(QLatin1String(u.suffix), Qt::CaseInsensitive)) {
+            unit = u.bytes;
+            digits.chop(qsizetype(strlen(u.suffix)));
+            break;
+        }
+    if (digits.isEmpty() || digits.size() > 18)
+        return std::nullopt;
+    for (const QChar ch : digits)
+        if (!ch.isDigit() && ch != QLatin1Char('.'))
+            return std::nullopt;
+    bool ok = false;
+    const double v = digits.toDouble(&ok);
+    if (!ok || v <= 0 || v * double(unit) >= 9e18)
+        return std::nullopt;
+    return qint64(v * double(unit));
+}
+
+Outcome resizeVolume(const World &w, const QString &identifier, const QString &size, const QString &fs,
+                     const QString &name, const QString &newSize)
+{
+    return changeWorld(w, [&](Change &c, QString &out) {
+        const std::optional<qint64> shrinkTo = sizeNamed(size);
+        if (!shrinkTo)
+            return c.fail(QStringLiteral("%1 is not a size").arg(size));
+        const std::optional<qint64> added = sizeNamed(newSize);
+        if (!added)
+            return c.fail(QStringLiteral("%1 is not a size").arg(newSize));
+        const std::optional<FileSystemKind> kind = fileSystemNamed(fs);
+        if (!kind || kind->isAPFS())
+            return c.fail(QStringLiteral("%1 is not a file system for a new partition here").arg(fs));
+        if (!checkName(c, name, *kind))
+            return false;
+        const std::optional<Ref> r = find(c, identifier);
+        if (!r)
+            return false;
+        Disk *disk = c.state.disk(r->disk);
+        if (r->isWholeDisk() || disk->isContainer() || disk->content.isEmpty() || disk->nodes.empty())
+            return c.fail(QStringLiteral("%1 is not a partition of a partitioned whole disk").arg(identifier));
+        if (holdsStartup(c.state, *disk))
+            return c.fail(QStringLiteral("%1 is on the startup disk and in use").arg(identifier));
+        Node *node = c.state.node(r->node);
+        if (node->content == QLatin1String("EFI"))
+            return c.fail(QStringLiteral("%1 is an EFI system partition").arg(identifier));
+        // What the partition holds now: its volume's files, or an APFS container's.
+        qint64 used = 0;
+        Disk *container = node->container.isEmpty() ? nullptr : c.state.disk(node->container);
+        if (container)
+            used = container->size - c.world.containerFree(c.state, *container);
+        else if (node->volume)
+            used = c.world.usedBytes(*node->volume);
+        if (*shrinkTo >= node->size)
+            return c.fail(QStringLiteral("%1 is %2 bytes; it can only be made smaller").arg(identifier).arg(node->size));
+        if (*shrinkTo < used)
+            return c.fail(QStringLiteral("the data on %1 (%2 bytes) would not fit in %3 bytes")
+                              .arg(identifier)
+                              .arg(used)
+                              .arg(*shrinkTo));
+        if (*added > node->size - *shrinkTo)
+            return c.fail(QStringLiteral("a partition of %1 bytes does not fit in the %2 bytes the shrink frees")
+                              .arg(*added)
+                              .arg(node->size - *shrinkTo));
+        if (*added < (1 << 20))
+            return c.fail(QStringLiteral("a partition of %1 bytes is too small for a volume").arg(*added));
+        const QString diskId = disk->id;
+        const QString nodeId = node->id;
+        node->size = *shrinkTo;
+        if (container)
+            container->size = *shrinkTo;
+        int index = 0;
+        for (const Node &n : disk->nodes)
+            index = std::max(index, n.id.mid(diskId.size() + 1).toInt());
+        Node fresh{diskId + QLatin1Char('s') + QString::number(index + 1), kind->partitionType, newUUID(), *added, {}, {}};
+        fresh.volume = newVolume(name, *kind);
+        const auto at = std::find_if(disk->nodes.begin(), disk->nodes.end(), [&](const Node &n) { return n.id == nodeId; });
+        const QString freshId = fresh.id;
+        disk->nodes.insert(at + 1, fresh);
+        Volume &v = *c.state.node(freshId)->volume;
+        if (!makeAndMount(c, v))
+            return false;
+        QTextStream t(&out);
+        t << "Resizing " << nodeId << " to " << *shrinkTo << " bytes\n"
+          << "Adding partition " << freshId << " of " << *added << " bytes\n"
+          << "Initialized " << freshId << " as a " << kind->name << " volume with name " << name << "\n"
+          << "Mounting disk\n"
+          << "Finished partitioning on " << diskId << "\n";
+        return true;
+    });
+}
+
 Outcome eject(const World &w, const QString &identifier)
 {
-    std::vector<Disk> taken;
-    QString imagePath;
-    Outcome o = changeWorld(w, [&](Change &c, QString &out) {
+    return changeWorld(w, [&](Change &c, QString &out) {
         const std::optional<Ref> r = find(c, identifier);
         if (!r)
             return false;
@@ -420,35 +522,26 @@ Outcome eject(const World &w, const QString &identifier)
         if (!physical->ejectable)
             return c.fail(QStringLiteral("%1 is not ejectable").arg(identifier));
         const QString id = physical->id;
-        imagePath = physical->imagePath;
+        const QString imagePath = physical->imagePath;
         std::optional<std::vector<Disk>> family = takeOut(c, id);
         if (!family)
             return false;
-        taken = *family;
-        if (imagePath.isEmpty())
-            c.state.unplugged.insert(c.state.unplugged.end(), taken.begin(), taken.end());
+        if (imagePath.isEmpty()) {
+            c.state.unplugged.insert(c.state.unplugged.end(), family->begin(), family->end());
+        } else {
+            // A disk image goes back into its file while the world holds
+            // still; if that cannot be written the disk stays attached.
+            QString error;
+            if (!DiskImage::writeBack(c.world, family->front(), &error))
+                return c.fail(QStringLiteral("cannot write the image %1 back: %2").arg(imagePath, error));
+            for (const Disk &d : *family)
+                for (const Node &n : d.nodes)
+                    if (n.volume && !c.discard(c.world.contentPath(*n.volume)))
+                        return false;
+        }
         out = QStringLiteral("Disk %1 ejected\n").arg(id);
         return true;
     });
-    if (!o.ok || imagePath.isEmpty())
-        return o;
-    // A disk image goes back into its file; if that cannot be written the disk stays attached.
-    QString error;
-    if (!DiskImage::writeBack(w, taken, &error)) {
-        QString again;
-        w.change(
-            [&](Change &c) {
-                putBack(c, taken, false);
-                return true;
-            },
-            &again);
-        return failed(QStringLiteral("cannot write the image %1 back: %2").arg(imagePath, error));
-    }
-    for (const Disk &d : taken)
-        for (const Node &n : d.nodes)
-            if (n.volume)
-                FolderTree::remove(w.contentPath(*n.volume));
-    return o;
 }
 
 Outcome mountDisk(const World &w, const QString &identifier)

@@ -22,6 +22,17 @@ Outcome eraseVolume(const World &w, const QString &type, const QString &name, co
 // `scheme`: "GPT" (the default when empty), "MBR" or "APM".
 Outcome eraseDisk(const World &w, const QString &fs, const QString &name, const QString &scheme,
                   const QString &identifier);
+// Shrinks the partition `identifier` to `size` and adds after it a new
+// partition of `newSize` with an empty volume of file system `fs` called
+// `name`, mounted. Sizes are bytes with an optional unit (B, K/KB, M/MB, G/GB,
+// T/TB: powers of 1000; KiB, MiB, GiB, TiB: of 1024). Refused, with the world
+// unchanged, when a size is malformed, the partition's data would not fit,
+// the new partition does not fit in what the shrink frees, or the partition is
+// not one of a partitioned whole disk.
+Outcome resizeVolume(const World &w, const QString &identifier, const QString &size, const QString &fs,
+                     const QString &name, const QString &newSize);
+// A size as resizeVolume takes it; nothing for a malformed one.
+std::optional<qint64> sizeNamed(const QString &text);
 // Erases a volume keeping its name and type.
 Outcome reformatVolume(const World &w, const QString &identifier);
 // Takes the device out: its volumes are unmounted and the disk leaves the

@@ -18,5 +18,10 @@ int diskworldMain(const QStringList &args);
 void writeOut(const QByteArray &data);
 void writeErr(const QString &text);
 QStringList argumentsOf(int argc, char **argv);
+// False for an argument argumentsOf got as bytes that are not valid UTF-8 (its
+// text then holds replacement characters, not the bytes that were given).
+bool isUtf8Argument(const QString &argument);
+// The refusal of a volume name that is not valid UTF-8: writes the message, gives the status.
+int refuseNonUtf8Name(const QString &tool);
 
 } // namespace Platform::DiskWorld

@@ -143,9 +143,10 @@ bool within(const QString &path, const QString &dir)
 bool writeState(const World &w, const State &s, QString *error)
 {
     const QByteArray xml = PropertyList::toXml(s.toVariant());
-    const QString temp = w.statePath() + QStringLiteral(".") + QString::number(getpid()) + QLatin1Char('.') +
-                         QString::number(QRandomGenerator::global()->generate64(), 36);
-    int fd = open(enc(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // Every writer holds the exclusive lock: one temporary name serves them all,
+    // and one a killed writer left behind is simply written over.
+    const QString temp = w.statePath() + QStringLiteral(".new");
+    int fd = open(enc(temp).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         setError(error, QStringLiteral("cannot write the world's state: ") + QString::fromLocal8Bit(strerror(errno)));
         return false;
@@ -160,6 +161,8 @@ bool writeState(const World &w, const State &s, QString *error)
     }
     if (close(fd) != 0)
         ok = false;
+    if (ok)
+        stopPoint();
     if (ok && rename(enc(temp).constData(), enc(w.statePath()).constData()) != 0)
         ok = false;
     if (!ok) {
@@ -184,20 +187,6 @@ std::optional<State> readState(const World &w, QString *error)
     return State::fromVariant(v.toMap(), error);
 }
 
-// A folder that cannot be written (a read-only volume) can still be moved to
-// another parent by its owner once it is writable for the move.
-bool moveFolder(const QString &from, const QString &to, QString *error)
-{
-    struct stat st;
-    const bool fixMode = lstat(enc(from).constData(), &st) == 0 && S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
-    if (fixMode)
-        chmod(enc(from).constData(), (st.st_mode & 07777) | S_IWUSR);
-    const bool ok = FolderTree::moveNoReplace(from, to, error);
-    if (fixMode)
-        chmod(enc(ok ? to : from).constData(), st.st_mode & 07777);
-    return ok;
-}
-
 bool makeFolderAt(const QString &path, bool writable, QString *error)
 {
     if (mkdir(enc(path).constData(), 0755) != 0) {
@@ -207,6 +196,37 @@ bool makeFolderAt(const QString &path, bool writable, QString *error)
     if (!writable)
         chmod(enc(path).constData(), 0555);
     return true;
+}
+
+// Finishes or undoes the change a killed tool left half done, and clears
+// what killed writers leave beside the state. Called with the exclusive lock held.
+bool recover(const World &w, QString *error)
+{
+    unlink(enc(w.statePath() + QStringLiteral(".new")).constData());
+    unlink(enc(w.intentPath() + QStringLiteral(".new")).constData());
+    std::optional<Intent> intent = Intent::read(w.intentPath());
+    if (!intent)
+        return true;
+    const std::optional<State> s = readState(w, error);
+    if (!s)
+        return false;
+    if (s->serial == intent->baseSerial())
+        intent->undo();
+    else
+        intent->finish();
+    intent->clear();
+    return true;
+}
+
+// What lies in the trash while the exclusive lock is held belongs to changes
+// that were written: it is removed (after the lock is released) by whoever finds it.
+QStringList trashLeftOver(const World &w)
+{
+    QStringList out;
+    for (const QString &name :
+         QDir(w.trashDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        out << join(w.trashDir(), name);
+    return out;
 }
 
 } // namespace
@@ -220,6 +240,10 @@ QString World::stateDir() const
 QString World::statePath() const
 {
     return stateDir() + QStringLiteral("/state.plist");
+}
+QString World::intentPath() const
+{
+    return stateDir() + QStringLiteral("/intent.plist");
 }
 QString World::storeDir() const
 {
@@ -256,6 +280,12 @@ bool World::inspect(const std::function<void(const State &)> &fn, QString *error
         setError(error, QStringLiteral("there is no disk world at ") + m_root);
         return false;
     }
+    if (pathExists(intentPath())) {
+        // A change was cut short: set it right before looking.
+        FileLock lock(stateDir() + QStringLiteral("/lock"), true);
+        if (lock.ok() && !recover(*this, error))
+            return false;
+    }
     FileLock lock(stateDir() + QStringLiteral("/lock"), false);
     if (!lock.ok()) {
         setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
@@ -275,30 +305,41 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
         return false;
     }
     std::vector<std::function<void()>> after;
+    QStringList leftOver;
     {
-        // A tool told to stop (SIGTERM, ^C) finishes the change first: a
-        // change is never left with its folders moved and its state unwritten.
+        // A tool told to stop (SIGTERM, ^C) finishes the change first; one
+        // killed outright leaves its intent record for the next tool.
         const SignalHold hold;
         FileLock lock(stateDir() + QStringLiteral("/lock"), true);
         if (!lock.ok()) {
             setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
             return false;
         }
+        if (!recover(*this, error))
+            return false;
+        leftOver = trashLeftOver(*this);
         std::optional<State> s = readState(*this, error);
         if (!s)
             return false;
+        const qint64 base = s->serial;
         Change c(*this, std::move(*s));
         if (!fn(c)) {
             c.rollBack();
             setError(error, c.error().isEmpty() ? QStringLiteral("the change failed") : c.error());
             return false;
         }
+        c.state.serial = base + 1;
         if (!writeState(*this, c.state, error)) {
             c.rollBack();
             return false;
         }
+        stopPoint();
+        c.intent().clear();
+        stopPoint();
         after = c.takeAfterCommit();
     }
+    for (const QString &path : leftOver)
+        FolderTree::remove(path);
     for (auto &f : after)
         f();
     return true;
@@ -516,7 +557,7 @@ QStringList World::problems() const
     return out;
 }
 
-Change::Change(const World &w, State s) : world(w), state(std::move(s)) {}
+Change::Change(const World &w, State s) : world(w), state(std::move(s)), m_intent(w.intentPath(), state.serial) {}
 
 bool Change::fail(const QString &text)
 {
@@ -561,8 +602,10 @@ bool Change::unmount(Volume &v)
         return fail(QStringLiteral("the startup volume cannot be unmounted"));
     const QString from = world.contentPath(v);
     const QString to = join(world.storeDir(), v.uuid);
-    if (pathExists(to) && !discard(to))
-        return false;
+    // A folder in the store that holds anything is content no change of
+    // ours left there: it is never thrown away to make room.
+    if (pathExists(to) && rmdir(enc(to).constData()) != 0)
+        return fail(QStringLiteral("cannot unmount %1: the store already holds content for it (%2)").arg(v.name, to));
     QDir().mkpath(world.storeDir());
     if (pathExists(from) ? !move(from, to) : !makeFolder(to, v.writable))
         return fail(QStringLiteral("cannot unmount %1: %2").arg(v.name, m_error));
@@ -614,27 +657,48 @@ bool Change::discard(const QString &path)
 
 bool Change::move(const QString &from, const QString &to)
 {
+    // A folder that cannot be written (a read-only volume) can still be moved
+    // to another parent by its owner once it is writable for the move.
+    struct stat st;
+    if (lstat(enc(from).constData(), &st) != 0)
+        return fail(from + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
+    const bool fixMode = S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+    Intent::Step step;
+    step.kind = Intent::Step::Move;
+    step.from = from;
+    step.to = to;
+    step.mode = fixMode ? int(st.st_mode & 07777) : -1;
     QString err;
-    if (!moveFolder(from, to, &err))
+    if (!m_intent.add(step, &err))
         return fail(err);
-    m_undo.push_back([from, to] { moveFolder(to, from, nullptr); });
+    if (fixMode) {
+        chmod(enc(from).constData(), (st.st_mode & 07777) | S_IWUSR);
+        stopPoint();
+    }
+    const bool ok = FolderTree::moveNoReplace(from, to, &err);
+    if (fixMode)
+        chmod(enc(ok ? to : from).constData(), st.st_mode & 07777);
+    if (!ok)
+        return fail(err);
     return true;
 }
 
 bool Change::makeFolder(const QString &path, bool writable)
 {
+    Intent::Step step;
+    step.kind = Intent::Step::MakeFolder;
+    step.to = path;
+    step.writable = writable;
     QString err;
-    if (!makeFolderAt(path, writable, &err))
+    if (!m_intent.add(step, &err) || !makeFolderAt(path, writable, &err))
         return fail(err);
-    m_undo.push_back([path] { rmdir(enc(path).constData()); });
     return true;
 }
 
 void Change::rollBack()
 {
-    for (auto it = m_undo.rbegin(); it != m_undo.rend(); ++it)
-        (*it)();
-    m_undo.clear();
+    m_intent.undo();
+    m_intent.clear();
     m_after.clear();
 }
 

@@ -6,11 +6,13 @@
 // On disk:
 //   <root>/.diskworld/state.plist   the State (replaced atomically: temp file + rename)
 //   <root>/.diskworld/lock          flock(2): shared to look, exclusive to change
+//   <root>/.diskworld/intent.plist  the folder steps of a change under way (see Intent.h)
 //   <root>/.diskworld/store/<uuid>  content of a volume that is not mounted
 //   <root>/.diskworld/trash/        content being deleted after a change
 //   <root>/Volumes/<mount name>     content of a mounted volume
 //   <root>                          content of the boot volume (Volumes and .diskworld left out);
 //                                   <root>/Volumes/<boot name> is a link to it, as on the original platform
+#include "Intent.h"
 #include "WorldState.h"
 
 #include <QString>
@@ -39,6 +41,7 @@ public:
     QString root() const { return m_root; }
     QString stateDir() const;
     QString statePath() const;
+    QString intentPath() const;
     QString storeDir() const;
     QString trashDir() const;
     QString volumesDir() const;
@@ -49,9 +52,10 @@ public:
     // Runs fn while the world holds still: the state and every folder agree.
     bool inspect(const std::function<void(const State &)> &fn, QString *error = nullptr) const;
     // Changes the world under the exclusive lock. fn works on a copy of the
-    // state and moves folders through the Change; when it returns false (or
-    // the state cannot be written), the folders are put back and the state
-    // file is left as it was. fn must not look at the world through another
+    // state and moves folders through the Change, which records each step
+    // before it is taken; when fn returns false (or the state cannot be
+    // written), the folders are put back and the state file is left as it
+    // was. A change a killed tool left half done is finished or undone first. fn must not look at the world through another
     // call (load, inspect, change): the lock is held and would wait for itself.
     bool change(const std::function<bool(Change &)> &fn, QString *error = nullptr) const;
     // Writes a first state (creating the world's folders); fails when a world exists.
@@ -126,12 +130,14 @@ public:
     void afterCommit(std::function<void()> fn) { m_after.push_back(std::move(fn)); }
     std::vector<std::function<void()>> takeAfterCommit() { return std::move(m_after); }
 
+    Intent &intent() { return m_intent; }
+
 private:
     bool makeFolder(const QString &path, bool writable);
 
     QString m_error;
     std::vector<std::function<void()>> m_after;
-    std::vector<std::function<void()>> m_undo;
+    Intent m_intent;
 };
 
 } // namespace Platform::DiskWorld

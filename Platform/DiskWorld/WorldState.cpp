@@ -211,6 +211,7 @@ QVariantMap State::toVariant() const
     return {{QStringLiteral("Format"), kFormat},
             {QStringLiteral("Version"), kFormatVersion},
             {QStringLiteral("ConsoleUser"), consoleUser},
+            {QStringLiteral("Serial"), serial},
             {QStringLiteral("Disks"), disksToVariant(disks)},
             {QStringLiteral("Unplugged"), disksToVariant(unplugged)}};
 }
@@ -225,6 +226,7 @@ std::optional<State> State::fromVariant(const QVariantMap &map, QString *error)
     }
     State s;
     s.consoleUser = map.value(QStringLiteral("ConsoleUser")).toString();
+    s.serial = map.value(QStringLiteral("Serial")).toLongLong();
     s.disks = disksFromVariant(map.value(QStringLiteral("Disks")));
     s.unplugged = disksFromVariant(map.value(QStringLiteral("Unplugged")));
     return s;

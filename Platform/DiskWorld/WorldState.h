@@ -57,6 +57,8 @@ struct State {
     // the disk that holds its store. Their volumes' content stays in the store.
     std::vector<Disk> unplugged;
     QString consoleUser;
+    // Counts the changes made: a change writes the state with the next number.
+    qint64 serial = 0;
 
     // Lookups by BSD name ("disk2", "disk2s1").
     Disk *disk(const QString &id);

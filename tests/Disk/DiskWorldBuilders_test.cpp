@@ -6,6 +6,7 @@
 #include "DiskArbitration.h"
 #include "DiskTestSupport.h"
 #include "DiskWorldFixture.h"
+#include "RunnerFolder.h"
 #include "QoPublicUtilities.h"
 #include "ShellRunners.h"
 #include "VolumeObjBuilders.h"
@@ -14,20 +15,10 @@
 #include <QTemporaryDir>
 
 using TestSupport::DiskWorldFixture;
+using TestSupport::RunnerFolder;
 
 namespace
 {
-
-// The runners' fixed files go to a folder of this test.
-class RunnerFolder
-{
-public:
-    RunnerFolder() { QoSetRunnerDirectory(m_dir.path()); }
-    ~RunnerFolder() { QoSetRunnerDirectory(QString()); }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 std::optional<QVariantMap> infoThrough(RunnerResult (*runner)(const ToolCommand &), const QString &id, int buffer)
 {
@@ -236,4 +227,51 @@ TEST(DiskWorldBuilders, TheExternalOnlyPickerOffersThePhysicalUsbDisksOnly)
     ASSERT_TRUE(t7);
     EXPECT_EQ(t7->volumePath, apfsDisk);
     EXPECT_EQ(t7->volumeTotalSizeNum, 100'000'000);
+}
+
+TEST(DiskWorldBuilders, TheWorkspaceBuilderTakesEveryMountedVolumeFromTheWorkspace)
+{
+    DiskWorldFixture f;
+    const std::vector<VolumeObjPtr> records = VolumeObjsFromWorkspace();
+    QStringList names;
+    for (const VolumeObjPtr &v : records)
+        names << v->volumeName;
+    // The startup volume first, named by its volume name rather than by its folder.
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(names.first(), QStringLiteral("Macintosh HD"));
+    EXPECT_EQ(records.front()->volumePath, f.root());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"BACKUP", "BOOTCAMP", "Macintosh HD", "Travel Drive"}));
+
+    const VolumeObjPtr travel = named(records, QStringLiteral("Travel Drive"));
+    ASSERT_TRUE(travel);
+    const QVariantMap info = f.info(QStringLiteral("Travel Drive"));
+    EXPECT_EQ(travel->volumePath, f.at(QStringLiteral("/Volumes/Travel Drive")));
+    EXPECT_EQ(travel->volumeMountPoint, travel->volumePath);
+    EXPECT_EQ(travel->volumeType, QStringLiteral("exfat"));
+    EXPECT_EQ(travel->volumeTotalSizeNum, info.value("TotalSize").toLongLong());
+    EXPECT_EQ(travel->volumeFreeSizeNum, info.value("FreeSpace").toLongLong());
+    EXPECT_GT(travel->volumeTotalSizeNum, travel->volumeFreeSizeNum);
+    EXPECT_EQ(travel->volumeTotalSize, QoPublicUtilities::longlongConvertVolSpace(travel->volumeTotalSizeNum));
+    EXPECT_EQ(travel->volumeFreeSize, QoPublicUtilities::longlongConvertVolSpace(travel->volumeFreeSizeNum));
+    // The workspace tells nothing of ejecting or of disk identities.
+    EXPECT_FALSE(travel->bCanEject);
+    EXPECT_TRUE(travel->diskUUID.isNull());
+    EXPECT_EQ(named(records, QStringLiteral("BACKUP"))->volumeType, QStringLiteral("msdos"));
+    EXPECT_EQ(named(records, QStringLiteral("BOOTCAMP"))->volumeType, QStringLiteral("ntfs"));
+}
+
+TEST(DiskWorldBuilders, TheWorkspaceBuilderNamesAVolumeByItsNameNotItsFolder)
+{
+    DiskWorldFixture f;
+    // A second volume of the same name is mounted at another folder.
+    ASSERT_FALSE(f.attachUsb(QStringLiteral("Travel Drive")).isEmpty());
+    const std::vector<VolumeObjPtr> records = VolumeObjsFromWorkspace();
+    int travel = 0;
+    for (const VolumeObjPtr &v : records)
+        if (v->volumeName == QLatin1String("Travel Drive"))
+            ++travel;
+    EXPECT_EQ(travel, 2);
+    // A path that holds no volume builds no record.
+    EXPECT_FALSE(VolumeObjFromWorkspaceVolume(f.at(QStringLiteral("/Volumes/Gone"))));
 }

@@ -237,12 +237,15 @@ TEST_F(Settings, FontNamesAreWrittenAndReadAfresh)
     QoPublicUtilities::writRegularFont(QStringLiteral("PingFangSC-Regular"));
     QoPublicUtilities::writMBoldFont(QStringLiteral("PingFangSC-Medium"));
     QoPublicUtilities::writSBoldFont(QStringLiteral("PingFangSC-Semibold"));
-    QoPublicUtilities::writBoldFont(QFont(QStringLiteral("DejaVu Sans")));
+    QFont bold(QStringLiteral("DejaVu Sans"));
+    bold.setBold(true);
+    QoPublicUtilities::writBoldFont(bold);
     EXPECT_EQ(QoPublicUtilities::getLightFontName(), QStringLiteral("PingFangSC-Light"));
     EXPECT_EQ(QoPublicUtilities::getRegularFontName(), QStringLiteral("PingFangSC-Regular"));
     EXPECT_EQ(QoPublicUtilities::getMBoldFontName(), QStringLiteral("PingFangSC-Medium"));
     EXPECT_EQ(QoPublicUtilities::getSBoldFontName(), QStringLiteral("PingFangSC-Semibold"));
-    EXPECT_EQ(QoPublicUtilities::getBoldFontName(), QStringLiteral("DejaVu Sans"));
+    // A font is stored by its face's PostScript name, not by its family.
+    EXPECT_EQ(QoPublicUtilities::getBoldFontName(), QStringLiteral("DejaVuSans-Bold"));
 
     // Each writer keeps the rest of the file, and the file stays world-writable.
     const QVariantMap d = readUserCopy();

@@ -20,6 +20,7 @@
 #include "Workspace.h"
 
 #include "DiskListTestPrint.h"
+#include "PrivateBus.h"
 #include "TestSupport.h"
 
 #include <QAbstractButton>
@@ -29,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gmock/gmock.h>
 
 #include <atomic>
@@ -516,20 +518,25 @@ TEST(BrowserTest, ClosingDuringARefreshStopsItFillingThePagesArray)
     EXPECT_EQ(*kept, before);
 }
 
-TEST(BrowserTest, RevealColumnOpensTheItemsFolder)
+TEST(BrowserTest, RevealColumnShowsTheItemInTheFileManager)
 {
     Volume v;
     Browser b;
-    Platform::Workspace::shared().setRecordingOpens(true);
-    Platform::Workspace::shared().clearOpenedItems();
+    TestSupport::FileManagerRig rig;
+    ASSERT_TRUE(rig.ok());
     b.wc.showDetailWithPath(v.path());
     ASSERT_TRUE(b.scanDone());
     const QRect r = b.outline()->visualRect(b.index(b.top(QStringLiteral("big.bin")), QStringLiteral("OpenFinder")));
     QTest::mouseClick(b.outline()->viewport(), Qt::LeftButton, {}, r.center());
     const QRect p = b.outline()->visualRect(b.index(b.top(QStringLiteral("big.bin")), QStringLiteral("Pareview")));
     QTest::mouseClick(b.outline()->viewport(), Qt::LeftButton, {}, p.center());
-    EXPECT_EQ(Platform::Workspace::shared().openedItems(), QStringList{v.path()});
-    Platform::Workspace::shared().setRecordingOpens(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.shown().isEmpty(); }, 10000));
+    QTest::qWait(100);
+    const QList<QStringList> shown = rig.shown();
+    ASSERT_EQ(shown.size(), 1);
+    ASSERT_EQ(shown.first().size(), 1);
+    EXPECT_EQ(QUrl(shown.first().first()).toLocalFile(), v.path() + QStringLiteral("/big.bin"));
+    EXPECT_TRUE(rig.opened().isEmpty());
 }
 
 TEST(BrowserTest, NameCellGeometry)

@@ -9,6 +9,8 @@
 #include "CocoaGeometry.h"
 #include "DiskSizeProgress.h"
 
+#include "PrivateData.h"
+#include "QoPublicUtilities.h"
 #include "VolumeObjBuilders.h"
 
 #include "Clock.h"
@@ -21,6 +23,7 @@
 
 #include <QDir>
 #include <QEnterEvent>
+#include <QFontInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -382,4 +385,23 @@ TEST(PickerDiscoveryTest, APickerGoneBeforeItsDiscoveryEndsGetsNothing)
     }
     EXPECT_TRUE(Platform::Dispatch::waitForGlobalQueue());
     QCoreApplication::processEvents();
+}
+
+TEST(PickerDiscoveryTest, HeadingsTakeTheFaceTheSettingsName)
+{
+    TestSupport::TempRoot root;
+    ASSERT_TRUE(QDir().mkpath(root.at(QStringLiteral("/Volumes"))));
+    DMCopyInfoPlistPath();
+    QoPublicUtilities::writMBoldFont(QStringLiteral("DejaVuSerif-Bold"));
+    ASSERT_EQ(QoPublicUtilities::getMBoldFontName(), QStringLiteral("DejaVuSerif-Bold"));
+    SelectDiskViewController picker;
+    picker.show();
+    ASSERT_TRUE(discover(picker));
+    const QList<QLabel *> headings =
+        picker.documentView()->findChildren<QLabel *>(QStringLiteral("heading"), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(headings.size(), 1);
+    const QFontInfo font(headings.first()->font());
+    EXPECT_EQ(font.family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(font.weight(), int(QFont::Bold));
+    EXPECT_EQ(headings.first()->font().pixelSize(), 13);
 }

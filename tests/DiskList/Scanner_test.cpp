@@ -8,6 +8,7 @@
 #include "DiskListTestPrint.h"
 #include "Dispatch.h"
 #include "FileManager.h"
+#include "PrivateBus.h"
 #include "TestSupport.h"
 #include "Workspace.h"
 
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gmock/gmock.h>
@@ -465,13 +467,10 @@ TEST(ChildListingTest, AVanishedFolderListsNothingAndOneTurnedFileListsItself)
     EXPECT_EQ(delegate.reloads, 1);
 }
 
-TEST(ScannerTest, OpenFileShowsTheItemInItsFolder)
+TEST(ScannerTest, OpenFileShowsTheItemSelectedInTheFileManager)
 {
-    QStringList opened;
-    Platform::Workspace::shared().setOpener([&](const QString &what) {
-        opened << what;
-        return true;
-    });
+    TestSupport::FileManagerRig rig;
+    ASSERT_TRUE(rig.ok());
     Controller controller;
     FileNodePtr f = FileNode::initWithPath("/V/dir/file.txt", "file.txt", false, nullptr);
     FileNodePtr d = FileNode::initWithPath("/V/dir", "dir", true, nullptr);
@@ -479,6 +478,7 @@ TEST(ScannerTest, OpenFileShowsTheItemInItsFolder)
     controller.openFileWithFileNode(f.get());
     controller.openFileWithFileNode(d.get());
     controller.openFileWithFileNode(none.get());
-    Platform::Workspace::shared().setOpener({});
-    EXPECT_EQ(opened, (QStringList{"/V/dir", "/V/dir"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.shown().size() >= 2; }, 10000));
+    EXPECT_EQ(rig.shown(), (QList<QStringList>{{"file:///V/dir/file.txt"}, {"file:///V/dir"}}));
+    EXPECT_TRUE(rig.opened().isEmpty());
 }

@@ -2,6 +2,8 @@
 // the one-time install notice (sent to a local server), the menu actions.
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
+
 #include "AppDelegate.h"
 
 #include "MainWindowController.h"
@@ -176,10 +178,15 @@ TEST_F(Delegate, FontsAreInThePerUserCopyBeforeTheMainWindowReadsThem)
     const QVariantMap copy = DMReadUserInfoPlist().value_or(QVariantMap());
     for (const char *key : {"FontRegular", "FontLight", "FontMBold", "FontSBold", "FontBold"})
         EXPECT_FALSE(copy.value(key).toString().isEmpty()) << key;
-    EXPECT_EQ(copy.value("FontSBold").toString(), delegate.fontSBold()->font().family());
+    // The semi-bold field's font is the bold face of Noto Sans CJK SC, stored
+    // by its PostScript name.
+    EXPECT_EQ(copy.value("FontSBold").toString(), QStringLiteral("NotoSansCJKsc-Bold"));
 
     MainWindowController main;
-    EXPECT_EQ(main.titleLabel()->font().families().value(0), copy.value("FontSBold").toString());
+    const QFontInfo title(main.titleLabel()->font());
+    EXPECT_EQ(title.family(), QStringLiteral("Noto Sans CJK SC"));
+    EXPECT_EQ(title.weight(), int(QFont::Bold));
+    EXPECT_EQ(main.titleLabel()->font().pixelSize(), 18);
 }
 
 TEST_F(Delegate, InstallNoticeGoesOutOncePerPerUserCopy)
