@@ -8,13 +8,27 @@
 #include "Bundle.h"
 #include "PowerAssertion.h"
 #include "PropertyList.h"
+#include "RunningApplications.h"
 #include "SystemLog.h"
 #include "TestSupport.h"
 #include "Workspace.h"
 
 #include <QDir>
 #include <QFile>
+#include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
+#include <QMutex>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <vector>
+#include <memory>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -84,13 +98,228 @@ TEST_F(HandOver, WithoutALauncherAroundNothingIsLaunched)
     EXPECT_TRUE(launched.isEmpty());
 }
 
+namespace {
+
+// A message bus of the test's own, standing in for the system bus.
+class PrivateBus {
+public:
+    PrivateBus()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {"--session", "--nofork", "--print-address=1", "--address=unix:tmpdir=" + QDir::tempPath()});
+        if (!m_daemon.waitForStarted(5000))
+            return;
+        if (TestSupport::waitUntil([&] { return m_daemon.canReadLine(); }, 5000))
+            m_address = QString::fromLatin1(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(3000))
+            m_daemon.kill(), m_daemon.waitForFinished(2000);
+    }
+    QString address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+// logind's manager as far as the idle inhibitor goes: each Inhibit hands out
+// the writing end of a pipe and keeps the reading end, so the test sees when
+// the last copy of the descriptor is closed.
+class Login1Stub : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    ~Login1Stub() override
+    {
+        for (int fd : readEnds)
+            ::close(fd);
+    }
+    QMutex mutex;
+    QStringList calls;
+    QList<int> readEnds;
+
+    // No end of file on the reading end: someone still holds the lock.
+    bool held(int i)
+    {
+        QMutexLocker lock(&mutex);
+        pollfd p{readEnds.value(i, -1), POLLIN, 0};
+        return ::poll(&p, 1, 0) == 0;
+    }
+
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &why, const QString &mode)
+    {
+        QMutexLocker lock(&mutex);
+        calls << what << who << why << mode;
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return {};
+        readEnds << fds[0];
+        QDBusUnixFileDescriptor handed(fds[1]); // a copy of its own
+        ::close(fds[1]);
+        return handed;
+    }
+};
+
+// The stub serves from a thread of its own: the program's call blocks the
+// main thread until the answer comes.
+class LogindOnPrivateBus {
+public:
+    LogindOnPrivateBus()
+    {
+        if (bus.address().isEmpty())
+            return;
+        stub.moveToThread(&thread);
+        thread.start();
+        QDBusConnection c = QDBusConnection::connectToBus(bus.address(), QStringLiteral("login1-stub"));
+        ok = c.isConnected() && c.registerService(QStringLiteral("org.freedesktop.login1")) &&
+             c.registerObject(QStringLiteral("/org/freedesktop/login1"), &stub, QDBusConnection::ExportAllSlots);
+    }
+    ~LogindOnPrivateBus()
+    {
+        QDBusConnection::connectToBus(bus.address(), QStringLiteral("login1-stub"))
+            .unregisterObject(QStringLiteral("/org/freedesktop/login1"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("login1-stub"));
+        thread.quit();
+        thread.wait();
+    }
+    PrivateBus bus;
+    Login1Stub stub;
+    QThread thread;
+    bool ok = false;
+};
+
+} // namespace
+
+// Started by the launcher, the program runs as root without a session bus:
+// the display stays awake through logind on the system bus, for as long as
+// the assertion is held.
 TEST(PreventSleep, TakesTheAssertionAndSaysSo)
 {
+    LogindOnPrivateBus logind;
+    ASSERT_TRUE(logind.ok) << "no private message bus";
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", logind.bus.address().toLatin1());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-test-bus");
     assertionID = 0;
     Platform::SystemLogCapture log;
     PreventSleep();
     EXPECT_NE(assertionID, 0u);
     EXPECT_EQ(log.count("prevent sleep!"), 1);
+    {
+        QMutexLocker lock(&logind.stub.mutex);
+        ASSERT_EQ(logind.stub.calls.size(), 4);
+        EXPECT_EQ(logind.stub.calls.at(0), "idle");
+        EXPECT_EQ(logind.stub.calls.at(2), "PreventUserIdleDisplaySleep");
+        EXPECT_EQ(logind.stub.calls.at(3), "block");
+    }
+    EXPECT_TRUE(logind.stub.held(0));
     EXPECT_EQ(Platform::PowerAssertion::release(assertionID), Platform::PowerAssertion::Success);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return !logind.stub.held(0); }, 5000));
     assertionID = 0;
 }
+
+TEST(PreventSleep, NothingThatKeepsTheDisplayAwakeIsNoSuccess)
+{
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-test-system-bus");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-test-bus");
+    assertionID = 0;
+    Platform::SystemLogCapture log;
+    PreventSleep();
+    EXPECT_EQ(assertionID, 0u);
+    EXPECT_EQ(log.count("prevent sleep!"), 0);
+    quint32 id = 0;
+    EXPECT_EQ(Platform::PowerAssertion::createWithName("PreventUserIdleDisplaySleep", 255, "x", &id),
+              Platform::PowerAssertion::Failure);
+}
+
+
+namespace {
+
+// A program that does nothing for a while, inside a bundle of its own.
+QString sleeperBundle(const QString &folder, const QString &identifier)
+{
+    const QString bundle = folder + "/Sleeper.app";
+    QDir().mkpath(bundle + "/Contents/MacOS");
+    Platform::PropertyList::writeFile(bundle + "/Contents/Info.plist",
+                                      QVariantMap{{"CFBundleIdentifier", identifier}, {"CFBundleExecutable", "Sleeper"}});
+    QFile::copy(QStandardPaths::findExecutable("sleep"), bundle + "/Contents/MacOS/Sleeper");
+    QFile::setPermissions(bundle + "/Contents/MacOS/Sleeper", QFile::ReadOwner | QFile::ExeOwner);
+    return bundle + "/Contents/MacOS/Sleeper";
+}
+
+} // namespace
+
+// An instance counts only when it serves the same display and the same
+// system root: a start in another session or world brings nothing of it to
+// the front.
+TEST(SingleInstance, OnlyInstancesOfThisSessionCount)
+{
+    QTemporaryDir dir;
+    const QString identifier = "com.kestrova.test-session-" + QString::number(::getpid());
+    const QString exe = sleeperBundle(dir.path(), identifier);
+    struct Start {
+        const char *what;
+        QString root; // empty: this process's own
+        QString display;
+        bool counts;
+    };
+    const QString ownDisplay = qEnvironmentVariable("DISPLAY");
+    const Start starts[] = {
+        {"same session", QString(), ownDisplay, true},
+        {"another world", dir.filePath("other-world"), ownDisplay, false},
+        {"another display", QString(), ownDisplay + ":other", false},
+    };
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const Start &s : starts) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!s.root.isEmpty())
+            env.insert("TARNWICK_ROOT", s.root);
+        if (s.display.isEmpty())
+            env.remove("DISPLAY");
+        else
+            env.insert("DISPLAY", s.display);
+        p->setProcessEnvironment(env);
+        p->start(exe, {"30"});
+        ASSERT_TRUE(p->waitForStarted(5000)) << s.what;
+        processes.push_back(std::move(p));
+    }
+    QList<qint64> found;
+    for (const Platform::RunningApplication &app : Platform::RunningApplications::withBundleIdentifier(identifier))
+        found << app.processIdentifier;
+    for (size_t i = 0; i < processes.size(); ++i) {
+        SCOPED_TRACE(starts[i].what);
+        EXPECT_EQ(found.contains(processes[i]->processId()), starts[i].counts);
+    }
+    for (auto &p : processes) {
+        p->kill();
+        p->waitForFinished(3000);
+    }
+}
+
+// The socket that other starts reach this instance through goes with every
+// orderly end, std::exit included.
+TEST(SingleInstance, ActivationSocketGoesWithAnOrderlyEnd)
+{
+    // The child is a fork of this process, so it shares the folder for its pid.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    QTemporaryDir dir;
+    const QString pidFile = dir.filePath("pid");
+    EXPECT_EXIT(
+        {
+            Platform::RunningApplications::listenForActivation([] {});
+            TestSupport::writeFile(pidFile, QByteArray::number(::getpid()));
+            if (!QFile::exists(QDir::tempPath() + "/tarnwick-activate-" + QString::number(::getpid())))
+                std::_Exit(3);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const QByteArray pid = TestSupport::readFile(pidFile);
+    ASSERT_FALSE(pid.isEmpty());
+    EXPECT_FALSE(QFile::exists(QDir::tempPath() + "/tarnwick-activate-" + QString::fromLatin1(pid)));
+}
+
+#include "StartUp_test.moc"
