@@ -624,7 +624,7 @@ void RepairDiskViewController::formatButtonAction()
     auto *vc = new MakeSureFormatViewController;
     vc->setDelegate(this);
     m_makeSureFormatVC = vc;
-    MainWindowPanel::show(vc, mainWindow(), true);
+    MainWindowPanel::show(vc, mainWindow());
     vc->setName(volume->volumeName, volume->diskType);
 }
 
@@ -682,7 +682,7 @@ void RepairDiskViewController::showFormatingView()
         m_formatingVC->closeWindow();
     auto *vc = new FormatingViewController;
     m_formatingVC = vc;
-    MainWindowPanel::show(vc, mainWindow(), true);
+    MainWindowPanel::show(vc, mainWindow());
 }
 
 void RepairDiskViewController::showFormatEndWindow(Result result)
@@ -692,7 +692,7 @@ void RepairDiskViewController::showFormatEndWindow(Result result)
     auto *vc = new FormatEndViewController;
     vc->setResult(result);
     m_formatEndVC = vc;
-    MainWindowPanel::show(vc, mainWindow(), true);
+    MainWindowPanel::show(vc, mainWindow());
     m_formatend = true;
     m_formatVolume.reset();
 }
