@@ -28,6 +28,7 @@ app=$bundle/Contents/MacOS/Tarnwick.app
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-idle.XXXXXX")
 pid=""
 cleanup() {
+  [ "$BASHPID" = "$$" ] || return 0 # not in a $(...) of this script
   [ -n "$pid" ] && demo_stop "$pid"
   rm -rf "$data"
 }

@@ -51,7 +51,9 @@ demo_instances() {
 demo_start() {
   local bundle=$1 app=$2 world=$3 before pid i
   before=$(demo_instances "$app" "$world")
-  "$bundle/Contents/MacOS/Helmrun"
+  # Tarnwick inherits the launcher's output: not the caller's $(...) pipe,
+  # which would then stay open for as long as Tarnwick runs.
+  "$bundle/Contents/MacOS/Helmrun" >&2
   for i in $(seq 1 100); do
     for pid in $(demo_instances "$app" "$world"); do
       if ! grep -qxF "$pid" <<<"$before"; then
