@@ -108,8 +108,7 @@ void DiskListViewController::fitName(const QString &name)
     int end = info->geometry().right() + 1;
     if (!info->text().isEmpty())
         end -= QFontMetrics(info->font()).horizontalAdvance(info->text()) + Gap;
-    const int room = std::max(0, end - label->x());
-    label->resize(room, label->height());
+    const int room = std::max(0, std::min(label->width(), end - label->x()));
     label->setText(QFontMetrics(label->font()).elidedText(name, Qt::ElideRight, room));
 }
 

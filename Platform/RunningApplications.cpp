@@ -76,7 +76,7 @@ void removeActivationSocket()
 
 qint64 RunningApplications::currentProcessIdentifier() { return qint64(getpid()); }
 
-QList<RunningApplication> RunningApplications::withBundleIdentifier(const QString &bundleIdentifier)
+QList<RunningApplication> RunningApplications::withBundleIdentifier(const QString &bundleIdentifier, Scope scope)
 {
     QList<RunningApplication> found;
     const Session own = ownSession();
@@ -92,7 +92,7 @@ QList<RunningApplication> RunningApplications::withBundleIdentifier(const QStrin
         const QString bundlePath = Bundle::bundlePathForExecutable(exe);
         if (Bundle(bundlePath).bundleIdentifier() != bundleIdentifier)
             continue;
-        if (pid != currentProcessIdentifier() && sessionOf(pid) != own)
+        if (scope == Scope::ThisSession && pid != currentProcessIdentifier() && sessionOf(pid) != own)
             continue;
         found.append({pid, bundlePath});
     }
