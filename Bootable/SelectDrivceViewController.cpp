@@ -445,7 +445,7 @@ void SelectDrivceViewController::cloneButtonAction()
         auto *vc = new MakeSureToCloneSystemVC;
         vc->setDelegate(self.data());
         self->m_makeSureToCloneVC = vc;
-        MainWindowPanel::show(vc, self->window(), true);
+        MainWindowPanel::show(vc, self->window());
     });
 }
 
@@ -484,7 +484,7 @@ void SelectDrivceViewController::showErrorWindow(int code)
 {
     auto *vc = new ErrorWindowController;
     m_errorWindowVC = vc;
-    MainWindowPanel::show(vc, window(), true);
+    MainWindowPanel::show(vc, window());
     vc->changeErrorLabelStr(code == -3 ? QStringLiteral("USB设备已拔出，请重新连接设备并重试。")
                                        : QStringLiteral("创建目标盘时发生错误。"));
 }
@@ -634,7 +634,7 @@ void SelectDrivceViewController::cancelButtonAction()
     auto *vc = new MakeSureCancelCloneSystemVC;
     vc->setDelegate(this);
     m_makeSureCancelVC = vc;
-    MainWindowPanel::show(vc, window(), true);
+    MainWindowPanel::show(vc, window());
 }
 
 void SelectDrivceViewController::cancelToCopySystem()

@@ -199,6 +199,34 @@ void ITProgressBar::setStripesImage(const QImage &image)
 
 bool ITProgressBar::hasStripesAnimation() const { return !_stripesAnimation.isNull(); }
 
+bool ITProgressBar::isStripesAnimationRunning() const
+{
+    return _stripesAnimation && _stripesAnimation->state() == QAbstractAnimation::Running;
+}
+
+void ITProgressBar::followVisibility(bool shown)
+{
+    if (!_stripesAnimation)
+        return;
+    if (shown && _stripesAnimation->state() == QAbstractAnimation::Paused)
+        _stripesAnimation->resume();
+    else if (!shown && _stripesAnimation->state() == QAbstractAnimation::Running)
+        _stripesAnimation->pause();
+}
+
+void ITProgressBar::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    followVisibility(true);
+}
+
+void ITProgressBar::hideEvent(QHideEvent *event)
+{
+    // Also a minimised window: its widgets stay "visible" but nobody sees them.
+    QWidget::hideEvent(event);
+    followVisibility(false);
+}
+
 void ITProgressBar::addStripesAnimation()
 {
     const double width = _stripesImage.width();
@@ -213,6 +241,7 @@ void ITProgressBar::addStripesAnimation()
     });
     _stripesAnimation = animation;
     animation->start(QAbstractAnimation::DeleteWhenStopped);
+    followVisibility(isVisible() && !window()->isMinimized());
 }
 
 void ITProgressBar::removeStripesAnimation()

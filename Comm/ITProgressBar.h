@@ -84,6 +84,9 @@ public:
     double stripesOpacity() const { return _stripesOpacity; }
     // The stripes' position animation ("x") is present.
     bool hasStripesAnimation() const;
+    // The stripes really move: present and the bar on screen. While the bar
+    // is not visible the motion waits, so an unseen bar costs nothing.
+    bool isStripesAnimationRunning() const;
     // The stripes layer's x now (moves from −stripe width to 0 and over again).
     double stripesPositionX() const { return _stripesX; }
 
@@ -97,12 +100,15 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void setUp();
     void applyFloatValue(double value);
     void addStripesAnimation();
     void removeStripesAnimation();
+    void followVisibility(bool shown);
     void fadeStripesOpacity(double to, std::function<void()> completion);
     void fadeAlpha(double to, std::function<void()> completion);
     QRectF innerToView(const QRectF &innerFrame) const;

@@ -50,7 +50,7 @@ void LeftButton::setTextWithName(const QString &name)
     label->setForegroundRole(QPalette::WindowText);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::WindowText, _isAction ? getColor(0, 0, 0, 1) : QColor(Qt::white));
     label->setPalette(palette);
     label->show();
     _textField = label;
@@ -65,6 +65,9 @@ void LeftButton::setButtonEnabled(bool enabled)
 void LeftButton::setButtonAction(bool action)
 {
     _isAction = action;
+    // Coloured here, not while painting: a palette change on the label
+    // repaints the button.
+    setLabelColor(_isAction ? getColor(0, 0, 0, 1) : QColor(Qt::white));
     repaint();
 }
 
@@ -88,10 +91,8 @@ void LeftButton::paintEvent(QPaintEvent *)
         plate.addRoundedRect(selectionPlateRect().adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
         painter.fillPath(plate, QColor(13, 193, 97));
         _activeImage.draw(painter, iconRect());
-        setLabelColor(getColor(0, 0, 0, 1));
     } else {
         _normalImage.draw(painter, iconRect());
-        setLabelColor(Qt::white);
     }
 }
 

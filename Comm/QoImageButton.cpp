@@ -14,6 +14,7 @@ QoImageButton::QoImageButton(QWidget *parent, bool usable) : QPushButton(parent)
 void QoImageButton::setButtonEnabled(bool enabled)
 {
     _isDisabled = enabled;
+    refreshLabelColor();
     repaint();
 }
 
@@ -27,6 +28,7 @@ void QoImageButton::setImageFromFileNormalName(const QString &normalName, const 
     _disableImage = QoImage::named(withDisableName);
     _dstRect = QRectF(QPointF(0, 0), _normalImage.size());
     _srcRect = _dstRect;
+    refreshLabelColor();
     update();
 }
 
@@ -40,6 +42,13 @@ QoImageButton::State QoImageButton::currentState() const
         return State::Normal;
     }
     return State::Disabled;
+}
+
+QRectF QoImageButton::drawingRect() const
+{
+    QRectF r = _dstRect;
+    r.moveCenter(QRectF(rect()).center());
+    return r;
 }
 
 QoImage QoImageButton::imageForState(State state) const
@@ -62,6 +71,7 @@ void QoImageButton::enterEvent(QEnterEvent *event)
     QPushButton::enterEvent(event);
     if (isEnabled()) {
         _isFocus = true;
+        refreshLabelColor();
         repaint();
     }
 }
@@ -70,6 +80,7 @@ void QoImageButton::leaveEvent(QEvent *event)
 {
     QPushButton::leaveEvent(event);
     _isFocus = false;
+    refreshLabelColor();
     repaint();
 }
 
@@ -86,6 +97,7 @@ void QoImageButton::mousePressEvent(QMouseEvent *event)
     }
     if (isEnabled()) {
         _isTracking = true;
+        refreshLabelColor();
         repaint();
     }
     QPushButton::mousePressEvent(event);
@@ -104,7 +116,15 @@ void QoImageButton::mouseReleaseEvent(QMouseEvent *event)
     if (!self || !_isTracking)
         return;
     _isTracking = false;
+    refreshLabelColor();
     repaint();
+}
+
+void QoImageButton::changeEvent(QEvent *event)
+{
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        refreshLabelColor();
 }
 
 QLabel *QoImageButton::makeLabel(const QRectF &frame, const QFont &font, const QString &text)
@@ -125,6 +145,7 @@ QLabel *QoImageButton::makeLabel(const QRectF &frame, const QFont &font, const Q
     label->setPalette(palette);
     label->show();
     _textField = label;
+    refreshLabelColor();
     return label;
 }
 
@@ -146,3 +167,7 @@ QFont QoImageButton::systemFont(int size, bool bold)
     font.setBold(bold);
     return font;
 }
+
+QColor QoImageButton::labelColorForState(State) const { return Qt::white; }
+
+void QoImageButton::refreshLabelColor() { setLabelColor(labelColorForState(currentState())); }

@@ -50,6 +50,9 @@ public:
     // The look the button has now.
     State currentState() const;
     QoImage imageForState(State state) const;
+    // Where the state image is drawn: dstRect's size, centred on the button,
+    // so that the image and the centred label share one centre.
+    QRectF drawingRect() const;
 
 protected:
     QoImageButton(QWidget *parent, bool usable);
@@ -58,11 +61,18 @@ protected:
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
     // The label is a plain text child laid over the button that lets clicks
     // through to it; made once, by the members' text setters.
     QLabel *makeLabel(const QRectF &frame, const QFont &font, const QString &text);
     void setLabelColor(const QColor &color);
+    // The label's colour in a state. Worked out whenever the state may have
+    // changed, never while painting: a palette change on the see-through
+    // label repaints the button, so colouring from the paint would repaint
+    // for ever.
+    virtual QColor labelColorForState(State state) const;
+    void refreshLabelColor();
     // The system font at a size in points (one point is one pixel here).
     static QFont systemFont(int size, bool bold = false);
 

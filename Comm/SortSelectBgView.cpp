@@ -67,6 +67,10 @@ void SortSelectBgView::leaveEvent(QEvent *event)
 
 void SortSelectBgView::mousePressEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
     event->accept();
     if (_delegate)
         _delegate->selectSortType(this);

@@ -28,26 +28,29 @@ void TextImageButton::setTextWithName(const QString &name)
     makeLabel(frame, font, name);
 }
 
+QColor TextImageButton::labelColorForState(State state) const
+{
+    if (_normalImage.isNull())
+        return Qt::white;
+    switch (state) {
+    case State::Normal:
+        return Qt::white;
+    case State::Pressed:
+    case State::Hover:
+        return getColor(255, 255, 255, 1);
+    case State::Disabled:
+        return getColor(128, 132, 136, 1);
+    }
+    return Qt::white;
+}
+
 void TextImageButton::paintEvent(QPaintEvent *event)
 {
-    setLabelColor(Qt::white);
     if (_normalImage.isNull()) {
         QPushButton::paintEvent(event);
         return;
     }
-    const State state = currentState();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    imageForState(state).draw(painter, _dstRect);
-    switch (state) {
-    case State::Normal:
-        break;
-    case State::Pressed:
-    case State::Hover:
-        setLabelColor(getColor(255, 255, 255, 1));
-        break;
-    case State::Disabled:
-        setLabelColor(getColor(128, 132, 136, 1));
-        break;
-    }
+    imageForState(currentState()).draw(painter, drawingRect());
 }

@@ -20,4 +20,5 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    QColor labelColorForState(State state) const override;
 };

@@ -18,7 +18,12 @@ bool VoTitlebarContainer::endDragTracking()
 
 void VoTitlebarContainer::mousePressEvent(QMouseEvent *event)
 {
-    // The mouse-down itself goes on to the window, as nothing here takes it.
+    // The mouse-down itself goes on to the window, as nothing here takes it;
+    // only the left button makes one.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     if (auto *w = qobject_cast<ZrImageWindow *>(window()))
         w->mouseDown();
     m_tracking = false;

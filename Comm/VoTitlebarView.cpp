@@ -122,6 +122,11 @@ void VoTitlebarView::countClick(const QMouseEvent *event)
 
 void VoTitlebarView::mousePressEvent(QMouseEvent *event)
 {
+    // Only the left button clicks; the others are no mouse-down of the window.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     countClick(event);
     if (auto *container = qobject_cast<VoTitlebarContainer *>(parentWidget()))
         container->endDragTracking();
@@ -133,13 +138,16 @@ void VoTitlebarView::mousePressEvent(QMouseEvent *event)
 
 void VoTitlebarView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    // The press of this click was counted already.
-    event->accept();
+    // Qt delivers the second press of a double click as this event alone:
+    // it is that press, and counts as one.
+    mousePressEvent(event);
 }
 
 void VoTitlebarView::mouseReleaseEvent(QMouseEvent *event)
 {
     event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
     if (auto *container = qobject_cast<VoTitlebarContainer *>(parentWidget()); container && container->endDragTracking())
         return;
     if (m_clickCount != 2)

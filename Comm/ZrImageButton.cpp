@@ -27,6 +27,10 @@ void ZrImageButton::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     imageForState(state).draw(painter, _dstRect, _srcRect);
+}
+
+QColor ZrImageButton::labelColorForState(State state) const
+{
     // The platform's plain grey (half white) marks the unusable state.
-    setLabelColor(state == State::Disabled ? QColor(128, 128, 128) : QColor(Qt::white));
+    return state == State::Disabled && !_normalImage.isNull() ? QColor(128, 128, 128) : QColor(Qt::white);
 }

@@ -15,4 +15,5 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    QColor labelColorForState(State state) const override;
 };

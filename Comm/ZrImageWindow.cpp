@@ -462,6 +462,10 @@ void ZrImageWindow::miniaturize() { showMinimized(); }
 
 void ZrImageWindow::performZoom()
 {
+    // A window whose content cannot grow keeps its size: zooming it would
+    // only add an empty margin.
+    if (!isMaximized() && minimumSize() == maximumSize())
+        return;
     if (isMaximized())
         showNormal();
     else
@@ -582,8 +586,14 @@ void ZrImageWindow::closeEvent(QCloseEvent *event)
 
 void ZrImageWindow::mousePressEvent(QMouseEvent *event)
 {
+    // A right or middle click is no mouse-down: it neither closes the pages'
+    // bubbles nor moves the window.
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
     mouseDown();
-    if (m_movableByWindowBackground && event->button() == Qt::LeftButton && !isFullScreen()) {
+    if (m_movableByWindowBackground && !isFullScreen()) {
         m_backgroundDrag = true;
         m_dragOffset = event->globalPosition().toPoint() - pos();
     }

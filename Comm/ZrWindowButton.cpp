@@ -43,12 +43,6 @@ void ZrWindowButton::setImage(const QPixmap &image)
     update();
 }
 
-void ZrWindowButton::setEnabled(bool enabled)
-{
-    QAbstractButton::setEnabled(enabled);
-    setImage(enabled ? m_activeImage : m_inactiveImage);
-}
-
 void ZrWindowButton::updateImage()
 {
     if (!isEnabled())
@@ -112,6 +106,8 @@ void ZrWindowButton::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange)
         windowDidChangeFocus();
+    else if (event->type() == QEvent::EnabledChange)
+        setImage(isEnabled() ? m_activeImage : m_inactiveImage);
     QAbstractButton::changeEvent(event);
 }
 

@@ -35,7 +35,8 @@ public:
     // The image the button shows now (when not held down).
     QPixmap image() const { return m_image; }
 
-    void setEnabled(bool enabled);
+    // setEnabled() (QWidget's, through any pointer) shows the active image
+    // when enabled and the inactive one when not.
 
     // Disabled: the inactive image; enabled: the active image in the key
     // window, else the not-key image.

@@ -14,6 +14,8 @@
 #include "SystemRoot.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <algorithm>
 
 DiskListViewController::DiskListViewController(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::DiskListViewController>())
@@ -92,7 +94,22 @@ void DiskListViewController::refreshaView()
         ui->sizeLabel->setText(QStringLiteral("%1/%2").arg(used, v.volumeTotalSize));
     }
     ui->diskInfoLabel->setText(v.volumeType);
+    fitName(v.volumeName);
     creatDiskSizeProgress();
+}
+
+void DiskListViewController::fitName(const QString &name)
+{
+    QLabel *label = ui->nameLabel;
+    QLabel *info = ui->diskInfoLabel;
+    // The type text is right-aligned in its label: the name may run up to
+    // a small gap before it.
+    constexpr int Gap = 6;
+    int end = info->geometry().right() + 1;
+    if (!info->text().isEmpty())
+        end -= QFontMetrics(info->font()).horizontalAdvance(info->text()) + Gap;
+    const int room = std::max(0, std::min(label->width(), end - label->x()));
+    label->setText(QFontMetrics(label->font()).elidedText(name, Qt::ElideRight, room));
 }
 
 void DiskListViewController::creatDiskSizeProgress()

@@ -62,6 +62,9 @@ public:
 
 private:
     void setIcon();
+    // The name keeps to its label and to the room before the type text, and
+    // ends in "…" when it does not fit there.
+    void fitName(const QString &name);
 
     std::unique_ptr<Ui::DiskListViewController> ui;
     VolumeObjPtr m_volumeObj;

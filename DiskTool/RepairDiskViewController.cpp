@@ -624,7 +624,7 @@ void RepairDiskViewController::showResultPanel(QPointer<FormatEndViewController>
     auto *vc = new FormatEndViewController;
     vc->setResult(result);
     panel = vc;
-    MainWindowPanel::show(vc, mainWindow(), true);
+    MainWindowPanel::show(vc, mainWindow());
 }
 
 void RepairDiskViewController::ejectButtonAction()
@@ -667,7 +667,7 @@ void RepairDiskViewController::formatButtonAction()
     auto *vc = new MakeSureFormatViewController;
     vc->setDelegate(this);
     m_makeSureFormatVC = vc;
-    MainWindowPanel::show(vc, mainWindow(), true);
+    MainWindowPanel::show(vc, mainWindow());
     vc->setName(volume->volumeName, volume->diskType);
 }
 
@@ -725,7 +725,7 @@ void RepairDiskViewController::showFormatingView()
         m_formatingVC->closeWindow();
     auto *vc = new FormatingViewController;
     m_formatingVC = vc;
-    MainWindowPanel::show(vc, mainWindow(), true);
+    MainWindowPanel::show(vc, mainWindow());
 }
 
 void RepairDiskViewController::showFormatEndWindow(Result result)

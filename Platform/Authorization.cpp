@@ -1,40 +1,59 @@
 #include "Authorization.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cerrno>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 namespace Platform {
 namespace {
 
+// pkexec's own words for a dismissed dialog and for a refusal.
+constexpr int PkexecDismissed = 126;
+constexpr int PkexecRefused = 127;
+
+QByteArray processName(pid_t pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return comm.readAll().trimmed();
+}
+
 class SystemBackend : public AuthorizationBackend {
 public:
+    explicit SystemBackend(bool asRoot) : m_root(asRoot) {}
+
     int create() override { return AuthorizationStatus::Success; }
 
     int copyRights(const QString &, quint32) override
     {
-        if (geteuid() == 0)
+        if (m_root)
             return AuthorizationStatus::Success;
-        const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
-        if (pkexec.isEmpty())
-            return AuthorizationStatus::Denied;
-        // Asks for the administrator password once; 126 is pkexec's word for
-        // a dismissed dialog, 127 for a refusal.
-        const int status = QProcess::execute(pkexec, {QStringLiteral("/bin/true")});
-        if (status == 0)
-            return AuthorizationStatus::Success;
-        return status == 126 ? AuthorizationStatus::Canceled : AuthorizationStatus::Denied;
+        // The password is asked for once, by pkexec when it starts the tool:
+        // a right asked for here could not be handed on to that start.
+        return QStandardPaths::findExecutable(QStringLiteral("pkexec")).isEmpty() ? AuthorizationStatus::Denied
+                                                                                   : AuthorizationStatus::Success;
     }
 
     int executeWithPrivileges(const QString &path, const QStringList &arguments) override
     {
         if (!QFileInfo(path).isExecutable())
             return AuthorizationStatus::ToolExecuteFailure;
-        if (geteuid() == 0)
+        if (m_root)
             return QProcess::startDetached(path, arguments) ? AuthorizationStatus::Success
                                                             : AuthorizationStatus::ToolExecuteFailure;
+        const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+        if (pkexec.isEmpty())
+            return AuthorizationStatus::Denied;
         // pkexec clears the environment; carry over what the program needs
         // to find the display and its disk world.
         QStringList args{QStringLiteral("env")};
@@ -45,15 +64,70 @@ public:
                 args << QString::fromLatin1(name) + QLatin1Char('=') + value;
         }
         args << path << arguments;
-        return QProcess::startDetached(QStringLiteral("pkexec"), args) ? AuthorizationStatus::Success
-                                                                      : AuthorizationStatus::ToolExecuteFailure;
+        return runPkexec(pkexec, args);
     }
+
+private:
+    // pkexec is this process's own child and this process stays alive while
+    // the dialog is up (pkexec refuses a caller whose parent has gone). Once
+    // pkexec has become the tool (its process shows another name) the tool
+    // runs; pkexec ending first is the answer: dismissed, refused or failed.
+    static int runPkexec(const QString &pkexec, const QStringList &args)
+    {
+        std::vector<QByteArray> storage;
+        storage.push_back(QFile::encodeName(pkexec));
+        for (const QString &a : args)
+            storage.push_back(a.toLocal8Bit());
+        std::vector<char *> argv;
+        for (QByteArray &a : storage)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        if (posix_spawn(&pid, storage.front().constData(), nullptr, nullptr, argv.data(), environ) != 0)
+            return AuthorizationStatus::ToolExecuteFailure;
+        // The kernel keeps the first 15 bytes of the program's file name.
+        // For a moment after the spawn returns the child may still carry this
+        // process's name: the exec is not complete yet.
+        const QByteArray ownName = QFileInfo(pkexec).fileName().toLocal8Bit().left(15);
+        const QByteArray parentName = processName(::getpid());
+        for (;;) {
+            int status = 0;
+            const pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid) {
+                if (!WIFEXITED(status))
+                    return AuthorizationStatus::ToolExecuteFailure;
+                switch (WEXITSTATUS(status)) {
+                case 0:
+                    return AuthorizationStatus::Success; // the tool ran and ended
+                case PkexecDismissed:
+                    return AuthorizationStatus::Canceled;
+                case PkexecRefused:
+                    return AuthorizationStatus::Denied;
+                default:
+                    return AuthorizationStatus::ToolExecuteFailure;
+                }
+            }
+            if (done < 0 && errno != EINTR)
+                return AuthorizationStatus::ToolExecuteFailure;
+            const QByteArray name = processName(pid);
+            if (!name.isEmpty() && name != ownName && name != parentName)
+                return AuthorizationStatus::Success;
+            ::usleep(20 * 1000);
+        }
+    }
+
+    bool m_root;
 };
 
 QMutex g_mutex;
 std::shared_ptr<AuthorizationBackend> g_backend;
 
 } // namespace
+
+std::shared_ptr<AuthorizationBackend> makeSystemAuthorizationBackend(bool asRoot)
+{
+    return std::make_shared<SystemBackend>(asRoot);
+}
 
 Authorization::Authorization() = default;
 
@@ -67,7 +141,7 @@ std::shared_ptr<AuthorizationBackend> Authorization::backend()
 {
     QMutexLocker lock(&g_mutex);
     if (!g_backend)
-        g_backend = std::make_shared<SystemBackend>();
+        g_backend = makeSystemAuthorizationBackend(geteuid() == 0);
     return g_backend;
 }
 

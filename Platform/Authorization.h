@@ -18,15 +18,21 @@ inline constexpr int ToolExecuteFailure = -60031;
 
 // How rights are really obtained: a process that already runs as root has
 // them at once; any other asks through polkit's pkexec, which shows the
-// desktop's administrator password dialog. Tests put a fake in its place.
+// desktop's administrator password dialog once, when the tool is started
+// through it. Tests put a fake in its place.
 class AuthorizationBackend {
 public:
     virtual ~AuthorizationBackend() = default;
     virtual int create() = 0;
     virtual int copyRights(const QString &right, quint32 flags) = 0;
-    // Starts the tool with administrator rights and returns without waiting.
+    // Starts the tool with administrator rights and returns without waiting
+    // for the tool (only, where a dialog asks, for the user's answer).
     virtual int executeWithPrivileges(const QString &path, const QStringList &arguments) = 0;
 };
+
+// The backend of this machine. `asRoot`: the process already has the rights;
+// otherwise the one password dialog is pkexec's when the tool is started.
+std::shared_ptr<AuthorizationBackend> makeSystemAuthorizationBackend(bool asRoot);
 
 class Authorization {
 public:

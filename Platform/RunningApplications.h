@@ -16,12 +16,17 @@ struct RunningApplication {
 // bundle with a given identifier, and bringing one of them to the front.
 class RunningApplications {
 public:
-    // Processes (of any user) whose executable lies in a bundle whose
-    // Info.plist carries the identifier.
-    static QList<RunningApplication> withBundleIdentifier(const QString &bundleIdentifier);
+    enum class Scope { ThisSession, AnySession };
+    // Processes whose executable lies in a bundle whose Info.plist carries
+    // the identifier. In this session (the default) a process counts when it
+    // serves the same display and the same system root as this one (and this
+    // process always); one whose environment cannot be read does not.
+    static QList<RunningApplication> withBundleIdentifier(const QString &bundleIdentifier,
+                                                          Scope scope = Scope::ThisSession);
     // Asks that process to bring its windows to the front; true when it answered.
     static bool activate(const RunningApplication &application);
-    // Lets other processes activate this one: `onActivate` runs on the main thread.
+    // Lets other processes activate this one: `onActivate` runs on the main
+    // thread. The socket is removed again when the process ends normally.
     static void listenForActivation(std::function<void()> onActivate);
     static qint64 currentProcessIdentifier();
 };

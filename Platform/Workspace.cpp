@@ -5,6 +5,7 @@
 #include "DiskWorld/World.h"
 #include "Dispatch.h"
 #include "NotificationCenter.h"
+#include "SystemLog.h"
 #include "SystemRoot.h"
 
 #include <QDBusConnection>
@@ -15,7 +16,10 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QCoreApplication>
+#include <QPointer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QUrl>
 
@@ -95,7 +99,44 @@ bool Workspace::open(const QString &what)
     }
     if (m_opener)
         return m_opener(what);
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {what});
+    return openWithDesktop(what);
+}
+
+bool Workspace::openWithDesktop(const QString &what)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        systemLog(QStringLiteral("could not open %1: no xdg-open installed").arg(what));
+        return false;
+    }
+    // Watched to its end, so that a desktop without a handler for the item
+    // is logged with xdg-open's own words.
+    auto *process = new QProcess(qApp);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(process, &QProcess::finished, process, [process, what](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit || code != 0)
+            systemLog(QStringLiteral("could not open %1: xdg-open ended with %2: %3")
+                          .arg(what)
+                          .arg(code)
+                          .arg(QString::fromLocal8Bit(process->readAll()).trimmed()));
+        process->deleteLater();
+    });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, what](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        systemLog(QStringLiteral("could not open %1: %2").arg(what, process->errorString()));
+        process->deleteLater();
+    });
+    // xdg-open may wait for the browser it started: one still running when
+    // the program ends is left alone rather than ended with it.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, process, [process] {
+        if (process->state() != QProcess::NotRunning) {
+            process->disconnect();
+            process->setParent(nullptr);
+        }
+    });
+    process->start(opener, {what});
+    return true;
 }
 
 bool Workspace::openFile(const QString &path)

@@ -101,6 +101,7 @@ public:
 private:
     Workspace();
     bool open(const QString &what);
+    bool openWithDesktop(const QString &what);
 
     Opener m_opener;
     Launcher m_launcher;

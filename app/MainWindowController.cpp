@@ -72,6 +72,9 @@ void MainWindowController::windowDidLoad()
     _canChangeTab = true;
     buildTitleAndTabBar();
     createPages();
+    // The pages are laid out at fixed places: the window keeps its size
+    // (zoom and the window manager's maximise leave it as it is).
+    w->setFixedSize(w->size());
 
     QAbstractButton *close = w->standardWindowButton(0);
     QObject::disconnect(close, &QAbstractButton::clicked, nullptr, nullptr);

@@ -15,6 +15,7 @@
 #include "Platform/Dispatch.h"
 #include "Platform/Http.h"
 #include "Platform/PropertyList.h"
+#include "Platform/SystemLog.h"
 #include "Platform/Workspace.h"
 
 #include <QAbstractButton>
@@ -181,12 +182,22 @@ void QoCheckUpdateWindowController::getVersionChange(QPointer<QoCheckUpdateWindo
     }
     std::optional<QVariantMap> list;
     const QUrl url(QoLinkUrl::GetUrl(QStringLiteral("IniURL")));
-    if (url.isValid() && !url.isEmpty()) {
+    if (!url.isValid() || url.isEmpty()) {
+        Platform::systemLog(QStringLiteral("update check: no update list link"));
+    } else {
         const Platform::HttpReply reply = Platform::Http::get(url, kFetchTimeoutSeconds);
-        if (reply.ok) {
+        if (!reply.ok) {
+            Platform::systemLog(QStringLiteral("update check: %1 not fetched: %2").arg(url.toString(), reply.error));
+        } else if (reply.status >= 400) {
+            Platform::systemLog(
+                QStringLiteral("update check: %1 not fetched: HTTP status %2").arg(url.toString()).arg(reply.status));
+        } else {
             const QVariant value = Platform::PropertyList::fromData(reply.body);
             if (value.typeId() == QMetaType::QVariantMap)
                 list = value.toMap();
+            else
+                Platform::systemLog(
+                    QStringLiteral("update check: %1 is no property-list dictionary").arg(url.toString()));
         }
     }
     Platform::Dispatch::mainAsync([controller, list] {
@@ -203,11 +214,17 @@ void QoCheckUpdateWindowController::showPanel(QWidget *panel)
 
 void QoCheckUpdateWindowController::whatIsNewVersionDiff(const std::optional<QVariantMap> &list)
 {
+    // A list that could not be had says nothing about the versions: the
+    // check could not be made, which the no-network panel tells.
+    if (!list) {
+        showPanel(noNetworkView());
+        return;
+    }
     showPanel(nullptr);
     const auto resource = Platform::PropertyList::readDictionary(Platform::Bundle::mainBundle().resourcePath() +
                                                                  QStringLiteral("/PrivateData.plist"));
     const qint64 installed = resource ? buildNumber(resource->value(QStringLiteral("VersionCheck"))) : 0;
-    const qint64 offered = list ? buildNumber(list->value(QStringLiteral("VersionCheck"))) : 0;
+    const qint64 offered = buildNumber(list->value(QStringLiteral("VersionCheck")));
     if (installed >= offered) {
         showPanel(noUpdateView());
         return;
@@ -287,7 +304,7 @@ void QoCheckUpdateWindowController::animationDidStop(bool)
 {
     if (_alphaValue != 0.0)
         return;
-    Platform::App::stopModal();
+    Platform::App::stopModal(aWindow.get());
     closeNow();
     if (_shuttingDown)
         QCoreApplication::quit();
@@ -324,13 +341,13 @@ void QoCheckUpdateWindowController::closeNow()
 
 void QoCheckUpdateWindowController::closeWindow()
 {
-    Platform::App::stopModal();
+    Platform::App::stopModal(aWindow.get());
     closeNow();
 }
 
 void QoCheckUpdateWindowController::closeWindowAction()
 {
-    Platform::App::stopModal();
+    Platform::App::stopModal(aWindow.get());
     closeNow();
 }
 

@@ -85,7 +85,7 @@ void ZrPreferenceWindowController::linkButtonAction()
 void ZrPreferenceWindowController::closeWindow()
 {
     aWindow->close();
-    Platform::App::stopModal();
+    Platform::App::stopModal(aWindow.get());
 }
 
 QPushButton *ZrPreferenceWindowController::linkButton() const { return _linkButton; }

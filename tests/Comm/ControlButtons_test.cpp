@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "AllCustemButton.h"
@@ -473,3 +474,134 @@ TEST(NewButtonCell, GuardTimeEndsThroughTheClock)
 }
 
 } // namespace
+
+namespace {
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Paints of a shown widget over a while in which nothing happens to it.
+int paintsWhileLeftAlone(QWidget *widget)
+{
+    QTest::qWait(100); // the paints of showing it
+    PaintCounter counter(widget);
+    QTest::qWait(400);
+    return counter.paints;
+}
+
+} // namespace
+
+// A label's colour is worked out when the state changes: a button left alone
+// in any state is not painted again and again.
+TEST_F(ImageButtons, AButtonLeftAloneIsNotPaintedAgain)
+{
+    struct Case {
+        const char *what;
+        std::function<QoImageButton *()> make;
+        std::function<void(QoImageButton *)> into;
+    };
+    const Case cases[] = {
+        {"text button, unusable", [&] { auto *b = made<TextImageButton>(); b->setTextWithName("现在复制"); return static_cast<QoImageButton *>(b); },
+         [](QoImageButton *b) { b->setButtonEnabled(false); }},
+        {"text button, normal", [&] { auto *b = made<TextImageButton>(); b->setTextWithName("好的"); return static_cast<QoImageButton *>(b); },
+         [](QoImageButton *) {}},
+        {"text button, hovered", [&] { auto *b = made<TextImageButton>(); b->setTextWithName("好的"); return static_cast<QoImageButton *>(b); },
+         [](QoImageButton *b) { QTest::mouseMove(b, QPoint(70, 20)); enter(b); }},
+        {"cancel button, hovered", [&] { auto *b = made<CancelTextImageButton>("btn_sec"); b->setTextWithName("取消"); return static_cast<QoImageButton *>(b); },
+         [](QoImageButton *b) { enter(b); }},
+        {"cancel button, held down", [&] { auto *b = made<CancelTextImageButton>("btn_sec"); b->setTextWithName("取消"); return static_cast<QoImageButton *>(b); },
+         [](QoImageButton *b) { QTest::mousePress(b, Qt::LeftButton, {}, QPoint(70, 20)); }},
+        {"cancel button, unusable", [&] { auto *b = made<CancelTextImageButton>("btn_sec"); b->setTextWithName("取消"); return static_cast<QoImageButton *>(b); },
+         [](QoImageButton *b) { b->setButtonEnabled(false); }},
+        {"format button, unusable", [&] { auto *b = made<ZrImageButton>(); b->setTextWithName("Format", QRectF(0, 0, 104, 32)); return static_cast<QoImageButton *>(b); },
+         [](QoImageButton *b) { b->setButtonEnabled(false); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QoImageButton *button = c.make();
+        c.into(button);
+        EXPECT_LE(paintsWhileLeftAlone(button), 1);
+        if (button->isTracking())
+            QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(70, 20));
+        delete button;
+    }
+
+    auto *tab = new LeftButton(QRect(0, 60, 230, 60), host.get());
+    tab->setButtonEnabled(true);
+    tab->setImageFromFileNormalName("icon_disk", "icon_disk");
+    tab->setTextWithName(QStringLiteral("磁盘拷贝"));
+    tab->show();
+    for (bool selected : {true, false}) {
+        SCOPED_TRACE(selected ? "tab, selected" : "tab, not selected");
+        tab->setButtonAction(selected);
+        EXPECT_LE(paintsWhileLeftAlone(tab), 1);
+    }
+}
+
+// The widget's own enabled state counts too, however it is changed.
+TEST_F(ImageButtons, LabelFollowsTheEnabledStateOfTheWidget)
+{
+    auto *button = made<TextImageButton>();
+    button->setTextWithName(QStringLiteral("现在复制"));
+    EXPECT_EQ(labelColor(*button), QColor(255, 255, 255));
+    static_cast<QWidget *>(button)->setEnabled(false);
+    EXPECT_EQ(labelColor(*button), QColor(128, 132, 136));
+    host->setEnabled(true);
+    button->setEnabled(true);
+    EXPECT_EQ(labelColor(*button), QColor(255, 255, 255));
+}
+
+// A button wider than its picture: picture and label share one centre.
+TEST_F(ImageButtons, LabelAndPictureShareTheirCentre)
+{
+    for (const char *prefix : {"btn_pri", "btn_sec"}) {
+        SCOPED_TRACE(prefix);
+        auto *text = new TextImageButton(QRect(10, 100, 170, 50), host.get());
+        auto *cancel = new CancelTextImageButton(QRect(200, 100, 170, 50), host.get());
+        for (QoImageButton *b : {static_cast<QoImageButton *>(text), static_cast<QoImageButton *>(cancel)}) {
+            b->setButtonEnabled(true);
+            b->setImageFromFileNormalName(prefix, QString(prefix) + "_press", QString(prefix) + "_hover",
+                                          QString(prefix) + "_disable");
+            b->show();
+        }
+        text->setTextWithName(QStringLiteral("现在克隆"));
+        cancel->setTextWithName(QStringLiteral("取消"));
+        for (QoImageButton *b : {static_cast<QoImageButton *>(text), static_cast<QoImageButton *>(cancel)}) {
+            const QImage drawn = drawnImage(b);
+            int left = -1, right = -1, top = -1, bottom = -1;
+            for (int x = 0; x < drawn.width(); ++x) {
+                for (int y = 0; y < drawn.height(); ++y) {
+                    if (drawn.pixelColor(x, y).alpha() < 200)
+                        continue;
+                    if (left < 0)
+                        left = x;
+                    right = x;
+                    top = top < 0 ? y : std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+            ASSERT_GE(left, 0);
+            // The 140 × 40 picture in the middle of the 170 × 50 button.
+            EXPECT_NEAR(left, 15, 1);
+            EXPECT_NEAR(right, 154, 1);
+            EXPECT_NEAR(top, 5, 1);
+            EXPECT_NEAR(bottom, 44, 1);
+            EXPECT_NEAR((left + right + 1) / 2.0, b->textField()->geometry().center().x() + 0.5, 1.0);
+        }
+        delete text;
+        delete cancel;
+    }
+    TestSupport::saveScreenshot(host.get(), QStringLiteral("button_label_centred"));
+}

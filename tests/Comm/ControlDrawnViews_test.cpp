@@ -192,6 +192,26 @@ TEST(HoverRow, ClickTellsTheDelegateWhichRow)
     QTest::mouseClick(&row, Qt::LeftButton, {}, QPoint(10, 10));
 }
 
+TEST(HoverRow, OnlyTheLeftButtonChoosesARow)
+{
+    QWidget host;
+    host.resize(200, 60);
+    auto *row = new SortSelectBgView(&host);
+    row->setGeometry(0, 0, 150, 30);
+    host.show();
+    ::testing::StrictMock<RowDelegate> delegate;
+    row->setDelegate(&delegate);
+    EXPECT_CALL(delegate, mouseInView(::testing::_, ::testing::_)).Times(::testing::AnyNumber());
+    EXPECT_CALL(delegate, selectSortType(row)).Times(0);
+    QTest::mouseClick(row, Qt::RightButton, {}, QPoint(10, 10));
+    QTest::mouseClick(row, Qt::MiddleButton, {}, QPoint(10, 10));
+    ::testing::Mock::VerifyAndClearExpectations(&delegate);
+    EXPECT_CALL(delegate, mouseInView(::testing::_, ::testing::_)).Times(::testing::AnyNumber());
+    EXPECT_CALL(delegate, selectSortType(row));
+    QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(10, 10));
+    row->setDelegate(nullptr);
+}
+
 TEST(HoverRow, RowNumberIsTheIdentifierReadAsAnInteger)
 {
     const std::pair<const char *, int> cases[] = {

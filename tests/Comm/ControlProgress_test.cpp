@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTest>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -328,3 +329,44 @@ TEST(FlatBars, PartsBarHasItsTrackAndFill)
 }
 
 } // namespace
+
+// An unseen bar costs nothing: its stripes wait while the bar (or the view
+// it is on) is hidden, and move again when it shows.
+TEST(StripedBar, StripesStandStillWhileTheBarIsUnseen)
+{
+    Platform::ClockScaleGuard slow(1);
+    QWidget page;
+    page.resize(400, 100);
+    auto *holder = new QWidget(&page);
+    holder->setGeometry(0, 0, 400, 100);
+    auto *bar = new ITProgressBar(QRect(20, 40, 300, 20), holder);
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+
+    const auto moves = [&] {
+        const double x = bar->stripesPositionX();
+        return TestSupport::waitUntil([&] { return bar->stripesPositionX() != x; }, 400);
+    };
+    EXPECT_TRUE(moves());
+    EXPECT_TRUE(bar->isStripesAnimationRunning());
+
+    holder->hide(); // the view it is on, as a page hides its progress view
+    EXPECT_FALSE(moves());
+    EXPECT_FALSE(bar->isStripesAnimationRunning());
+    EXPECT_TRUE(bar->hasStripesAnimation());
+    holder->show();
+    EXPECT_TRUE(moves());
+
+    bar->hide();
+    EXPECT_FALSE(moves());
+    bar->show();
+    EXPECT_TRUE(moves());
+
+    // Made while its window is not shown: it waits for the showing.
+    page.hide();
+    auto *late = new ITProgressBar(QRect(20, 10, 300, 20), holder);
+    EXPECT_TRUE(late->hasStripesAnimation());
+    EXPECT_FALSE(late->isStripesAnimationRunning());
+    page.show();
+    EXPECT_TRUE(late->isStripesAnimationRunning());
+}

@@ -131,6 +131,7 @@ private:
 TEST(ControlSheet, EveryImage)
 {
     Sheet sheet(1400);
+    QList<QLabel *> pictures;
     for (const QoImageSet::Group &group : QoImageSet::groups()) {
         sheet.heading(group.title);
         for (const QString &name : group.names) {
@@ -144,12 +145,26 @@ TEST(ControlSheet, EveryImage)
             auto *picture = new QLabel(sheet.root());
             picture->setPixmap(image.pixmap(shown));
             picture->resize(shown);
+            picture->setObjectName(name);
+            pictures.append(picture);
             sheet.place(picture, name);
         }
     }
     sheet.finish();
     const QString path = TestSupport::saveScreenshot(sheet.root(), QStringLiteral("control_sheet_images"));
-    EXPECT_TRUE(QFileInfo(path).size() > 0);
+    const QImage shot(path);
+    ASSERT_FALSE(shot.isNull());
+    // Every picture left a mark on the sheet: some pixel of its place differs
+    // from the sheet's own background.
+    const QColor background = shot.pixelColor(2, 2);
+    for (QLabel *picture : pictures) {
+        const QRect place(picture->mapTo(sheet.root(), QPoint()), picture->size());
+        bool marked = false;
+        for (int y = place.top(); y <= place.bottom() && !marked; ++y)
+            for (int x = place.left(); x <= place.right() && !marked; ++x)
+                marked = shot.pixelColor(x, y) != background;
+        EXPECT_TRUE(marked) << picture->objectName().toStdString();
+    }
 }
 
 void enter(QWidget *w)
@@ -219,6 +234,16 @@ TEST(ControlSheet, EveryControlInEachState)
 {
     Sheet sheet(1400);
     QList<QWidget *> pressed;
+    // What the picture must show: a point of a control, the colour there.
+    struct Probe {
+        QWidget *widget;
+        QPoint at;
+        QColor colour;
+        QString what;
+    };
+    QList<Probe> probes;
+    const QColor priByState[] = {QColor(2, 125, 255), QColor(39, 144, 255), QColor(0, 103, 217), QColor(67, 69, 73),
+                                 QColor(67, 69, 73)};
 
     struct Family {
         const char *prefix;
@@ -253,6 +278,12 @@ TEST(ControlSheet, EveryControlInEachState)
             if (s == 2)
                 pressed.append(button);
             sheet.place(button, QString::fromLatin1(states[s]));
+            if (QLatin1String(f.prefix) == QLatin1String("btn_pri")) {
+                probes.append({button, QPoint(6, 20), priByState[s], QStringLiteral("btn_pri %1").arg(states[s])});
+                EXPECT_EQ(button->textField()->palette().color(QPalette::WindowText),
+                          s >= 3 ? QColor(128, 132, 136) : QColor(255, 255, 255))
+                    << states[s];
+            }
         }
     }
 
@@ -303,6 +334,10 @@ TEST(ControlSheet, EveryControlInEachState)
             tab->setImageFromFileNormalName(t.image, t.image);
             tab->setTextWithName(QString::fromUtf8(t.text));
             tab->setButtonAction(t.selected);
+            if (t.selected)
+                probes.append({tab, QPoint(30, 30), QColor(13, 193, 97), QStringLiteral("selected tab's plate")});
+            EXPECT_EQ(tab->findChild<QLabel *>()->palette().color(QPalette::WindowText),
+                      t.selected ? QColor(0, 0, 0) : QColor(255, 255, 255));
         }
         sheet.place(bar, QStringLiteral("tabs: selected, then not selected"));
 
@@ -432,7 +467,15 @@ TEST(ControlSheet, EveryControlInEachState)
     const QString path = TestSupport::saveScreenshot(sheet.root(), QStringLiteral("control_sheet_controls"));
     for (QWidget *button : pressed)
         QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_TRUE(QFileInfo(path).size() > 0);
+    const QImage shot(path);
+    ASSERT_FALSE(shot.isNull());
+    for (const Probe &p : probes) {
+        const QColor seen = shot.pixelColor(p.widget->mapTo(sheet.root(), p.at));
+        EXPECT_LE(std::abs(seen.red() - p.colour.red()) + std::abs(seen.green() - p.colour.green()) +
+                      std::abs(seen.blue() - p.colour.blue()),
+                  12)
+            << p.what.toStdString() << ": " << seen.name().toStdString();
+    }
 }
 
 } // namespace

@@ -99,6 +99,24 @@ TEST(WindowButtonGroup, ImageRules)
     b.group()->setNumberOfCaptures(0);
 }
 
+// The enabled state, however it is set (through a plain widget pointer too,
+// or by the parent), picks the image.
+TEST(WindowButtonGroup, EnabledStateChosenThroughAnyPointerPicksTheImage)
+{
+    QWidget parent;
+    auto *b = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.enabled"), &parent);
+    giveImages(*b);
+    QWidget *plain = b;
+    plain->setEnabled(false);
+    EXPECT_EQ(shown(*b), QColor(Qt::black));
+    plain->setEnabled(true);
+    EXPECT_EQ(shown(*b), QColor(Qt::green));
+    parent.setEnabled(false);
+    EXPECT_EQ(shown(*b), QColor(Qt::black));
+    parent.setEnabled(true);
+    EXPECT_EQ(shown(*b), QColor(Qt::green));
+}
+
 TEST(WindowButtonGroup, PointerNearAnyButtonRollsTheGroupOver)
 {
     QWidget window;

@@ -18,6 +18,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTest>
+#include <QWindow>
 #include <QPushButton>
 
 namespace {
@@ -226,37 +228,98 @@ TEST(WindowTitlebar, ClosingAsksTheDelegate)
     EXPECT_EQ(d.willClose, 1);
 }
 
+// A user's double click as the window system gives it: press, release,
+// press, release, which the widgets get as press, release, double click,
+// release.
 TEST(WindowTitlebar, DoubleClickMiniaturisesOnlyWhenTheDefaultSaysSo)
 {
     auto &defaults = Platform::UserDefaults::standard();
     const QVariant saved = defaults.objectForKey(QStringLiteral("AppleMiniaturizeOnDoubleClick"));
     ZrImageWindow w(QSize(400, 300));
     w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    CountingDelegate d;
+    w.setDelegate(&d);
     QWidget *bar = w.titleBarView();
+    const QPoint onBar = bar->mapTo(&w, QPoint(100, 10));
+    ASSERT_EQ(w.childAt(onBar), bar);
+    const auto doubleClick = [&] { QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, onBar); };
 
     defaults.removeObject(QStringLiteral("AppleMiniaturizeOnDoubleClick"));
-    click(bar, QPoint(100, 10), 10000);
-    click(bar, QPoint(100, 10), 10100);
+    doubleClick();
     EXPECT_FALSE(w.isMinimized());
+    EXPECT_EQ(d.mouseDowns, 2); // each press is a mouse-down
 
     defaults.setObject(QStringLiteral("AppleMiniaturizeOnDoubleClick"), false);
-    click(bar, QPoint(100, 10), 15000);
-    click(bar, QPoint(100, 10), 15100);
+    doubleClick();
     EXPECT_FALSE(w.isMinimized());
 
     defaults.setObject(QStringLiteral("AppleMiniaturizeOnDoubleClick"), true);
-    click(bar, QPoint(100, 10), 20000); // one click
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, onBar); // one click
     EXPECT_FALSE(w.isMinimized());
-    click(bar, QPoint(100, 10), 20100); // the second: a double click
+    doubleClick();
     EXPECT_TRUE(w.isMinimized());
     w.showNormal();
-    click(bar, QPoint(100, 10), 20200); // the third of a triple click
+
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, onBar); // a single click later on
     EXPECT_FALSE(w.isMinimized());
 
+    w.setDelegate(nullptr);
     if (saved.isValid())
         defaults.setObject(QStringLiteral("AppleMiniaturizeOnDoubleClick"), saved);
     else
         defaults.removeObject(QStringLiteral("AppleMiniaturizeOnDoubleClick"));
+}
+
+// Right and middle clicks are no mouse-down: the title bar's menu click does
+// not close the pages' bubbles, and neither moves the window.
+TEST(WindowTitlebar, OnlyTheLeftButtonMakesAMouseDown)
+{
+    ZrImageWindow w(QSize(400, 300));
+    w.move(50, 50);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    CountingDelegate d;
+    w.setDelegate(&d);
+    const QPoint start = w.pos();
+    const QPoint onBar = w.titleBarView()->mapTo(&w, QPoint(200, 10));
+    const QPoint onContent = w.contentView()->mapTo(&w, QPoint(200, 200));
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        for (const QPoint &at : {onBar, onContent}) {
+            QTest::mousePress(w.windowHandle(), button, {}, at);
+            QTest::mouseMove(w.windowHandle(), at + QPoint(30, 30));
+            QTest::mouseRelease(w.windowHandle(), button, {}, at + QPoint(30, 30));
+            QTest::mouseDClick(w.windowHandle(), button, {}, at);
+        }
+    }
+    EXPECT_EQ(d.mouseDowns, 0);
+    EXPECT_EQ(w.pos(), start);
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, onBar);
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, onContent);
+    EXPECT_EQ(d.mouseDowns, 2);
+    w.setDelegate(nullptr);
+}
+
+// Zoom leaves a window whose size is fixed as it is; another one it fills
+// the screen with, content and all.
+TEST(WindowTitlebar, ZoomKeepsAFixedSizeAndOtherwiseTheContentFollows)
+{
+    ZrImageWindow fixed(QSize(400, 300));
+    fixed.setFixedSize(fixed.size());
+    fixed.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fixed));
+    const QSize size = fixed.size();
+    QTest::mouseClick(fixed.standardWindowButton(2), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(fixed.isMaximized());
+    EXPECT_EQ(fixed.size(), size);
+
+    ZrImageWindow free(QSize(400, 300));
+    free.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&free));
+    QTest::mouseClick(free.standardWindowButton(2), Qt::LeftButton);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return free.isMaximized(); }));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return free.contentView()->width() == free.width(); }));
 }
 
 TEST(WindowTitlebar, DraggingTheStripMovesTheWindowUnlessFullScreen)

@@ -12,6 +12,7 @@
 #include "ZrImageWindow.h"
 #include "ZrPreferenceWindowController.h"
 
+#include "App.h"
 #include "Bundle.h"
 #include "Dispatch.h"
 #include "Http.h"
@@ -31,6 +32,7 @@
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -304,6 +306,10 @@ TEST_F(Delegate, AboutWindowRunsModallyUntilItsCloseButton)
     const bool ended = runModalAction([&] { delegate.aboutMenuItemAction(); }, "ZrPreferenceWindowController",
                                       [&](QWidget *w) {
                                           auto *window = static_cast<ZrImageWindow *>(w);
+                                          // Nothing else of the program takes input meanwhile.
+                                          EXPECT_TRUE(window->isModal());
+                                          EXPECT_EQ(window->windowModality(), Qt::ApplicationModal);
+                                          EXPECT_EQ(QApplication::activeModalWidget(), window);
                                           EXPECT_EQ(window->titleBarHeight(), 38);
                                           EXPECT_EQ(window->trafficLightButtonsLeftMargin(), 15);
                                           auto *link = window->findChild<QPushButton *>("linkButton");
@@ -330,6 +336,69 @@ TEST_F(Delegate, UpdateWindowRunsModallyAndClosesFromItsPanel)
                                       });
     EXPECT_TRUE(ended);
     EXPECT_TRUE(service.requests.isEmpty());
+}
+
+TEST_F(Delegate, ClosingOneModalWindowLeavesTheOtherOneRunning)
+{
+    Platform::SystemInfo::setReachabilityFlags(0u);
+    AppDelegate delegate;
+    auto shown = [](const char *name) -> QWidget * {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QLatin1String(name) && w->isVisible())
+                return w;
+        }
+        return nullptr;
+    };
+    int step = 0;
+    bool aboutStayed = false;
+    bool aboutRanOn = false;
+    QPointer<QWidget> about;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        switch (step) {
+        case 0:
+            if (shown("QoCheckUpdateWindowController")) {
+                step = 1;
+                // About over the update window, as the program opens it.
+                QTimer::singleShot(0, [&] { delegate.aboutMenuItemAction(); });
+            }
+            break;
+        case 1:
+            if ((about = shown("ZrPreferenceWindowController"))) {
+                step = 2;
+                // The update window is closed by its own button.
+                auto *update = static_cast<ZrImageWindow *>(shown("QoCheckUpdateWindowController"));
+                update->standardWindowButton(0)->click();
+                QTimer::singleShot(300, [&] {
+                    aboutStayed = about && about->isVisible();
+                    aboutRanOn = Platform::App::isRunningModal() && Platform::App::modalWindow() == about;
+                    step = 3;
+                    if (about)
+                        static_cast<ZrImageWindow *>(about.data())->standardWindowButton(0)->click();
+                });
+            }
+            break;
+        default:
+            break;
+        }
+    });
+    poll.start();
+    bool timedOut = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        timedOut = true;
+        guard.start(100);
+        Platform::App::stopModal();
+    });
+    guard.start(15000);
+    delegate.checkUpdateMenuItemAction();
+    EXPECT_EQ(step, 3);
+    EXPECT_TRUE(aboutStayed);
+    EXPECT_TRUE(aboutRanOn);
+    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(Platform::App::isRunningModal());
 }
 
 TEST(AboutWindow, LinkInTheLinkColour)

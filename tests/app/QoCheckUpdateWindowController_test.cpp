@@ -13,6 +13,7 @@
 #include "Http.h"
 #include "PropertyList.h"
 #include "SystemInfo.h"
+#include "SystemLog.h"
 #include "TestSupport.h"
 #include "Workspace.h"
 
@@ -155,9 +156,10 @@ TEST_F(UpdateWindow, ResultPanelFollowsTheBuildNumbers)
         {"newer build", qint64(120), list(qint64(121)), true, 2u, "haveUpdate"},
         {"same build", qint64(121), list(qint64(121)), true, 2u, "noUpdate"},
         {"older build", qint64(122), list(qint64(121)), true, 2u, "noUpdate"},
-        {"list is no property list", qint64(120), QVariant(), true, 2u, "noUpdate"},
-        {"list cannot be fetched", qint64(120), list(qint64(121)), false, 2u, "noUpdate"},
-        {"list is no dictionary", qint64(120), QVariantList{qint64(999)}, true, 2u, "noUpdate"},
+        // A list that cannot be had is no answer about the versions.
+        {"list is no property list", qint64(120), QVariant(), true, 2u, "noNetwork"},
+        {"list cannot be fetched", qint64(120), list(qint64(121)), false, 2u, "noNetwork"},
+        {"list is no dictionary", qint64(120), QVariantList{qint64(999)}, true, 2u, "noNetwork"},
         {"build given as text", qint64(120), list(QString("999")), true, 2u, "noUpdate"},
         {"build missing", qint64(120), list(QVariant()), true, 2u, "noUpdate"},
         {"build given as a real", qint64(120), list(121.7), true, 2u, "haveUpdate"},
@@ -239,6 +241,42 @@ TEST_F(UpdateWindow, LinesThatAreNoTextAreSkippedAndMissingOnesShowNull)
     EXPECT_EQ(tips, (QStringList{"First", "Fourth", ""}));
     const QList<QLabel *> fields = c.lineFields();
     EXPECT_EQ(121 - fields[1]->geometry().y() - 20, 121 - 4 * 20);
+}
+
+TEST_F(UpdateWindow, AListThatCannotBeHadIsLoggedWithItsReason)
+{
+    struct Case {
+        const char *what;
+        bool reachable;
+        int status;
+        QVariant offered;
+        QString logged;
+    };
+    const Case cases[] = {
+        {"refused", false, 200, list(qint64(121)), "update check: " + kListUrl + " not fetched: Connection refused"},
+        {"no property list", true, 200, QVariant(), "update check: " + kListUrl + " is no property-list dictionary"},
+        {"not found", true, 404, list(qint64(121)), "update check: " + kListUrl + " not fetched: HTTP status 404"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        serve(c.offered);
+        server->reachable = c.reachable;
+        const int status = c.status;
+        if (status != 200) {
+            auto server = this->server;
+            Platform::Http::setTransport([server, status](const QUrl &, double) {
+                Platform::HttpReply r;
+                r.ok = true;
+                r.status = status;
+                r.body = "<html>not here</html>";
+                return r;
+            });
+        }
+        Platform::SystemLogCapture log;
+        QoCheckUpdateWindowController window;
+        EXPECT_EQ(resultOf(window), "noNetwork");
+        EXPECT_EQ(log.count(c.logged), 1) << log.lines().join('\n').toStdString();
+    }
 }
 
 TEST_F(UpdateWindow, TitleBarCloseEndsTheModalLoopAtOnce)

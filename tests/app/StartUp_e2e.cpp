@@ -2,6 +2,7 @@
 // launcher, a start with an argument, and one instance per machine.
 #include <gtest/gtest.h>
 
+#include "Login1Stub.h"
 #include "TarnwickProcessRig.h"
 
 #include <QDir>
@@ -17,10 +18,14 @@ protected:
     void SetUp() override
     {
         TARNWICK_NEEDS_BUILT_PROGRAMS();
+        // The started programs keep the display awake through this logind.
+        ASSERT_TRUE(logind.ok) << "no private message bus";
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", logind.bus.address().toLatin1());
         ASSERT_TRUE(world.locked()) << "another test kept the instance lock";
         if (!world.aloneOnTheMachine())
             GTEST_SKIP() << "another Tarnwick runs on this machine";
     }
+    LogindOnPrivateBus logind;
     World world;
 };
 

@@ -200,7 +200,8 @@ public:
     {
         QList<qint64> pids;
         for (const Platform::RunningApplication &app :
-             Platform::RunningApplications::withBundleIdentifier(kBundleIdentifier)) {
+             Platform::RunningApplications::withBundleIdentifier(kBundleIdentifier,
+                                                               Platform::RunningApplications::Scope::AnySession)) {
             if (environmentValue(app.processIdentifier, "TARNWICK_ROOT") == root() && !isGone(app.processIdentifier))
                 pids << app.processIdentifier;
         }
@@ -212,7 +213,8 @@ public:
     {
         QList<qint64> pids;
         for (const Platform::RunningApplication &app :
-             Platform::RunningApplications::withBundleIdentifier(kBundleIdentifier)) {
+             Platform::RunningApplications::withBundleIdentifier(kBundleIdentifier,
+                                                               Platform::RunningApplications::Scope::AnySession)) {
             if (environmentValue(app.processIdentifier, "TARNWICK_ROOT") != root() && !isGone(app.processIdentifier))
                 pids << app.processIdentifier;
         }
