@@ -8,6 +8,7 @@
 #include "NewOutlineView.h"
 
 #include "CancelTextImageButton.h"
+#include "ConfirmPanel.h"
 #include "CustomHeaderView.h"
 #include "QoImage.h"
 #include "TextImageButton.h"
@@ -82,18 +83,9 @@ ListFileViewController::ListFileViewController(QWidget *parent)
     p.setColor(QPalette::Window, getColor(38, 38, 38, 1));
     setPalette(p);
 
-    ui->cancelButton->setButtonEnabled(true);
-    ui->cancelButton->setImageFromFileNormalName(QStringLiteral("btn_pop_sec"), QStringLiteral("btn_pop_press"),
-                                                 QStringLiteral("btn_pop_hover"), QStringLiteral("btn_pop_disable"));
-    ui->cancelButton->setTextWithName(QStringLiteral("取消"));
-    ui->doneButton->setButtonEnabled(true);
-    ui->doneButton->setImageFromFileNormalName(QStringLiteral("btn_pop_pri"), QStringLiteral("btn_pop_pri_press"),
-                                               QStringLiteral("btn_pop_pri_hover"), QStringLiteral("btn_pop_disable"));
-    ui->doneButton->setTextWithName(QStringLiteral("好的"));
-    ui->refeshButton->setButtonEnabled(true);
-    ui->refeshButton->setImageFromFileNormalName(QStringLiteral("btn_pop_sec"), QStringLiteral("btn_pop_press"),
-                                                 QStringLiteral("btn_pop_hover"), QStringLiteral("btn_pop_disable"));
-    ui->refeshButton->setTextWithName(QStringLiteral("刷新"));
+    setUpPanelButton(ui->cancelButton, PanelButtonLook::Secondary, QStringLiteral("取消"));
+    setUpPanelButton(ui->doneButton, PanelButtonLook::Primary, QStringLiteral("好的"));
+    setUpPanelButton(ui->refeshButton, PanelButtonLook::Secondary, QStringLiteral("刷新"));
     connect(ui->cancelButton, &QPushButton::clicked, this, [this] { cancelButtonAction(ui->cancelButton); });
     connect(ui->doneButton, &QPushButton::clicked, this, [this] { doneButtonAction(ui->doneButton); });
     connect(ui->refeshButton, &QPushButton::clicked, this, [this] { refreshButtonAction(ui->refeshButton); });

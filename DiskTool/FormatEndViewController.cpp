@@ -2,6 +2,7 @@
 
 #include "ui_FormatEndViewController.h"
 
+#include "ConfirmPanel.h"
 #include "TextImageButton.h"
 
 #include <QLabel>
@@ -10,10 +11,7 @@ FormatEndViewController::FormatEndViewController(QWidget *parent)
     : PanelHostedController(parent), ui(std::make_unique<Ui::FormatEndViewController>())
 {
     ui->setupUi(this);
-    ui->closeButton->setButtonEnabled(true);
-    ui->closeButton->setImageFromFileNormalName(QStringLiteral("btn_pop_pri"), QStringLiteral("btn_pop_pri_press"),
-                                                QStringLiteral("btn_pop_pri_hover"), QStringLiteral("btn_pop_disable"));
-    ui->closeButton->setTextWithName(QStringLiteral("好的"));
+    setUpPanelButton(ui->closeButton, PanelButtonLook::Primary, QStringLiteral("好的"));
     connect(ui->closeButton, &QAbstractButton::clicked, this, &PanelHostedController::closeWindow);
     setResult(Result::Succeeded);
 }

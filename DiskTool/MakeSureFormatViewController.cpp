@@ -5,6 +5,7 @@
 #include "FormatTypeViewController.h"
 #include "MakeSureFormatVCDelegate.h"
 
+#include "ConfirmPanel.h"
 #include "DropDownMenu.h"
 #include "QoImage.h"
 #include "RMAAttachedWindow.h"
@@ -42,16 +43,10 @@ MakeSureFormatViewController::MakeSureFormatViewController(QWidget *parent)
     setImage(ui->openImageV, QStringLiteral("ic_open"));
     setImage(ui->fileSysBg, QStringLiteral("format_input"));
 
-    ui->okButton->setButtonEnabled(true);
-    ui->okButton->setImageFromFileNormalName(QStringLiteral("btn_pop_pri"), QStringLiteral("btn_pop_pri_press"),
-                                             QStringLiteral("btn_pop_pri_hover"), QStringLiteral("btn_pop_disable"));
-    ui->okButton->setTextWithName(QStringLiteral("继续"));
+    setUpPanelButton(ui->okButton, PanelButtonLook::Primary, QStringLiteral("继续"));
     connect(ui->okButton, &QAbstractButton::clicked, this, &MakeSureFormatViewController::okButtonAction);
 
-    ui->noButton->setButtonEnabled(true);
-    ui->noButton->setImageFromFileNormalName(QStringLiteral("btn_pop_sec"), QStringLiteral("btn_pop_press"),
-                                             QStringLiteral("btn_pop_hover"), QStringLiteral("btn_pop_disable"));
-    ui->noButton->setTextWithName(QStringLiteral("取消"));
+    setUpPanelButton(ui->noButton, PanelButtonLook::Secondary, QStringLiteral("取消"));
     connect(ui->noButton, &QAbstractButton::clicked, this, &MakeSureFormatViewController::noButtonAction);
 
     connect(ui->typeSelectBut, &QAbstractButton::clicked, this, &MakeSureFormatViewController::openMenuAction);
