@@ -47,7 +47,8 @@ QByteArray headerData(const Header &h)
 // Writes the image as a file without a name in its folder and gives it its
 // name only when it is whole: a reader never finds half an image, and a writer
 // killed on the way leaves nothing behind.
-bool writeImage(const QString &path, const Header &h, const QString &content, bool replace, QString *error)
+bool writeImage(const QString &path, const Header &h, const QString &content, bool replace, QString *error,
+                const TarArchive::HeldModes &held = {})
 {
     const QFileInfo info(path);
     const QByteArray dir = enc(info.absolutePath());
@@ -60,7 +61,7 @@ bool writeImage(const QString &path, const Header &h, const QString &content, bo
     if (fd < 0)
         return failErrno(path);
     fchmod(fd, 0644);
-    bool ok = TarArchive::write(fd, {{kHeaderName, headerData(h)}}, content, error);
+    bool ok = TarArchive::write(fd, {{kHeaderName, headerData(h)}}, content, error, held);
     stopPoint();
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     if (ok && !replace) {
@@ -193,7 +194,8 @@ Outcome attach(const World &w, const QString &imagePath)
         w.storeDir() + QStringLiteral("/.incoming-") + QString::number(QRandomGenerator::global()->generate64(), 36);
     if (!QDir().mkpath(staging))
         return failed(QStringLiteral("attach failed - cannot make ") + staging);
-    if (!TarArchive::extract(path, staging, {QStringLiteral(".TarnwickImage.plist")}, &err)) {
+    TarArchive::HeldModes held;
+    if (!TarArchive::extract(path, staging, {QStringLiteral(".TarnwickImage.plist")}, &err, &held)) {
         FolderTree::remove(staging);
         return failed(QStringLiteral("attach failed - image not recognized: ") + err);
     }
@@ -220,7 +222,7 @@ Outcome attach(const World &w, const QString &imagePath)
                     uuid = newUUID(); // a copy of an image that is attached already
             Node n{d.id + QStringLiteral("s1"), kind->partitionType, newUUID(), h->capacity, {}, {}};
             n.volume = Volume{h->volumeName, kind->name,     uuid,  c.freeMountName(h->volumeName),
-                              true,          kind->writable, false, {}};
+                              true,          kind->writable, false, {}, held};
             d.nodes.push_back(n);
             c.state.disks.push_back(d);
             if (!c.adoptContent(*c.state.disks.back().nodes.back().volume, staging))
@@ -245,7 +247,7 @@ bool writeBack(const World &w, const Disk &d, QString *error)
     for (const Node &n : d.nodes)
         if (n.volume) {
             const Header h{n.volume->name, n.volume->fs, n.size, n.volume->uuid};
-            return writeImage(d.imagePath, h, w.contentPath(*n.volume), true, error);
+            return writeImage(d.imagePath, h, w.contentPath(*n.volume), true, error, n.volume->heldModes);
         }
     return true;
 }
