@@ -106,6 +106,8 @@ QVariantMap toVariant(const Disk &d)
             {QStringLiteral("Virtual"), d.isVirtual},
             {QStringLiteral("SolidState"), d.solidState},
             {QStringLiteral("ImagePath"), d.imagePath},
+            {QStringLiteral("ImageIdentity"), d.imageIdentity},
+            {QStringLiteral("ImageSince"), d.imageSince},
             {QStringLiteral("PhysicalStore"), d.physicalStore},
             {QStringLiteral("Nodes"), nodes}};
 }
@@ -125,6 +127,8 @@ Disk diskFromVariant(const QVariantMap &m)
     d.isVirtual = m.value(QStringLiteral("Virtual")).toBool();
     d.solidState = m.value(QStringLiteral("SolidState")).toBool();
     d.imagePath = m.value(QStringLiteral("ImagePath")).toString();
+    d.imageIdentity = m.value(QStringLiteral("ImageIdentity")).toString();
+    d.imageSince = m.value(QStringLiteral("ImageSince")).toLongLong();
     d.physicalStore = m.value(QStringLiteral("PhysicalStore")).toString();
     for (const QVariant &n : m.value(QStringLiteral("Nodes")).toList())
         d.nodes.push_back(nodeFromVariant(n.toMap()));

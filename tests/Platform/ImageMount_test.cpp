@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <functional>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -87,5 +88,54 @@ TEST(ImageMount, SetIdBitsAndDevicesFromAnImageTakeNoEffectAndTheImageKeepsItsMo
     ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), f.bsdName(QStringLiteral("Held"))}).status,
               0);
     EXPECT_TRUE(memberLine(image, "bin/shell").startsWith("-rwx------")) << memberLine(image, "bin/shell").toStdString();
+    EXPECT_TRUE(f.problems().isEmpty());
+}
+
+// An image whose volume did not change is not written again on eject; any
+// change (a file written, added, removed or renamed, a new name) is.
+TEST(ImageMount, EjectWritesTheImageOnlyWhenTheVolumeChanged)
+{
+    DiskWorldFixture f;
+    ASSERT_TRUE(f.ok());
+    const QString source = f.at(QStringLiteral("/Users/Shared/src"));
+    ASSERT_TRUE(TestSupport::writeFile(source + QStringLiteral("/a/one.txt"), "one\n"));
+    ASSERT_TRUE(TestSupport::writeFile(source + QStringLiteral("/two.txt"), "two\n"));
+    const QString image = f.at(QStringLiteral("/Users/Shared/same.dmg"));
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("create"), image, QStringLiteral("-volname"),
+                                                QStringLiteral("Same"), QStringLiteral("-srcfolder"), source})
+                  .status,
+              0);
+    auto inode = [&] {
+        struct stat st;
+        return lstat(QFile::encodeName(image).constData(), &st) == 0 ? st.st_ino : 0;
+    };
+    auto cycle = [&](const std::function<void(const QString &)> &change) {
+        EXPECT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image}).status, 0);
+        QString volume, name;
+        const Platform::DiskWorld::State s = f.state();
+        for (const auto &[d, n] : s.volumes())
+            if (d->isImage()) {
+                volume = n->id;
+                name = n->volume->name;
+            }
+        change(f.mountPoint(name));
+        const ino_t before = inode();
+        EXPECT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), volume}).status, 0);
+        return before != inode();
+    };
+    EXPECT_FALSE(cycle([](const QString &) {}));
+    EXPECT_FALSE(cycle([&](const QString &mp) { f.run(QStringLiteral("diskutil"), {"unmount", mp}); }));
+    EXPECT_TRUE(cycle([](const QString &mp) { TestSupport::writeFile(mp + "/a/one.txt", "changed\n"); }));
+    EXPECT_TRUE(cycle([](const QString &mp) { TestSupport::writeFile(mp + "/a/new.txt", "new\n"); }));
+    EXPECT_TRUE(cycle([](const QString &mp) { QFile::remove(mp + "/two.txt"); }));
+    EXPECT_TRUE(cycle([](const QString &mp) { QFile::rename(mp + "/a/new.txt", mp + "/a/renamed.txt"); }));
+    EXPECT_TRUE(cycle([&](const QString &mp) { f.run(QStringLiteral("diskutil"), {"rename", mp, "Other"}); }));
+    EXPECT_FALSE(cycle([](const QString &) {}));
+
+    EXPECT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image}).status, 0);
+    const QString mp = f.mountPoint(QStringLiteral("Other"));
+    EXPECT_EQ(TestSupport::readFile(mp + "/a/one.txt"), QByteArray("changed\n"));
+    EXPECT_TRUE(QFileInfo(mp + "/a/renamed.txt").isFile());
+    EXPECT_FALSE(QFileInfo::exists(mp + "/two.txt"));
     EXPECT_TRUE(f.problems().isEmpty());
 }
