@@ -4,6 +4,7 @@
 #include "DiskWorldFixture.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <memory>
@@ -75,4 +76,56 @@ TEST(WorldConcurrency, RenamesAndMountsFromManyProcessesLeaveASoundWorld)
     EXPECT_EQ(TestSupport::readFile(f.mountPoint(QStringLiteral("Spinner")) + QStringLiteral("/keep/me.txt")),
               QByteArray("still here"));
     EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/BACKUP/old/notes.txt"))).isFile());
+}
+
+// The same, with many of the tools killed (SIGKILL) at whatever point they
+// have reached: the world stays sound and no volume loses its content.
+TEST(WorldConcurrency, ToolsKilledMidChangeLeaveASoundWorldWithAllContent)
+{
+    DiskWorldFixture f;
+    ASSERT_FALSE(f.attachUsb(QStringLiteral("Spinner"), QStringLiteral("ExFAT"), 20'000'000,
+                             {{QStringLiteral("keep/me.txt"), QByteArray("still here")}})
+                     .isEmpty());
+    const QString travel = f.bsdName(QStringLiteral("Travel Drive"));
+    const QString spinner = f.bsdName(QStringLiteral("Spinner"));
+    const QString backup = f.bsdName(QStringLiteral("BACKUP"));
+    // `timeout -s KILL` ends a tool after a random few milliseconds, often in the middle of its change.
+    const QStringList loops = {
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" rename "$TRAVEL" "Alpha $i"; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" unmount "$SPINNER";
+                             timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" mount "$SPINNER"; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" unmount "$BACKUP";
+                             timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" mount "$BACKUP"; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do "$T" list -plist >/dev/null || echo FAIL list; done)sh"),
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNWICK_ROOT"), f.root());
+    env.insert(QStringLiteral("T"), TestSupport::toolsPath() + QStringLiteral("/diskutil"));
+    env.insert(QStringLiteral("TRAVEL"), travel);
+    env.insert(QStringLiteral("SPINNER"), spinner);
+    env.insert(QStringLiteral("BACKUP"), backup);
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const QString &loop : loops) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral("bash"), {QStringLiteral("-c"), loop.arg(20)});
+        ASSERT_TRUE(p->waitForStarted());
+        running.push_back(std::move(p));
+    }
+    for (auto &p : running) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_FALSE(p->readAllStandardOutput().contains("FAIL"));
+    }
+    // Whatever was cut short, the next tools set it right; mounted again, everything is there.
+    for (const QString &id : {travel, spinner, backup})
+        EXPECT_EQ(f.run(QStringLiteral("diskutil"), {QStringLiteral("mount"), id}).status, 0);
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+    const QVariantMap m = f.info(travel);
+    EXPECT_TRUE(QFileInfo(m.value("MountPoint").toString() + QStringLiteral("/Documents/Trip plan.txt")).isFile());
+    EXPECT_EQ(TestSupport::readFile(f.mountPoint(QStringLiteral("Spinner")) + QStringLiteral("/keep/me.txt")),
+              QByteArray("still here"));
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/BACKUP/old/notes.txt"))).isFile());
+    QStringList stateFiles = QDir(f.world().stateDir()).entryList(QDir::Files | QDir::Hidden);
+    stateFiles.removeAll(QStringLiteral("lock"));
+    EXPECT_EQ(stateFiles, QStringList{QStringLiteral("state.plist")});
 }
