@@ -5,8 +5,10 @@
 # writes the image file), the image landing on another world volume of the
 # same disk; against cp -a of the same tree into an empty folder there. Each
 # side is timed as a whole process, with a warm cache and after a sync, median
-# of three runs taken alternately; the first image is attached again and
-# compared with its source.
+# of three runs taken alternately, ours first in one run and cp -a first in the
+# next. Every run writes into a folder of its own and nothing is deleted until
+# the last timed run is over, so that no run pays for the deletions of the one
+# before it. The first image is attached again and compared with its source.
 # Last line: dmg: ratio R (ours X s, cp -a Y s)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,11 +44,12 @@ facts() { (cd "$1" && find . -mindepth 1 -printf '%P %y %m %s %l\n' | LC_ALL=C s
 # Warm the cache for both sides.
 find "$src" -type f -exec cat {} + >/dev/null
 
-ours=() theirs=() gaps=()
-for run in 1 2 3; do
+runOurs() {
+  local run=$1 folder="$dst/ours-$1"
+  mkdir "$folder"
   sync
   t0=$(seconds)
-  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" dmg "$src" "$dst" 2>/dev/null); then
+  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" dmg "$src" "$folder" 2>/dev/null); then
     echo "dmg: our image job failed" >&2
     exit 1
   fi
@@ -55,26 +58,37 @@ for run in 1 2 3; do
   image=$(printf '%s\n' "$out" | sed -n 1p)
   read -r _ gap < <(printf '%s\n' "$out" | sed -n 2p)
   gaps+=("$gap")
-  if [ "$run" = 1 ]; then
-    mountPoint=$("$tools/hdiutil" mount "$image" | awk -F '\t' '$3 != "" { print $3 }')
-    if [ -z "$mountPoint" ] || ! diff -r -q "$src" "$mountPoint" >/dev/null ||
-       [ "$(facts "$src")" != "$(facts "$mountPoint")" ]; then
-      echo "dmg: the image does not hold its source" >&2
-      exit 1
-    fi
-    "$tools/diskutil" eject "$mountPoint" >/dev/null
-    echo "the image, attached again, holds its source byte for byte"
-  fi
-  rm -f "$image"
-
+  images+=("$image")
+}
+runTheirs() {
+  local folder="$dst/cp-$1"
+  mkdir "$folder"
   sync
-  mkdir "$dst/cp-copy"
   t0=$(seconds)
-  cp -a "$src/." "$dst/cp-copy"
+  cp -a "$src/." "$folder"
   t1=$(seconds)
   theirs+=("$(elapsed "$t0" "$t1")")
-  rm -rf "$dst/cp-copy"
+}
+
+ours=() theirs=() gaps=() images=()
+for run in 1 2 3; do
+  if [ $((run % 2)) = 1 ]; then
+    runOurs "$run"; runTheirs "$run"
+  else
+    runTheirs "$run"; runOurs "$run"
+  fi
 done
+
+# Checked after the timed runs, so the check's own copy does not sit between them.
+mountPoint=$("$tools/hdiutil" mount "${images[0]}" | awk -F '\t' '$3 != "" { print $3 }')
+if [ -z "$mountPoint" ] || ! diff -r -q "$src" "$mountPoint" >/dev/null ||
+   [ "$(facts "$src")" != "$(facts "$mountPoint")" ]; then
+  echo "dmg: the image does not hold its source" >&2
+  exit 1
+fi
+"$tools/diskutil" eject "$mountPoint" >/dev/null
+echo "the image, attached again, holds its source byte for byte"
+rm -rf "$dst"/ours-* "$dst"/cp-*
 
 echo "main thread: longest wait for its events $(printf '%s\n' "${gaps[@]}" | sort -g | tail -n 1) ms (worst of three)"
 x=$(median "${ours[@]}"); y=$(median "${theirs[@]}")

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,7 +48,8 @@ QByteArray headerData(const Header &h)
 // Writes the image as a file without a name in its folder and gives it its
 // name only when it is whole: a reader never finds half an image, and a writer
 // killed on the way leaves nothing behind.
-bool writeImage(const QString &path, const Header &h, const QString &content, bool replace, QString *error)
+bool writeImage(const QString &path, const Header &h, const QString &content, bool replace, QString *error,
+                const TarArchive::HeldModes &held = {})
 {
     const QFileInfo info(path);
     const QByteArray dir = enc(info.absolutePath());
@@ -60,7 +62,7 @@ bool writeImage(const QString &path, const Header &h, const QString &content, bo
     if (fd < 0)
         return failErrno(path);
     fchmod(fd, 0644);
-    bool ok = TarArchive::write(fd, {{kHeaderName, headerData(h)}}, content, error);
+    bool ok = TarArchive::write(fd, {{kHeaderName, headerData(h)}}, content, error, held);
     stopPoint();
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     if (ok && !replace) {
@@ -81,6 +83,83 @@ bool writeImage(const QString &path, const Header &h, const QString &content, bo
     if (close(fd) != 0 && ok)
         ok = failErrno(path);
     return ok;
+}
+
+QString identityOf(const struct stat &st)
+{
+    return QStringLiteral("%1:%2:%3:%4.%5")
+        .arg(st.st_dev)
+        .arg(st.st_ino)
+        .arg(st.st_size)
+        .arg(st.st_mtim.tv_sec)
+        .arg(st.st_mtim.tv_nsec);
+}
+
+qint64 nanoseconds(const struct timespec &t)
+{
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// The file system's own clock, as it stamps a change, read off a new file.
+qint64 fileSystemNow(const QString &folder)
+{
+    int fd = open(enc(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    struct stat st;
+    const bool ok = fd >= 0 && fstat(fd, &st) == 0;
+    if (fd >= 0)
+        close(fd);
+    return ok ? nanoseconds(st.st_ctim) : 0;
+}
+
+// True when nothing below `dirFd` changed since `since`: every entry's status
+// (which no one can set back) is older. The folder's own status changes when
+// it is moved, so of it only the modification time counts.
+bool unchangedSince(int dirFd, qint64 since)
+{
+    DIR *d = fdopendir(dup(dirFd));
+    if (!d)
+        return false;
+    bool same = true;
+    while (same) {
+        const dirent *de = readdir(d);
+        if (!de)
+            break;
+        if (!strcmp(de->d_name, ".") || !strcmp(de->d_name, ".."))
+            continue;
+        struct stat st;
+        if (fstatat(dirFd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || nanoseconds(st.st_ctim) >= since) {
+            same = false;
+            break;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            const int sub = openat(dirFd, de->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            same = sub >= 0 && unchangedSince(sub, since);
+            if (sub >= 0)
+                close(sub);
+        }
+    }
+    closedir(d);
+    return same;
+}
+
+// The image file still is what was attached and already holds exactly this
+// volume: writing it again would only copy the same bytes.
+bool imageUpToDate(const Disk &d, const Header &h, const QString &content)
+{
+    struct stat st;
+    if (d.imageIdentity.isEmpty() || d.imageSince <= 0 || lstat(enc(d.imagePath).constData(), &st) != 0 ||
+        identityOf(st) != d.imageIdentity)
+        return false;
+    const std::optional<Header> now = readHeader(d.imagePath);
+    if (!now || now->volumeName != h.volumeName || now->fs != h.fs || now->capacity != h.capacity ||
+        now->volumeUUID != h.volumeUUID)
+        return false;
+    const int fd = open(enc(content).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool same = fstat(fd, &st) == 0 && nanoseconds(st.st_mtim) < d.imageSince && unchangedSince(fd, d.imageSince);
+    close(fd);
+    return same;
 }
 
 } // namespace
@@ -193,9 +272,21 @@ Outcome attach(const World &w, const QString &imagePath)
         w.storeDir() + QStringLiteral("/.incoming-") + QString::number(QRandomGenerator::global()->generate64(), 36);
     if (!QDir().mkpath(staging))
         return failed(QStringLiteral("attach failed - cannot make ") + staging);
-    if (!TarArchive::extract(path, staging, {QStringLiteral(".TarnwickImage.plist")}, &err)) {
+    struct stat before;
+    if (lstat(enc(path).constData(), &before) != 0)
+        return failed(QStringLiteral("attach failed - ") + QString::fromLocal8Bit(strerror(errno)));
+    TarArchive::HeldModes held;
+    if (!TarArchive::extract(path, staging, {QStringLiteral(".TarnwickImage.plist")}, &err, &held)) {
         FolderTree::remove(staging);
         return failed(QStringLiteral("attach failed - image not recognized: ") + err);
+    }
+    // Whatever the extraction stamped is older than `since`; the stamps are
+    // coarse, so wait for the file system's clock to move on once.
+    const qint64 extracted = fileSystemNow(staging);
+    qint64 since = extracted;
+    for (int i = 0; i < 200 && since <= extracted && extracted > 0; ++i) {
+        usleep(1000);
+        since = fileSystemNow(staging);
     }
     QString output;
     const bool ok = w.change(
@@ -214,13 +305,15 @@ Outcome attach(const World &w, const QString &imagePath)
             d.ejectable = true;
             d.isVirtual = true;
             d.imagePath = path;
+            d.imageIdentity = identityOf(before);
+            d.imageSince = since;
             QString uuid = h->volumeUUID.isEmpty() ? newUUID() : h->volumeUUID;
             for (const auto &[disk, node] : c.state.volumes())
                 if (node->volume->uuid.compare(uuid, Qt::CaseInsensitive) == 0)
                     uuid = newUUID(); // a copy of an image that is attached already
             Node n{d.id + QStringLiteral("s1"), kind->partitionType, newUUID(), h->capacity, {}, {}};
             n.volume = Volume{h->volumeName, kind->name,     uuid,  c.freeMountName(h->volumeName),
-                              true,          kind->writable, false, {}};
+                              true,          kind->writable, false, {}, held};
             d.nodes.push_back(n);
             c.state.disks.push_back(d);
             if (!c.adoptContent(*c.state.disks.back().nodes.back().volume, staging))
@@ -245,7 +338,9 @@ bool writeBack(const World &w, const Disk &d, QString *error)
     for (const Node &n : d.nodes)
         if (n.volume) {
             const Header h{n.volume->name, n.volume->fs, n.size, n.volume->uuid};
-            return writeImage(d.imagePath, h, w.contentPath(*n.volume), true, error);
+            if (imageUpToDate(d, h, w.contentPath(*n.volume)))
+                return true;
+            return writeImage(d.imagePath, h, w.contentPath(*n.volume), true, error, n.volume->heldModes);
         }
     return true;
 }

@@ -77,7 +77,7 @@ QString schemeNamed(const QString &scheme)
 
 Volume newVolume(const QString &name, const FileSystemKind &kind)
 {
-    return Volume{name, kind.name, newUUID(), {}, false, kind.writable, false, {}};
+    return Volume{name, kind.name, newUUID(), {}, false, kind.writable, false, {}, {}};
 }
 
 // Gives a volume that is in the state (unmounted, no folder yet) its folder

@@ -197,7 +197,7 @@ int restore(const World &w, const RestoreOptions &o, const RestoreIO &io)
                        {},
                        {}};
                 n.volume = Volume{QStringLiteral("Preboot"), QStringLiteral("APFS"), newUUID(), {}, false, true, false,
-                                  QStringLiteral("Preboot")};
+                                  QStringLiteral("Preboot"), {}};
                 d.nodes.push_back(n);
                 return c.createContent(*d.nodes.back().volume);
             }

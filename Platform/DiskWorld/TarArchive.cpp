@@ -161,7 +161,7 @@ bool copyInto(int in, int out, qint64 size, QString *error)
     return true;
 }
 
-bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error)
+bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error, const HeldModes &held)
 {
     int fd = dup(dirFd);
     DIR *d = fd >= 0 ? fdopendir(fd) : nullptr;
@@ -194,7 +194,7 @@ bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error)
                 ok = failErrno(error, QString::fromLocal8Bit(e.name));
                 break;
             }
-            ok = writeHeader(out, e, error) && writeFolder(out, sub, e.name, error);
+            ok = writeHeader(out, e, error) && writeFolder(out, sub, e.name, error, held);
             close(sub);
         } else if (S_ISLNK(st.st_mode)) {
             e.type = '2';
@@ -214,6 +214,9 @@ bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error)
                 break;
             }
             e.size = st.st_size;
+            const auto kept = held.constFind(e.name);
+            if (kept != held.constEnd() && e.mode == (*kept & ~quint32(S_ISUID | S_ISGID)))
+                e.mode = *kept;
             ok = writeHeader(out, e, error) && copyInto(in, out, e.size, error) && pad(out, e.size, error);
             close(in);
         }
@@ -466,7 +469,8 @@ bool makeParents(const QByteArray &dest, const QByteArray &rel, QString *error)
 
 } // namespace
 
-bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QString &folder, QString *error)
+bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QString &folder, QString *error,
+           const HeldModes &held)
 {
     for (const auto &[name, data] : leading) {
         Entry e;
@@ -480,7 +484,7 @@ bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QStri
     int dirFd = open(enc(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return failErrno(error, folder);
-    const bool ok = writeFolder(fd, dirFd, QByteArray(), error);
+    const bool ok = writeFolder(fd, dirFd, QByteArray(), error, held);
     close(dirFd);
     static const char end[2 * kBlock] = {};
     return ok && writeAll(fd, end, sizeof end, error);
@@ -507,7 +511,7 @@ std::optional<QByteArray> readFirst(const QString &path, const QString &name, QS
     return out;
 }
 
-bool extract(const QString &path, const QString &dest, const QStringList &skip, QString *error)
+bool extract(const QString &path, const QString &dest, const QStringList &skip, QString *error, HeldModes *held)
 {
     int fd = open(enc(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -566,8 +570,15 @@ bool extract(const QString &path, const QString &dest, const QStringList &skip, 
             }
             ok = r.copyData(out, e.size, error);
             close(out);
-            if (ok)
-                applyMetadata(target, e);
+            if (!ok)
+                break;
+            Entry plain = e;
+            if (e.mode & (S_ISUID | S_ISGID)) {
+                plain.mode = e.mode & 07777 & ~quint32(S_ISUID | S_ISGID);
+                if (held)
+                    held->insert(*rel, e.mode & 07777);
+            }
+            applyMetadata(target, plain);
             break;
         }
         default:

@@ -622,6 +622,7 @@ bool Change::eraseContent(Volume &v, const QString &newUuid)
         return false;
     if (!newUuid.isEmpty())
         v.uuid = newUuid;
+    v.heldModes.clear();
     return createContent(v);
 }
 

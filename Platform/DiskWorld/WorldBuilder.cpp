@@ -219,7 +219,7 @@ std::optional<QStringList> attachDisk(const World &w, const DiskSpec &spec, QStr
                     apfs.emplace_back(d.nodes.size(), &p);
                 } else {
                     n.volume = Volume{p.name, kind.name, newUUID(), {}, false, p.writable.value_or(kind.writable),
-                                      false,  p.role};
+                                      false,  p.role, {}};
                     specOf[n.volume->uuid] = &p;
                 }
                 d.nodes.push_back(n);
@@ -250,7 +250,7 @@ std::optional<QStringList> attachDisk(const World &w, const DiskSpec &spec, QStr
                            {},
                            {}};
                     n.volume = Volume{vs->name, QStringLiteral("APFS"),      newUUID(), {},
-                                      false,    vs->writable.value_or(true), false,     vs->role};
+                                      false,    vs->writable.value_or(true), false,     vs->role, {}};
                     specOf[n.volume->uuid] = vs;
                     container.nodes.push_back(n);
                 }
@@ -327,6 +327,7 @@ bool createWorld(const QString &root, const WorldOptions &options, QString *erro
                           true,
                           false,
                           false,
+                          {},
                           {}};
         boot.nodes.push_back(n);
     }
@@ -343,7 +344,7 @@ bool createWorld(const QString &root, const WorldOptions &options, QString *erro
     auto apfsVolume = [&](const QString &id, const QString &name, const QString &role, bool bootVolume) {
         Node n{id, kApfsVolumeContent, newUUID(), 0, {}, {}};
         n.volume = Volume{
-            name, QStringLiteral("APFS"), newUUID(), bootVolume ? name : QString(), bootVolume, true, bootVolume, role};
+            name, QStringLiteral("APFS"), newUUID(), bootVolume ? name : QString(), bootVolume, true, bootVolume, role, {}};
         return n;
     };
     container.nodes.push_back(

@@ -13,10 +13,18 @@ constexpr int kFormatVersion = 1;
 
 QVariantMap toVariant(const Volume &v)
 {
-    return {{QStringLiteral("Name"), v.name},       {QStringLiteral("FS"), v.fs},
-            {QStringLiteral("UUID"), v.uuid},       {QStringLiteral("MountName"), v.mountName},
-            {QStringLiteral("Mounted"), v.mounted}, {QStringLiteral("Writable"), v.writable},
-            {QStringLiteral("Boot"), v.boot},       {QStringLiteral("Role"), v.role}};
+    QVariantMap m{{QStringLiteral("Name"), v.name},       {QStringLiteral("FS"), v.fs},
+                  {QStringLiteral("UUID"), v.uuid},       {QStringLiteral("MountName"), v.mountName},
+                  {QStringLiteral("Mounted"), v.mounted}, {QStringLiteral("Writable"), v.writable},
+                  {QStringLiteral("Boot"), v.boot},       {QStringLiteral("Role"), v.role}};
+    if (!v.heldModes.isEmpty()) {
+        // Paths are bytes: kept as data, never as text.
+        QVariantList held;
+        for (auto it = v.heldModes.cbegin(); it != v.heldModes.cend(); ++it)
+            held.append(QVariantMap{{QStringLiteral("Path"), it.key()}, {QStringLiteral("Mode"), qint64(it.value())}});
+        m.insert(QStringLiteral("HeldModes"), held);
+    }
+    return m;
 }
 
 Volume volumeFromVariant(const QVariantMap &m)
@@ -30,6 +38,11 @@ Volume volumeFromVariant(const QVariantMap &m)
     v.writable = m.value(QStringLiteral("Writable"), true).toBool();
     v.boot = m.value(QStringLiteral("Boot")).toBool();
     v.role = m.value(QStringLiteral("Role")).toString();
+    for (const QVariant &h : m.value(QStringLiteral("HeldModes")).toList()) {
+        const QVariantMap e = h.toMap();
+        v.heldModes.insert(e.value(QStringLiteral("Path")).toByteArray(),
+                           quint32(e.value(QStringLiteral("Mode")).toLongLong()));
+    }
     return v;
 }
 
@@ -93,6 +106,8 @@ QVariantMap toVariant(const Disk &d)
             {QStringLiteral("Virtual"), d.isVirtual},
             {QStringLiteral("SolidState"), d.solidState},
             {QStringLiteral("ImagePath"), d.imagePath},
+            {QStringLiteral("ImageIdentity"), d.imageIdentity},
+            {QStringLiteral("ImageSince"), d.imageSince},
             {QStringLiteral("PhysicalStore"), d.physicalStore},
             {QStringLiteral("Nodes"), nodes}};
 }
@@ -112,6 +127,8 @@ Disk diskFromVariant(const QVariantMap &m)
     d.isVirtual = m.value(QStringLiteral("Virtual")).toBool();
     d.solidState = m.value(QStringLiteral("SolidState")).toBool();
     d.imagePath = m.value(QStringLiteral("ImagePath")).toString();
+    d.imageIdentity = m.value(QStringLiteral("ImageIdentity")).toString();
+    d.imageSince = m.value(QStringLiteral("ImageSince")).toLongLong();
     d.physicalStore = m.value(QStringLiteral("PhysicalStore")).toString();
     for (const QVariant &n : m.value(QStringLiteral("Nodes")).toList())
         d.nodes.push_back(nodeFromVariant(n.toMap()));

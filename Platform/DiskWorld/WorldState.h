@@ -2,6 +2,7 @@
 // The simulated disks as plain records: what the world's state file holds.
 // Content never lives here: a volume's files are a real folder, found through
 // World::contentPath.
+#include <QMap>
 #include <QString>
 #include <QVariantMap>
 #include <optional>
@@ -19,6 +20,9 @@ struct Volume {
     bool writable = true;
     bool boot = false; // the running system: mounted at the root itself
     QString role;      // APFS role ("System", "Preboot", "Data"); empty elsewhere
+    // A disk image's volume: the set-id modes its image held, which the
+    // mounted files do not have (relative path → mode); written back on eject.
+    QMap<QByteArray, quint32> heldModes;
 };
 
 // A partition of a whole disk, or one volume of an APFS container.
@@ -44,6 +48,8 @@ struct Disk {
     bool isVirtual = false;
     bool solidState = false;
     QString imagePath;       // a disk image: the file it was attached from
+    QString imageIdentity;   // the file as it was then (device, inode, size, modification time)
+    qint64 imageSince = 0;   // the file system's time (ns) once its content was out: later changes are newer
     QString physicalStore;   // an APFS container: the partition it lives on
     std::vector<Node> nodes; // partitions, or a container's volumes
 

@@ -4,6 +4,7 @@
 #include "DiskWorldFixture.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <memory>
@@ -16,12 +17,56 @@ inline void PrintTo(const QString &s, std::ostream *os)
 
 using TestSupport::DiskWorldFixture;
 
+namespace
+{
+
+struct LoopRun {
+    int status = -1;
+    QByteArray out, err;
+};
+
+// Runs the shell loops at once on the fixture's world, with $T the stand-in
+// diskutil, the given variables and %1 the number of rounds; waits for all.
+std::vector<LoopRun> runTogether(const DiskWorldFixture &f, const QMap<QString, QString> &variables,
+                                 const QStringList &loops, int rounds)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNWICK_ROOT"), f.root());
+    env.insert(QStringLiteral("T"), TestSupport::toolsPath() + QStringLiteral("/diskutil"));
+    for (auto it = variables.cbegin(); it != variables.cend(); ++it)
+        env.insert(it.key(), it.value());
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const QString &loop : loops) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral("bash"), {QStringLiteral("-c"), loop.arg(rounds)});
+        running.push_back(std::move(p));
+    }
+    std::vector<LoopRun> out;
+    for (auto &p : running) {
+        LoopRun r;
+        if (p->waitForFinished(120000) && p->exitStatus() == QProcess::NormalExit)
+            r.status = p->exitCode();
+        r.out = p->readAllStandardOutput();
+        r.err = p->readAllStandardError();
+        out.push_back(r);
+    }
+    return out;
+}
+
+// A USB stick "Spinner" with one file of its own.
+QString attachSpinner(DiskWorldFixture &f)
+{
+    return f.attachUsb(QStringLiteral("Spinner"), QStringLiteral("ExFAT"), 20'000'000,
+                       {{QStringLiteral("keep/me.txt"), QByteArray("still here")}});
+}
+
+} // namespace
+
 TEST(WorldConcurrency, RenamesAndMountsFromManyProcessesLeaveASoundWorld)
 {
     DiskWorldFixture f;
-    ASSERT_FALSE(f.attachUsb(QStringLiteral("Spinner"), QStringLiteral("ExFAT"), 20'000'000,
-                             {{QStringLiteral("keep/me.txt"), QByteArray("still here")}})
-                     .isEmpty());
+    ASSERT_FALSE(attachSpinner(f).isEmpty());
     const QString travel = f.bsdName(QStringLiteral("Travel Drive"));
     const QString travelUUID = f.diskUUID(travel);
     const QString spinner = f.bsdName(QStringLiteral("Spinner"));
@@ -43,25 +88,13 @@ TEST(WorldConcurrency, RenamesAndMountsFromManyProcessesLeaveASoundWorld)
                              "$T" mount "$SPINNER" >/dev/null || echo FAIL mount; done)sh"),
         QStringLiteral(R"sh(for i in $(seq 1 %1); do "$T" list -plist >/dev/null || echo FAIL list; done)sh"),
     };
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TARNWICK_ROOT"), f.root());
-    env.insert(QStringLiteral("T"), TestSupport::toolsPath() + QStringLiteral("/diskutil"));
-    env.insert(QStringLiteral("TRAVEL"), travel);
-    env.insert(QStringLiteral("UUID"), travelUUID);
-    env.insert(QStringLiteral("SPINNER"), spinner);
-    env.insert(QStringLiteral("BACKUP"), backupDisk);
-    std::vector<std::unique_ptr<QProcess>> running;
-    for (const QString &loop : loops) {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env);
-        p->start(QStringLiteral("bash"), {QStringLiteral("-c"), loop.arg(rounds)});
-        ASSERT_TRUE(p->waitForStarted());
-        running.push_back(std::move(p));
-    }
-    for (auto &p : running) {
-        ASSERT_TRUE(p->waitForFinished(120000));
-        EXPECT_EQ(p->exitCode(), 0);
-        EXPECT_EQ(p->readAllStandardOutput(), QByteArray()) << p->readAllStandardError().toStdString();
+    const QMap<QString, QString> variables = {{QStringLiteral("TRAVEL"), travel},
+                                              {QStringLiteral("UUID"), travelUUID},
+                                              {QStringLiteral("SPINNER"), spinner},
+                                              {QStringLiteral("BACKUP"), backupDisk}};
+    for (const LoopRun &r : runTogether(f, variables, loops, rounds)) {
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, QByteArray()) << r.err.toStdString();
     }
 
     EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
@@ -75,4 +108,41 @@ TEST(WorldConcurrency, RenamesAndMountsFromManyProcessesLeaveASoundWorld)
     EXPECT_EQ(TestSupport::readFile(f.mountPoint(QStringLiteral("Spinner")) + QStringLiteral("/keep/me.txt")),
               QByteArray("still here"));
     EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/BACKUP/old/notes.txt"))).isFile());
+}
+
+// The same, with many of the tools killed (SIGKILL) at whatever point they
+// have reached: the world stays sound and no volume loses its content.
+TEST(WorldConcurrency, ToolsKilledMidChangeLeaveASoundWorldWithAllContent)
+{
+    DiskWorldFixture f;
+    ASSERT_FALSE(attachSpinner(f).isEmpty());
+    const QString travel = f.bsdName(QStringLiteral("Travel Drive"));
+    const QString spinner = f.bsdName(QStringLiteral("Spinner"));
+    const QString backup = f.bsdName(QStringLiteral("BACKUP"));
+    // `timeout -s KILL` ends a tool after a random few milliseconds, often in the middle of its change.
+    const QStringList loops = {
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" rename "$TRAVEL" "Alpha $i"; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" unmount "$SPINNER";
+                             timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" mount "$SPINNER"; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" unmount "$BACKUP";
+                             timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" mount "$BACKUP"; done)sh"),
+        QStringLiteral(R"sh(for i in $(seq 1 %1); do "$T" list -plist >/dev/null || echo FAIL list; done)sh"),
+    };
+    const QMap<QString, QString> variables = {
+        {QStringLiteral("TRAVEL"), travel}, {QStringLiteral("SPINNER"), spinner}, {QStringLiteral("BACKUP"), backup}};
+    // A loop ends with the status of its last, perhaps killed, tool: only the listings must all succeed.
+    for (const LoopRun &r : runTogether(f, variables, loops, 20))
+        EXPECT_FALSE(r.out.contains("FAIL")) << r.out.toStdString();
+    // Whatever was cut short, the next tools set it right; mounted again, everything is there.
+    for (const QString &id : {travel, spinner, backup})
+        EXPECT_EQ(f.run(QStringLiteral("diskutil"), {QStringLiteral("mount"), id}).status, 0);
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+    const QVariantMap m = f.info(travel);
+    EXPECT_TRUE(QFileInfo(m.value("MountPoint").toString() + QStringLiteral("/Documents/Trip plan.txt")).isFile());
+    EXPECT_EQ(TestSupport::readFile(f.mountPoint(QStringLiteral("Spinner")) + QStringLiteral("/keep/me.txt")),
+              QByteArray("still here"));
+    EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/BACKUP/old/notes.txt"))).isFile());
+    QStringList stateFiles = QDir(f.world().stateDir()).entryList(QDir::Files | QDir::Hidden);
+    stateFiles.removeAll(QStringLiteral("lock"));
+    EXPECT_EQ(stateFiles, QStringList{QStringLiteral("state.plist")});
 }

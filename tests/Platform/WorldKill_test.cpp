@@ -47,10 +47,12 @@ QStringList leftOverStateFiles(const DiskWorldFixture &f)
     return out;
 }
 
+using Prepare = std::function<std::pair<QString, QStringList>(DiskWorldFixture &)>;
+
 struct Drill {
     const char *name;
     // Brings the world to where the verb starts; gives the tool and its arguments.
-    std::function<std::pair<QString, QStringList>(DiskWorldFixture &)> prepare;
+    Prepare prepare;
     // The volumes (by uuid) the verb may take away when it completes, and the
     // image file that then holds their content (empty: none).
     std::function<QStringList(const DiskWorldFixture &)> mayGo;
@@ -137,6 +139,28 @@ QStringList none(const DiskWorldFixture &)
     return {};
 }
 
+// `diskutil <verb> <the volume's BSD name>`.
+Prepare diskutilOn(const QString &verb, const QString &volume)
+{
+    return [verb, volume](DiskWorldFixture &f) {
+        return std::pair{QStringLiteral("diskutil"), QStringList{verb, f.bsdName(volume)}};
+    };
+}
+
+const QString kImage = QStringLiteral("/Users/Shared/carried.dmg");
+
+// A small image of a volume called "Carried"; its path.
+QString makeImage(DiskWorldFixture &f)
+{
+    const QString image = f.at(kImage);
+    QDir().mkpath(QFileInfo(image).absolutePath());
+    EXPECT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("create"), image, QStringLiteral("-volname"),
+                                                QStringLiteral("Carried"), QStringLiteral("-size"), QStringLiteral("4m")})
+                  .status,
+              0);
+    return image;
+}
+
 } // namespace
 
 TEST(WorldKill, RenameKilledAtEveryStepKeepsEveryVolume)
@@ -153,13 +177,7 @@ TEST(WorldKill, RenameKilledAtEveryStepKeepsEveryVolume)
 
 TEST(WorldKill, UnmountKilledAtEveryStepKeepsEveryVolume)
 {
-    runDrill({"unmountDisk",
-              [](DiskWorldFixture &f) {
-                  return std::pair{QStringLiteral("diskutil"),
-                                   QStringList{QStringLiteral("unmount"), f.bsdName(QStringLiteral("BACKUP"))}};
-              },
-              none,
-              {}});
+    runDrill({"unmount", diskutilOn(QStringLiteral("unmount"), QStringLiteral("BACKUP")), none, {}});
 }
 
 TEST(WorldKill, MountKilledAtEveryStepKeepsEveryVolume)
@@ -188,46 +206,26 @@ TEST(WorldKill, EraseKilledAtEveryStepKeepsEveryOtherVolume)
 
 TEST(WorldKill, EjectKilledAtEveryStepKeepsEveryVolume)
 {
-    runDrill({"eject",
-              [](DiskWorldFixture &f) {
-                  return std::pair{QStringLiteral("diskutil"),
-                                   QStringList{QStringLiteral("eject"), f.bsdName(QStringLiteral("BACKUP"))}};
-              },
-              none,
-              {}});
+    runDrill({"eject", diskutilOn(QStringLiteral("eject"), QStringLiteral("BACKUP")), none, {}});
 }
 
 TEST(WorldKill, ImageEjectKilledAtEveryStepKeepsTheContentInTheWorldOrInTheImage)
 {
     runDrill({"hdiutil detach",
               [](DiskWorldFixture &f) {
-                  const QString image = f.at(QStringLiteral("/Users/Shared/carried.dmg"));
-                  QDir().mkpath(QFileInfo(image).absolutePath());
-                  EXPECT_EQ(f.run(QStringLiteral("hdiutil"),
-                                  {QStringLiteral("create"), image, QStringLiteral("-volname"),
-                                   QStringLiteral("Carried"), QStringLiteral("-size"), QStringLiteral("4m")})
-                                .status,
-                            0);
-                  EXPECT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image}).status, 0);
+                  EXPECT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), makeImage(f)}).status, 0);
                   return std::pair{QStringLiteral("hdiutil"),
                                    QStringList{QStringLiteral("detach"), f.bsdName(QStringLiteral("Carried"))}};
               },
               [](const DiskWorldFixture &f) { return QStringList{f.volumeUUID(QStringLiteral("Carried"))}; },
-              QStringLiteral("/Users/Shared/carried.dmg")});
+              kImage});
 }
 
 TEST(WorldKill, ImageAttachKilledAtEveryStepLeavesASoundWorld)
 {
     runDrill({"hdiutil mount",
               [](DiskWorldFixture &f) {
-                  const QString image = f.at(QStringLiteral("/Users/Shared/carried.dmg"));
-                  QDir().mkpath(QFileInfo(image).absolutePath());
-                  EXPECT_EQ(f.run(QStringLiteral("hdiutil"),
-                                  {QStringLiteral("create"), image, QStringLiteral("-volname"),
-                                   QStringLiteral("Carried"), QStringLiteral("-size"), QStringLiteral("4m")})
-                                .status,
-                            0);
-                  return std::pair{QStringLiteral("hdiutil"), QStringList{QStringLiteral("mount"), image}};
+                  return std::pair{QStringLiteral("hdiutil"), QStringList{QStringLiteral("mount"), makeImage(f)}};
               },
               none,
               {}});
