@@ -7,6 +7,7 @@
 #include "ZrWindowButtonGroup.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWindow>
@@ -146,4 +147,43 @@ TEST(WindowButtonGroup, PointerNearAnyButtonRollsTheGroupOver)
     EXPECT_EQ(shown(*b), QColor(Qt::yellow));
     a->group()->setNumberOfCaptures(0);
     EXPECT_NE(shown(*b), QColor(Qt::yellow));
+}
+
+// A live resize can carry the pointer off the buttons without an exit; when
+// the resizing stops, the rollover follows where the pointer is then.
+TEST(WindowButtonGroup, RolloverIsResetWhenALiveResizeEnds)
+{
+    QWidget window;
+    window.resize(200, 100);
+    window.move(0, 0);
+    auto *a = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.resize"), &window);
+    auto *b = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.resize"), &window);
+    a->move(20, 20);
+    b->move(60, 20);
+    giveImages(*a);
+    giveImages(*b);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // The pointer went over a; the resize then took the window from under it.
+    movePointer(&window, QPoint(25, 25));
+    ASSERT_EQ(a->group()->numberOfCaptures(), 1);
+    QCursor::setPos(window.mapToGlobal(QPoint(150, 80)));
+    a->group()->didCaptureMousePointer(); // what a missed exit leaves
+    for (int w = 210; w <= 260; w += 10) {
+        window.resize(w, 100);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(a->group()->shouldDisplayRollOver()); // still resizing
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return a->group()->numberOfCaptures() == 0; }, 2000));
+    EXPECT_NE(shown(*a), QColor(Qt::yellow));
+    EXPECT_NE(shown(*b), QColor(Qt::yellow));
+
+    // Ending over b: the group shows its rollover again.
+    QCursor::setPos(window.mapToGlobal(QPoint(65, 25)));
+    window.resize(270, 100);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return shown(*a) == QColor(Qt::yellow); }, 2000));
+    EXPECT_EQ(a->group()->numberOfCaptures(), 1);
+    EXPECT_EQ(shown(*b), QColor(Qt::yellow));
+    a->group()->setNumberOfCaptures(0);
 }
