@@ -41,6 +41,24 @@ void movePointer(QWidget *window, const QPoint &pos)
     QCoreApplication::sendEvent(handle, &e);
 }
 
+// Two buttons of one group, 40 points apart, in a shown window.
+struct TwoButtons {
+    explicit TwoButtons(const QString &group)
+    {
+        window.resize(200, 100);
+        a = new ZrWindowButton(QSize(14, 14), group, &window);
+        b = new ZrWindowButton(QSize(14, 14), group, &window);
+        a->move(20, 20);
+        b->move(60, 20);
+        giveImages(*a);
+        giveImages(*b);
+        window.show();
+    }
+    QWidget window;
+    ZrWindowButton *a = nullptr;
+    ZrWindowButton *b = nullptr;
+};
+
 } // namespace
 
 TEST(WindowButtonGroup, GroupsAreKeptByIdentifier)
@@ -120,15 +138,9 @@ TEST(WindowButtonGroup, EnabledStateChosenThroughAnyPointerPicksTheImage)
 
 TEST(WindowButtonGroup, PointerNearAnyButtonRollsTheGroupOver)
 {
-    QWidget window;
-    window.resize(200, 100);
-    auto *a = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.rollover"), &window);
-    auto *b = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.rollover"), &window);
-    a->move(20, 20);
-    b->move(60, 20);
-    giveImages(*a);
-    giveImages(*b);
-    window.show();
+    TwoButtons two(QStringLiteral("test.group.rollover"));
+    QWidget &window = two.window;
+    ZrWindowButton *a = two.a, *b = two.b;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     a->updateImage();
     b->updateImage();
@@ -153,16 +165,9 @@ TEST(WindowButtonGroup, PointerNearAnyButtonRollsTheGroupOver)
 // the resizing stops, the rollover follows where the pointer is then.
 TEST(WindowButtonGroup, RolloverIsResetWhenALiveResizeEnds)
 {
-    QWidget window;
-    window.resize(200, 100);
-    window.move(0, 0);
-    auto *a = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.resize"), &window);
-    auto *b = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.resize"), &window);
-    a->move(20, 20);
-    b->move(60, 20);
-    giveImages(*a);
-    giveImages(*b);
-    window.show();
+    TwoButtons two(QStringLiteral("test.group.resize"));
+    QWidget &window = two.window;
+    ZrWindowButton *a = two.a, *b = two.b;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     // The pointer went over a; the resize then took the window from under it.
