@@ -1,6 +1,7 @@
 #include "StandardWindowButton.h"
 
 #include <QPainter>
+#include <QPolygonF>
 
 StandardWindowButton::StandardWindowButton(Kind kind, QWidget *parent) : QAbstractButton(parent), m_kind(kind)
 {
@@ -9,12 +10,26 @@ StandardWindowButton::StandardWindowButton(Kind kind, QWidget *parent) : QAbstra
     static const char *const names[] = {"closeButton", "miniaturizeButton", "zoomButton"};
     if (kind <= ZoomButton)
         setObjectName(QString::fromLatin1(names[kind]));
+    else if (kind == FullScreenButton)
+        setObjectName(QStringLiteral("fullScreenButton"));
 }
 
 void StandardWindowButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    if (m_kind == FullScreenButton) {
+        // Two arrows pointing away from each other along the diagonal.
+        QColor ink = !isEnabled() ? QColor(90, 90, 90) : isDown() ? QColor(150, 150, 150) : QColor(200, 200, 200);
+        if (m_hover && isEnabled() && !isDown())
+            ink = QColor(235, 235, 235);
+        p.setPen(QPen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(ink);
+        p.drawLine(QPointF(5, 10), QPointF(9.5, 5.5));
+        p.drawPolygon(QPolygonF({QPointF(12, 3), QPointF(12, 7.5), QPointF(7.5, 3)}));
+        p.drawPolygon(QPolygonF({QPointF(2, 13), QPointF(2, 8.5), QPointF(6.5, 13)}));
+        return;
+    }
     QColor fill;
     switch (m_kind) {
     case CloseButton: fill = QColor(255, 95, 87); break;

@@ -1,6 +1,7 @@
 #pragma once
-// The window's standard buttons (close, minimise, zoom): round coloured
-// buttons the window places itself, as the platform does with its own.
+// The window's standard buttons (close, minimise, zoom: round coloured
+// buttons; full screen: a pair of arrows at the other end of the strip),
+// placed by the window itself, as the platform does with its own.
 #include <QAbstractButton>
 
 class StandardWindowButton : public QAbstractButton {

@@ -79,6 +79,13 @@ void ZrImageWindow::initWindow(const QSize &contentSize)
     connect(m_standardButtons[0], &QAbstractButton::clicked, this, &ZrImageWindow::performClose);
     connect(m_standardButtons[1], &QAbstractButton::clicked, this, &ZrImageWindow::performMiniaturize);
     connect(m_standardButtons[2], &QAbstractButton::clicked, this, &ZrImageWindow::performZoom);
+    // The full-screen button sits at the strip's right edge, as far in as
+    // the close button on the left.
+    auto *full = new StandardWindowButton(StandardWindowButton::FullScreenButton, this);
+    setCocoaRectOf(full, QRectF(width() - 7 - StandardWindowButton::Width, buttonY, StandardWindowButton::Width,
+                                StandardWindowButton::Height));
+    m_standardButtons[3] = full;
+    connect(full, &QAbstractButton::clicked, this, &ZrImageWindow::toggleFullScreen);
 
     setAttribute(Qt::WA_TranslucentBackground);
     setBackgroundColor(getColor(38, 38, 38, 1));
@@ -265,6 +272,8 @@ QAbstractButton *ZrImageWindow::standardWindowButton(int kind) const
 {
     if (kind >= 0 && kind < 3)
         return m_standardButtons[kind];
+    if (kind == StandardWindowButton::FullScreenButton)
+        return m_standardButtons[3];
     return nullptr;
 }
 

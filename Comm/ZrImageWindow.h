@@ -201,7 +201,8 @@ private:
     VoTitlebarContainer *m_titleBarContainer = nullptr;
     QPointer<QWidget> m_titleBarView;
     QPointer<QWidget> m_contentView;
-    QAbstractButton *m_standardButtons[3] = {nullptr, nullptr, nullptr};
+    // Close, minimise, zoom and full screen (kinds 0, 1, 2 and 7).
+    QAbstractButton *m_standardButtons[4] = {nullptr, nullptr, nullptr, nullptr};
     std::unique_ptr<ZrImageWindowDelegateProxy> m_delegateProxy;
     QColor m_backgroundColor;
     bool m_movableByWindowBackground = false;

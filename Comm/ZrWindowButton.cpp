@@ -1,8 +1,10 @@
 #include "ZrWindowButton.h"
 
+#include "Clock.h"
 #include "NotificationCenter.h"
 #include "ZrWindowButtonGroup.h"
 
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindowStateChangeEvent>
@@ -24,6 +26,29 @@ ZrWindowButton::ZrWindowButton(const QSize &size, const QString &groupIdentifier
         [this](const Platform::Notification &) { updateRollOverImage(); });
     updateTrackingAreas();
     updateRollOverImage();
+    m_liveResizeEnd.setSingleShot(true);
+    connect(&m_liveResizeEnd, &QTimer::timeout, this, &ZrWindowButton::viewDidEndLiveResize);
+}
+
+void ZrWindowButton::viewDidEndLiveResize()
+{
+    // The pointer may have left the buttons during the resize without an
+    // exit: the count starts again from the buttons the pointer is over now.
+    group()->resetMouseCaptures();
+    if (!m_window)
+        return;
+    const QPoint pointer = QCursor::pos();
+    QList<ZrWindowButton *> buttons;
+    for (ZrWindowButton *b : m_window->findChildren<ZrWindowButton *>()) {
+        if (b->group() != group())
+            continue;
+        b->m_pointerInside = b->isVisible() && b->m_trackingArea.contains(b->mapFromGlobal(pointer));
+        if (b->m_pointerInside)
+            group()->didCaptureMousePointer();
+        buttons << b;
+    }
+    for (ZrWindowButton *b : buttons)
+        b->updateRollOverImage();
 }
 
 ZrWindowButton::~ZrWindowButton()
@@ -167,6 +192,9 @@ bool ZrWindowButton::eventFilter(QObject *watched, QEvent *event)
             group()->resetMouseCaptures();
             show();
         }
+    } else if (watched == m_window && event->type() == QEvent::Resize) {
+        // A live resize is a run of resizes; it has ended when they stop.
+        m_liveResizeEnd.start(Platform::Clock::realMs(LiveResizeSettleSeconds));
     }
     return QAbstractButton::eventFilter(watched, event);
 }

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QPixmap>
 #include <QPointer>
+#include <QTimer>
 #include <QWindow>
 
 class ZrWindowButtonGroup;
@@ -52,6 +53,11 @@ public:
     QRect mouseTrackingArea() const { return m_trackingArea; }
     void mouseEntered();
     void mouseExited();
+    // After a live resize of the window: the group's rollover count is reset
+    // and taken again from where the pointer is now.
+    void viewDidEndLiveResize();
+    // How long the window's size must stay still for a resize to have ended.
+    static constexpr double LiveResizeSettleSeconds = 0.3;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -77,4 +83,5 @@ private:
     bool m_pointerInside = false;
     QPointer<QWidget> m_window;
     QPointer<QWindow> m_windowHandle;
+    QTimer m_liveResizeEnd;
 };

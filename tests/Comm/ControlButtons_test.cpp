@@ -600,8 +600,8 @@ TEST_F(ImageButtons, LabelAndPictureShareTheirCentre)
             EXPECT_NEAR(bottom, 44, 1);
             EXPECT_NEAR((left + right + 1) / 2.0, b->textField()->geometry().center().x() + 0.5, 1.0);
         }
+        TestSupport::saveScreenshot(host.get(), QStringLiteral("button_label_centred_") + prefix);
         delete text;
         delete cancel;
     }
-    TestSupport::saveScreenshot(host.get(), QStringLiteral("button_label_centred"));
 }

@@ -7,6 +7,7 @@
 #include "ZrWindowButtonGroup.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWindow>
@@ -39,6 +40,24 @@ void movePointer(QWidget *window, const QPoint &pos)
                   Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(handle, &e);
 }
+
+// Two buttons of one group, 40 points apart, in a shown window.
+struct TwoButtons {
+    explicit TwoButtons(const QString &group)
+    {
+        window.resize(200, 100);
+        a = new ZrWindowButton(QSize(14, 14), group, &window);
+        b = new ZrWindowButton(QSize(14, 14), group, &window);
+        a->move(20, 20);
+        b->move(60, 20);
+        giveImages(*a);
+        giveImages(*b);
+        window.show();
+    }
+    QWidget window;
+    ZrWindowButton *a = nullptr;
+    ZrWindowButton *b = nullptr;
+};
 
 } // namespace
 
@@ -119,15 +138,9 @@ TEST(WindowButtonGroup, EnabledStateChosenThroughAnyPointerPicksTheImage)
 
 TEST(WindowButtonGroup, PointerNearAnyButtonRollsTheGroupOver)
 {
-    QWidget window;
-    window.resize(200, 100);
-    auto *a = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.rollover"), &window);
-    auto *b = new ZrWindowButton(QSize(14, 14), QStringLiteral("test.group.rollover"), &window);
-    a->move(20, 20);
-    b->move(60, 20);
-    giveImages(*a);
-    giveImages(*b);
-    window.show();
+    TwoButtons two(QStringLiteral("test.group.rollover"));
+    QWidget &window = two.window;
+    ZrWindowButton *a = two.a, *b = two.b;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     a->updateImage();
     b->updateImage();
@@ -146,4 +159,36 @@ TEST(WindowButtonGroup, PointerNearAnyButtonRollsTheGroupOver)
     EXPECT_EQ(shown(*b), QColor(Qt::yellow));
     a->group()->setNumberOfCaptures(0);
     EXPECT_NE(shown(*b), QColor(Qt::yellow));
+}
+
+// A live resize can carry the pointer off the buttons without an exit; when
+// the resizing stops, the rollover follows where the pointer is then.
+TEST(WindowButtonGroup, RolloverIsResetWhenALiveResizeEnds)
+{
+    TwoButtons two(QStringLiteral("test.group.resize"));
+    QWidget &window = two.window;
+    ZrWindowButton *a = two.a, *b = two.b;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // The pointer went over a; the resize then took the window from under it.
+    movePointer(&window, QPoint(25, 25));
+    ASSERT_EQ(a->group()->numberOfCaptures(), 1);
+    QCursor::setPos(window.mapToGlobal(QPoint(150, 80)));
+    a->group()->didCaptureMousePointer(); // what a missed exit leaves
+    for (int w = 210; w <= 260; w += 10) {
+        window.resize(w, 100);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(a->group()->shouldDisplayRollOver()); // still resizing
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return a->group()->numberOfCaptures() == 0; }, 2000));
+    EXPECT_NE(shown(*a), QColor(Qt::yellow));
+    EXPECT_NE(shown(*b), QColor(Qt::yellow));
+
+    // Ending over b: the group shows its rollover again.
+    QCursor::setPos(window.mapToGlobal(QPoint(65, 25)));
+    window.resize(270, 100);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return shown(*a) == QColor(Qt::yellow); }, 2000));
+    EXPECT_EQ(a->group()->numberOfCaptures(), 1);
+    EXPECT_EQ(shown(*b), QColor(Qt::yellow));
+    a->group()->setNumberOfCaptures(0);
 }

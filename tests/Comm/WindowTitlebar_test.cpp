@@ -76,13 +76,17 @@ TEST(WindowTitlebar, DefaultsAfterSetUp)
     EXPECT_TRUE(w.centerTrafficLightButtons());
     EXPECT_FALSE(w.verticalTrafficLightButtons());
     EXPECT_FALSE(w.showsTitle());
-    EXPECT_FALSE(w.setFullScreenButtonRightMargin());
+    // The first layout took the full-screen button's margin from where the
+    // window placed it.
+    EXPECT_TRUE(w.setFullScreenButtonRightMargin());
+    EXPECT_EQ(w.fullScreenButtonRightMargin(), 7);
     EXPECT_EQ(w.backgroundColor().rgba(), QColor(38, 38, 38).rgba());
     EXPECT_TRUE(w.isMovableByWindowBackground());
     EXPECT_EQ(w.appearanceName(), QStringLiteral("NSAppearanceNameAqua"));
     EXPECT_TRUE(qobject_cast<VoTitlebarView *>(w.titleBarView()));
     EXPECT_EQ(w.titleBarView()->parentWidget(), w.titleBarContainer());
-    EXPECT_EQ(w.standardWindowButton(7), nullptr);
+    ASSERT_TRUE(w.standardWindowButton(7));
+    EXPECT_EQ(w.standardWindowButton(7)->objectName(), "fullScreenButton");
     // The strip is behind everything the window holds.
     EXPECT_EQ(w.children().indexOf(w.titleBarContainer()), 0);
 
@@ -320,6 +324,29 @@ TEST(WindowTitlebar, ZoomKeepsAFixedSizeAndOtherwiseTheContentFollows)
     QTest::mouseClick(free.standardWindowButton(2), Qt::LeftButton);
     EXPECT_TRUE(TestSupport::waitUntil([&] { return free.isMaximized(); }));
     EXPECT_TRUE(TestSupport::waitUntil([&] { return free.contentView()->width() == free.width(); }));
+}
+
+// The full-screen button (kind 7) sits at the strip's right end and toggles
+// full screen.
+TEST(WindowTitlebar, FullScreenButtonTogglesFullScreen)
+{
+    ZrImageWindow w(QSize(400, 300));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QAbstractButton *full = w.standardWindowButton(7);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->objectName(), "fullScreenButton");
+    EXPECT_TRUE(full->isVisible());
+    EXPECT_EQ(full->geometry().right(), w.width() - 1 - 7);
+    EXPECT_EQ(w.fullScreenButtonRightMargin(), 7);
+    w.setFullScreenButtonRightMargin(20);
+    EXPECT_EQ(full->geometry().right(), w.width() - 1 - 20);
+
+    QTest::mouseClick(full, Qt::LeftButton);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return w.isFullScreen(); }));
+    QTest::mouseClick(w.standardWindowButton(7), Qt::LeftButton);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return !w.isFullScreen(); }));
+    EXPECT_EQ(w.standardWindowButton(3), nullptr);
 }
 
 TEST(WindowTitlebar, DraggingTheStripMovesTheWindowUnlessFullScreen)

@@ -28,6 +28,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <functional>
 #include <QTest>
 
 namespace {
@@ -136,6 +137,24 @@ TEST_F(Shell, ZoomKeepsTheMainWindowsSize)
     EXPECT_EQ(w->maximumSize(), size);
 }
 
+// Whether `action` logs a failed open whose line holds `reason`.
+bool logsFailedOpen(const std::function<void()> &action, const QString &reason)
+{
+    Platform::SystemLogCapture log;
+    action();
+    const bool logged = TestSupport::waitUntil(
+        [&] {
+            for (const QString &line : log.lines())
+                if (line.startsWith("could not open ") && line.contains(reason))
+                    return true;
+            return false;
+        },
+        5000);
+    if (!logged)
+        ADD_FAILURE() << log.lines().join('\n').toStdString();
+    return logged;
+}
+
 // A link that nothing can open is logged with the reason.
 TEST(Links, AFailedOpenIsLoggedWithItsReason)
 {
@@ -144,30 +163,13 @@ TEST(Links, AFailedOpenIsLoggedWithItsReason)
     AppDelegate delegate;
 
     qputenv("PATH", QFile::encodeName(dir.path()));
-    {
-        Platform::SystemLogCapture log;
-        delegate.helpMenuItemAction();
-        EXPECT_TRUE(TestSupport::waitUntil([&] {
-            for (const QString &line : log.lines())
-                if (line.startsWith("could not open ") && line.endsWith(": no xdg-open installed"))
-                    return true;
-            return false;
-        }, 3000)) << log.lines().join('\n').toStdString();
-    }
+    EXPECT_TRUE(logsFailedOpen([&] { delegate.helpMenuItemAction(); }, ": no xdg-open installed"));
 
     // An opener that finds no handler, as xdg-open does on a bare desktop.
     TestSupport::writeFile(dir.filePath("xdg-open"), "#!/bin/sh\necho \"no method available for opening '$1'\" >&2\nexit 3\n");
     QFile::setPermissions(dir.filePath("xdg-open"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("PATH", QFile::encodeName(dir.path()) + ":" + savedPath);
-    {
-        Platform::SystemLogCapture log;
-        delegate.userGuideMenuItemAction();
-        EXPECT_TRUE(TestSupport::waitUntil([&] {
-            for (const QString &line : log.lines())
-                if (line.startsWith("could not open ") && line.contains(": xdg-open ended with 3: no method available"))
-                    return true;
-            return false;
-        }, 5000)) << log.lines().join('\n').toStdString();
-    }
+    EXPECT_TRUE(logsFailedOpen([&] { delegate.userGuideMenuItemAction(); },
+                               ": xdg-open ended with 3: no method available"));
     qputenv("PATH", savedPath);
 }
