@@ -46,15 +46,6 @@ bool isUsableName(const QByteArray &name)
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
-QByteArray parentOf(const QByteArray &path)
-{
-    QByteArray p = path;
-    while (p.size() > 1 && p.endsWith('/'))
-        p.chop(1);
-    const qsizetype slash = p.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : p.left(slash);
-}
-
 // What the node was when it was listed, for the copy to compare with.
 Platform::FileAttributes listed(const FileNode *node)
 {
@@ -176,7 +167,7 @@ DoCopyFiles::TopLevel DoCopyFiles::walkTopLevel(const FileNode *node)
     m_keepOut->enterTopLevel(*node);
     // Each top-level item is reached from its own folder (a volume, or the
     // folder of dropped files).
-    top.source = std::make_shared<Platform::OpenFolder>(Platform::OpenFolder::open(parentOf(node->pathBytes())));
+    top.source = std::make_shared<Platform::OpenFolder>(Platform::OpenFolder::openParent(node->pathBytes()));
     const Folders folders{top.source.get(), m_copyFolder.get()};
     if (node->state == FileNode::PartlyChecked)
         walkFolderNode(node, folders, &DoCopyFiles::doCopyFilesWithChiNode);

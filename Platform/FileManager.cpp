@@ -929,6 +929,11 @@ OpenFolder OpenFolder::open(const QByteArray &path)
     return folder;
 }
 
+OpenFolder OpenFolder::openParent(const QByteArray &path)
+{
+    return open(parentOf(path));
+}
+
 OpenFolder OpenFolder::openNoLinks(const QByteArray &path, qsizetype trustedPrefix)
 {
     QByteArray start = path.left(trustedPrefix);
@@ -1166,12 +1171,12 @@ bool FileManager::copyNativeItem(const QByteArray &from, const QByteArray &to, Q
         setError(error, QStringLiteral("no such file: ") + QFile::decodeName(from));
         return false;
     }
-    const OpenFolder source = OpenFolder::open(parentOf(from));
+    const OpenFolder source = OpenFolder::openParent(from);
     if (!source.isOpen()) {
         setError(error, errText(source.error()) + QStringLiteral(": ") + QFile::decodeName(source.path()));
         return false;
     }
-    const OpenFolder target = OpenFolder::open(parentOf(to));
+    const OpenFolder target = OpenFolder::openParent(to);
     if (!target.isOpen()) {
         setError(error, errText(target.error()) + QStringLiteral(": ") + QFile::decodeName(target.path()));
         return false;

@@ -39,6 +39,8 @@ public:
     // Opens a folder by path: where a walk starts (a volume's mount folder, a
     // home). Its last component must be a real folder, not a link.
     static OpenFolder open(const QByteArray &path);
+    // Opens the folder that holds `path` (trailing slashes do not count).
+    static OpenFolder openParent(const QByteArray &path);
     // Opens a folder by path with no link in any component after the first
     // `trustedPrefix` bytes of the path (which are opened as they are).
     static OpenFolder openNoLinks(const QByteArray &path, qsizetype trustedPrefix);
