@@ -46,15 +46,6 @@ bool isUsableName(const QByteArray &name)
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
-QByteArray parentOf(const QByteArray &path)
-{
-    QByteArray p = path;
-    while (p.size() > 1 && p.endsWith('/'))
-        p.chop(1);
-    const qsizetype slash = p.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : p.left(slash);
-}
-
 // What the node was when it was listed, for the copy to compare with.
 Platform::FileAttributes listed(const FileNode *node)
 {
@@ -125,26 +116,34 @@ void DoCopyFiles::runJob()
 {
     if (!m_copyFolder && !m_copyPath.isEmpty())
         m_copyFolder = std::make_shared<Platform::OpenFolder>(Platform::OpenFolder::open(QFile::encodeName(m_copyPath)));
+    m_taken.clear();
+    m_walkEnded = false;
+    m_keepThrough = 0;
+    // One pool for the whole job. A stop ends every copy not yet reported.
+    Platform::CopyJob job([this](Platform::CopyJob::Ticket t) { return isCancel() && t > m_keepThrough.load(); });
+    m_job = &job;
+    // The walk runs ahead of the reports (up to this many queued items), so
+    // later items are copied while earlier ones are still being reported.
+    constexpr int kAhead = 256;
+    std::deque<TopLevel> ahead;
+    int queued = 0;
+    qsizetype walked = 0;
     const qsizetype n = m_arr.size();
     for (qsizetype i = 0; i < n; ++i) {
         if (isCancel())
-            return;
+            break;
         if (i == 0)
             reportProgress(5.0f);
-        const FileNode *node = m_arr[i].get();
-        if (node && node->state != FileNode::Unchecked) {
-            m_keepOut->enterTopLevel(*node);
-            // Each top-level item is reached from its own folder (a volume, or
-            // the folder of dropped files).
-            const Platform::OpenFolder source = Platform::OpenFolder::open(parentOf(node->pathBytes()));
-            const Folders folders{&source, m_copyFolder.get()};
-            if (node->state == FileNode::PartlyChecked)
-                walkFolderNode(node, folders, &DoCopyFiles::doCopyFilesWithChiNode);
-            else
-                toCopyFileWithNode(node, folders);
+        while (walked < n && (walked <= i || (queued < kAhead && !m_walkEnded && !isCancel()))) {
+            ahead.push_back(walkTopLevel(m_arr[walked].get()));
+            queued += ahead.back().queued;
+            ++walked;
         }
-        if (isCancel())
-            return;
+        TopLevel top = std::move(ahead.front());
+        ahead.pop_front();
+        queued -= top.queued;
+        if (!reportTopLevel(top) || isCancel())
+            break;
         quint64 p = 100u * quint64(i + 1) / quint64(n);
         if (p < 5)
             p = 5;
@@ -156,6 +155,64 @@ void DoCopyFiles::runJob()
             reportProgress(float(p));
         }
     }
+    m_job = nullptr;
+}
+
+DoCopyFiles::TopLevel DoCopyFiles::walkTopLevel(const FileNode *node)
+{
+    TopLevel top;
+    if (!node || node->state == FileNode::Unchecked || m_walkEnded)
+        return top;
+    m_walking = &top;
+    m_keepOut->enterTopLevel(*node);
+    // Each top-level item is reached from its own folder (a volume, or the
+    // folder of dropped files).
+    top.source = std::make_shared<Platform::OpenFolder>(Platform::OpenFolder::openParent(node->pathBytes()));
+    const Folders folders{top.source.get(), m_copyFolder.get()};
+    if (node->state == FileNode::PartlyChecked)
+        walkFolderNode(node, folders, &DoCopyFiles::doCopyFilesWithChiNode);
+    else
+        toCopyFileWithNode(node, folders);
+    m_walking = nullptr;
+    return top;
+}
+
+bool DoCopyFiles::reportTopLevel(TopLevel &top)
+{
+    for (const Step &step : std::as_const(top.steps)) {
+        if (isCancel())
+            return false;
+        if (step.kind == Step::Kind::Gone || (step.kind == Step::Kind::Folder && !destinationHolds())) {
+            destinationGone();
+            return false;
+        }
+        if (step.kind != Step::Kind::Item)
+            continue;
+        // Whatever the answer to this report, this item is finished.
+        if (step.ticket > m_keepThrough)
+            m_keepThrough = step.ticket;
+        reportPath(step.path);
+        if (step.ticket == 0) {
+            if (!step.error.isEmpty()) // else the destination's end follows
+                failItem(step.error);
+            continue;
+        }
+        QString error;
+        const bool copied = m_job->wait(step.ticket, &error);
+        if (!destinationHolds()) {
+            destinationGone();
+            return false;
+        }
+        if (copied)
+            ++m_copiedItems;
+        else
+            failItem(error);
+    }
+    // Mirrored folders take their source's attributes once their content is
+    // in, the deepest first.
+    for (auto it = top.made.rbegin(); it != top.made.rend(); ++it)
+        it->first->copyAttributesFrom(*it->second);
+    return true;
 }
 
 void DoCopyFiles::doCopyFilesWithChiNode(const FileNodeList &nodes, const Folders &withCopyPath)
@@ -172,7 +229,7 @@ void DoCopyFiles::walkChildren(const FileNodeList &nodes, const Folders &folders
                                void (DoCopyFiles::*next)(const FileNodeList &, const Folders &))
 {
     for (const FileNodePtr &child : nodes) {
-        if (isCancel())
+        if (isCancel() || m_walkEnded)
             return;
         if (!child)
             continue;
@@ -186,7 +243,7 @@ void DoCopyFiles::walkChildren(const FileNodeList &nodes, const Folders &folders
 void DoCopyFiles::walkFolderNode(const FileNode *node, const Folders &folders,
                                  void (DoCopyFiles::*next)(const FileNodeList &, const Folders &))
 {
-    if (isCancel() || keptOut(node, false))
+    if (isCancel() || m_walkEnded || keptOut(node, false))
         return;
     const QByteArray name = node->nameBytes();
     if (!isUsableName(name) || !folders.source || !folders.target) {
@@ -194,61 +251,70 @@ void DoCopyFiles::walkFolderNode(const FileNode *node, const Folders &folders,
         return;
     }
     const Platform::FileAttributes expected = listed(node);
-    const Platform::OpenFolder source = folders.source->child(name, &expected);
-    if (!source.isOpen()) {
-        failItem(QStringLiteral("%1: %2").arg(node->path, source.error() == ESTALE
+    auto source = std::make_shared<Platform::OpenFolder>(folders.source->child(name, &expected));
+    if (!source->isOpen()) {
+        failItem(QStringLiteral("%1: %2").arg(node->path, source->error() == ESTALE
                                                               ? QStringLiteral("changed since it was listed")
-                                                              : QString::fromLocal8Bit(strerror(source.error()))));
+                                                              : QString::fromLocal8Bit(strerror(source->error()))));
         return;
     }
+    m_walking->steps.append(Step{Step::Kind::Folder, node->path, 0, {}});
     if (!destinationHolds()) {
-        destinationGone();
+        m_walking->steps.append(Step{Step::Kind::Gone, {}, 0, {}});
+        m_walkEnded = true;
         return;
     }
     // An existing folder of the name receives the content as it is; one made
     // here is owner-only until its content is in, then takes the source's
     // owner, mode and times.
     bool made = false;
-    const Platform::OpenFolder target = folders.target->makeChild(name, 0700, &made);
-    if (!target.isOpen()) {
-        failItem(QStringLiteral("%1: %2").arg(QFile::decodeName(target.path()),
-                                              QString::fromLocal8Bit(strerror(target.error()))));
+    auto target = std::make_shared<Platform::OpenFolder>(folders.target->makeChild(name, 0700, &made));
+    if (!target->isOpen()) {
+        failItem(QStringLiteral("%1: %2").arg(QFile::decodeName(target->path()),
+                                              QString::fromLocal8Bit(strerror(target->error()))));
         return;
     }
-    (this->*next)(node->children, Folders{&source, &target});
     if (made)
-        target.copyAttributesFrom(source);
+        m_walking->made.emplace_back(target, source);
+    (this->*next)(node->children, Folders{source.get(), target.get()});
 }
 
 void DoCopyFiles::toCopyFileWithNode(const FileNode *node, const Folders &withCopyPath)
 {
-    if (isCancel() || !node)
+    if (isCancel() || !node || m_walkEnded || !m_walking)
         return;
     ++m_takenItems;
     if (keptOut(node, true))
         return;
-    reportPath(node->path);
     m_iBegin = 0;
+    Step step{Step::Kind::Item, node->path, 0, {}};
     const QByteArray name = node->nameBytes();
-    if (!isUsableName(name) || !withCopyPath.source || !withCopyPath.target || !withCopyPath.target->isOpen()) {
-        if (withCopyPath.target && !withCopyPath.target->isOpen())
-            destinationGone();
-        else
-            failItem(QStringLiteral("no name to copy %1 under").arg(node->path));
+    if (!withCopyPath.target || !withCopyPath.target->isOpen() || !destinationHolds()) {
+        // Reported as the Part has it: the item's path, then the failure.
+        m_walking->steps.append(step);
+        m_walking->steps.append(Step{Step::Kind::Gone, {}, 0, {}});
+        m_walkEnded = true;
         return;
     }
-    if (!destinationHolds()) {
-        destinationGone();
+    if (!isUsableName(name) || !withCopyPath.source) {
+        step.error = QStringLiteral("no name to copy %1 under").arg(node->path);
+        m_walking->steps.append(step);
         return;
     }
-    const QByteArray chosen = createFileWithPath(*withCopyPath.target, name, name);
+    // What a destination folder holds is listed once per job; the names this
+    // job gives are added as it gives them.
+    const auto key = qMakePair(withCopyPath.target->device(), withCopyPath.target->inode());
+    auto taken = m_taken.find(key);
+    if (taken == m_taken.end()) {
+        const QList<QByteArray> names = withCopyPath.target->names();
+        taken = m_taken.insert(key, QSet<QByteArray>(names.begin(), names.end()));
+    }
+    const QByteArray target = uniqueName(*taken, name, name);
+    taken->insert(target);
     const Platform::FileAttributes expected = listed(node);
-    QString error;
-    if (Platform::FileManager::defaultManager().copyItemAt(*withCopyPath.source, name, *withCopyPath.target, chosen,
-                                                           &error, &expected))
-        ++m_copiedItems;
-    else
-        failItem(error);
+    step.ticket = m_job->add(*withCopyPath.source, name, *withCopyPath.target, target, &expected);
+    m_walking->steps.append(step);
+    ++m_walking->queued;
 }
 
 QString DoCopyFiles::createFileWithPath(const QString &path, const QString &withFileNormalName,
@@ -266,7 +332,12 @@ QByteArray DoCopyFiles::createFileWithPath(const Platform::OpenFolder &folder, c
     const QList<QByteArray> names = folder.names(&ok);
     if (!ok)
         return withFileName;
-    const QSet<QByteArray> taken(names.begin(), names.end());
+    return uniqueName(QSet<QByteArray>(names.begin(), names.end()), withFileNormalName, withFileName);
+}
+
+QByteArray DoCopyFiles::uniqueName(const QSet<QByteArray> &taken, const QByteArray &withFileNormalName,
+                                   const QByteArray &withFileName)
+{
     // The base and extension of the own name: the extension follows the last
     // point that does not begin the name.
     const qsizetype dot = withFileNormalName.lastIndexOf('.');

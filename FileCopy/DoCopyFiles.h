@@ -5,9 +5,14 @@
 
 #include "FileManager.h"
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <atomic>
+#include <deque>
 #include <memory>
+#include <utility>
+#include <vector>
 
 // Copies the ticked part of a selection tree into one destination folder on
 // the global queue, item by item through the platform's file manager, and
@@ -111,6 +116,32 @@ public:
     DoCopyFiles &operator=(const DoCopyFiles &) = delete;
 
 private:
+    // What the walk of one top-level node queued, for the reports that follow
+    // in order: its checked items (their copies run in the job's pool
+    // meanwhile), the mirrored folders met on the way, and where the
+    // destination was found gone.
+    struct Step {
+        enum class Kind { Item, Folder, Gone };
+        Kind kind = Kind::Item;
+        QString path;                          // Item: the source path reported
+        Platform::CopyJob::Ticket ticket = 0;  // Item: its copy (0: not queued, see error)
+        QString error;
+    };
+    struct TopLevel {
+        QList<Step> steps;
+        std::shared_ptr<Platform::OpenFolder> source;
+        // Mirrored folders made (target, source), in the order they were made.
+        std::vector<std::pair<std::shared_ptr<Platform::OpenFolder>, std::shared_ptr<Platform::OpenFolder>>> made;
+        int queued = 0;
+    };
+    TopLevel walkTopLevel(const FileNode *node);
+    // The unique-name rule over a set of taken names.
+    QByteArray uniqueName(const QSet<QByteArray> &taken, const QByteArray &withFileNormalName,
+                          const QByteArray &withFileName);
+    // Sends the reports of a walked top-level node as its copies end; false
+    // when the job is to end (stopped, or the destination has gone).
+    bool reportTopLevel(TopLevel &top);
+
     void start(const FileNodeList &snapshot, std::shared_ptr<Platform::OpenFolder> copyFolder, const QString &copyPath,
                const QString &targetMountPath);
     void runJob();
@@ -142,4 +173,14 @@ private:
     std::unique_ptr<CopyKeepOut> m_keepOut;
     int m_takenItems = 0;  // checked items met
     int m_copiedItems = 0; // of those, copied
+
+    // The running job's copies, the top-level node being walked, and the last
+    // item whose path was reported: it is finished even when a stop comes.
+    Platform::CopyJob *m_job = nullptr;
+    TopLevel *m_walking = nullptr;
+    bool m_walkEnded = false;
+    std::atomic<Platform::CopyJob::Ticket> m_keepThrough{0};
+    // Per destination folder: what it held when the job first met it, and
+    // the names the job has given there since.
+    QHash<QPair<quint64, quint64>, QSet<QByteArray>> m_taken;
 };

@@ -19,6 +19,9 @@
 #include <mutex>
 #include <sys/syscall.h>
 #include <cstdlib>
+#include <deque>
+#include <map>
+#include <sys/resource.h>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -44,7 +47,6 @@ int defaultParallelism()
     return std::clamp(QThread::idealThreadCount(), 2, 8);
 }
 std::atomic<int> g_parallelism{defaultParallelism()};
-std::atomic<qint64> g_pieceSize{qint64(32) << 20};
 
 QByteArray enc(const QString &p)
 {
@@ -322,15 +324,49 @@ public:
         if (m_unlimited)
             return;
         m_inFlight -= bytes;
+        m_promised = std::max<qint64>(0, m_promised - bytes);
         if (m_inFlight == 0)
             m_landed.notify_all();
+    }
+
+    // Before an item is started: whether its `bytes` fit beside what the
+    // items started earlier have still to write; if so they are promised.
+    bool fits(qint64 bytes)
+    {
+        if (!m_provider || bytes <= 0)
+            return true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_unlimited && !fresh())
+            measure();
+        if (m_unlimited)
+            return true;
+        if (bytes > m_budget + m_inFlight - m_promised)
+            return false;
+        m_promised += bytes;
+        return true;
+    }
+    // An item has ended: what it was promised and did not write is free again.
+    void forget(qint64 bytes)
+    {
+        if (!m_provider || bytes <= 0)
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_promised = std::max<qint64>(0, m_promised - bytes);
     }
 
 private:
     static constexpr qint64 kMargin = qint64(64) << 20;
     static constexpr auto kFresh = std::chrono::milliseconds(20);
+    static constexpr auto kFreshFar = std::chrono::milliseconds(250);
+    static constexpr qint64 kFar = qint64(1) << 30;
 
-    bool fresh() const { return m_measured && std::chrono::steady_clock::now() - *m_measured < kFresh; }
+    // Far from the limit a measurement serves longer: another writer would
+    // have to fill the whole budget meanwhile for a chunk of ours to overfill.
+    bool fresh() const
+    {
+        const auto serves = m_budget >= kFar ? kFreshFar : kFresh;
+        return m_measured && std::chrono::steady_clock::now() - *m_measured < serves;
+    }
     void measure()
     {
         const std::optional<qint64> free = m_provider(m_destination);
@@ -351,6 +387,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_measured;
     qint64 m_budget = 0;
     qint64 m_inFlight = 0;
+    qint64 m_promised = 0; // promised to started items and not yet written
     bool m_unlimited = false;
 };
 
@@ -416,7 +453,7 @@ bool askHook(const FileManager::CopyFaultHook &which, const QByteArray &source)
 // sparse source only its data is copied, so holes stay holes. Every byte of
 // the range must arrive: a source that ends early fails the copy.
 bool copyRange(int in, int out, qint64 begin, qint64 end, bool sparse, const QByteArray &path, CopyRun &run,
-               SpaceGuard &space, bool shortRange)
+               SpaceGuard &space, bool shortRange, std::atomic<qint64> &reserved)
 {
     bool useRange = true;
     std::vector<char> buffer;
@@ -449,6 +486,7 @@ bool copyRange(int in, int out, qint64 begin, qint64 end, bool sparse, const QBy
                 run.failErrno(ENOSPC, path);
                 return false;
             }
+            reserved += want;
             ssize_t n = -1;
             int err = 0;
             if (useRange) {
@@ -507,40 +545,148 @@ bool copyRange(int in, int out, qint64 begin, qint64 end, bool sparse, const QBy
     return true;
 }
 
-// A piece of file data for a worker: a whole file (big < 0) or a part of a
-// large one, whose attributes the worker that copies its last part sets.
-struct Piece {
-    size_t entry;
-    qint64 begin;
-    qint64 end;
-    int big;
-};
+bool removeAt(int dirFd, const QByteArray &name);
+bool renameNoReplaceAt(int fromDir, const QByteArray &from, int toDir, const QByteArray &to);
 
-// Copies one item: the entry `srcName` of the folder `srcParent` to the new
-// entry `dstName` of the folder `dstParent`, everything below reached from
-// the item's own descriptors.
+// Copies one item: the entry `srcName` of the folder `srcParent` to the
+// temporary entry `tmpName` of the folder `dstParent`, everything below
+// reached from the item's own descriptors, and at the end gives it its final
+// name `dstName`. The descriptors are its own (duplicates), so the folders
+// handed in may go meanwhile. Its files are copied by the workers of a
+// CopyJob, one worker per file.
 class ItemCopy
 {
 public:
-    ItemCopy(int srcParent, const QByteArray &srcName, int srcItem, int dstParent, const QByteArray &dstName,
-             const QByteArray &display, const Plan &plan, SpaceGuard &space)
-        : m_srcParent(srcParent), m_srcName(srcName), m_srcItem(srcItem), m_dstParent(dstParent), m_dstName(dstName),
-          m_display(display), m_plan(plan), m_space(space)
+    ItemCopy(int srcParent, const QByteArray &srcName, int srcItem, int dstParent, const QByteArray &tmpName,
+             const QByteArray &dstName, const QByteArray &display, Plan plan, std::shared_ptr<SpaceGuard> space)
+        : m_srcParent(srcParent), m_srcName(srcName), m_srcItem(srcItem), m_dstParent(dstParent), m_tmpName(tmpName),
+          m_dstName(dstName), m_display(display), m_plan(std::move(plan)), m_space(std::move(space))
     {
     }
     ~ItemCopy()
     {
-        if (m_dstItem >= 0)
-            close(m_dstItem);
+        for (int fd : {m_srcParent, m_srcItem, m_dstParent, m_dstItem})
+            if (fd >= 0)
+                close(fd);
+    }
+    ItemCopy(const ItemCopy &) = delete;
+    ItemCopy &operator=(const ItemCopy &) = delete;
+
+    // Folders, links and other entries, in order; the files to copy, big
+    // ones first so they run beside the small ones rather than after them,
+    // then the small ones round the folders (the first file of every folder,
+    // then the second …), so that workers at the same time make their files
+    // in different folders and do not queue for one folder's lock.
+    bool prepare(std::vector<size_t> &files)
+    {
+        std::vector<size_t> small;
+        std::vector<int> rank; // of each small file among the files of its folder
+        QHash<QByteArray, int> filesIn;
+        for (size_t i = 0; i < m_plan.entries.size(); ++i) {
+            const Entry &e = m_plan.entries[i];
+            if (i > 0 && e.rel.isEmpty())
+                continue; // a folder left out of the plan
+            const mode_t type = e.st.st_mode & S_IFMT;
+            if (type == S_IFDIR) {
+                // Owner-only until its content is in: a read-only folder must still take it.
+                if (e.rel.isEmpty()) {
+                    if (mkdirat(m_dstParent, m_tmpName.constData(), 0700) != 0) {
+                        m_run.failErrno(errno, join(m_display, {}));
+                        return false;
+                    }
+                    m_dstItem =
+                        openat(m_dstParent, m_tmpName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                    if (m_dstItem < 0) {
+                        m_run.failErrno(errno, join(m_display, {}));
+                        return false;
+                    }
+                    continue;
+                }
+                const At at(m_dstItem, e.rel);
+                if (at.fd < 0 || mkdirat(at.fd, at.name.constData(), 0700) != 0) {
+                    m_run.failErrno(errno, sourcePath(e));
+                    return false;
+                }
+            } else if (type == S_IFLNK) {
+                if (!makeLink(e))
+                    return false;
+            } else if (type == S_IFREG) {
+                if (e.st.st_size >= kBigFile) {
+                    files.push_back(i);
+                } else {
+                    small.push_back(i);
+                    rank.push_back(filesIn[e.rel.left(std::max<qsizetype>(0, e.rel.lastIndexOf('/')))]++);
+                }
+            } else {
+                const At at = e.rel.isEmpty() ? At(m_dstParent, m_tmpName) : At(m_dstItem, e.rel);
+                if (at.fd >= 0 &&
+                    mknodat(at.fd, at.name.constData(), e.st.st_mode & (S_IFMT | 07777), e.st.st_rdev) == 0) {
+                    applyLinkAttributes(at.fd, at.name, e.st);
+                    fchmodat(at.fd, at.name.constData(), e.st.st_mode & 07777, 0); // mknod's mode went through the umask
+                } else if (e.rel.isEmpty()) {
+                    m_run.failErrno(errno, sourcePath(e));
+                    return false;
+                } else {
+                    systemLog(QStringLiteral("not copied (%1): %2")
+                                  .arg(errText(errno), QFile::decodeName(sourcePath(e))));
+                }
+            }
+        }
+        std::vector<size_t> order(small.size());
+        for (size_t k = 0; k < order.size(); ++k)
+            order[k] = k;
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank[a] < rank[b]; });
+        for (size_t k : order)
+            files.push_back(small[k]);
+        return true;
     }
 
-    bool run(QString *error)
+    bool failed() const { return m_run.failed(); }
+    void fail(const QString &why) { m_run.fail(why); }
+
+    // One file of the plan, whole, by the calling worker.
+    void copyEntry(size_t index)
     {
-        if (prepare())
-            copyData();
+        const Entry &e = m_plan.entries[index];
+        if (m_run.failed())
+            return;
+        if (askHook(g_faultHook, sourcePath(e))) {
+            m_run.failErrno(EIO, sourcePath(e));
+            return;
+        }
+        const int in = openSource(e);
+        if (in < 0)
+            return;
+        const int out = openTarget(e, O_WRONLY | O_CREAT | O_EXCL);
+        if (out < 0) {
+            close(in);
+            return;
+        }
+        const bool sparse = isSparse(e.st);
+        bool ok = copyRange(in, out, 0, qint64(e.st.st_size), sparse, sourcePath(e), m_run, *m_space,
+                            askHook(g_shortRangeHook, sourcePath(e)), m_reserved);
+        if (ok && sparse && ftruncate(out, e.st.st_size) != 0) {
+            m_run.failErrno(errno, sourcePath(e));
+            ok = false;
+        }
+        if (ok)
+            applyAttributes(in, out, e.st);
+        close(in);
+        if (close(out) != 0 && ok)
+            m_run.failErrno(errno, sourcePath(e));
+    }
+
+    // Once every file is in (or the copy failed): folders' attributes, then
+    // the final name; a failed copy is removed, wherever its folder has gone.
+    bool finish(QString *error)
+    {
+        m_space->forget(m_plan.bytes - m_reserved.load());
         if (!m_run.failed())
             finishFolders();
+        if (!m_run.failed() && !renameNoReplaceAt(m_dstParent, m_tmpName, m_dstParent, m_dstName))
+            m_run.failErrno(errno, join(m_display, {}));
         if (m_run.failed()) {
+            removeAt(m_dstParent, m_tmpName);
             setError(error, m_run.error());
             return false;
         }
@@ -548,6 +694,9 @@ public:
     }
 
 private:
+    // Files at least this large go to the workers first.
+    static constexpr qint64 kBigFile = qint64(8) << 20;
+
     QByteArray sourcePath(const Entry &e) const { return join(m_display, e.rel); }
 
     int openSource(const Entry &e)
@@ -570,95 +719,11 @@ private:
     int openTarget(const Entry &e, int flags)
     {
         const int fd = e.rel.isEmpty()
-                           ? openat(m_dstParent, m_dstName.constData(), flags | O_NOFOLLOW | O_CLOEXEC, 0600)
+                           ? openat(m_dstParent, m_tmpName.constData(), flags | O_NOFOLLOW | O_CLOEXEC, 0600)
                            : openBeneath(m_dstItem, e.rel, flags, 0600);
         if (fd < 0)
             m_run.failErrno(errno, sourcePath(e));
         return fd;
-    }
-
-    // Folders, links and other entries in order, and the list of file data.
-    bool prepare()
-    {
-        const qint64 pieceSize = std::max<qint64>(4096, g_pieceSize.load());
-        std::vector<Piece> small;
-        std::vector<int> rank; // of each small file among the files of its folder
-        QHash<QByteArray, int> filesIn;
-        QList<QByteArray> leftOut; // folders of another file system, with what they hold
-        for (size_t i = 0; i < m_plan.entries.size(); ++i) {
-            const Entry &e = m_plan.entries[i];
-            if (i > 0 && e.rel.isEmpty())
-                continue; // a folder left out of the plan
-            const mode_t type = e.st.st_mode & S_IFMT;
-            if (type == S_IFDIR) {
-                // Owner-only until its content is in: a read-only folder must still take it.
-                if (e.rel.isEmpty()) {
-                    if (mkdirat(m_dstParent, m_dstName.constData(), 0700) != 0) {
-                        m_run.failErrno(errno, join(m_display, {}));
-                        return false;
-                    }
-                    m_dstItem =
-                        openat(m_dstParent, m_dstName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                    if (m_dstItem < 0) {
-                        m_run.failErrno(errno, join(m_display, {}));
-                        return false;
-                    }
-                    continue;
-                }
-                const At at(m_dstItem, e.rel);
-                if (at.fd < 0 || mkdirat(at.fd, at.name.constData(), 0700) != 0) {
-                    m_run.failErrno(errno, sourcePath(e));
-                    return false;
-                }
-            } else if (type == S_IFLNK) {
-                if (!makeLink(e))
-                    return false;
-            } else if (type == S_IFREG) {
-                const qint64 size = qint64(e.st.st_size);
-                if (size <= 2 * pieceSize) {
-                    small.push_back({i, 0, size, -1});
-                    rank.push_back(filesIn[e.rel.left(std::max<qsizetype>(0, e.rel.lastIndexOf('/')))]++);
-                    continue;
-                }
-                // Made here, so every part's worker only opens it.
-                const int fd = openTarget(e, O_WRONLY | O_CREAT | O_EXCL);
-                if (fd < 0)
-                    return false;
-                close(fd);
-                const int big = int(m_partsLeft.size());
-                int parts = 0;
-                for (qint64 at = 0; at < size; at += pieceSize, ++parts)
-                    m_pieces.push_back({i, at, std::min(size, at + pieceSize), big});
-                m_partsLeft.push_back(parts);
-            } else {
-                const At at = e.rel.isEmpty() ? At(m_dstParent, m_dstName) : At(m_dstItem, e.rel);
-                if (at.fd >= 0 && mknodat(at.fd, at.name.constData(), e.st.st_mode & (S_IFMT | 07777), e.st.st_rdev) == 0) {
-                    applyLinkAttributes(at.fd, at.name, e.st);
-                    fchmodat(at.fd, at.name.constData(), e.st.st_mode & 07777, 0); // mknod's mode went through the umask
-                } else if (e.rel.isEmpty()) {
-                    m_run.failErrno(errno, sourcePath(e));
-                    return false;
-                } else {
-                    systemLog(QStringLiteral("not copied (%1): %2")
-                                  .arg(errText(errno), QFile::decodeName(sourcePath(e))));
-                }
-            }
-        }
-        // Large files' parts first, so they run beside the small files rather
-        // than after them. Then the small files round the folders: the first
-        // file of every folder, then the second …, so that workers running at
-        // the same time make their files in different folders and do not
-        // queue for one folder's lock.
-        std::vector<size_t> order(small.size());
-        for (size_t k = 0; k < order.size(); ++k)
-            order[k] = k;
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank[a] < rank[b]; });
-        for (size_t k : order)
-            m_pieces.push_back(small[k]);
-        m_left = std::make_unique<std::atomic<int>[]>(m_partsLeft.size());
-        for (size_t b = 0; b < m_partsLeft.size(); ++b)
-            m_left[b].store(m_partsLeft[b]);
-        return true;
     }
 
     bool makeLink(const Entry &e)
@@ -680,102 +745,13 @@ private:
             return false;
         }
         target.truncate(n);
-        const At to = e.rel.isEmpty() ? At(m_dstParent, m_dstName) : At(m_dstItem, e.rel);
+        const At to = e.rel.isEmpty() ? At(m_dstParent, m_tmpName) : At(m_dstItem, e.rel);
         if (to.fd < 0 || symlinkat(target.constData(), to.fd, to.name.constData()) != 0) {
             m_run.failErrno(errno, sourcePath(e));
             return false;
         }
         applyLinkAttributes(to.fd, to.name, e.st);
         return true;
-    }
-
-    void copyData()
-    {
-        if (m_pieces.empty())
-            return;
-        const int workers = int(std::min<size_t>(size_t(std::max(1, g_parallelism.load())), m_pieces.size()));
-        std::vector<std::thread> threads;
-        threads.reserve(size_t(workers - 1));
-        for (int w = 1; w < workers; ++w)
-            threads.emplace_back([this] { work(); });
-        work();
-        for (std::thread &t : threads)
-            t.join();
-    }
-
-    void work()
-    {
-        for (;;) {
-            if (m_run.failed())
-                return;
-            const size_t i = m_next.fetch_add(1);
-            if (i >= m_pieces.size())
-                return;
-            const Piece &p = m_pieces[i];
-            const Entry &e = m_plan.entries[p.entry];
-            if (askHook(g_faultHook, sourcePath(e))) {
-                m_run.failErrno(EIO, sourcePath(e));
-                return;
-            }
-            if (p.big < 0 ? !copyFile(e) : !copyPart(e, p))
-                return;
-        }
-    }
-
-    bool copyFile(const Entry &e)
-    {
-        const int in = openSource(e);
-        if (in < 0)
-            return false;
-        const int out = openTarget(e, O_WRONLY | O_CREAT | O_EXCL);
-        if (out < 0) {
-            close(in);
-            return false;
-        }
-        const bool sparse = isSparse(e.st);
-        bool ok = copyRange(in, out, 0, qint64(e.st.st_size), sparse, sourcePath(e), m_run, m_space,
-                            askHook(g_shortRangeHook, sourcePath(e)));
-        if (ok && sparse && ftruncate(out, e.st.st_size) != 0) {
-            m_run.failErrno(errno, sourcePath(e));
-            ok = false;
-        }
-        if (ok)
-            applyAttributes(in, out, e.st);
-        close(in);
-        if (close(out) != 0 && ok) {
-            m_run.failErrno(errno, sourcePath(e));
-            ok = false;
-        }
-        return ok;
-    }
-
-    bool copyPart(const Entry &e, const Piece &p)
-    {
-        const int in = openSource(e);
-        if (in < 0)
-            return false;
-        const int out = openTarget(e, O_WRONLY);
-        if (out < 0) {
-            close(in);
-            return false;
-        }
-        bool ok = copyRange(in, out, p.begin, p.end, isSparse(e.st), sourcePath(e), m_run, m_space,
-                            askHook(g_shortRangeHook, sourcePath(e)));
-        if (ok && m_left[size_t(p.big)].fetch_sub(1) == 1) {
-            // The last part in: the file takes its full length and its attributes.
-            if (ftruncate(out, e.st.st_size) != 0) {
-                m_run.failErrno(errno, sourcePath(e));
-                ok = false;
-            } else {
-                applyAttributes(in, out, e.st);
-            }
-        }
-        close(in);
-        if (close(out) != 0 && ok) {
-            m_run.failErrno(errno, sourcePath(e));
-            ok = false;
-        }
-        return ok;
     }
 
     // Deepest first, once nothing more is written into them: a folder's time
@@ -803,16 +779,14 @@ private:
     const QByteArray m_srcName;
     const int m_srcItem; // the item's folder (-1 for a file)
     const int m_dstParent;
+    const QByteArray m_tmpName;
     const QByteArray m_dstName;
     int m_dstItem = -1;
     const QByteArray m_display;
-    const Plan &m_plan;
-    SpaceGuard &m_space;
+    const Plan m_plan;
+    const std::shared_ptr<SpaceGuard> m_space;
+    std::atomic<qint64> m_reserved{0}; // chunks reserved for this item so far
     CopyRun m_run;
-    std::vector<Piece> m_pieces;
-    std::vector<int> m_partsLeft;
-    std::unique_ptr<std::atomic<int>[]> m_left;
-    std::atomic<size_t> m_next{0};
 };
 
 // Removes the entry `name` of the folder `dirFd` and everything inside it,
@@ -953,6 +927,11 @@ OpenFolder OpenFolder::open(const QByteArray &path)
         folder.m_inode = st.st_ino;
     }
     return folder;
+}
+
+OpenFolder OpenFolder::openParent(const QByteArray &path)
+{
+    return open(parentOf(path));
 }
 
 OpenFolder OpenFolder::openNoLinks(const QByteArray &path, qsizetype trustedPrefix)
@@ -1192,12 +1171,12 @@ bool FileManager::copyNativeItem(const QByteArray &from, const QByteArray &to, Q
         setError(error, QStringLiteral("no such file: ") + QFile::decodeName(from));
         return false;
     }
-    const OpenFolder source = OpenFolder::open(parentOf(from));
+    const OpenFolder source = OpenFolder::openParent(from);
     if (!source.isOpen()) {
         setError(error, errText(source.error()) + QStringLiteral(": ") + QFile::decodeName(source.path()));
         return false;
     }
-    const OpenFolder target = OpenFolder::open(parentOf(to));
+    const OpenFolder target = OpenFolder::openParent(to);
     if (!target.isOpen()) {
         setError(error, errText(target.error()) + QStringLiteral(": ") + QFile::decodeName(target.path()));
         return false;
@@ -1208,27 +1187,146 @@ bool FileManager::copyNativeItem(const QByteArray &from, const QByteArray &to, Q
 bool FileManager::copyItemAt(const OpenFolder &from, const QByteArray &fromName, const OpenFolder &to,
                              const QByteArray &toName, QString *error, const FileAttributes *expected) const
 {
+    CopyJob job;
+    return job.wait(job.add(from, fromName, to, toName, expected), error);
+}
+
+// One pool of workers for a whole job: items are read and their folders made
+// by the caller, in order; their files go into one queue that the workers
+// take from, one file each, so the files of many items are copied at once.
+struct CopyJob::Impl {
+    struct Item {
+        std::shared_ptr<ItemCopy> copy;
+        size_t left = 0; // files not yet done
+        bool done = false;
+        bool ok = false;
+        QString error;
+    };
+    struct Task {
+        Ticket ticket;
+        size_t entry;
+    };
+
+    std::function<bool(Ticket)> stopped;
+    std::mutex mutex;
+    std::condition_variable work;
+    std::condition_variable finished;
+    std::deque<Task> queue;
+    std::map<Ticket, Item> items;
+    std::vector<std::thread> workers;
+    std::shared_ptr<SpaceGuard> space;
+    Ticket next = 1;
+    size_t active = 0; // items added and not yet done: each holds descriptors
+    bool closing = false;
+    static constexpr size_t kMaxActive = 512;
+
+    // Under the lock: the item's last file is done.
+    void complete(Ticket ticket, Item &item, std::unique_lock<std::mutex> &lock)
+    {
+        std::shared_ptr<ItemCopy> copy = item.copy;
+        lock.unlock();
+        QString error;
+        const bool ok = copy->finish(&error);
+        lock.lock();
+        Item &now = items[ticket];
+        now.ok = ok;
+        now.error = error;
+        now.done = true;
+        now.copy.reset();
+        --active;
+        finished.notify_all();
+    }
+
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            work.wait(lock, [this] { return closing || !queue.empty(); });
+            if (queue.empty())
+                return;
+            const Task task = queue.front();
+            queue.pop_front();
+            Item &item = items[task.ticket];
+            std::shared_ptr<ItemCopy> copy = item.copy;
+            lock.unlock();
+            if (closing || (stopped && stopped(task.ticket)))
+                copy->fail(QStringLiteral("stopped"));
+            else
+                copy->copyEntry(task.entry);
+            lock.lock();
+            Item &after = items[task.ticket];
+            if (--after.left == 0)
+                complete(task.ticket, after, lock);
+        }
+    }
+
+    void startWorkers(size_t files)
+    {
+        const size_t wanted = std::min<size_t>(size_t(std::max(1, g_parallelism.load())), workers.size() + files);
+        while (workers.size() < wanted)
+            workers.emplace_back([this] { run(); });
+    }
+};
+
+CopyJob::CopyJob(std::function<bool(Ticket)> stopped) : d(std::make_unique<Impl>())
+{
+    d->stopped = std::move(stopped);
+    // Many items may be open at once: as many descriptors as the system lets us have.
+    static const bool raised = [] {
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        return true;
+    }();
+    (void)raised;
+}
+
+CopyJob::~CopyJob()
+{
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->closing = true;
+    }
+    d->work.notify_all();
+    for (std::thread &t : d->workers)
+        t.join();
+}
+
+CopyJob::Ticket CopyJob::add(const OpenFolder &from, const QByteArray &fromName, const OpenFolder &to,
+                             const QByteArray &toName, const FileAttributes *expected)
+{
+    const Ticket ticket = d->next++;
+    {
+        // So many items under way at once, and no more: each holds its folders open.
+        std::unique_lock<std::mutex> lock(d->mutex);
+        d->finished.wait(lock, [this] { return d->active < Impl::kMaxActive; });
+        d->items[ticket];
+        ++d->active;
+    }
+    auto fail = [&](const QString &why) {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        Impl::Item &item = d->items[ticket];
+        item.done = true;
+        item.error = why;
+        --d->active;
+        d->finished.notify_all();
+        return ticket;
+    };
     const QByteArray display = join(from.path(), fromName), toPath = join(to.path(), toName);
     auto bad = [](const QByteArray &n) { return n.isEmpty() || n == "." || n == ".." || n.contains('/'); };
-    if (!from.isOpen() || !to.isOpen() || bad(fromName) || bad(toName)) {
-        setError(error, QStringLiteral("no such file: ") + QFile::decodeName(display));
-        return false;
-    }
+    if (!from.isOpen() || !to.isOpen() || bad(fromName) || bad(toName))
+        return fail(QStringLiteral("no such file: ") + QFile::decodeName(display));
     struct stat existing;
-    if (fstatat(to.descriptor(), toName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        setError(error, QStringLiteral("an item with that name already exists: ") + QFile::decodeName(toPath));
-        return false;
-    }
+    if (fstatat(to.descriptor(), toName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return fail(QStringLiteral("an item with that name already exists: ") + QFile::decodeName(toPath));
     struct stat st;
-    if (fstatat(from.descriptor(), fromName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        setError(error, QStringLiteral("no such file: ") + QFile::decodeName(display));
-        return false;
-    }
+    if (fstatat(from.descriptor(), fromName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return fail(QStringLiteral("no such file: ") + QFile::decodeName(display));
     if (expected && expected->inode != 0 &&
-        (quint64(st.st_dev) != expected->device || quint64(st.st_ino) != expected->inode)) {
-        setError(error, QStringLiteral("changed since it was listed: ") + QFile::decodeName(display));
-        return false;
-    }
+        (quint64(st.st_dev) != expected->device || quint64(st.st_ino) != expected->inode))
+        return fail(QStringLiteral("changed since it was listed: ") + QFile::decodeName(display));
     Plan plan;
     plan.entries.push_back({{}, st});
     int item = -1;
@@ -1236,52 +1334,81 @@ bool FileManager::copyItemAt(const OpenFolder &from, const QByteArray &fromName,
         item = openat(from.descriptor(), fromName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat opened;
         if (item < 0 || fstat(item, &opened) != 0 || !sameEntry(opened, st)) {
-            setError(error, (item < 0 ? errText(errno) : QStringLiteral("changed while being read")) +
-                                QStringLiteral(": ") + QFile::decodeName(display));
+            const QString why = (item < 0 ? errText(errno) : QStringLiteral("changed while being read")) +
+                                QStringLiteral(": ") + QFile::decodeName(display);
             if (item >= 0)
                 close(item);
-            return false;
+            return fail(why);
         }
         const int reading = dup(item);
-        if (reading < 0 || !readFolder(reading, {}, st.st_dev, display, plan, error)) {
-            if (reading < 0)
-                setError(error, errText(errno));
+        QString why;
+        if (reading < 0 || !readFolder(reading, {}, st.st_dev, display, plan, &why)) {
             close(item);
-            return false;
+            return fail(reading < 0 ? errText(errno) : why);
         }
     } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
         plan.bytes += qint64(st.st_size);
     }
-    SpaceProvider provider;
-    {
-        QMutexLocker lock(&g_hookMutex);
-        provider = g_spaceProvider;
-    }
-    SpaceGuard space(provider, QFile::decodeName(toPath));
-    if (provider) {
-        if (std::optional<qint64> free = provider(QFile::decodeName(toPath)); free && plan.bytes > *free) {
-            setError(error, errText(ENOSPC));
-            if (item >= 0)
-                close(item);
-            return false;
+    if (!d->space) {
+        FileManager::SpaceProvider provider;
+        {
+            QMutexLocker lock(&g_hookMutex);
+            provider = g_spaceProvider;
         }
+        d->space = std::make_shared<SpaceGuard>(provider, QFile::decodeName(toPath));
+    }
+    if (!d->space->fits(plan.bytes)) {
+        if (item >= 0)
+            close(item);
+        return fail(errText(ENOSPC));
     }
     // A short name of its own: the item's name may already be as long as a name can be.
     const QByteArray temp = ".tw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
-    bool ok = ItemCopy(from.descriptor(), fromName, item, to.descriptor(), temp, display, plan, space).run(error);
-    if (item >= 0)
-        close(item);
-    // Through the folder it was made in, wherever that folder has gone.
-    if (!ok) {
-        removeAt(to.descriptor(), temp);
+    auto copy = std::make_shared<ItemCopy>(dup(from.descriptor()), fromName, item, dup(to.descriptor()), temp, toName,
+                                           display, std::move(plan), d->space);
+    std::vector<size_t> files;
+    const bool prepared = copy->prepare(files);
+    std::unique_lock<std::mutex> lock(d->mutex);
+    Impl::Item &entry = d->items[ticket];
+    entry.copy = copy;
+    if (!prepared || files.empty()) {
+        entry.left = 1;
+        d->complete(ticket, entry, lock);
+        return ticket;
+    }
+    entry.left = files.size();
+    for (size_t f : files)
+        d->queue.push_back({ticket, f});
+    d->startWorkers(files.size());
+    lock.unlock();
+    d->work.notify_all();
+    return ticket;
+}
+
+bool CopyJob::isDone(Ticket ticket) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto it = d->items.find(ticket);
+    return it == d->items.end() || it->second.done;
+}
+
+bool CopyJob::wait(Ticket ticket, QString *error)
+{
+    std::unique_lock<std::mutex> lock(d->mutex);
+    d->finished.wait(lock, [&] {
+        const auto it = d->items.find(ticket);
+        return it == d->items.end() || it->second.done;
+    });
+    const auto it = d->items.find(ticket);
+    if (it == d->items.end()) {
+        setError(error, QStringLiteral("no such copy"));
         return false;
     }
-    if (!renameNoReplaceAt(to.descriptor(), temp, to.descriptor(), toName)) {
-        setError(error, errText(errno));
-        removeAt(to.descriptor(), temp);
-        return false;
-    }
-    return true;
+    const bool ok = it->second.ok;
+    if (!ok)
+        setError(error, it->second.error);
+    d->items.erase(it);
+    return ok;
 }
 
 void FileManager::setSpaceProvider(SpaceProvider provider)
@@ -1298,11 +1425,6 @@ void FileManager::setCopyParallelism(int n)
 int FileManager::copyParallelism()
 {
     return g_parallelism.load();
-}
-
-void FileManager::setCopyPieceSize(qint64 bytes)
-{
-    g_pieceSize.store(std::max<qint64>(4096, bytes));
 }
 
 void FileManager::setCopyFaultHook(CopyFaultHook hook)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace Platform
@@ -38,6 +39,8 @@ public:
     // Opens a folder by path: where a walk starts (a volume's mount folder, a
     // home). Its last component must be a real folder, not a link.
     static OpenFolder open(const QByteArray &path);
+    // Opens the folder that holds `path` (trailing slashes do not count).
+    static OpenFolder openParent(const QByteArray &path);
     // Opens a folder by path with no link in any component after the first
     // `trustedPrefix` bytes of the path (which are opened as they are).
     static OpenFolder openNoLinks(const QByteArray &path, qsizetype trustedPrefix);
@@ -73,6 +76,36 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     QByteArray m_path;
+};
+
+// Copies many items with one pool of workers for the whole job. Each add()
+// reads its item and makes its folders on the calling thread, as copyItemAt
+// does, and queues its files; the workers copy the files of every queued item
+// at once, one worker per file, and each item gets its final name as soon as
+// its last file is in. A job copies into one volume (its capacity is counted
+// once for all items). `stopped(ticket)` is asked before each file: when it
+// answers true the item's copy stops and nothing of it is left.
+class CopyJob
+{
+public:
+    using Ticket = quint64;
+    explicit CopyJob(std::function<bool(Ticket)> stopped = {});
+    // Stops what has not started and waits for the workers.
+    ~CopyJob();
+    CopyJob(const CopyJob &) = delete;
+    CopyJob &operator=(const CopyJob &) = delete;
+
+    // As FileManager::copyItemAt; returns at once once the item is queued.
+    Ticket add(const OpenFolder &from, const QByteArray &fromName, const OpenFolder &to, const QByteArray &toName,
+               const FileAttributes *expected = nullptr);
+    bool isDone(Ticket ticket) const;
+    // Waits until the item has its final name (true) or has failed and left
+    // nothing (false, with the reason). Each ticket is waited for once.
+    bool wait(Ticket ticket, QString *error = nullptr);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
 };
 
 // The file manager the system uses (NSFileManager's place). Paths are real
@@ -115,7 +148,8 @@ public:
     //
     // A folder is read in full first (so a destination inside the source is
     // never copied into itself), then its files are copied by several workers
-    // at once, large files in pieces; the caller's thread is one of them.
+    // at once, one worker per file (writes to one file take turns on most
+    // file systems, so splitting one file among workers only costs).
     //
     // Everything below the item is opened from the item's own descriptor, never
     // through a symbolic link, and must be the entry that was read (same kind,
@@ -140,11 +174,10 @@ public:
     using SpaceProvider = std::function<std::optional<qint64>(const QString &destination)>;
     static void setSpaceProvider(SpaceProvider provider);
 
-    // How many files one folder copy works on at once (at least 1).
+    // How many files a copy works on at once (at least 1); each file is
+    // copied whole by one worker.
     static void setCopyParallelism(int n);
     static int copyParallelism();
-    // Files larger than twice this many bytes are copied in pieces of this size.
-    static void setCopyPieceSize(qint64 bytes);
 
     // Tests: the copy of every source file for which the hook answers true
     // fails as on a read error (the hook runs on the copying workers).

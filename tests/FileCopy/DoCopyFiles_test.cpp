@@ -286,7 +286,13 @@ TEST_F(DoCopyFilesTest, AStopEndsTheJobWithoutAnotherReport)
             };
         runJob(engine, files(3), dest());
         EXPECT_EQ(r.events, c.events);
-        EXPECT_EQ(tree(dest()), c.copied) << "the item being copied when the stop came is finished";
+        // The item reported when the stop came is finished; later items may
+        // have been copied already (they run ahead of the reports), but
+        // nothing is left half-made.
+        const QStringList copied = tree(dest());
+        EXPECT_EQ(copied.mid(0, c.copied.size()), c.copied);
+        for (const QString &name : copied)
+            EXPECT_EQ(TestSupport::readFile(dest() + "/" + name), QByteArray::number(name.mid(1).toInt())) << name.toStdString();
     }
 }
 

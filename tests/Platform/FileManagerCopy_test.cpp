@@ -38,16 +38,15 @@ QByteArray enc(const QString &p)
 class CopySettings
 {
 public:
-    CopySettings(int parallelism, qint64 pieceSize) : m_parallelism(FileManager::copyParallelism())
+    explicit CopySettings(int parallelism) : m_parallelism(FileManager::copyParallelism())
     {
         FileManager::setCopyParallelism(parallelism);
-        FileManager::setCopyPieceSize(pieceSize);
     }
     ~CopySettings()
     {
         FileManager::setCopyParallelism(m_parallelism);
-        FileManager::setCopyPieceSize(qint64(32) << 20);
         FileManager::setCopyFaultHook({});
+        FileManager::setShortRangeCopyHook({});
     }
 
 private:
@@ -204,11 +203,10 @@ TEST(FileManagerCopy, AFolderCopiedByManyWorkersIsTheSameTree)
 
     struct Case {
         int parallelism;
-        qint64 pieceSize; // big.bin is copied in pieces whenever it is more than twice this
     };
-    for (const Case c : {Case{1, qint64(32) << 20}, Case{4, 64 << 10}, Case{8, 4096}}) {
+    for (const Case c : {Case{1}, Case{4}, Case{8}}) {
         SCOPED_TRACE(c.parallelism);
-        CopySettings settings(c.parallelism, c.pieceSize);
+        CopySettings settings(c.parallelism);
         const QString dst = dir.filePath(QStringLiteral("copy%1").arg(c.parallelism));
         QString error;
         ASSERT_TRUE(FileManager::defaultManager().copyItem(src, dst, &error)) << error.toStdString();
@@ -230,7 +228,7 @@ TEST(FileManagerCopy, AFailureAnywhereLeavesNothingUnderTheNewName)
     const QMap<QString, QString> before = describe(src);
     for (const char *failing : {"d3/sub9/f5", "big.bin", "modes/secret"}) {
         SCOPED_TRACE(failing);
-        CopySettings settings(4, 64 << 10);
+        CopySettings settings(4);
         const QString bad = src + "/" + failing;
         FileManager::setCopyFaultHook([bad](const QString &file) { return file == bad; });
         QString error;
@@ -304,7 +302,7 @@ TEST(FileManagerCopy, ASourceFolderSwappedForALinkMidCopyLetsNothingOfTheLinksTa
     TestSupport::writeFile(src + "/a.txt", "first");
     for (int i = 0; i < 6; ++i)
         TestSupport::writeFile(secret + QStringLiteral("/f%1").arg(i), "root only");
-    CopySettings settings(1, 64 << 10);
+    CopySettings settings(1);
     // While the first file is copied, the folder is swapped for a link.
     std::atomic<bool> swapped{false};
     FileManager::setCopyFaultHook([&](const QString &) {
@@ -321,8 +319,9 @@ TEST(FileManagerCopy, ASourceFolderSwappedForALinkMidCopyLetsNothingOfTheLinksTa
     QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString p = it.next();
-        if (!p.startsWith(secret) && !p.startsWith(src))
+        if (!p.startsWith(secret) && !p.startsWith(src)) {
             EXPECT_NE(TestSupport::readFile(p), "root only") << p.toStdString();
+        }
     }
 }
 
@@ -367,7 +366,7 @@ TEST(FileManagerCopy, ARangeCopyThatStopsShortIsFinishedByReadAndWrite)
     TestSupport::writeFile(dir.filePath("src/file"), data);
     for (int parallelism : {1, 4}) {
         SCOPED_TRACE(parallelism);
-        CopySettings settings(parallelism, 1 << 20);
+        CopySettings settings(parallelism);
         FileManager::setShortRangeCopyHook([](const QString &) { return true; });
         const QString to = dir.filePath(QStringLiteral("copy%1").arg(parallelism));
         QString error;
@@ -382,7 +381,7 @@ TEST(FileManagerCopy, AFileThatShrinksWhileCopiedFailsTheCopy)
     QTemporaryDir dir;
     const QString file = dir.filePath("src/file");
     TestSupport::writeFile(file, randomBytes(12, 1 << 20));
-    CopySettings settings(1, 32 << 20);
+    CopySettings settings(1);
     FileManager::setCopyFaultHook([file](const QString &f) {
         if (f == file)
             truncate(enc(file).constData(), 1000);
@@ -399,7 +398,7 @@ TEST(FileManagerCopy, AFailedCopyRemovesItsTemporaryWhereverItsFolderWent)
     TestSupport::writeFile(dir.filePath("src/a"), "a");
     TestSupport::writeFile(dir.filePath("src/b"), "b");
     QDir().mkpath(dir.filePath("volume/dated"));
-    CopySettings settings(1, 32 << 20);
+    CopySettings settings(1);
     // The target goes away mid-copy (its folder moves, as an ejected volume's
     // does), and the copy fails.
     FileManager::setCopyFaultHook([&](const QString &) {
