@@ -3,6 +3,8 @@
 // stand-in hdiutil and compared byte for byte with its source.
 #include "MakeDmgTestRig.h"
 
+#include "Platform/SystemRoot.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -49,25 +51,23 @@ TEST_F(EngineOnDemoWorld, ArchiveOfAWholeVolumeListsEveryFile)
     EXPECT_EQ(recorder.values().last(), 100);
     EXPECT_EQ(recorder.hundreds(), 1);
 
-    // Every entry of the volume, under the full path zip stores.
+    // Every entry of the volume, under the path the system knows it by
+    // (never the host folder of the world).
     QStringList expected;
     for (auto it = before.constBegin(); it != before.constEnd(); ++it)
-        expected << MakeDmgRig::stored(source + QLatin1Char('/') + it.key()) +
+        expected << QStringLiteral("Volumes/Travel Drive/") + it.key() +
                         (it.value() == "dir" ? QStringLiteral("/") : QString());
     expected.sort();
     EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
 
-    // And what they hold: unpacked, the volume comes back as it was (zip
-    // stores the link's target file).
+    // And what they hold: unpacked, the volume comes back as it was, its
+    // link stored as a link.
     QTemporaryDir out;
     QProcess unzip;
     unzip.start(QStringLiteral("unzip"), {QStringLiteral("-q"), archive, QStringLiteral("-d"), out.path()});
     ASSERT_TRUE(unzip.waitForFinished(60000));
     ASSERT_EQ(unzip.exitCode(), 0);
-    QMap<QString, QByteArray> unpacked = MakeDmgRig::treeOf(out.path() + source);
-    QMap<QString, QByteArray> wanted = before;
-    wanted[QStringLiteral("Documents/plan link")] = before.value(QStringLiteral("Documents/Trip plan.txt"));
-    EXPECT_EQ(unpacked, wanted);
+    EXPECT_EQ(MakeDmgRig::treeOf(out.path() + QStringLiteral("/Volumes/Travel Drive")), before);
 
     EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
     EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
@@ -112,4 +112,38 @@ TEST_F(EngineOnDemoWorld, ImageOfATickedPartHoldsExactlyThatPart)
 
     EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
     EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(EngineOnDemoWorld, ArchiveOfTheStartupVolumeHoldsExactlyItsOwnFiles)
+{
+    const QString root = Platform::systemRoot();
+    const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
+    // The startup volume's top level as it stands, its folder of mounted
+    // volumes and the disk world's own folder among it.
+    engine.doZipWithPath(archive, MakeDmgRig::topLevel(root));
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder, 120000));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+
+    QStringList expected;
+    const QMap<QString, QByteArray> tree = MakeDmgRig::treeOf(root);
+    for (auto it = tree.constBegin(); it != tree.constEnd(); ++it) {
+        const QString &rel = it.key();
+        if (rel == QLatin1String("Volumes") || rel.startsWith(QLatin1String("Volumes/")) ||
+            rel == QLatin1String(".diskworld") || rel.startsWith(QLatin1String(".diskworld/")))
+            continue;
+        expected << rel + (it.value() == "dir" ? QStringLiteral("/") : QString());
+    }
+    expected.sort();
+    const QStringList names = MakeDmgRig::archiveNames(archive);
+    EXPECT_EQ(names, expected);
+    EXPECT_GT(names.size(), 0);
+    const QString host = MakeDmgRig::stored(root);
+    for (const QString &n : names) {
+        EXPECT_FALSE(n.startsWith(QLatin1String("Volumes"))) << n.toStdString();
+        EXPECT_FALSE(n.contains(host)) << n.toStdString();
+    }
+    // The progress count follows the same rules: it ends where zip ends.
+    EXPECT_LE(engine.allSelectFileCout(), quint64(names.size()));
+    EXPECT_GE(engine.allSelectFileCout() + 20, quint64(names.size()));
 }
