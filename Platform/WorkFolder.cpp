@@ -118,7 +118,7 @@ WorkFolder WorkFolder::create(const QString &destination, const QString &prefix)
         }
         const int fd = ::openat(w.m_destFd, n.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat st {};
-        if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700) {
+        if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 0777) != 0700) {
             if (fd >= 0)
                 ::close(fd);
             w.m_error = QStringLiteral("%1/%2 is not the folder just made").arg(w.m_destination, name);
