@@ -400,9 +400,9 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
         return;
     }
     const QString mountPoint = image->mountPoint;
-    QStringList resultPlaces{mountPoint};
+    QList<QByteArray> resultPlaces{QFile::encodeName(mountPoint)};
     if (!imageFolder.isEmpty())
-        resultPlaces << imageFolder;
+        resultPlaces << QFile::encodeName(imageFolder);
     FileManager &fm = FileManager::defaultManager();
     DoCopyFiles names;
 
@@ -420,7 +420,7 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
         }
         if (j == 0)
             job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 20.0f); });
-        const MakeDmg::KeptOut kept = MakeDmg::keepOut(path, items.at(j).topLevel, resultPlaces);
+        const MakeDmg::KeptOut kept = MakeDmg::keepOut(items.at(j).pathBytes, items.at(j).topLevel, resultPlaces);
         if (kept == MakeDmg::KeptOut::OtherVolume) {
             logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(path));
         } else if (kept == MakeDmg::KeptOut::HoldsResult) {
@@ -566,20 +566,22 @@ bool MakeDmg::itemHoldsImage(const QString &item, const QString &mountPoint, con
            (!imageFolder.isEmpty() && isSameOrInside(location, resolvedLocation(imageFolder)));
 }
 
-MakeDmg::KeptOut MakeDmg::keepOut(const QString &item, const QString &topLevel, const QStringList &resultPlaces)
+MakeDmg::KeptOut MakeDmg::keepOut(const QByteArray &itemBytes, const QByteArray &topBytes,
+                                  const QList<QByteArray> &resultPlaces)
 {
+    const QString item = QFile::decodeName(itemBytes);
     const QString location = itemLocation(item);
     if (Platform::isPlatformPrivatePath(item) || Platform::isPlatformPrivatePath(location))
         return KeptOut::OtherVolume;
     // The startup volume's folder of mounted volumes: what it holds belongs
     // to other volumes, unless the user chose one of them itself.
     const QString volumes = resolvedLocation(Platform::rootPath(QStringLiteral("/Volumes")));
-    const QString top = itemLocation(topLevel.isEmpty() ? item : topLevel);
+    const QString top = itemLocation(topBytes.isEmpty() ? item : QFile::decodeName(topBytes));
     const bool chosenThroughVolumes = top != volumes && isSameOrInside(volumes, top);
     if (!chosenThroughVolumes && (isSameOrInside(volumes, location) || isSameOrInside(location, volumes)))
         return KeptOut::OtherVolume;
-    for (const QString &place : resultPlaces)
-        if (!place.isEmpty() && isSameOrInside(location, resolvedLocation(place)))
+    for (const QByteArray &place : resultPlaces)
+        if (!place.isEmpty() && isSameOrInside(location, resolvedLocation(QFile::decodeName(place))))
             return KeptOut::HoldsResult;
     return KeptOut::No;
 }
@@ -603,14 +605,14 @@ bool MakeDmg::unmountDmgWithFullPath(const MountedImage &image)
     return !QFileInfo::exists(image.mountPoint);
 }
 
-MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const QStringList &resultPlaces)
+MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const QList<QByteArray> &resultPlaces)
 {
     ZipSelection selection;
     for (const FileNodePtr &top : nodes) {
         if (!top)
             continue;
         FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
-            switch (keepOut(node->path, top->path, resultPlaces)) {
+            switch (keepOut(QFile::encodeName(node->path), QFile::encodeName(top->path), resultPlaces)) {
             case KeptOut::OtherVolume:
                 logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
                 return;
@@ -622,9 +624,10 @@ MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const 
             }
             selection.paths << node->path;
         selection.pathBytes << QFile::encodeName(node->path);
-            if (node->isDirectory)
+            if (node->isDirectory) {
                 selection.folders << node->path;
-            else
+                selection.folderBytes << QFile::encodeName(node->path);
+            } else
                 ++selection.files;
         });
     }
@@ -633,9 +636,14 @@ MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const 
 
 quint64 MakeDmg::getAllFileCountWithPath(const QString &path)
 {
+    return getAllFileCountWithPath(QFile::encodeName(path));
+}
+
+quint64 MakeDmg::getAllFileCountWithPath(const QByteArray &path)
+{
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::recursive_directory_iterator it(fs::path(QFile::encodeName(path).toStdString()),
+    fs::recursive_directory_iterator it(fs::path(path.toStdString()),
                                         fs::directory_options::skip_permission_denied, ec);
     quint64 count = 0;
     for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec))
@@ -661,7 +669,7 @@ void MakeDmg::doCopyFilesToDmgWithDmg(const QStringList &paths)
 {
     QList<CopyItem> items;
     for (const QString &path : paths)
-        items.append({path, path});
+        items.append({path, QFile::encodeName(path), QFile::encodeName(path)});
     const std::shared_ptr<Job> job = currentJob();
     Platform::Dispatch::globalAsync([job, items] { copyItems(job, items); });
 }
@@ -671,7 +679,9 @@ void MakeDmg::doCopyFilesToDmgWithDmg(const FileNodeArray &nodes)
     QList<CopyItem> items;
     for (const FileNodePtr &top : nodes)
         if (top)
-            FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) { items.append({node->path, top->path}); });
+            FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
+                items.append({node->path, QFile::encodeName(node->path), QFile::encodeName(top->path)});
+            });
     const std::shared_ptr<Job> job = currentJob();
     Platform::Dispatch::globalAsync([job, items] { copyItems(job, items); });
 }
@@ -727,7 +737,7 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
     m_allSelectFileCout = 0;
     m_proValue = 0;
     // Nothing that holds the archive's folder goes in, and nothing of other volumes.
-    const ZipSelection selection = getAllFileCount(withZipArr, {QFileInfo(path).path()});
+    const ZipSelection selection = getAllFileCount(withZipArr, {QFile::encodeName(QFileInfo(path).path())});
     m_allSelectFileArr = selection.paths;
     if (!selection.refused.isEmpty()) {
         failZip(QStringLiteral("left out, as they hold the archive's folder: %1")
@@ -738,7 +748,7 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
     QPointer<MakeDmg> self(this);
     Platform::Dispatch::globalAsync([self, job, selection, path] {
         quint64 count = selection.files;
-        for (const QString &folder : selection.folders) {
+        for (const QByteArray &folder : selection.folderBytes) {
             if (job->cancel)
                 return;
             count += getAllFileCountWithPath(folder);

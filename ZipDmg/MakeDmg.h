@@ -57,14 +57,16 @@ public:
     };
     // One item of an image's copy: its path and the top-level item it came from.
     struct CopyItem {
-        QString path;
-        QString topLevel;
+        QString path;         // as shown
+        QByteArray pathBytes; // exactly as the file system has it
+        QByteArray topLevel;
     };
     // What an archive job takes from a checked tree (getAllFileCount).
     struct ZipSelection {
         QStringList paths;   // in walking order
         QList<QByteArray> pathBytes; // the same paths exactly as the file system has them
         QStringList folders; // the taken paths that are folders, counted on a worker
+        QList<QByteArray> folderBytes;
         quint64 files = 0;   // the taken paths that are files
         QStringList refused; // taken paths that hold the archive's folder
     };
@@ -125,16 +127,17 @@ public:
     // of mounted volumes, or holding it, unless its top-level item lies
     // inside that folder (a volume chosen through it); the disk world's own
     // folder. Paths are compared as given and with their folders' links resolved.
-    static KeptOut keepOut(const QString &item, const QString &topLevel, const QStringList &resultPlaces);
+    static KeptOut keepOut(const QByteArray &item, const QByteArray &topLevel, const QList<QByteArray> &resultPlaces);
 
     // Internal steps, public for tests.
     // A diskutil command through the eject runner, read as a dictionary.
     static std::optional<QVariantMap> getDisjInfo(const ToolCommand &command);
     // Ejects the image by its volume's UUID; true when it is gone.
     static bool unmountDmgWithFullPath(const MountedImage &image);
-    static ZipSelection getAllFileCount(const FileNodeList &nodes, const QStringList &resultPlaces = {});
+    static ZipSelection getAllFileCount(const FileNodeList &nodes, const QList<QByteArray> &resultPlaces = {});
     // Every file and folder below `path`, at any depth (links not followed).
     static quint64 getAllFileCountWithPath(const QString &path);
+    static quint64 getAllFileCountWithPath(const QByteArray &path);
 
     MakeDmg(const MakeDmg &) = delete;
     MakeDmg &operator=(const MakeDmg &) = delete;
