@@ -3,6 +3,8 @@
 
 #include "NodeTreeOperator.h"
 
+#include <QFile>
+
 #include "Dispatch.h"
 #include "FileManager.h"
 
@@ -185,6 +187,7 @@ void EumeRoot::eumeRootListNode(const QString &path)
         }
         if (!isDirectory) {
             FileNodePtr node = FileNode::initWithPath(path, lastPathComponent(path), false, nullptr);
+            node->recordListing();
             node->size = scan->treeOperator->getOneFileSizeWithPath(path);
             std::vector<FileNodePtr> files{node};
             std::vector<FileNodePtr> none;
@@ -192,9 +195,12 @@ void EumeRoot::eumeRootListNode(const QString &path)
             return;
         }
 
-        QStringList names = fm.contentsOfDirectory(path);
-        names.removeIf([&path](const QString &name) {
-            return isSkipName(name) || Platform::isPlatformPrivatePath(rootChildPath(path, name));
+        // Names are bytes: a node keeps them exactly (nativePath) beside its display path.
+        const QByteArray native = QFile::encodeName(path);
+        QList<QByteArray> names = fm.contentsOfDirectoryBytes(native);
+        names.removeIf([&path](const QByteArray &name) {
+            const QString shown = QFile::decodeName(name);
+            return isSkipName(shown) || Platform::isPlatformPrivatePath(rootChildPath(path, shown));
         });
         scan->allFileCount = int(names.size());
 
@@ -202,13 +208,15 @@ void EumeRoot::eumeRootListNode(const QString &path)
         std::vector<FileNodePtr> folders;
         QElapsedTimer sinceDelivery;
         sinceDelivery.start();
-        for (const QString &name : std::as_const(names)) {
+        for (const QByteArray &name : std::as_const(names)) {
             if (scan->dropped)
                 return; // nobody will see the rest
-            const QString full = rootChildPath(path, name);
+            const QByteArray full = native == "/" ? "/" + name : native + '/' + name;
             bool entryIsDirectory = false;
-            fm.fileExists(full, &entryIsDirectory); // a vanished entry counts as a file
-            FileNodePtr node = FileNode::initWithPath(full, name, entryIsDirectory, nullptr);
+            fm.nativeFileExists(full, &entryIsDirectory); // a vanished entry counts as a file
+            FileNodePtr node = FileNode::initWithNativePath(full, entryIsDirectory, nullptr);
+            node->path = rootChildPath(path, QFile::decodeName(name));
+            node->recordListing();
             if (entryIsDirectory) {
                 folders.push_back(std::move(node));
             } else {
@@ -231,12 +239,14 @@ void EumeRoot::getNodeListWithFaterNode(FileNode *node)
     if (!node)
         return;
     auto &fm = Platform::FileManager::defaultManager();
+    const QByteArray native = node->pathBytes();
     bool isDirectory = false;
-    if (!fm.fileExists(node->path, &isDirectory))
+    if (!fm.nativeFileExists(native, &isDirectory))
         return;
 
-    auto addChild = [&](const QString &full, const QString &name, bool childIsDirectory) {
-        FileNodePtr child = FileNode::initWithPath(full, name, childIsDirectory, node);
+    auto addChild = [&](const QByteArray &full, bool childIsDirectory) {
+        FileNodePtr child = FileNode::initWithNativePath(full, childIsDirectory, node);
+        child->recordListing();
         if (!childIsDirectory)
             child->size = m_treeOperator->getOneFileSizeWithPath(full);
         // A child takes a plain mark of its father; under a partly checked one it stays checked.
@@ -246,16 +256,16 @@ void EumeRoot::getNodeListWithFaterNode(FileNode *node)
     };
 
     if (isDirectory) {
-        const QStringList names = fm.contentsOfDirectory(node->path);
-        for (const QString &name : names) {
-            const QString full = node->path + QLatin1Char('/') + name;
+        const QList<QByteArray> names = fm.contentsOfDirectoryBytes(native);
+        for (const QByteArray &name : names) {
+            const QByteArray full = native + '/' + name;
             bool childIsDirectory = false;
-            fm.fileExists(full, &childIsDirectory);
-            addChild(full, name, childIsDirectory);
+            fm.nativeFileExists(full, &childIsDirectory);
+            addChild(full, childIsDirectory);
         }
     } else {
         // It was a folder when listed and is a file now.
-        addChild(node->path, lastPathComponent(node->path), false);
+        addChild(native, false);
     }
     if (m_eumeDelegate)
         m_eumeDelegate->endEumeNode();

@@ -3,6 +3,9 @@
 #include "SystemFolder.h"
 
 #include "Dispatch.h"
+#include "FileManager.h"
+
+#include <QFile>
 
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -36,6 +39,41 @@ FileNode::FileNode(const QString &path, const QString &name, bool isDirectory, F
 FileNodePtr FileNode::initWithPath(const QString &path, const QString &withName, bool isDirectory, FileNode *withFather)
 {
     return std::make_shared<FileNode>(path, withName, isDirectory, withFather);
+}
+
+FileNodePtr FileNode::initWithNativePath(const QByteArray &path, bool isDirectory, FileNode *withFather)
+{
+    QByteArray trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith('/'))
+        trimmed.chop(1);
+    const QByteArray name = trimmed == "/" ? trimmed : trimmed.mid(trimmed.lastIndexOf('/') + 1);
+    FileNodePtr node =
+        std::make_shared<FileNode>(QFile::decodeName(path), QFile::decodeName(name), isDirectory, withFather);
+    node->nativePath = path;
+    return node;
+}
+
+QByteArray FileNode::pathBytes() const
+{
+    return nativePath.isEmpty() ? QFile::encodeName(path) : nativePath;
+}
+
+QByteArray FileNode::nameBytes() const
+{
+    if (nativePath.isEmpty())
+        return QFile::encodeName(name);
+    QByteArray p = nativePath;
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    return p.mid(p.lastIndexOf('/') + 1);
+}
+
+void FileNode::recordListing()
+{
+    const Platform::FileAttributes a = Platform::FileManager::defaultManager().nativeAttributes(pathBytes());
+    device = a.device;
+    inode = a.inode;
+    isSymbolicLink = a.type == Platform::FileAttributes::Type::SymbolicLink;
 }
 
 bool FileNode::isSystemFile() const

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QIcon>
 #include <QList>
 #include <QRectF>
@@ -25,6 +26,9 @@ public:
     FileNode(const QString &path, const QString &name, bool isDirectory, FileNode *father);
     static FileNodePtr initWithPath(const QString &path, const QString &withName, bool isDirectory,
                                     FileNode *withFather);
+    // A node for a path given as the file system's bytes (names need not be
+    // UTF-8): `nativePath` keeps them, `path` and `name` show them.
+    static FileNodePtr initWithNativePath(const QByteArray &path, bool isDirectory, FileNode *withFather);
 
     QString name;             // the name it was listed under
     QString path;             // full path
@@ -36,6 +40,21 @@ public:
     qint32 isButtonState = 0;
     QRectF checkBoxRect;
     bool isExpand = false; // the browser shows it expanded
+
+    // What the file system itself says: the path's bytes (empty for a node
+    // made from a display path only) and the entry's identity when it was
+    // listed (0: not known), so a copy can tell that what it opens now is what
+    // was listed.
+    QByteArray nativePath;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool isSymbolicLink = false;
+
+    // The path and name as bytes: nativePath, or the display path encoded.
+    QByteArray pathBytes() const;
+    QByteArray nameBytes() const;
+    // Takes device, inode and link-ness from an lstat of the entry.
+    void recordListing();
 
     // Computed from `path` on every read.
     bool isSystemFile() const;

@@ -8,7 +8,22 @@
 
 #include <QStringList>
 
-GetFilesSize::GetFilesSize(GetFilesSizeDelegate *delegate) : m_delegate(delegate) {}
+GetFilesSize::GetFilesSize(GetFilesSizeDelegate *delegate)
+{
+    m_channel->delegate = delegate;
+}
+
+GetFilesSizeDelegate *GetFilesSize::delegate() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_channel->mutex);
+    return m_channel->delegate;
+}
+
+void GetFilesSize::setDelegate(GetFilesSizeDelegate *delegate)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_channel->mutex);
+    m_channel->delegate = delegate;
+}
 
 std::shared_ptr<GetFilesSize> GetFilesSize::create(GetFilesSizeDelegate *delegate)
 {
@@ -23,6 +38,11 @@ void GetFilesSize::getAllFilesSizeWithArr(const FileNodeArrayPtr &arr)
 void GetFilesSize::getAllFilesSizeWithArr(const FileNodeArray &arr)
 {
     *m_allFileSize = 0;
+    quint64 sum = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_channel->mutex);
+        sum = ++m_channel->sum;
+    }
 
     // What the walk needs is taken from the tree now, so the walk itself never
     // reads nodes that the main thread may be changing.
@@ -41,13 +61,16 @@ void GetFilesSize::getAllFilesSizeWithArr(const FileNodeArray &arr)
     // nothing of the summer but the shared total, so a summer owned otherwise
     // may even go before it.
     std::shared_ptr<GetFilesSize> keep = weak_from_this().lock();
-    Platform::Dispatch::globalAsync([keep, total = m_allFileSize, delegate = m_delegate, folders, listedBytes] {
-        const quint64 sum = listedBytes + Platform::TreeWalker::totalSize(folders);
-        *total = qint64(sum);
-        Platform::systemLog(QString::asprintf("---%llu | ", static_cast<unsigned long long>(sum)) +
-                            QoPublicUtilities::longlongDiskSize(qint64(sum)));
-        if (delegate)
-            delegate->allCopyFilesSize(qint64(sum));
+    Platform::Dispatch::globalAsync([keep, total = m_allFileSize, channel = m_channel, sum, folders, listedBytes] {
+        const quint64 bytes = listedBytes + Platform::TreeWalker::totalSize(folders);
+        std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+        if (channel->sum != sum)
+            return; // replaced by a later sum
+        *total = qint64(bytes);
+        Platform::systemLog(QString::asprintf("---%llu | ", static_cast<unsigned long long>(bytes)) +
+                            QoPublicUtilities::longlongDiskSize(qint64(bytes)));
+        if (channel->delegate)
+            channel->delegate->allCopyFilesSize(qint64(bytes));
     });
 }
 

@@ -127,6 +127,8 @@ ListFileViewController::ListFileViewController(QWidget *parent)
 
 ListFileViewController::~ListFileViewController()
 {
+    if (m_summer)
+        m_summer->setDelegate(nullptr);
     stopWork();
 }
 
@@ -307,8 +309,10 @@ void ListFileViewController::checkScanEndForSum()
 
 void ListFileViewController::startSum()
 {
-    std::shared_ptr<GetFilesSize> summer = GetFilesSize::create(this);
-    summer->getAllFilesSizeWithArr(m_rootNodeArr);
+    if (m_summer)
+        m_summer->setDelegate(nullptr);
+    m_summer = GetFilesSize::create(this);
+    m_summer->getAllFilesSizeWithArr(m_rootNodeArr);
 }
 
 void ListFileViewController::cancelButtonAction(QObject *sender)

@@ -138,6 +138,7 @@ private:
     QPointer<QTimer> m_sortTimer;
     QPointer<QTimer> m_scanEndTimer;
     FileNodeArrayPtr m_rootNodeArr;
+    std::shared_ptr<GetFilesSize> m_summer; // the running sum, told to forget this view when it goes
     qint64 m_selectedRow = -1;
     QPointer<QPushButton> m_selectAllButton;
     QString m_selectAllImageName;

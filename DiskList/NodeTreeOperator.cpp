@@ -2,9 +2,16 @@
 
 #include "FileManager.h"
 
+#include <QFile>
+
 quint64 NodeTreeOperator::getOneFileSizeWithPath(const QString &path) const
 {
-    const Platform::FileAttributes a = Platform::FileManager::defaultManager().attributes(path);
+    return getOneFileSizeWithPath(QFile::encodeName(path));
+}
+
+quint64 NodeTreeOperator::getOneFileSizeWithPath(const QByteArray &path) const
+{
+    const Platform::FileAttributes a = Platform::FileManager::defaultManager().nativeAttributes(path);
     switch (a.type) {
     case Platform::FileAttributes::Type::Missing:
     case Platform::FileAttributes::Type::Directory:

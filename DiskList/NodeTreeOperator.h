@@ -11,6 +11,7 @@ public:
     // size and is not followed; a folder has none); 0 when it cannot be read.
     // Safe to call from any thread.
     quint64 getOneFileSizeWithPath(const QString &path) const;
+    quint64 getOneFileSizeWithPath(const QByteArray &path) const;
 
     NodeTreeOperator(const NodeTreeOperator &) = delete;
     NodeTreeOperator &operator=(const NodeTreeOperator &) = delete;

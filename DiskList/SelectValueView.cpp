@@ -135,6 +135,7 @@ FileNodeArrayPtr SelectValueView::eumeArr(const QStringList &paths)
         bool isDirectory = false;
         fm.fileExists(path, &isDirectory);
         FileNodePtr node = FileNode::initWithPath(path, name, isDirectory, nullptr);
+        node->recordListing();
         if (!isDirectory)
             node->size = sizes.getOneFileSizeWithPath(path);
         nodes->append(std::move(node));

@@ -35,7 +35,11 @@
 #include "World.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
 #include <QLabel>
 #include <QPushButton>
 
@@ -81,10 +85,6 @@ bool isWritableVolume(const QString &path)
     return !info || info->writable;
 }
 
-bool canEnter(const QString &path)
-{
-    return isFolder(path) && QFileInfo(path).isExecutable();
-}
 
 } // namespace
 
@@ -130,6 +130,7 @@ DiskCopyViewController::~DiskCopyViewController()
     }
     if (_dropSizer)
         _dropSizer->setDelegate(nullptr);
+    ++_dropSum;
     if (_controller)
         _controller->setADelegate(nullptr);
     if (_diskListWC)
@@ -652,23 +653,35 @@ void DiskCopyViewController::viewDragAction(const FileNodeArrayPtr &nodes)
     if (_dropSizer)
         _dropSizer->setDelegate(nullptr);
     ui->cloneButton->setButtonEnabled(false);
-    _dropSizer = GetFilesSize::create(this);
+    // Each drop's sum reports through a receiver of its own, by its number: a
+    // replaced sum, whatever its total, is never taken for the latest.
+    struct DropSizeReceiver : GetFilesSizeDelegate {
+        QPointer<DiskCopyViewController> page;
+        quint64 sum = 0;
+        void allCopyFilesSize(qint64 size) override
+        {
+            Platform::Dispatch::mainAsync([page = page, sum = sum, size] {
+                if (page && page->_dropSum == sum)
+                    page->allCopyFilesSize(size);
+            });
+        }
+    };
+    auto receiver = std::make_unique<DropSizeReceiver>();
+    receiver->page = this;
+    receiver->sum = ++_dropSum;
+    _dropSizer = GetFilesSize::create(receiver.get());
+    _dropReceiver = std::move(receiver);
     _dropSizer->getAllFilesSizeWithArr(nodes);
 }
 
 void DiskCopyViewController::allCopyFilesSize(qint64 size)
 {
-    // Arrives on the summer's thread; the page's fields are read on the main
-    // thread only. A report of a summer replaced by a later drop is known by
-    // its total, which is not the running summer's.
-    QPointer<DiskCopyViewController> guard(this);
-    Platform::Dispatch::mainAsync([guard, size] {
-        if (!guard || !guard->_dropSizer || !guard->_isDragValue || guard->_dropSizer->allFileSize() != size)
-            return;
-        guard->_dropSizer.reset();
-        guard->_selectFilesSize = size;
-        guard->changeSelectCopyType();
-    });
+    // The latest drop's size, on the main thread (its receiver brings it here).
+    if (!Platform::Dispatch::isMainThread() || !_dropSizer || !_isDragValue)
+        return;
+    _dropSizer.reset();
+    _selectFilesSize = size;
+    changeSelectCopyType();
 }
 
 // --- start, confirmation and the job -----------------------------------------
@@ -739,20 +752,48 @@ QString DiskCopyViewController::desktopDestinationFor(const QString &date)
     return Platform::rootPath(QStringLiteral("/Users/%1/Desktop/").arg(user) + kCloneFolder.arg(date));
 }
 
-QString DiskCopyViewController::makeDestination(const VolumeObj &target, const QString &date)
+QString DiskCopyViewController::makeDestination(const VolumeObj &target, const QString &date,
+                                                std::shared_ptr<Platform::OpenFolder> *opened)
 {
+    if (opened)
+        opened->reset();
+    const QByteArray folderName = QFile::encodeName(kCloneFolder.arg(date));
+    auto take = [&](Platform::OpenFolder &&folder) {
+        if (opened && folder.isOpen())
+            *opened = std::make_shared<Platform::OpenFolder>(std::move(folder));
+    };
+    auto isLink = [](const Platform::OpenFolder &folder) {
+        return folder.error() == ELOOP || folder.error() == ENOTDIR || folder.error() == ESTALE;
+    };
+
     const QString destination = destinationFor(target.volumePath, date);
     // Only the dated folder itself is made, and only inside the mounted target.
-    if (isStillMounted(target.volumePath))
-        fileManager().createDirectory(destination, false);
-    if (canEnter(destination))
-        return destination;
+    if (isStillMounted(target.volumePath)) {
+        const Platform::OpenFolder mount = Platform::OpenFolder::open(QFile::encodeName(QFileInfo(destination).path()));
+        Platform::OpenFolder made = mount.makeChild(folderName, 0755);
+        if (made.isOpen()) {
+            take(std::move(made));
+            return destination;
+        }
+        if (isLink(made)) {
+            Platform::systemLog(QStringLiteral("copy destination %1 is not a folder of its own").arg(destination));
+            return destination;
+        }
+    }
 
+    // The Desktop, from the user's home down.
     const QString desktop = desktopDestinationFor(date);
     const QString home = QFileInfo(QFileInfo(desktop).path()).path();
-    if (isFolder(home))
-        fileManager().createDirectory(desktop, true);
     Platform::systemLog(QStringLiteral("copy destination %1 cannot be used; copying to %2").arg(destination, desktop));
+    const Platform::OpenFolder homeFolder = Platform::OpenFolder::open(QFile::encodeName(home));
+    if (!homeFolder.isOpen())
+        return desktop;
+    const Platform::OpenFolder desktopFolder = homeFolder.makeChild(QByteArrayLiteral("Desktop"), 0755);
+    Platform::OpenFolder made = desktopFolder.makeChild(folderName, 0755);
+    if (!made.isOpen())
+        Platform::systemLog(QStringLiteral("copy destination %1 cannot be made: %2")
+                                .arg(desktop, QString::fromLocal8Bit(strerror(made.error()))));
+    take(std::move(made));
     return desktop;
 }
 
@@ -774,9 +815,15 @@ void DiskCopyViewController::beginToCopyFiles()
     _doCopy = DoCopyFiles::create(this);
 
     const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    const QString destination = makeDestination(*_toVolume, date);
-    _doCopy->doCopyFilesWithArr(_copyArr, destination, _toVolume->volumePath);
+    std::shared_ptr<Platform::OpenFolder> folder;
+    const QString destination = makeDestination(*_toVolume, date, &folder);
     _openUrl = destination;
+    if (!folder) {
+        // Nowhere safe to copy into: a link where the folder goes, or no folder at all.
+        showFailView(failedText());
+        return;
+    }
+    _doCopy->doCopyFilesWithArr(_copyArr, folder, destination, _toVolume->volumePath);
 }
 
 void DiskCopyViewController::topCopyFilePath(const QString &path)

@@ -12,6 +12,8 @@
 #include "SelectValueViewDelegate.h"
 #include "VolumeObj.h"
 
+#include "FileManager.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -168,9 +170,12 @@ public:
     static QString destinationFor(const QString &targetPath, const QString &date);
     // The Desktop fallback: the console user's Desktop.
     static QString desktopDestinationFor(const QString &date);
-    // Makes the destination of a job; the path to copy into (which may not
-    // exist when neither the target nor the Desktop could take it).
-    static QString makeDestination(const VolumeObj &target, const QString &date);
+    // Makes the destination of a job from the target's mount folder (or the
+    // user's home) down, never through a link, and gives the path to copy
+    // into. `opened` receives the made folder, held open; it stays empty when
+    // the folder could not be made or a link stands in its way.
+    static QString makeDestination(const VolumeObj &target, const QString &date,
+                                   std::shared_ptr<Platform::OpenFolder> *opened = nullptr);
 
 private:
     void awakeFromNib();
@@ -204,6 +209,8 @@ private:
     std::shared_ptr<DoCopyFiles> _doCopy;
     std::unique_ptr<Controller> _controller;
     std::shared_ptr<GetFilesSize> _dropSizer;
+    std::unique_ptr<GetFilesSizeDelegate> _dropReceiver; // the running drop sum's receiver
+    quint64 _dropSum = 0;                                  // number of the latest drop sum
 
     LComboBox *_lComboBox = nullptr;
     SelectValueView *_selectFromVC = nullptr;

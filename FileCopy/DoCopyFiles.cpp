@@ -3,11 +3,12 @@
 #include "Dispatch.h"
 #include "FileManager.h"
 #include "SystemLog.h"
-#include "SystemRoot.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QSet>
+
+#include <cerrno>
+#include <cstring>
 
 namespace
 {
@@ -19,6 +20,10 @@ FileNodePtr snapshotNode(const FileNode &node, FileNode *father)
     FileNodePtr copy = FileNode::initWithPath(node.path, node.name, node.isDirectory, father);
     copy->state = node.state;
     copy->size = node.size;
+    copy->nativePath = node.nativePath;
+    copy->device = node.device;
+    copy->inode = node.inode;
+    copy->isSymbolicLink = node.isSymbolicLink;
     if (node.state == FileNode::PartlyChecked)
         for (const FileNodePtr &child : node.children)
             if (child && child->state != FileNode::Unchecked)
@@ -35,63 +40,28 @@ FileNodeList snapshotTree(const FileNodeArray &arr)
     return copy;
 }
 
-// The forms a path is compared in: as given (cleaned), and with links resolved.
-// `whole` resolves the path itself; otherwise only its folder, so that a link
-// item stands for the link, not for what it points to.
-QStringList pathForms(const QString &path, bool whole)
-{
-    const QString clean = QDir::cleanPath(path);
-    QStringList forms{clean};
-    QString resolved;
-    if (whole) {
-        resolved = QFileInfo(clean).canonicalFilePath();
-    } else {
-        const QFileInfo info(clean);
-        const QString folder = QFileInfo(info.path()).canonicalFilePath();
-        if (!folder.isEmpty())
-            resolved =
-                folder == QLatin1String("/") ? folder + info.fileName() : folder + QLatin1Char('/') + info.fileName();
-    }
-    if (!resolved.isEmpty() && resolved != clean)
-        forms.append(resolved);
-    return forms;
-}
-
-// `path` is `folder` or lies inside it.
-bool within(const QString &path, const QString &folder)
-{
-    if (folder == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
-}
-
-bool anyWithin(const QStringList &paths, const QStringList &folders)
-{
-    for (const QString &p : paths)
-        for (const QString &f : folders)
-            if (within(p, f))
-                return true;
-    return false;
-}
-
-bool anyEqual(const QStringList &paths, const QStringList &others)
-{
-    for (const QString &p : paths)
-        if (others.contains(p))
-            return true;
-    return false;
-}
-
 // A name that stays one entry of the folder it is made in.
-bool isUsableName(const QString &name)
+bool isUsableName(const QByteArray &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
-QString join(const QString &folder, const QString &name)
+QByteArray parentOf(const QByteArray &path)
 {
-    return QStringLiteral("%1/%2").arg(folder, name);
+    QByteArray p = path;
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    const qsizetype slash = p.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : p.left(slash);
+}
+
+// What the node was when it was listed, for the copy to compare with.
+Platform::FileAttributes listed(const FileNode *node)
+{
+    Platform::FileAttributes a;
+    a.device = node->device;
+    a.inode = node->inode;
+    return a;
 }
 
 } // namespace
@@ -114,10 +84,19 @@ void DoCopyFiles::doCopyFilesWithArr(const FileNodeArray &arr, const QString &wi
 {
     FileNodeList snapshot;
     Platform::Dispatch::mainSync([&] { snapshot = snapshotTree(arr); });
-    start(snapshot, withCopyPath, withTargetMountPath);
+    start(snapshot, nullptr, withCopyPath, withTargetMountPath);
 }
 
-void DoCopyFiles::start(const FileNodeList &snapshot, const QString &copyPath, const QString &targetMountPath)
+void DoCopyFiles::doCopyFilesWithArr(const FileNodeArrayPtr &arr, std::shared_ptr<Platform::OpenFolder> copyFolder,
+                                     const QString &withCopyPath, const QString &withTargetMountPath)
+{
+    FileNodeList snapshot;
+    Platform::Dispatch::mainSync([&] { snapshot = arr ? snapshotTree(*arr) : FileNodeList(); });
+    start(snapshot, std::move(copyFolder), withCopyPath, withTargetMountPath);
+}
+
+void DoCopyFiles::start(const FileNodeList &snapshot, std::shared_ptr<Platform::OpenFolder> copyFolder,
+                        const QString &copyPath, const QString &targetMountPath)
 {
     if (m_running.exchange(true)) {
         Platform::systemLog(QStringLiteral("a copy job is running already; the new one is not started"));
@@ -125,25 +104,27 @@ void DoCopyFiles::start(const FileNodeList &snapshot, const QString &copyPath, c
     }
     m_isCancel = false;
     m_failedItems = 0;
+    m_takenItems = 0;
+    m_copiedItems = 0;
     m_arr = snapshot;
     m_copyPath = copyPath;
-    m_keptOut.clear();
-    for (const QString &p : {copyPath, targetMountPath})
-        if (!p.isEmpty())
-            m_keptOut += pathForms(p, true);
-    m_volumesFolder = pathForms(Platform::rootPath(QStringLiteral("/Volumes")), true);
+    m_copyFolder = std::move(copyFolder);
+    m_keepOut = std::make_unique<CopyKeepOut>(QFile::encodeName(copyPath), QFile::encodeName(targetMountPath));
 
     // The worker holds a shared engine until it ends; one owned otherwise must
     // outlive its job.
     std::shared_ptr<DoCopyFiles> keep = weak_from_this().lock();
     Platform::Dispatch::globalAsync([this, keep] {
         runJob();
+        m_copyFolder.reset();
         m_running = false;
     });
 }
 
 void DoCopyFiles::runJob()
 {
+    if (!m_copyFolder && !m_copyPath.isEmpty())
+        m_copyFolder = std::make_shared<Platform::OpenFolder>(Platform::OpenFolder::open(QFile::encodeName(m_copyPath)));
     const qsizetype n = m_arr.size();
     for (qsizetype i = 0; i < n; ++i) {
         if (isCancel())
@@ -151,155 +132,179 @@ void DoCopyFiles::runJob()
         if (i == 0)
             reportProgress(5.0f);
         const FileNode *node = m_arr[i].get();
-        if (node) {
-            // A node of a volume mounted in the startup volume's mount folder may
-            // copy from inside it; one of the startup volume (the mount folder
-            // itself included) may not.
-            const QStringList forms = pathForms(node->path, false);
-            m_fenceVolumes = !anyWithin(forms, m_volumesFolder) || anyEqual(forms, m_volumesFolder);
-            if (node->state == FileNode::PartlyChecked) {
-                const QString folder = folderForNode(node, m_copyPath);
-                if (!folder.isEmpty())
-                    doCopyFilesWithChiNode(node->children, folder);
-            } else if (node->state == FileNode::Checked) {
-                toCopyFileWithNode(node, m_copyPath);
-            }
+        if (node && node->state != FileNode::Unchecked) {
+            m_keepOut->enterTopLevel(*node);
+            // Each top-level item is reached from its own folder (a volume, or
+            // the folder of dropped files).
+            const Platform::OpenFolder source = Platform::OpenFolder::open(parentOf(node->pathBytes()));
+            const Folders folders{&source, m_copyFolder.get()};
+            if (node->state == FileNode::PartlyChecked)
+                walkFolderNode(node, folders, &DoCopyFiles::doCopyFilesWithChiNode);
+            else
+                toCopyFileWithNode(node, folders);
         }
         if (isCancel())
             return;
         quint64 p = 100u * quint64(i + 1) / quint64(n);
         if (p < 5)
             p = 5;
-        if (i + 1 == n && m_failedItems > 0)
+        if (i + 1 == n && (m_failedItems > 0 || (m_takenItems > 0 && m_copiedItems == 0))) {
+            if (m_failedItems == 0)
+                Platform::systemLog(QStringLiteral("error--nothing that was chosen could be copied"));
             reportError();
-        else
+        } else {
             reportProgress(float(p));
+        }
     }
 }
 
-void DoCopyFiles::doCopyFilesWithChiNode(const FileNodeList &nodes, const QString &withCopyPath)
+void DoCopyFiles::doCopyFilesWithChiNode(const FileNodeList &nodes, const Folders &withCopyPath)
 {
     walkChildren(nodes, withCopyPath, &DoCopyFiles::doCopyFilesWithChiArr);
 }
 
-void DoCopyFiles::doCopyFilesWithChiArr(const FileNodeList &nodes, const QString &withCopyPath)
+void DoCopyFiles::doCopyFilesWithChiArr(const FileNodeList &nodes, const Folders &withCopyPath)
 {
     walkChildren(nodes, withCopyPath, &DoCopyFiles::doCopyFilesWithChiNode);
 }
 
-void DoCopyFiles::walkChildren(const FileNodeList &nodes, const QString &folder,
-                               void (DoCopyFiles::*next)(const FileNodeList &, const QString &))
+void DoCopyFiles::walkChildren(const FileNodeList &nodes, const Folders &folders,
+                               void (DoCopyFiles::*next)(const FileNodeList &, const Folders &))
 {
     for (const FileNodePtr &child : nodes) {
         if (isCancel())
             return;
         if (!child)
             continue;
-        if (child->state == FileNode::PartlyChecked) {
-            const QString sub = folderForNode(child.get(), folder);
-            if (!sub.isEmpty())
-                (this->*next)(child->children, sub);
-        } else if (child->state == FileNode::Checked) {
-            toCopyFileWithNode(child.get(), folder);
-        }
+        if (child->state == FileNode::PartlyChecked)
+            walkFolderNode(child.get(), folders, next);
+        else if (child->state == FileNode::Checked)
+            toCopyFileWithNode(child.get(), folders);
     }
 }
 
-QString DoCopyFiles::folderForNode(const FileNode *node, const QString &folder)
+void DoCopyFiles::walkFolderNode(const FileNode *node, const Folders &folders,
+                                 void (DoCopyFiles::*next)(const FileNodeList &, const Folders &))
 {
-    if (isCancel())
-        return {};
-    if (isKeptOut(node, false)) {
-        Platform::systemLog(QStringLiteral("skipped--%1: another volume").arg(node->path));
-        return {};
-    }
-    if (!isUsableName(node->name) || folder.isEmpty()) {
+    if (isCancel() || keptOut(node, false))
+        return;
+    const QByteArray name = node->nameBytes();
+    if (!isUsableName(name) || !folders.source || !folders.target) {
         failItem(QStringLiteral("no name to copy %1 under").arg(node->path));
-        return {};
+        return;
     }
-    auto &fm = Platform::FileManager::defaultManager();
-    const QString path = join(folder, node->name);
-    // Only the last component is made: a folder that has gone is never made again.
-    QString error;
-    if (fm.createDirectory(path, false, &error) ||
-        fm.attributes(path).type == Platform::FileAttributes::Type::Directory)
-        return path;
-    bool isDir = false;
-    if (!fm.fileExists(folder, &isDir) || !isDir)
+    const Platform::FileAttributes expected = listed(node);
+    const Platform::OpenFolder source = folders.source->child(name, &expected);
+    if (!source.isOpen()) {
+        failItem(QStringLiteral("%1: %2").arg(node->path, source.error() == ESTALE
+                                                              ? QStringLiteral("changed since it was listed")
+                                                              : QString::fromLocal8Bit(strerror(source.error()))));
+        return;
+    }
+    if (!destinationHolds()) {
         destinationGone();
-    else
-        failItem(QStringLiteral("%1: %2").arg(path, error));
-    return {};
+        return;
+    }
+    // An existing folder of the name receives the content as it is; one made
+    // here is owner-only until its content is in, then takes the source's
+    // owner, mode and times.
+    bool made = false;
+    const Platform::OpenFolder target = folders.target->makeChild(name, 0700, &made);
+    if (!target.isOpen()) {
+        failItem(QStringLiteral("%1: %2").arg(QFile::decodeName(target.path()),
+                                              QString::fromLocal8Bit(strerror(target.error()))));
+        return;
+    }
+    (this->*next)(node->children, Folders{&source, &target});
+    if (made)
+        target.copyAttributesFrom(source);
 }
 
-void DoCopyFiles::toCopyFileWithNode(const FileNode *node, const QString &withCopyPath)
+void DoCopyFiles::toCopyFileWithNode(const FileNode *node, const Folders &withCopyPath)
 {
     if (isCancel() || !node)
         return;
-    if (isKeptOut(node, true)) {
-        Platform::systemLog(
-            QStringLiteral("skipped--%1: it is or holds the copy's destination or another volume").arg(node->path));
+    ++m_takenItems;
+    if (keptOut(node, true))
         return;
-    }
     reportPath(node->path);
     m_iBegin = 0;
-    if (!isUsableName(node->name) || withCopyPath.isEmpty()) {
-        failItem(QStringLiteral("no name to copy %1 under").arg(node->path));
+    const QByteArray name = node->nameBytes();
+    if (!isUsableName(name) || !withCopyPath.source || !withCopyPath.target || !withCopyPath.target->isOpen()) {
+        if (withCopyPath.target && !withCopyPath.target->isOpen())
+            destinationGone();
+        else
+            failItem(QStringLiteral("no name to copy %1 under").arg(node->path));
         return;
     }
-    const QString name = createFileWithPath(withCopyPath, node->name, node->name);
-    auto &fm = Platform::FileManager::defaultManager();
-    bool isDir = false;
-    if (!fm.fileExists(withCopyPath, &isDir) || !isDir) {
+    if (!destinationHolds()) {
         destinationGone();
         return;
     }
+    const QByteArray chosen = createFileWithPath(*withCopyPath.target, name, name);
+    const Platform::FileAttributes expected = listed(node);
     QString error;
-    if (!fm.copyItem(node->path, join(withCopyPath, name), &error))
+    if (Platform::FileManager::defaultManager().copyItemAt(*withCopyPath.source, name, *withCopyPath.target, chosen,
+                                                           &error, &expected))
+        ++m_copiedItems;
+    else
         failItem(error);
 }
 
 QString DoCopyFiles::createFileWithPath(const QString &path, const QString &withFileNormalName,
                                         const QString &withFileName)
 {
+    const Platform::OpenFolder folder = Platform::OpenFolder::open(QFile::encodeName(path));
+    return QFile::decodeName(
+        createFileWithPath(folder, QFile::encodeName(withFileNormalName), QFile::encodeName(withFileName)));
+}
+
+QByteArray DoCopyFiles::createFileWithPath(const Platform::OpenFolder &folder, const QByteArray &withFileNormalName,
+                                           const QByteArray &withFileName)
+{
     bool ok = false;
-    const QStringList names = Platform::FileManager::defaultManager().contentsOfDirectory(path, &ok);
+    const QList<QByteArray> names = folder.names(&ok);
     if (!ok)
         return withFileName;
-    const QSet<QString> taken(names.begin(), names.end());
+    const QSet<QByteArray> taken(names.begin(), names.end());
     // The base and extension of the own name: the extension follows the last
     // point that does not begin the name.
-    const qsizetype dot = withFileNormalName.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot > 0 ? withFileNormalName.left(dot) : withFileNormalName;
-    const QString extension = dot > 0 ? withFileNormalName.mid(dot + 1) : QString();
-    QString candidate = withFileName;
+    const qsizetype dot = withFileNormalName.lastIndexOf('.');
+    const QByteArray base = dot > 0 ? withFileNormalName.left(dot) : withFileNormalName;
+    const QByteArray extension = dot > 0 ? withFileNormalName.mid(dot + 1) : QByteArray();
+    QByteArray candidate = withFileName;
     while (taken.contains(candidate)) {
         ++m_iBegin;
-        const QString number = QString::number(m_iBegin);
-        if (!extension.isEmpty() && extension != QLatin1String(" "))
-            candidate = QStringLiteral("%1 %2.%3").arg(base, number, extension);
+        const QByteArray number = QByteArray::number(m_iBegin);
+        if (!extension.isEmpty() && extension != " ")
+            candidate = base + ' ' + number + '.' + extension;
         else
-            candidate = QStringLiteral("%1 %2").arg(base, number);
+            candidate = base + ' ' + number;
     }
     return candidate;
 }
 
-bool DoCopyFiles::isKeptOut(const FileNode *node, bool whole) const
+bool DoCopyFiles::keptOut(const FileNode *node, bool whole)
 {
-    const QStringList forms = pathForms(node->path, false);
-    if (whole) {
-        for (const QString &kept : m_keptOut)
-            for (const QString &p : forms)
-                if (within(kept, p))
-                    return true;
-    }
-    if (!m_fenceVolumes)
+    const CopyKeepOut::Reason reason = m_keepOut->reason(*node, whole);
+    if (reason == CopyKeepOut::Reason::None)
         return false;
-    if (anyWithin(forms, m_volumesFolder)) {
-        // A partly checked mount folder itself only gets its folder; what it holds is kept out.
-        return whole || !anyEqual(forms, m_volumesFolder);
-    }
-    return whole && anyWithin(m_volumesFolder, forms);
+    const QString line = QStringLiteral("skipped--%1: %2").arg(node->path, CopyKeepOut::describe(reason));
+    if (CopyKeepOut::isFailure(reason))
+        failItem(line);
+    else
+        Platform::systemLog(line);
+    return true;
+}
+
+bool DoCopyFiles::destinationHolds()
+{
+    if (!m_copyFolder || !m_copyFolder->isOpen())
+        return false;
+    const Platform::FileAttributes now =
+        Platform::FileManager::defaultManager().nativeAttributes(QFile::encodeName(m_copyPath));
+    return now.type == Platform::FileAttributes::Type::Directory && now.inode == m_copyFolder->inode() &&
+           now.device == m_copyFolder->device();
 }
 
 void DoCopyFiles::failItem(const QString &why)

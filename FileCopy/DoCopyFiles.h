@@ -1,6 +1,9 @@
 #pragma once
+#include "CopyKeepOut.h"
 #include "DoCopyFilesDelegate.h"
 #include "FileNode.h"
+
+#include "FileManager.h"
 
 #include <QString>
 #include <atomic>
@@ -22,21 +25,26 @@
 // moves per top-level node: 5 before the first, then floor(100 * (i + 1) / n),
 // at least 5.
 //
-// Folders are only ever made inside a folder that exists, one path component
-// at a time; the destination folder itself is the owner's to make. When it has
-// gone (the target volume was ejected), the next item sends copyFileError and
-// the job ends without copying anything more. An item that cannot be copied
-// (no space, no permission, its source gone) is logged and the job goes on;
-// such a job then ends with copyFileError instead of 100.
+// Everything is done by descriptor: the destination folder is held open for
+// the whole job, folders are made inside it one component at a time (never
+// through a link), and the source is reached from each top-level item's
+// folder down, every folder opened without following a link and checked to be
+// the entry that was listed; one that is not (swapped for a link, say) is a
+// failed item. Mirrored folders take their source folder's owner, mode and
+// times once their content is in. Names are the file system's bytes.
 //
-// What is never copied: the engine learns the destination folder and the
-// target volume's mount path from doCopyFilesWithArr; a checked source item
-// that is, or contains, either of them is skipped (and logged), so a copy
-// never copies into itself. It also never descends into the folder where the
-// other volumes are mounted on the startup volume (rootPath("/Volumes")): for a
-// top-level node that does not itself lie in that folder, every item in it,
-// and every item holding it, is skipped (and logged). Paths are compared as
-// given and with their folders' links resolved.
+// The destination folder itself is the owner's to make. When it has gone
+// (the target volume was ejected) or is no longer the folder the job opened,
+// the next item sends copyFileError and the job ends without copying anything
+// more. An item that cannot be copied (no space, no permission, its source
+// gone or changed) is logged and the job goes on; such a job then ends with
+// copyFileError instead of 100.
+//
+// What is never copied is CopyKeepOut's rule: a chosen item that is or holds
+// the destination or the target volume is left out, logged, and counts as a
+// failed item (the job ends with copyFileError); what lies in the startup
+// volume's Volumes/ folder is left out by design. A job in which items were
+// chosen but none was copied ends with copyFileError too.
 //
 // The job reads the tree once, when it starts (on the main thread, where the
 // tree changes): later changes to the nodes do not reach a running job. One
@@ -67,37 +75,53 @@ public:
                             const QString &withTargetMountPath = QString());
     void doCopyFilesWithArr(const FileNodeArrayPtr &arr, const QString &withCopyPath,
                             const QString &withTargetMountPath = QString());
+    // The same with the destination folder already opened by its maker, so
+    // that nothing between the making and the job can lead it elsewhere.
+    void doCopyFilesWithArr(const FileNodeArrayPtr &arr, std::shared_ptr<Platform::OpenFolder> copyFolder,
+                            const QString &withCopyPath, const QString &withTargetMountPath);
 
     // The job's worker has not ended yet.
     bool isRunning() const { return m_running.load(); }
     // Items of the current (or last) job that could not be copied.
     int failedItemCount() const { return m_failedItems.load(); }
 
+    // A level of the walk: the source folder that holds the nodes and the
+    // destination folder they go into, both open.
+    struct Folders {
+        const Platform::OpenFolder *source;
+        const Platform::OpenFolder *target;
+    };
     // The walk's steps, which run on the job's worker. The two folder steps
     // take turns by depth: children of a partly checked node at an even depth
     // go to doCopyFilesWithChiNode, at an odd depth to doCopyFilesWithChiArr.
-    void doCopyFilesWithChiNode(const FileNodeList &nodes, const QString &withCopyPath);
-    void doCopyFilesWithChiArr(const FileNodeList &nodes, const QString &withCopyPath);
+    void doCopyFilesWithChiNode(const FileNodeList &nodes, const Folders &withCopyPath);
+    void doCopyFilesWithChiArr(const FileNodeList &nodes, const Folders &withCopyPath);
     // Copies one checked node into a folder.
-    void toCopyFileWithNode(const FileNode *node, const QString &withCopyPath);
+    void toCopyFileWithNode(const FileNode *node, const Folders &withCopyPath);
     // The name an item with the own name `withFileNormalName` takes in the
     // folder `path`: `withFileName` when that is free (or the folder cannot be
     // read), else "base N.ext" ("base N" without an extension or with an
     // extension of a single blank), N counting on from iBegin.
     QString createFileWithPath(const QString &path, const QString &withFileNormalName, const QString &withFileName);
+    // The same rule on the file system's bytes, in an open folder.
+    QByteArray createFileWithPath(const Platform::OpenFolder &folder, const QByteArray &withFileNormalName,
+                                  const QByteArray &withFileName);
 
     DoCopyFiles(const DoCopyFiles &) = delete;
     DoCopyFiles &operator=(const DoCopyFiles &) = delete;
 
 private:
-    void start(const FileNodeList &snapshot, const QString &copyPath, const QString &targetMountPath);
+    void start(const FileNodeList &snapshot, std::shared_ptr<Platform::OpenFolder> copyFolder, const QString &copyPath,
+               const QString &targetMountPath);
     void runJob();
-    void walkChildren(const FileNodeList &nodes, const QString &folder,
-                      void (DoCopyFiles::*next)(const FileNodeList &, const QString &));
-    // The folder a partly checked node gets inside `folder`; empty when its
-    // content is not to be copied.
-    QString folderForNode(const FileNode *node, const QString &folder);
-    bool isKeptOut(const FileNode *node, bool whole) const;
+    void walkChildren(const FileNodeList &nodes, const Folders &folders,
+                      void (DoCopyFiles::*next)(const FileNodeList &, const Folders &));
+    // Copies what a partly checked node holds into a folder of its name.
+    void walkFolderNode(const FileNode *node, const Folders &folders,
+                        void (DoCopyFiles::*next)(const FileNodeList &, const Folders &));
+    bool keptOut(const FileNode *node, bool whole);
+    // The destination folder is still where the job found it.
+    bool destinationHolds();
     void failItem(const QString &why);
     void destinationGone();
 
@@ -114,7 +138,8 @@ private:
     // The job's input and what it keeps out, fixed while the worker runs.
     FileNodeList m_arr;
     QString m_copyPath;
-    QStringList m_keptOut;       // destination folder and target mount: never copied, nor what holds them
-    QStringList m_volumesFolder; // the startup volume's mount folder, as given and resolved
-    bool m_fenceVolumes = false; // the current top-level node is not inside that folder
+    std::shared_ptr<Platform::OpenFolder> m_copyFolder;
+    std::unique_ptr<CopyKeepOut> m_keepOut;
+    int m_takenItems = 0;  // checked items met
+    int m_copiedItems = 0; // of those, copied
 };

@@ -1,4 +1,5 @@
 #include "FileManager.h"
+#include "FileManagerOpen.h"
 
 #include "SystemLog.h"
 
@@ -12,6 +13,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <linux/openat2.h>
+#include <mutex>
+#include <sys/syscall.h>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -30,6 +37,7 @@ namespace
 QMutex g_hookMutex;
 FileManager::SpaceProvider g_spaceProvider;
 FileManager::CopyFaultHook g_faultHook;
+FileManager::CopyFaultHook g_shortRangeHook;
 
 int defaultParallelism()
 {
@@ -59,6 +67,107 @@ QByteArray join(const QByteArray &root, const QByteArray &rel)
     return rel.isEmpty() ? root : root + '/' + rel;
 }
 
+} // namespace
+
+int openBeneath(int dirFd, const QByteArray &rel, int flags, unsigned mode)
+{
+    static std::atomic<bool> noOpenat2{false};
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
+        struct open_how how;
+        memset(&how, 0, sizeof how);
+        how.flags = quint64(flags | O_CLOEXEC | O_NOFOLLOW);
+        how.mode = (flags & O_CREAT) ? mode : 0;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH | RESOLVE_NO_XDEV;
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const long fd = syscall(SYS_openat2, dirFd, rel.constData(), &how, sizeof how);
+            if (fd >= 0)
+                return int(fd);
+            if (errno == EAGAIN || errno == EINTR)
+                continue; // a rename elsewhere on the file system raced the walk
+            if (errno != ENOSYS && errno != EPERM)
+                return -1;
+            break;
+        }
+        if (errno == ENOSYS || errno == EPERM)
+            noOpenat2.store(true);
+        else
+            return -1;
+    }
+    // One component at a time, each a real folder on the same file system.
+    struct stat base;
+    if (fstat(dirFd, &base) != 0)
+        return -1;
+    const QList<QByteArray> parts = rel.split('/');
+    int cur = dirFd;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        const int next = openat(cur, parts[i].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int err = errno;
+        if (cur != dirFd)
+            close(cur);
+        if (next < 0) {
+            errno = err;
+            return -1;
+        }
+        struct stat st;
+        if (fstat(next, &st) != 0 || st.st_dev != base.st_dev) {
+            close(next);
+            errno = EXDEV;
+            return -1;
+        }
+        cur = next;
+    }
+    const int fd = openat(cur, parts.last().constData(), flags | O_CLOEXEC | O_NOFOLLOW, mode);
+    const int err = errno;
+    if (cur != dirFd)
+        close(cur);
+    errno = err;
+    return fd;
+}
+
+namespace
+{
+
+// The folder that holds `rel` below `dirFd` (opened as above) and the last name.
+struct At {
+    int fd = -1;
+    QByteArray name;
+    bool owned = false;
+    At() = default;
+    At(int dirFd, const QByteArray &rel)
+    {
+        const qsizetype slash = rel.lastIndexOf('/');
+        if (slash < 0) {
+            fd = dirFd;
+            name = rel;
+            return;
+        }
+        fd = openBeneath(dirFd, rel.left(slash), O_RDONLY | O_DIRECTORY);
+        owned = fd >= 0;
+        name = rel.mid(slash + 1);
+    }
+    ~At()
+    {
+        if (owned)
+            close(fd);
+    }
+    At(const At &) = delete;
+    At &operator=(const At &) = delete;
+};
+
+bool sameEntry(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT);
+}
+
+// A folder that is where another file system is mounted.
+bool isMountRoot(int fd)
+{
+    struct statx sx;
+    if (statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &sx) != 0)
+        return false;
+    return (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
 // One entry of an item to copy: its path below the item ("" for the item
 // itself) and what lstat said of it when the item was read.
 struct Entry {
@@ -73,48 +182,71 @@ struct Plan {
     qint64 bytes = 0; // what the copy adds: files' and links' own sizes
 };
 
-bool readItem(const QByteArray &source, Plan &plan, QString *error)
+// Reads the folder open at `fd` (the item's folder or one below it) into the
+// plan, sub-folders opened from it one by one; what lies on another file
+// system is left out.
+bool readFolder(int fd, const QByteArray &rel, dev_t device, const QByteArray &display, Plan &plan, QString *error)
 {
-    struct stat st;
-    if (lstat(source.constData(), &st) != 0) {
-        setError(error, QStringLiteral("no such file: ") + QFile::decodeName(source));
+    DIR *d = fdopendir(fd);
+    if (!d) {
+        setError(error, errText(errno) + QStringLiteral(": ") + QFile::decodeName(join(display, rel)));
+        close(fd);
         return false;
     }
-    plan.entries.push_back({{}, st});
-    std::vector<QByteArray> folders;
-    if (S_ISDIR(st.st_mode))
-        folders.push_back({});
-    while (!folders.empty()) {
-        const QByteArray rel = std::move(folders.back());
-        folders.pop_back();
-        const QByteArray path = join(source, rel);
-        DIR *d = opendir(path.constData());
-        if (!d) {
-            setError(error, errText(errno) + QStringLiteral(": ") + QFile::decodeName(path));
+    std::vector<size_t> folders;
+    errno = 0;
+    while (dirent *e = readdir(d)) {
+        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
+            continue;
+        Entry child{rel.isEmpty() ? QByteArray(e->d_name) : rel + '/' + e->d_name, {}};
+        if (fstatat(dirfd(d), e->d_name, &child.st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT)
+                continue; // gone since the listing: nothing to copy
+            const int err = errno;
+            closedir(d);
+            setError(error, errText(err) + QStringLiteral(": ") + QFile::decodeName(join(display, child.rel)));
             return false;
         }
-        while (dirent *e = readdir(d)) {
-            if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
+        if (S_ISDIR(child.st.st_mode)) {
+            if (child.st.st_dev != device) {
+                systemLog(QStringLiteral("not copied (another file system): %1")
+                              .arg(QFile::decodeName(join(display, child.rel))));
                 continue;
-            Entry child{rel.isEmpty() ? QByteArray(e->d_name) : rel + '/' + e->d_name, {}};
-            if (fstatat(dirfd(d), e->d_name, &child.st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT)
-                    continue; // gone since the listing: nothing to copy
-                const int err = errno;
-                closedir(d);
-                setError(error, errText(err) + QStringLiteral(": ") + QFile::decodeName(join(source, child.rel)));
-                return false;
             }
-            if (S_ISDIR(child.st.st_mode))
-                folders.push_back(child.rel);
-            else if (S_ISREG(child.st.st_mode) || S_ISLNK(child.st.st_mode))
-                plan.bytes += qint64(child.st.st_size);
-            plan.entries.push_back(std::move(child));
+            folders.push_back(plan.entries.size());
+        } else if (S_ISREG(child.st.st_mode) || S_ISLNK(child.st.st_mode)) {
+            plan.bytes += qint64(child.st.st_size);
         }
-        closedir(d);
+        plan.entries.push_back(std::move(child));
     }
-    if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))
-        plan.bytes += qint64(st.st_size);
+    for (size_t index : folders) {
+        const QByteArray childRel = plan.entries[index].rel;
+        const struct stat listed = plan.entries[index].st;
+        const QByteArray name = childRel.mid(childRel.lastIndexOf('/') + 1);
+        const int sub = openat(dirfd(d), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st;
+        if (sub < 0 || fstat(sub, &st) != 0 || !sameEntry(st, listed)) {
+            const int err = sub < 0 ? errno : ESTALE;
+            if (sub >= 0)
+                close(sub);
+            closedir(d);
+            setError(error, (err == ESTALE ? QStringLiteral("changed while being read") : errText(err)) +
+                                QStringLiteral(": ") + QFile::decodeName(join(display, childRel)));
+            return false;
+        }
+        if (isMountRoot(sub)) {
+            close(sub);
+            systemLog(QStringLiteral("not copied (another file system): %1")
+                          .arg(QFile::decodeName(join(display, childRel))));
+            plan.entries[index].rel.clear(); // marked: left out with everything below it
+            continue;
+        }
+        if (!readFolder(sub, childRel, device, display, plan, error)) {
+            closedir(d);
+            return false;
+        }
+    }
+    closedir(d);
     return true;
 }
 
@@ -145,6 +277,83 @@ private:
     QString m_error;
 };
 
+// The room a copy may still take on a volume with a capacity, checked for
+// every chunk of data against the volume's live use. Far from the limit a
+// measurement serves for a short while; near it every chunk is measured, and
+// a chunk that does not fit waits for this copy's own writes in flight to
+// land before the last measurement decides.
+class SpaceGuard
+{
+public:
+    SpaceGuard(FileManager::SpaceProvider provider, QString destination)
+        : m_provider(std::move(provider)), m_destination(std::move(destination))
+    {
+    }
+    bool limited() const { return bool(m_provider); }
+
+    // False when the volume cannot take `bytes` more.
+    bool reserve(qint64 bytes)
+    {
+        if (!m_provider || bytes <= 0)
+            return true;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_unlimited && (!fresh() || m_budget - bytes < kMargin))
+            measure();
+        if (m_unlimited)
+            return true;
+        if (bytes > m_budget && m_inFlight > 0) {
+            m_landed.wait(lock, [this] { return m_inFlight == 0; });
+            measure();
+            if (m_unlimited)
+                return true;
+        }
+        if (bytes > m_budget)
+            return false;
+        m_budget -= bytes;
+        m_inFlight += bytes;
+        return true;
+    }
+    // The reserved bytes are written (or will not be).
+    void release(qint64 bytes)
+    {
+        if (!m_provider || bytes <= 0)
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_unlimited)
+            return;
+        m_inFlight -= bytes;
+        if (m_inFlight == 0)
+            m_landed.notify_all();
+    }
+
+private:
+    static constexpr qint64 kMargin = qint64(64) << 20;
+    static constexpr auto kFresh = std::chrono::milliseconds(20);
+
+    bool fresh() const { return m_measured && std::chrono::steady_clock::now() - *m_measured < kFresh; }
+    void measure()
+    {
+        const std::optional<qint64> free = m_provider(m_destination);
+        m_measured = std::chrono::steady_clock::now();
+        if (!free) {
+            m_unlimited = true;
+            return;
+        }
+        // What is in flight may already be counted in part: counting it again
+        // errs on the safe side, and the wait above settles the last chunk.
+        m_budget = *free - m_inFlight;
+    }
+
+    const FileManager::SpaceProvider m_provider;
+    const QString m_destination;
+    std::mutex m_mutex;
+    std::condition_variable m_landed;
+    std::optional<std::chrono::steady_clock::time_point> m_measured;
+    qint64 m_budget = 0;
+    qint64 m_inFlight = 0;
+    bool m_unlimited = false;
+};
+
 void copyXattrs(int in, int out)
 {
     ssize_t len = flistxattr(in, nullptr, 0);
@@ -166,24 +375,26 @@ void copyXattrs(int in, int out)
     }
 }
 
-// Owner before mode: a change of owner clears the set-id bits.
+// Owner, then mode (a change of owner clears the set-id bits), then the
+// extended attributes (a change of owner drops a file's capabilities; ACLs
+// come after the mode they refine), then times.
 void applyAttributes(int in, int out, const struct stat &st)
 {
-    if (in >= 0)
-        copyXattrs(in, out);
     if (geteuid() == 0)
         (void)!fchown(out, st.st_uid, st.st_gid);
     fchmod(out, st.st_mode & 07777);
+    if (in >= 0)
+        copyXattrs(in, out);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     futimens(out, times);
 }
 
-void applyLinkAttributes(const QByteArray &path, const struct stat &st)
+void applyLinkAttributes(int dirFd, const QByteArray &name, const struct stat &st)
 {
     if (geteuid() == 0)
-        (void)!fchownat(AT_FDCWD, path.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+        (void)!fchownat(dirFd, name.constData(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW);
+    utimensat(dirFd, name.constData(), times, AT_SYMLINK_NOFOLLOW);
 }
 
 bool isSparse(const struct stat &st)
@@ -191,13 +402,26 @@ bool isSparse(const struct stat &st)
     return qint64(st.st_blocks) * 512 < qint64(st.st_size);
 }
 
+bool askHook(const FileManager::CopyFaultHook &which, const QByteArray &source)
+{
+    FileManager::CopyFaultHook hook;
+    {
+        QMutexLocker lock(&g_hookMutex);
+        hook = which;
+    }
+    return hook && hook(QFile::decodeName(source));
+}
+
 // Copies the bytes [begin, end) of `in` to the same place in `out`. For a
-// sparse source only its data is copied, so holes stay holes.
-bool copyRange(int in, int out, qint64 begin, qint64 end, bool sparse, const QByteArray &path, CopyRun &run)
+// sparse source only its data is copied, so holes stay holes. Every byte of
+// the range must arrive: a source that ends early fails the copy.
+bool copyRange(int in, int out, qint64 begin, qint64 end, bool sparse, const QByteArray &path, CopyRun &run,
+               SpaceGuard &space, bool shortRange)
 {
     bool useRange = true;
     std::vector<char> buffer;
     qint64 pos = begin;
+    const qint64 chunk = space.limited() ? qint64(8) << 20 : qint64(1) << 30;
     while (pos < end) {
         if (run.failed())
             return false;
@@ -218,52 +442,69 @@ bool copyRange(int in, int out, qint64 begin, qint64 end, bool sparse, const QBy
             }
         }
         while (pos < stop) {
+            if (run.failed())
+                return false;
+            const qint64 want = std::min(stop - pos, chunk);
+            if (!space.reserve(want)) {
+                run.failErrno(ENOSPC, path);
+                return false;
+            }
             ssize_t n = -1;
+            int err = 0;
             if (useRange) {
-                loff_t inOff = loff_t(pos), outOff = loff_t(pos);
-                n = copy_file_range(in, &inOff, out, &outOff, size_t(std::min<qint64>(stop - pos, qint64(1) << 30)), 0);
+                if (shortRange && pos > begin) {
+                    n = 0; // as a range copy that ends early answers
+                } else {
+                    loff_t inOff = loff_t(pos), outOff = loff_t(pos);
+                    n = copy_file_range(in, &inOff, out, &outOff,
+                                        size_t(shortRange ? std::min<qint64>(want, 64 << 10) : want), 0);
+                    err = errno;
+                }
                 if (n < 0 &&
-                    (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF)) {
+                    (err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == EBADF)) {
                     useRange = false;
+                    space.release(want);
+                    continue;
+                }
+                if (n == 0) {
+                    // The range copy may stop short of the end on some file
+                    // systems: the rest goes by read and write.
+                    useRange = false;
+                    space.release(want);
                     continue;
                 }
             } else {
                 if (buffer.empty())
                     buffer.resize(size_t(1) << 20);
-                n = pread(in, buffer.data(), size_t(std::min<qint64>(stop - pos, qint64(buffer.size()))), off_t(pos));
+                n = pread(in, buffer.data(), size_t(std::min<qint64>(want, qint64(buffer.size()))), off_t(pos));
+                err = errno;
                 for (ssize_t done = 0; n > 0 && done < n;) {
                     const ssize_t w = pwrite(out, buffer.data() + done, size_t(n - done), off_t(pos + done));
                     if (w < 0) {
                         if (errno == EINTR)
                             continue;
+                        space.release(want);
                         run.failErrno(errno, path);
                         return false;
                     }
                     done += w;
                 }
             }
+            space.release(want);
             if (n < 0) {
-                if (errno == EINTR)
+                if (err == EINTR)
                     continue;
-                run.failErrno(errno, path);
+                run.failErrno(err, path);
                 return false;
             }
-            if (n == 0)
-                return true; // the file shrank while being copied
+            if (n == 0) {
+                run.fail(QStringLiteral("the file ended before its listed size: ") + QFile::decodeName(path));
+                return false;
+            }
             pos += n;
         }
     }
     return true;
-}
-
-bool faultInjected(const QByteArray &source)
-{
-    FileManager::CopyFaultHook hook;
-    {
-        QMutexLocker lock(&g_hookMutex);
-        hook = g_faultHook;
-    }
-    return hook && hook(QFile::decodeName(source));
 }
 
 // A piece of file data for a worker: a whole file (big < 0) or a part of a
@@ -275,12 +516,22 @@ struct Piece {
     int big;
 };
 
+// Copies one item: the entry `srcName` of the folder `srcParent` to the new
+// entry `dstName` of the folder `dstParent`, everything below reached from
+// the item's own descriptors.
 class ItemCopy
 {
 public:
-    ItemCopy(const QByteArray &source, const QByteArray &target, const Plan &plan)
-        : m_source(source), m_target(target), m_plan(plan)
+    ItemCopy(int srcParent, const QByteArray &srcName, int srcItem, int dstParent, const QByteArray &dstName,
+             const QByteArray &display, const Plan &plan, SpaceGuard &space)
+        : m_srcParent(srcParent), m_srcName(srcName), m_srcItem(srcItem), m_dstParent(dstParent), m_dstName(dstName),
+          m_display(display), m_plan(plan), m_space(space)
     {
+    }
+    ~ItemCopy()
+    {
+        if (m_dstItem >= 0)
+            close(m_dstItem);
     }
 
     bool run(QString *error)
@@ -297,6 +548,35 @@ public:
     }
 
 private:
+    QByteArray sourcePath(const Entry &e) const { return join(m_display, e.rel); }
+
+    int openSource(const Entry &e)
+    {
+        const int fd = e.rel.isEmpty() ? openat(m_srcParent, m_srcName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)
+                                       : openBeneath(m_srcItem, e.rel, O_RDONLY);
+        if (fd < 0) {
+            m_run.failErrno(errno, sourcePath(e));
+            return -1;
+        }
+        struct stat st;
+        if (fstat(fd, &st) != 0 || !sameEntry(st, e.st)) {
+            close(fd);
+            m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(e)));
+            return -1;
+        }
+        return fd;
+    }
+
+    int openTarget(const Entry &e, int flags)
+    {
+        const int fd = e.rel.isEmpty()
+                           ? openat(m_dstParent, m_dstName.constData(), flags | O_NOFOLLOW | O_CLOEXEC, 0600)
+                           : openBeneath(m_dstItem, e.rel, flags, 0600);
+        if (fd < 0)
+            m_run.failErrno(errno, sourcePath(e));
+        return fd;
+    }
+
     // Folders, links and other entries in order, and the list of file data.
     bool prepare()
     {
@@ -304,18 +584,34 @@ private:
         std::vector<Piece> small;
         std::vector<int> rank; // of each small file among the files of its folder
         QHash<QByteArray, int> filesIn;
+        QList<QByteArray> leftOut; // folders of another file system, with what they hold
         for (size_t i = 0; i < m_plan.entries.size(); ++i) {
             const Entry &e = m_plan.entries[i];
-            const QByteArray to = join(m_target, e.rel);
+            if (i > 0 && e.rel.isEmpty())
+                continue; // a folder left out of the plan
             const mode_t type = e.st.st_mode & S_IFMT;
             if (type == S_IFDIR) {
                 // Owner-only until its content is in: a read-only folder must still take it.
-                if (mkdir(to.constData(), 0700) != 0) {
-                    m_run.failErrno(errno, to);
+                if (e.rel.isEmpty()) {
+                    if (mkdirat(m_dstParent, m_dstName.constData(), 0700) != 0) {
+                        m_run.failErrno(errno, join(m_display, {}));
+                        return false;
+                    }
+                    m_dstItem =
+                        openat(m_dstParent, m_dstName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                    if (m_dstItem < 0) {
+                        m_run.failErrno(errno, join(m_display, {}));
+                        return false;
+                    }
+                    continue;
+                }
+                const At at(m_dstItem, e.rel);
+                if (at.fd < 0 || mkdirat(at.fd, at.name.constData(), 0700) != 0) {
+                    m_run.failErrno(errno, sourcePath(e));
                     return false;
                 }
             } else if (type == S_IFLNK) {
-                if (!makeLink(join(m_source, e.rel), to, e.st))
+                if (!makeLink(e))
                     return false;
             } else if (type == S_IFREG) {
                 const qint64 size = qint64(e.st.st_size);
@@ -325,26 +621,27 @@ private:
                     continue;
                 }
                 // Made here, so every part's worker only opens it.
-                const int fd = open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-                if (fd < 0) {
-                    m_run.failErrno(errno, to);
+                const int fd = openTarget(e, O_WRONLY | O_CREAT | O_EXCL);
+                if (fd < 0)
                     return false;
-                }
                 close(fd);
                 const int big = int(m_partsLeft.size());
                 int parts = 0;
                 for (qint64 at = 0; at < size; at += pieceSize, ++parts)
                     m_pieces.push_back({i, at, std::min(size, at + pieceSize), big});
                 m_partsLeft.push_back(parts);
-            } else if (mknod(to.constData(), e.st.st_mode & (S_IFMT | 07777), e.st.st_rdev) == 0) {
-                applyLinkAttributes(to, e.st);
-                chmod(to.constData(), e.st.st_mode & 07777); // mknod's mode went through the umask
-            } else if (e.rel.isEmpty()) {
-                m_run.failErrno(errno, to);
-                return false;
             } else {
-                systemLog(QStringLiteral("not copied (%1): %2")
-                              .arg(errText(errno), QFile::decodeName(join(m_source, e.rel))));
+                const At at = e.rel.isEmpty() ? At(m_dstParent, m_dstName) : At(m_dstItem, e.rel);
+                if (at.fd >= 0 && mknodat(at.fd, at.name.constData(), e.st.st_mode & (S_IFMT | 07777), e.st.st_rdev) == 0) {
+                    applyLinkAttributes(at.fd, at.name, e.st);
+                    fchmodat(at.fd, at.name.constData(), e.st.st_mode & 07777, 0); // mknod's mode went through the umask
+                } else if (e.rel.isEmpty()) {
+                    m_run.failErrno(errno, sourcePath(e));
+                    return false;
+                } else {
+                    systemLog(QStringLiteral("not copied (%1): %2")
+                                  .arg(errText(errno), QFile::decodeName(sourcePath(e))));
+                }
             }
         }
         // Large files' parts first, so they run beside the small files rather
@@ -364,20 +661,31 @@ private:
         return true;
     }
 
-    bool makeLink(const QByteArray &from, const QByteArray &to, const struct stat &st)
+    bool makeLink(const Entry &e)
     {
-        QByteArray target(st.st_size > 0 ? st.st_size + 1 : 4096, 0);
-        const ssize_t n = readlink(from.constData(), target.data(), size_t(target.size()));
+        const At from = e.rel.isEmpty() ? At(m_srcParent, m_srcName) : At(m_srcItem, e.rel);
+        struct stat now;
+        if (from.fd < 0 || fstatat(from.fd, from.name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+            m_run.failErrno(errno, sourcePath(e));
+            return false;
+        }
+        if (!sameEntry(now, e.st)) {
+            m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(e)));
+            return false;
+        }
+        QByteArray target(e.st.st_size > 0 ? e.st.st_size + 1 : 4096, 0);
+        const ssize_t n = readlinkat(from.fd, from.name.constData(), target.data(), size_t(target.size()));
         if (n < 0) {
-            m_run.failErrno(errno, from);
+            m_run.failErrno(errno, sourcePath(e));
             return false;
         }
         target.truncate(n);
-        if (symlink(target.constData(), to.constData()) != 0) {
-            m_run.failErrno(errno, to);
+        const At to = e.rel.isEmpty() ? At(m_dstParent, m_dstName) : At(m_dstItem, e.rel);
+        if (to.fd < 0 || symlinkat(target.constData(), to.fd, to.name.constData()) != 0) {
+            m_run.failErrno(errno, sourcePath(e));
             return false;
         }
-        applyLinkAttributes(to, st);
+        applyLinkAttributes(to.fd, to.name, e.st);
         return true;
     }
 
@@ -405,71 +713,66 @@ private:
                 return;
             const Piece &p = m_pieces[i];
             const Entry &e = m_plan.entries[p.entry];
-            const QByteArray from = join(m_source, e.rel), to = join(m_target, e.rel);
-            if (faultInjected(from)) {
-                m_run.failErrno(EIO, from);
+            if (askHook(g_faultHook, sourcePath(e))) {
+                m_run.failErrno(EIO, sourcePath(e));
                 return;
             }
-            if (p.big < 0 ? !copyFile(from, to, e.st) : !copyPart(from, to, e.st, p))
+            if (p.big < 0 ? !copyFile(e) : !copyPart(e, p))
                 return;
         }
     }
 
-    bool copyFile(const QByteArray &from, const QByteArray &to, const struct stat &st)
+    bool copyFile(const Entry &e)
     {
-        const int in = open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (in < 0) {
-            m_run.failErrno(errno, from);
+        const int in = openSource(e);
+        if (in < 0)
             return false;
-        }
-        const int out = open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const int out = openTarget(e, O_WRONLY | O_CREAT | O_EXCL);
         if (out < 0) {
-            m_run.failErrno(errno, to);
             close(in);
             return false;
         }
-        const bool sparse = isSparse(st);
-        bool ok = copyRange(in, out, 0, qint64(st.st_size), sparse, from, m_run);
-        if (ok && sparse && ftruncate(out, st.st_size) != 0) {
-            m_run.failErrno(errno, to);
+        const bool sparse = isSparse(e.st);
+        bool ok = copyRange(in, out, 0, qint64(e.st.st_size), sparse, sourcePath(e), m_run, m_space,
+                            askHook(g_shortRangeHook, sourcePath(e)));
+        if (ok && sparse && ftruncate(out, e.st.st_size) != 0) {
+            m_run.failErrno(errno, sourcePath(e));
             ok = false;
         }
         if (ok)
-            applyAttributes(in, out, st);
+            applyAttributes(in, out, e.st);
         close(in);
         if (close(out) != 0 && ok) {
-            m_run.failErrno(errno, to);
+            m_run.failErrno(errno, sourcePath(e));
             ok = false;
         }
         return ok;
     }
 
-    bool copyPart(const QByteArray &from, const QByteArray &to, const struct stat &st, const Piece &p)
+    bool copyPart(const Entry &e, const Piece &p)
     {
-        const int in = open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (in < 0) {
-            m_run.failErrno(errno, from);
+        const int in = openSource(e);
+        if (in < 0)
             return false;
-        }
-        const int out = open(to.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+        const int out = openTarget(e, O_WRONLY);
         if (out < 0) {
-            m_run.failErrno(errno, to);
             close(in);
             return false;
         }
-        bool ok = copyRange(in, out, p.begin, p.end, isSparse(st), from, m_run);
+        bool ok = copyRange(in, out, p.begin, p.end, isSparse(e.st), sourcePath(e), m_run, m_space,
+                            askHook(g_shortRangeHook, sourcePath(e)));
         if (ok && m_left[size_t(p.big)].fetch_sub(1) == 1) {
             // The last part in: the file takes its full length and its attributes.
-            if (ftruncate(out, st.st_size) != 0) {
-                m_run.failErrno(errno, to);
+            if (ftruncate(out, e.st.st_size) != 0) {
+                m_run.failErrno(errno, sourcePath(e));
                 ok = false;
             } else {
-                applyAttributes(in, out, st);
+                applyAttributes(in, out, e.st);
             }
         }
         close(in);
         if (close(out) != 0 && ok) {
-            m_run.failErrno(errno, to);
+            m_run.failErrno(errno, sourcePath(e));
             ok = false;
         }
         return ok;
@@ -480,23 +783,31 @@ private:
     void finishFolders()
     {
         for (auto it = m_plan.entries.rbegin(); it != m_plan.entries.rend(); ++it) {
-            if (!S_ISDIR(it->st.st_mode))
+            if (!S_ISDIR(it->st.st_mode) || (it->rel.isEmpty() && &*it != &m_plan.entries.front()))
                 continue;
-            const QByteArray to = join(m_target, it->rel);
-            const int out = open(to.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            const bool top = it->rel.isEmpty();
+            const int out = top ? dup(m_dstItem) : openBeneath(m_dstItem, it->rel, O_RDONLY | O_DIRECTORY);
             if (out < 0)
                 continue;
-            const int in = open(join(m_source, it->rel).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-            applyAttributes(in, out, it->st);
+            const int in = top ? dup(m_srcItem) : openBeneath(m_srcItem, it->rel, O_RDONLY | O_DIRECTORY);
+            struct stat st;
+            const bool same = in >= 0 && fstat(in, &st) == 0 && sameEntry(st, it->st);
+            applyAttributes(same ? in : -1, out, it->st);
             if (in >= 0)
                 close(in);
             close(out);
         }
     }
 
-    const QByteArray m_source;
-    const QByteArray m_target;
+    const int m_srcParent;
+    const QByteArray m_srcName;
+    const int m_srcItem; // the item's folder (-1 for a file)
+    const int m_dstParent;
+    const QByteArray m_dstName;
+    int m_dstItem = -1;
+    const QByteArray m_display;
     const Plan &m_plan;
+    SpaceGuard &m_space;
     CopyRun m_run;
     std::vector<Piece> m_pieces;
     std::vector<int> m_partsLeft;
@@ -504,69 +815,86 @@ private:
     std::atomic<size_t> m_next{0};
 };
 
-bool removeTree(const QByteArray &path)
+// Removes the entry `name` of the folder `dirFd` and everything inside it,
+// never following a link.
+bool removeAt(int dirFd, const QByteArray &name)
 {
     struct stat st;
-    if (lstat(path.constData(), &st) != 0)
+    if (fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT;
     if (!S_ISDIR(st.st_mode))
-        return unlink(path.constData()) == 0;
-    chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
-    if (DIR *d = opendir(path.constData())) {
-        while (dirent *e = readdir(d)) {
-            if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
-                continue;
-            removeTree(path + '/' + e->d_name);
+        return unlinkat(dirFd, name.constData(), 0) == 0 || errno == ENOENT;
+    const int fd = openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        fchmod(fd, (st.st_mode & 07777) | S_IRWXU);
+        if (DIR *d = fdopendir(fd)) {
+            std::vector<QByteArray> names;
+            while (dirent *e = readdir(d))
+                if (strcmp(e->d_name, ".") && strcmp(e->d_name, ".."))
+                    names.emplace_back(e->d_name);
+            for (const QByteArray &n : names)
+                removeAt(dirfd(d), n);
+            closedir(d);
+        } else {
+            close(fd);
         }
-        closedir(d);
     }
-    return rmdir(path.constData()) == 0;
+    return unlinkat(dirFd, name.constData(), AT_REMOVEDIR) == 0;
 }
 
-// rename(2) that never replaces an entry, also where the file system lacks
-// RENAME_NOREPLACE (then only a last look guards the name).
-bool renameNoReplace(const QByteArray &from, const QByteArray &to)
+bool removeTree(const QByteArray &path)
 {
-    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray parent = slash == 0 ? QByteArray("/") : slash < 0 ? QByteArray(".") : path.left(slash);
+    const int fd = open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    const bool ok = removeAt(fd, path.mid(slash + 1));
+    close(fd);
+    return ok;
+}
+
+// renameat2 that never replaces an entry, also where the file system lacks
+// RENAME_NOREPLACE (then only a last look guards the name).
+bool renameNoReplaceAt(int fromDir, const QByteArray &from, int toDir, const QByteArray &to)
+{
+    if (renameat2(fromDir, from.constData(), toDir, to.constData(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
         return false;
     struct stat st;
-    if (lstat(to.constData(), &st) == 0) {
+    if (fstatat(toDir, to.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         errno = EEXIST;
         return false;
     }
-    return rename(from.constData(), to.constData()) == 0;
+    return renameat(fromDir, from.constData(), toDir, to.constData()) == 0;
 }
 
-} // namespace
-
-FileManager &FileManager::defaultManager()
+bool renameNoReplace(const QByteArray &from, const QByteArray &to)
 {
-    static FileManager manager;
-    return manager;
+    return renameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
 }
 
-bool FileManager::fileExists(const QString &path, bool *isDirectory) const
+QByteArray parentOf(const QByteArray &path)
 {
-    if (isDirectory)
-        *isDirectory = false;
-    if (path.isEmpty())
-        return false;
-    struct stat st;
-    if (stat(enc(path).constData(), &st) != 0)
-        return false;
-    if (isDirectory)
-        *isDirectory = S_ISDIR(st.st_mode);
-    return true;
+    QByteArray p = path;
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    const qsizetype slash = p.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : p.left(slash);
 }
 
-FileAttributes FileManager::attributes(const QString &path) const
+QByteArray lastOf(const QByteArray &path)
+{
+    QByteArray p = path;
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    return p.mid(p.lastIndexOf('/') + 1);
+}
+
+FileAttributes toAttributes(const struct stat &st)
 {
     FileAttributes a;
-    struct stat st;
-    if (path.isEmpty() || lstat(enc(path).constData(), &st) != 0)
-        return a;
     a.type = S_ISREG(st.st_mode)   ? FileAttributes::Type::Regular
              : S_ISDIR(st.st_mode) ? FileAttributes::Type::Directory
              : S_ISLNK(st.st_mode) ? FileAttributes::Type::SymbolicLink
@@ -580,10 +908,203 @@ FileAttributes FileManager::attributes(const QString &path) const
     return a;
 }
 
+} // namespace
+
+OpenFolder::~OpenFolder()
+{
+    if (m_fd >= 0)
+        close(m_fd);
+}
+
+OpenFolder::OpenFolder(OpenFolder &&other) noexcept
+    : m_fd(other.m_fd), m_error(other.m_error), m_device(other.m_device), m_inode(other.m_inode),
+      m_path(std::move(other.m_path))
+{
+    other.m_fd = -1;
+}
+
+OpenFolder &OpenFolder::operator=(OpenFolder &&other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = other.m_fd;
+        m_error = other.m_error;
+        m_device = other.m_device;
+        m_inode = other.m_inode;
+        m_path = std::move(other.m_path);
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+OpenFolder OpenFolder::open(const QByteArray &path)
+{
+    OpenFolder folder;
+    folder.m_path = path;
+    folder.m_fd = ::open(path.isEmpty() ? "" : path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder.m_fd < 0) {
+        folder.m_error = errno;
+        return folder;
+    }
+    struct stat st;
+    if (fstat(folder.m_fd, &st) == 0) {
+        folder.m_device = st.st_dev;
+        folder.m_inode = st.st_ino;
+    }
+    return folder;
+}
+
+OpenFolder OpenFolder::openNoLinks(const QByteArray &path, qsizetype trustedPrefix)
+{
+    QByteArray start = path.left(trustedPrefix);
+    while (start.size() > 1 && start.endsWith('/'))
+        start.chop(1);
+    OpenFolder folder = open(start.isEmpty() ? QByteArray("/") : start);
+    for (const QByteArray &name : path.mid(trustedPrefix).split('/')) {
+        if (!folder.isOpen())
+            break;
+        if (name.isEmpty() || name == ".")
+            continue;
+        if (name == "..") {
+            OpenFolder failed;
+            failed.m_path = path;
+            failed.m_error = EPERM;
+            return failed;
+        }
+        folder = folder.child(name);
+    }
+    folder.m_path = path;
+    return folder;
+}
+
+FileAttributes OpenFolder::attributes(const QByteArray &name) const
+{
+    struct stat st;
+    if (m_fd < 0 || name.isEmpty() || fstatat(m_fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return {};
+    return toAttributes(st);
+}
+
+OpenFolder OpenFolder::child(const QByteArray &name, const FileAttributes *expected) const
+{
+    OpenFolder folder;
+    folder.m_path = join(m_path, name);
+    if (m_fd < 0 || name.isEmpty() || name == "." || name == ".." || name.contains('/')) {
+        folder.m_error = m_fd < 0 ? EBADF : EINVAL;
+        return folder;
+    }
+    const int fd = openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        folder.m_error = errno;
+        return folder;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || (expected && expected->inode != 0 &&
+                                (quint64(st.st_dev) != expected->device || quint64(st.st_ino) != expected->inode))) {
+        close(fd);
+        folder.m_error = ESTALE;
+        return folder;
+    }
+    folder.m_fd = fd;
+    folder.m_device = st.st_dev;
+    folder.m_inode = st.st_ino;
+    return folder;
+}
+
+OpenFolder OpenFolder::makeChild(const QByteArray &name, int mode, bool *made) const
+{
+    if (made)
+        *made = false;
+    if (m_fd >= 0 && !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
+        mkdirat(m_fd, name.constData(), mode_t(mode)) == 0 && made)
+        *made = true;
+    return child(name);
+}
+
+QList<QByteArray> OpenFolder::names(bool *ok) const
+{
+    QList<QByteArray> out;
+    const int fd = m_fd >= 0 ? openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    DIR *d = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (ok)
+        *ok = d != nullptr;
+    if (!d) {
+        if (fd >= 0)
+            close(fd);
+        return out;
+    }
+    while (dirent *e = readdir(d))
+        if (strcmp(e->d_name, ".") && strcmp(e->d_name, ".."))
+            out.append(QByteArray(e->d_name));
+    closedir(d);
+    return out;
+}
+
+bool OpenFolder::removeItem(const QByteArray &name) const
+{
+    return m_fd >= 0 && !name.isEmpty() && !name.contains('/') && removeAt(m_fd, name);
+}
+
+bool OpenFolder::copyAttributesFrom(const OpenFolder &source) const
+{
+    struct stat st;
+    if (m_fd < 0 || source.m_fd < 0 || fstat(source.m_fd, &st) != 0)
+        return false;
+    applyAttributes(source.m_fd, m_fd, st);
+    return true;
+}
+
+FileManager &FileManager::defaultManager()
+{
+    static FileManager manager;
+    return manager;
+}
+
+bool FileManager::fileExists(const QString &path, bool *isDirectory) const
+{
+    return nativeFileExists(enc(path), isDirectory);
+}
+
+bool FileManager::nativeFileExists(const QByteArray &path, bool *isDirectory) const
+{
+    if (isDirectory)
+        *isDirectory = false;
+    if (path.isEmpty())
+        return false;
+    struct stat st;
+    if (stat(path.constData(), &st) != 0)
+        return false;
+    if (isDirectory)
+        *isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+FileAttributes FileManager::attributes(const QString &path) const
+{
+    return nativeAttributes(enc(path));
+}
+
+FileAttributes FileManager::nativeAttributes(const QByteArray &path) const
+{
+    struct stat st;
+    if (path.isEmpty() || lstat(path.constData(), &st) != 0)
+        return {};
+    return toAttributes(st);
+}
+
 QStringList FileManager::contentsOfDirectory(const QString &path, bool *ok) const
 {
     QStringList names;
-    DIR *d = opendir(enc(path).constData());
+    for (const QByteArray &name : contentsOfDirectoryBytes(enc(path), ok))
+        names.append(QFile::decodeName(name));
+    return names;
+}
+
+QList<QByteArray> FileManager::contentsOfDirectoryBytes(const QByteArray &path, bool *ok) const
+{
+    QList<QByteArray> names;
+    DIR *d = path.isEmpty() ? nullptr : opendir(path.constData());
     if (ok)
         *ok = d != nullptr;
     if (!d)
@@ -591,10 +1112,27 @@ QStringList FileManager::contentsOfDirectory(const QString &path, bool *ok) cons
     while (dirent *e = readdir(d)) {
         if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
             continue;
-        names.append(QFile::decodeName(e->d_name));
+        names.append(QByteArray(e->d_name));
     }
     closedir(d);
     return names;
+}
+
+QByteArray FileManager::canonicalPath(const QByteArray &path)
+{
+    if (path.isEmpty())
+        return {};
+    char *resolved = realpath(path.constData(), nullptr);
+    if (!resolved)
+        return {};
+    QByteArray out(resolved);
+    free(resolved);
+    return out;
+}
+
+bool FileManager::isLosslessName(const QByteArray &name)
+{
+    return QFile::encodeName(QFile::decodeName(name)) == name;
 }
 
 bool FileManager::createDirectory(const QString &path, bool withIntermediates, QString *error) const
@@ -645,42 +1183,102 @@ bool FileManager::isWritable(const QString &path) const
 
 bool FileManager::copyItem(const QString &from, const QString &to, QString *error) const
 {
+    return copyNativeItem(enc(from), enc(to), error);
+}
+
+bool FileManager::copyNativeItem(const QByteArray &from, const QByteArray &to, QString *error) const
+{
     if (from.isEmpty() || to.isEmpty()) {
-        setError(error, QStringLiteral("no such file: ") + from);
+        setError(error, QStringLiteral("no such file: ") + QFile::decodeName(from));
         return false;
     }
-    const QByteArray src = enc(from), dst = enc(to);
+    const OpenFolder source = OpenFolder::open(parentOf(from));
+    if (!source.isOpen()) {
+        setError(error, errText(source.error()) + QStringLiteral(": ") + QFile::decodeName(source.path()));
+        return false;
+    }
+    const OpenFolder target = OpenFolder::open(parentOf(to));
+    if (!target.isOpen()) {
+        setError(error, errText(target.error()) + QStringLiteral(": ") + QFile::decodeName(target.path()));
+        return false;
+    }
+    return copyItemAt(source, lastOf(from), target, lastOf(to), error);
+}
+
+bool FileManager::copyItemAt(const OpenFolder &from, const QByteArray &fromName, const OpenFolder &to,
+                             const QByteArray &toName, QString *error, const FileAttributes *expected) const
+{
+    const QByteArray display = join(from.path(), fromName), toPath = join(to.path(), toName);
+    auto bad = [](const QByteArray &n) { return n.isEmpty() || n == "." || n == ".." || n.contains('/'); };
+    if (!from.isOpen() || !to.isOpen() || bad(fromName) || bad(toName)) {
+        setError(error, QStringLiteral("no such file: ") + QFile::decodeName(display));
+        return false;
+    }
     struct stat existing;
-    if (lstat(dst.constData(), &existing) == 0) {
-        setError(error, QStringLiteral("an item with that name already exists: ") + to);
+    if (fstatat(to.descriptor(), toName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        setError(error, QStringLiteral("an item with that name already exists: ") + QFile::decodeName(toPath));
+        return false;
+    }
+    struct stat st;
+    if (fstatat(from.descriptor(), fromName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        setError(error, QStringLiteral("no such file: ") + QFile::decodeName(display));
+        return false;
+    }
+    if (expected && expected->inode != 0 &&
+        (quint64(st.st_dev) != expected->device || quint64(st.st_ino) != expected->inode)) {
+        setError(error, QStringLiteral("changed since it was listed: ") + QFile::decodeName(display));
         return false;
     }
     Plan plan;
-    if (!readItem(src, plan, error))
-        return false;
+    plan.entries.push_back({{}, st});
+    int item = -1;
+    if (S_ISDIR(st.st_mode)) {
+        item = openat(from.descriptor(), fromName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat opened;
+        if (item < 0 || fstat(item, &opened) != 0 || !sameEntry(opened, st)) {
+            setError(error, (item < 0 ? errText(errno) : QStringLiteral("changed while being read")) +
+                                QStringLiteral(": ") + QFile::decodeName(display));
+            if (item >= 0)
+                close(item);
+            return false;
+        }
+        const int reading = dup(item);
+        if (reading < 0 || !readFolder(reading, {}, st.st_dev, display, plan, error)) {
+            if (reading < 0)
+                setError(error, errText(errno));
+            close(item);
+            return false;
+        }
+    } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+        plan.bytes += qint64(st.st_size);
+    }
     SpaceProvider provider;
     {
         QMutexLocker lock(&g_hookMutex);
         provider = g_spaceProvider;
     }
+    SpaceGuard space(provider, QFile::decodeName(toPath));
     if (provider) {
-        if (std::optional<qint64> free = provider(to); free && plan.bytes > *free) {
+        if (std::optional<qint64> free = provider(QFile::decodeName(toPath)); free && plan.bytes > *free) {
             setError(error, errText(ENOSPC));
+            if (item >= 0)
+                close(item);
             return false;
         }
     }
     // A short name of its own: the item's name may already be as long as a name can be.
-    const QFileInfo target(to);
-    const QByteArray temp =
-        enc(target.absolutePath() + QStringLiteral("/.tw-") +
-            QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part"));
-    if (!ItemCopy(src, temp, plan).run(error)) {
-        removeTree(temp);
+    const QByteArray temp = ".tw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
+    bool ok = ItemCopy(from.descriptor(), fromName, item, to.descriptor(), temp, display, plan, space).run(error);
+    if (item >= 0)
+        close(item);
+    // Through the folder it was made in, wherever that folder has gone.
+    if (!ok) {
+        removeAt(to.descriptor(), temp);
         return false;
     }
-    if (!renameNoReplace(temp, dst)) {
+    if (!renameNoReplaceAt(to.descriptor(), temp, to.descriptor(), toName)) {
         setError(error, errText(errno));
-        removeTree(temp);
+        removeAt(to.descriptor(), temp);
         return false;
     }
     return true;
@@ -711,6 +1309,12 @@ void FileManager::setCopyFaultHook(CopyFaultHook hook)
 {
     QMutexLocker lock(&g_hookMutex);
     g_faultHook = std::move(hook);
+}
+
+void FileManager::setShortRangeCopyHook(CopyFaultHook hook)
+{
+    QMutexLocker lock(&g_hookMutex);
+    g_shortRangeHook = std::move(hook);
 }
 
 } // namespace Platform

@@ -1,4 +1,5 @@
 #include "TreeWalker.h"
+#include "FileManagerOpen.h"
 
 #include <QFile>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -20,9 +22,20 @@ namespace Platform
 namespace
 {
 
+// A given folder, held open: everything below it is opened from it.
+struct Top {
+    int fd = -1;
+    dev_t device = 0;
+    ~Top()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
 struct Folder {
-    std::string path;
-    dev_t device;
+    std::shared_ptr<Top> top;
+    std::string rel; // below the top ("" for the top itself)
 };
 
 class Walk {
@@ -39,7 +52,13 @@ public:
             m_total += quint64(std::max<off_t>(st.st_size, 0));
             return;
         }
-        m_queue.push_back({p, st.st_dev});
+        auto top = std::make_shared<Top>();
+        top->fd = open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat opened;
+        if (top->fd < 0 || fstat(top->fd, &opened) != 0 || opened.st_ino != st.st_ino || opened.st_dev != st.st_dev)
+            return;
+        top->device = st.st_dev;
+        m_queue.push_back({std::move(top), {}});
         ++m_pending;
     }
 
@@ -76,24 +95,28 @@ private:
     {
         quint64 bytes = 0;
         std::vector<Folder> found;
-        const int fd = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // Never through a link, never onto another file system.
+        const int fd = folder.rel.empty() ? dup(folder.top->fd)
+                                          : openBeneath(folder.top->fd, QByteArray::fromStdString(folder.rel),
+                                                        O_RDONLY | O_DIRECTORY);
         struct stat self;
-        if (fd >= 0 && fstat(fd, &self) == 0 && self.st_dev == folder.device) {
+        if (fd >= 0 && fstat(fd, &self) == 0 && self.st_dev == folder.top->device) {
             if (DIR *dir = fdopendir(fd)) {
                 const int dfd = dirfd(dir);
                 while (const dirent *e = readdir(dir)) {
                     const char *name = e->d_name;
                     if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                         continue;
+                    const std::string rel = folder.rel.empty() ? std::string(name) : folder.rel + '/' + name;
                     if (e->d_type == DT_DIR) {
-                        found.push_back({folder.path + '/' + name, folder.device});
+                        found.push_back({folder.top, rel});
                         continue;
                     }
                     struct stat st;
                     if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                         continue; // vanished
                     if (S_ISDIR(st.st_mode))
-                        found.push_back({folder.path + '/' + name, folder.device});
+                        found.push_back({folder.top, rel});
                     else
                         bytes += quint64(std::max<off_t>(st.st_size, 0));
                 }

@@ -8,6 +8,7 @@
 #include "ZZManRunLoader.h"
 
 #include "Platform/Bundle.h"
+#include "Platform/DiskWorld/SpaceProvider.h"
 #include "Platform/ExecutablePath.h"
 #include "Platform/PowerAssertion.h"
 #include "Platform/SystemRoot.h"
@@ -60,6 +61,8 @@ int main(int argc, char **argv)
     if (argc <= 1 && ZZManRunLoader())
         return 0;
     PreventSleep();
+    // A world volume fills up as a disk does: every copy of ours is held to its capacity.
+    Platform::DiskWorld::installSpaceProvider();
     const int status = NSApplicationMain(argc, argv);
     Platform::PowerAssertion::release(assertionID);
     return status;

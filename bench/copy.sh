@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # The copy engine copying a whole world volume (20,000 files of 1–64 KiB in
 # 2,000 folders plus 4 files of 256 MiB) onto another world volume on the same
-# disk, against cp -a of the same tree in the same run. Each side is timed as
-# a whole process, with a warm cache and after a sync, median of three runs
-# taken alternately; the first copy of ours is compared with its source. A
-# 10 ms timer on the main thread measures how long it went without running its
-# events while the job ran, beside the same measure with no job running.
+# disk, against cp -a of the same tree in the same run, and beside a plain
+# parallel copy (find | xargs -P8 cp -a over the top-level entries) as the
+# best simple peer. Each side is timed as a whole process, with a warm cache
+# and after a sync, median of three runs taken alternately. Every copy goes
+# into a folder of its own and all of them are deleted only after the last
+# timed run: creating files right after a large deletion costs far more on
+# ext4, so a deletion between runs would measure the file system, not the
+# copy. Our copy is moved out of the target volume after its run (a rename,
+# not a deletion), so every run starts on the same volume. The first copy of
+# ours is compared with its source. A 10 ms timer on the main thread measures
+# how long it went without running its events while the job ran, beside the
+# same measure with no job running.
 # Last line: copy: ratio R (ours X s, cp -a Y s)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +36,8 @@ if [ ! -d "$src" ] || [ ! -d "$dst" ]; then
   exit 1
 fi
 "$bin" generate "$src"
+kept="$data/kept"
+mkdir "$kept"
 
 seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
@@ -44,7 +53,7 @@ facts() {
 cat "$src"/movie*.mov >/dev/null
 find "$src" -type f -exec cat {} + >/dev/null
 
-ours=() theirs=() gaps=() idle=()
+ours=() theirs=() peers=() gaps=() idle=()
 for run in 1 2 3; do
   sync
   t0=$(seconds)
@@ -66,18 +75,27 @@ for run in 1 2 3; do
     fi
     echo "our copy matches its source byte for byte (modes and times too)"
   fi
-  rm -rf "$dest"
+  mv "$dest" "$kept/ours-$run"
 
   sync
   t0=$(seconds)
-  cp -a "$src" "$dst/cp-copy"
+  cp -a "$src" "$kept/cp-$run"
   t1=$(seconds)
   theirs+=("$(elapsed "$t0" "$t1")")
-  rm -rf "$dst/cp-copy"
+
+  sync
+  mkdir "$kept/peer-$run"
+  t0=$(seconds)
+  (cd "$src" && find . -mindepth 1 -maxdepth 1 -print0 | xargs -0 -P8 -I{} cp -a {} "$kept/peer-$run/")
+  t1=$(seconds)
+  peers+=("$(elapsed "$t0" "$t1")")
 done
+rm -rf "$kept"
 
 worst() { printf '%s\n' "$@" | sort -g | tail -n 1; }
 echo "main thread: longest wait for its events $(worst "${gaps[@]}") ms while our copy ran, $(worst "${idle[@]}") ms with no job running (worst of three each)"
-x=$(median "${ours[@]}"); y=$(median "${theirs[@]}")
+x=$(median "${ours[@]}"); y=$(median "${theirs[@]}"); z=$(median "${peers[@]}")
+echo "runs: ours ${ours[*]} s; cp -a ${theirs[*]} s; parallel peer ${peers[*]} s"
+echo "copy: parallel peer (find | xargs -P8 cp -a) $z s; ours / peer $(awk -v x="$x" -v z="$z" 'BEGIN { printf "%.3f", (z > 0 ? x / z : 0) }')"
 r=$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.3f", (y > 0 ? x / y : 0) }')
 echo "copy: ratio $r (ours $x s, cp -a $y s)"

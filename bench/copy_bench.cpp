@@ -19,6 +19,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -185,16 +187,25 @@ int copy(int argc, char **argv, const QString &root, const QString &source, cons
 
     // The whole volume, as the page has it listed: every top-level entry checked.
     FileNodeArray arr;
-    for (const QString &name : fm.contentsOfDirectory(source)) {
-        if (EumeRoot::isSkipName(name))
+    const QByteArray native = QFile::encodeName(source);
+    for (const QByteArray &name : fm.contentsOfDirectoryBytes(native)) {
+        if (EumeRoot::isSkipName(QFile::decodeName(name)))
             continue;
-        const QString path = EumeRoot::rootChildPath(source, name);
+        const QByteArray path = native + '/' + name;
         bool isDir = false;
-        fm.fileExists(path, &isDir);
-        arr.append(FileNode::initWithPath(path, name, isDir, nullptr));
+        fm.nativeFileExists(path, &isDir);
+        FileNodePtr node = FileNode::initWithNativePath(path, isDir, nullptr);
+        node->recordListing();
+        arr.append(node);
     }
-    const QString dest = QStringLiteral("%1/KestrovaDiskClone(%2)")
-                             .arg(target, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    // A dated folder of its own, as the page makes it (a run within the same second waits for the next).
+    QString dest;
+    do {
+        if (!dest.isEmpty())
+            QThread::msleep(100);
+        dest = QStringLiteral("%1/KestrovaDiskClone(%2)")
+                   .arg(target, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    } while (fm.nativeAttributes(QFile::encodeName(dest)).type != Platform::FileAttributes::Type::Missing);
     if (!fm.createDirectory(dest, false)) {
         std::fprintf(stderr, "cannot make %s\n", qPrintable(dest));
         return 1;

@@ -212,3 +212,33 @@ TEST(GetFilesSizeTest, FoldersWalkedInParallelGiveTheSameTotal)
     EXPECT_EQ(Platform::TreeWalker::totalSize(QStringList{}), 0u);
     EXPECT_EQ(Platform::TreeWalker::totalSize(dir.path() + "/missing"), 0u);
 }
+
+TEST(GetFilesSizeTest, AClearedDelegateIsNeverCalledAndAReplacedSumNeverReports)
+{
+    QTemporaryDir dir;
+    for (int d = 0; d < 300; ++d)
+        for (int f = 0; f < 5; ++f)
+            ASSERT_TRUE(TestSupport::writeFile(dir.filePath(QStringLiteral("t/d%1/f%2").arg(d).arg(f)), "12345"));
+    TestSupport::writeFile(dir.filePath("seven"), "1234567");
+    const FileNodeArray big{node(dir.filePath("t"), true)};
+    const FileNodeArray small{node(dir.filePath("seven"), false, 7)};
+
+    // Cleared right after the start, as by a page that goes away during the sum.
+    auto *gone = new Report;
+    std::shared_ptr<GetFilesSize> summer = GetFilesSize::create(gone);
+    summer->getAllFilesSizeWithArr(big);
+    summer->setDelegate(nullptr);
+    EXPECT_EQ(gone->count(), 0);
+    delete gone; // a late call would touch freed memory
+    Platform::Dispatch::waitForGlobalQueue();
+    EXPECT_EQ(summer->delegate(), nullptr);
+
+    // Started again on the same summer: only the second sum reports.
+    Report report;
+    summer->setDelegate(&report);
+    summer->getAllFilesSizeWithArr(big);
+    summer->getAllFilesSizeWithArr(small);
+    Platform::Dispatch::waitForGlobalQueue();
+    std::lock_guard<std::mutex> lock(report.mutex);
+    EXPECT_EQ(report.sizes, QList<qint64>{7});
+}

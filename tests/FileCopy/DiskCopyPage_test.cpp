@@ -3,6 +3,7 @@
 #include "DiskCopyPageRig.h"
 
 #include "CopyMakeSureWCDelegate.h"
+#include "Dispatch.h"
 #include "DoCopyFiles.h"
 #include "FileManager.h"
 #include "ITProgressBar.h"
@@ -17,6 +18,7 @@
 #include "WbgView.h"
 #include "Workspace.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QLabel>
 #include <gmock/gmock.h>
@@ -127,6 +129,38 @@ TEST(DiskCopyDestinationTest, FallsBackToTheConsoleUsersDesktopNotRoots)
     EXPECT_EQ(made, DiskCopyViewController::desktopDestinationFor(date));
     EXPECT_TRUE(QFileInfo(made).isDir());
     EXPECT_FALSE(QFileInfo::exists(mount + QStringLiteral("/KestrovaDiskClone(2026-12-10 09:31:00)")));
+    Platform::SystemInfo::resetOverrides();
+}
+
+TEST(DiskCopyDestinationTest, LinksWhereTheDatedFolderOrTheDesktopGoReceiveNothing)
+{
+    DiskWorldFixture world;
+    ASSERT_TRUE(world.ok()) << world.error().toStdString();
+    Platform::SystemInfo::setConsoleUserName(QStringLiteral("tester"));
+    VolumeObjPtr target = volumeRecord(world, QStringLiteral("BACKUP"));
+    ASSERT_TRUE(target);
+    const QString elsewhere = world.at(QStringLiteral("/private/root-only"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+
+    // A link planted on the target where the dated folder goes.
+    const QString date = QStringLiteral("2026-12-10 09:32:00");
+    ASSERT_TRUE(QFile::link(elsewhere, DiskCopyViewController::destinationFor(target->volumePath, date)));
+    std::shared_ptr<Platform::OpenFolder> opened;
+    DiskCopyViewController::makeDestination(*target, date, &opened);
+    EXPECT_FALSE(opened) << "no folder to copy into: the job fails";
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+
+    // A Desktop that is a link, when the target has gone.
+    ASSERT_EQ(
+        world.run(QStringLiteral("diskutil"), {QStringLiteral("unmount"), world.bsdName(QStringLiteral("BACKUP"))})
+            .status,
+        0);
+    ASSERT_TRUE(QDir().mkpath(world.at(QStringLiteral("/Users/tester"))));
+    QDir().rename(world.at(QStringLiteral("/Users/tester/Desktop")), world.at(QStringLiteral("/Users/tester/Desk")));
+    ASSERT_TRUE(QFile::link(elsewhere, world.at(QStringLiteral("/Users/tester/Desktop"))));
+    DiskCopyViewController::makeDestination(*target, QStringLiteral("2026-12-10 09:33:00"), &opened);
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
     Platform::SystemInfo::resetOverrides();
 }
 
@@ -320,6 +354,33 @@ TEST_F(DiskCopyPageTest, DroppedFilesAreSizedForTheSpaceCheck)
     target->volumeFreeSizeNum = 4000;
     choose(page, 2, target);
     EXPECT_TRUE(startUsable());
+}
+
+TEST_F(DiskCopyPageTest, AReplacedDropSumOfZeroNeverPassesTheSpaceCheck)
+{
+    QTemporaryDir dir;
+    const QString empty = dir.filePath(QStringLiteral("empty"));
+    const QString many = dir.filePath(QStringLiteral("many"));
+    ASSERT_TRUE(QDir().mkpath(empty));
+    for (int d = 0; d < 400; ++d)
+        for (int f = 0; f < 5; ++f)
+            ASSERT_TRUE(TestSupport::writeFile(many + QStringLiteral("/d%1/f%2").arg(d).arg(f), QByteArray(10, 'x')));
+    auto target = std::make_shared<VolumeObj>(*backup);
+    target->volumeFreeSizeNum = 1; // room for an empty drop only
+    choose(page, 2, target);
+    // The first drop sums to 0; the second replaces it before its sum is in.
+    page->viewDragAction(SelectValueView::eumeArr({empty}));
+    page->viewDragAction(SelectValueView::eumeArr({many}));
+    bool everUsable = false;
+    ASSERT_TRUE(TestSupport::waitUntil([&] {
+        everUsable = everUsable || startUsable();
+        return page->selectFilesSize() == 20000;
+    }));
+    Platform::Dispatch::waitForGlobalQueue();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(everUsable) << "the replaced sum's 0 was taken for the new drop's size";
+    EXPECT_EQ(page->selectFilesSize(), 20000);
+    EXPECT_FALSE(startUsable());
 }
 
 TEST_F(DiskCopyPageTest, ChoosingAllFilesDropsAnEarlierPartialSelection)

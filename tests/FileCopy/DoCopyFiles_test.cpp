@@ -14,8 +14,12 @@
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <fcntl.h>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Platform::FileManager;
 using ::testing::ElementsAre;
@@ -383,6 +387,7 @@ TEST_F(DoCopyFilesTest, TheCopyNeverTakesInItsDestinationOrOtherVolumes)
         std::function<FileNodeArray()> arr;
         QStringList copied;
         int skipped;
+        const char *end; // "100", or "error" when what was chosen was kept out
     };
     const Case cases[] = {
         {"the startup volume whole",
@@ -390,29 +395,39 @@ TEST_F(DoCopyFilesTest, TheCopyNeverTakesInItsDestinationOrOtherVolumes)
              return FileNodeArray{node(root.at("/Users"), 1), node(volumes, 1)};
          },
          {"Users/", "Users/u/", "Users/u/notes.txt"},
-         1},
+         1,
+         "100"},
         {"ticked volumes on the startup volume",
          [&] {
              return FileNodeArray{node(volumes, 2, {node(target, 1), node(other, 1)})};
          },
          {"Volumes/"},
-         2},
+         2,
+         "error"},
         {"a startup-volume folder that holds the mount folder",
          [&] { return FileNodeArray{node(root.path(), 1)}; },
          {},
-         1},
+         1,
+         "error"},
         {"dropped destination and target",
          [&] {
              return FileNodeArray{node(copyDest, 1), node(target, 1)};
          },
          {},
-         2},
+         2,
+         "error"},
+        {"a dropped system root",
+         [&] { return FileNodeArray{node("/", 1)}; },
+         {},
+         1,
+         "error"},
         {"a volume mounted in the mount folder",
          [&] {
              return FileNodeArray{node(usb + "/s.txt", 1), node(other, 2, {node(other + "/o.txt", 1)})};
          },
          {"USB3/", "USB3/o.txt", "s.txt"},
-         0},
+         0,
+         "100"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -424,7 +439,8 @@ TEST_F(DoCopyFilesTest, TheCopyNeverTakesInItsDestinationOrOtherVolumes)
         runJob(engine, c.arr(), copyDest, target);
         EXPECT_EQ(tree(copyDest), c.copied);
         EXPECT_EQ(log.count("skipped--"), c.skipped);
-        EXPECT_EQ(r.progress().last(), "100") << "what is left out is no failure";
+        EXPECT_EQ(r.events.last(), QString(c.end)) << log.lines().join(" / ").toStdString() << "leaving out other volumes is no failure; leaving out what was chosen is";
+        EXPECT_FALSE(r.progress().contains("100") && QString(c.end) == "error");
         EXPECT_EQ(TestSupport::readFile(target + "/old.txt"), "old");
     }
 }
@@ -462,4 +478,135 @@ TEST_F(DoCopyFilesTest, AJobWithoutADelegateStillCopiesAndALateDelegateHearsNoth
     runJob(engine, files(3), dest());
     EXPECT_EQ(r.events, (QStringList{"5", "path f0", "33"}));
     EXPECT_EQ(tree(dest()), (QStringList{"f0", "f1", "f2"}));
+}
+
+namespace
+{
+
+// A node for a path of the file system's bytes, listed as the scanner lists it.
+FileNodePtr nativeNode(const QByteArray &path, qint64 state, FileNodeList children = {})
+{
+    struct stat st;
+    const bool isDir = ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    FileNodePtr n = FileNode::initWithNativePath(path, isDir, nullptr);
+    n->recordListing();
+    n->state = state;
+    for (const FileNodePtr &c : children) {
+        c->father = n.get();
+        n->children.append(c);
+    }
+    return n;
+}
+
+// Every file below a folder whose content is `data`.
+QStringList filesHolding(const QString &root, const QByteArray &data)
+{
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (TestSupport::readFile(it.filePath()) == data)
+            out.append(it.filePath());
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(DoCopyFilesTest, ASourceFolderSwappedForALinkAfterListingIsAFailedItemAndNothingOfItsTargetIsCopied)
+{
+    const QString secret = m_dir.filePath("secret");
+    TestSupport::writeFile(secret + "/f.txt", "root only");
+    ::chmod(QFile::encodeName(secret + "/f.txt").constData(), 0600);
+    TestSupport::writeFile(src("A/f.txt"), "mine");
+    TestSupport::writeFile(src("B/f.txt"), "mine");
+    TestSupport::writeFile(src("c.txt"), "c");
+    const FileNodeArray arr{
+        nativeNode(QFile::encodeName(src("A")), 2, {nativeNode(QFile::encodeName(src("A/f.txt")), 1)}),
+        nativeNode(QFile::encodeName(src("B")), 1), nativeNode(QFile::encodeName(src("c.txt")), 1)};
+    // Listed as folders, then swapped for links to a folder the user may not read.
+    for (const char *name : {"A", "B"}) {
+        ASSERT_TRUE(QDir().rename(src(name), src(QString(name) + ".old")));
+        ASSERT_TRUE(QFile::link(secret, src(name)));
+    }
+    Platform::SystemLogCapture log;
+    Recorder r;
+    DoCopyFiles engine(&r);
+    runJob(engine, arr, dest());
+    EXPECT_TRUE(filesHolding(dest(), "root only").isEmpty()) << tree(dest()).join(' ').toStdString();
+    EXPECT_EQ(r.events.last(), "error");
+    EXPECT_EQ(engine.failedItemCount(), 2);
+    EXPECT_TRUE(QFileInfo::exists(dest() + "/c.txt")) << "the other items are copied";
+}
+
+TEST_F(DoCopyFilesTest, AFileTickedInAPrivateFolderLandsInAFolderJustAsPrivate)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "owners are kept by root only";
+    TestSupport::writeFile(src("P/Q/f.txt"), "private");
+    TestSupport::writeFile(src("P/g.txt"), "left out");
+    const QByteArray p = QFile::encodeName(src("P")), q = QFile::encodeName(src("P/Q"));
+    ASSERT_EQ(::chown(p.constData(), 4321, 4321), 0);
+    ASSERT_EQ(::chmod(p.constData(), 0700), 0);
+    ASSERT_EQ(::chmod(q.constData(), 0750), 0);
+    const struct timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, p.constData(), times, 0), 0);
+    const FileNodeArray arr{nativeNode(p, 2, {nativeNode(q, 2, {nativeNode(QFile::encodeName(src("P/Q/f.txt")), 1)})})};
+    Recorder r;
+    DoCopyFiles engine(&r);
+    runJob(engine, arr, dest());
+    ASSERT_EQ(r.events.last(), "100");
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(dest() + "/P").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1'600'000'000);
+    ASSERT_EQ(::stat(QFile::encodeName(dest() + "/P/Q").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+    EXPECT_EQ(TestSupport::readFile(dest() + "/P/Q/f.txt"), "private");
+    EXPECT_FALSE(QFileInfo::exists(dest() + "/P/g.txt"));
+}
+
+TEST_F(DoCopyFilesTest, NamesThatAreNotUtf8AreCopiedByteForByte)
+{
+    const QByteArray root = QFile::encodeName(src(""));
+    QDir().mkpath(src(""));
+    const QByteArray file = root + "bad\xff\xfename.txt", folder = root + "dir\xfe", inner = folder + "/in\xff";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    for (const QByteArray &f : {file, inner, QByteArray(folder + "/other")}) {
+        const int fd = ::open(f.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "data", 4), 4);
+        ::close(fd);
+    }
+    const FileNodeArray arr{nativeNode(file, 1), nativeNode(folder, 2, {nativeNode(inner, 1)})};
+    // Twice: the second copy of the file takes the next free name, still in bytes.
+    for (int round = 0; round < 2; ++round) {
+        Recorder r;
+        DoCopyFiles engine(&r);
+        runJob(engine, arr, dest());
+        EXPECT_EQ(r.events.last(), "100");
+    }
+    const QByteArray d = QFile::encodeName(dest());
+    auto names = [](const QByteArray &dir) {
+        QList<QByteArray> n = FileManager::defaultManager().contentsOfDirectoryBytes(dir);
+        std::sort(n.begin(), n.end());
+        return n;
+    };
+    EXPECT_EQ(names(d), (QList<QByteArray>{"bad\xff\xfename 1.txt", "bad\xff\xfename.txt", "dir\xfe"}));
+    EXPECT_EQ(names(d + "/dir\xfe"), (QList<QByteArray>{"in\xff", "in\xff 1"}));
+}
+
+TEST_F(DoCopyFilesTest, ADestinationThatIsALinkReceivesNothing)
+{
+    const QString elsewhere = m_dir.filePath("elsewhere");
+    QDir().mkpath(elsewhere);
+    const QString link = m_dir.filePath("linked");
+    ASSERT_TRUE(QFile::link(elsewhere, link));
+    Recorder r;
+    DoCopyFiles engine(&r);
+    Platform::SystemLogCapture log;
+    runJob(engine, files(2), link);
+    EXPECT_EQ(r.events, (QStringList{"5", "path f0", "error"}));
+    EXPECT_TRUE(tree(elsewhere).isEmpty());
 }

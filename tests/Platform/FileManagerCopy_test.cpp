@@ -2,6 +2,8 @@
 // same tree (data, holes, modes, owners, times, links, attributes), and a copy
 // that fails anywhere leaves nothing under the new name.
 #include "FileManager.h"
+#include "SystemLog.h"
+#include "TreeWalker.h"
 #include "TestSupport.h"
 
 #include <QCryptographicHash>
@@ -9,11 +11,15 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -270,4 +276,177 @@ TEST(FileManagerCopy, TheLongestNameCopies)
     EXPECT_EQ(TestSupport::readFile(dir.filePath("dst/" + name)), "long");
     EXPECT_TRUE(FileManager::defaultManager().copyItem(dir.filePath("src"), dir.filePath("dst/src"), &error))
         << error.toStdString();
+}
+
+namespace
+{
+
+// Runs a program with arguments (no shell); its exit status.
+int runTool(const QString &program, const QStringList &arguments, QByteArray *out = nullptr)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(30000))
+        return -1;
+    if (out)
+        *out = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+TEST(FileManagerCopy, ASourceFolderSwappedForALinkMidCopyLetsNothingOfTheLinksTargetIn)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src"), secret = dir.filePath("secret");
+    for (int i = 0; i < 6; ++i)
+        TestSupport::writeFile(src + QStringLiteral("/inner/f%1").arg(i), "mine");
+    TestSupport::writeFile(src + "/a.txt", "first");
+    for (int i = 0; i < 6; ++i)
+        TestSupport::writeFile(secret + QStringLiteral("/f%1").arg(i), "root only");
+    CopySettings settings(1, 64 << 10);
+    // While the first file is copied, the folder is swapped for a link.
+    std::atomic<bool> swapped{false};
+    FileManager::setCopyFaultHook([&](const QString &) {
+        if (!swapped.exchange(true)) {
+            QDir().rename(src + "/inner", src + "/inner.old");
+            QFile::link(secret, src + "/inner");
+        }
+        return false;
+    });
+    QString error;
+    EXPECT_FALSE(FileManager::defaultManager().copyItem(src, dir.filePath("dst"), &error));
+    EXPECT_TRUE(swapped.load());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("dst")));
+    QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        if (!p.startsWith(secret) && !p.startsWith(src))
+            EXPECT_NE(TestSupport::readFile(p), "root only") << p.toStdString();
+    }
+}
+
+TEST(FileManagerCopy, CapabilitiesAndAclsAreKeptAloneAndInsideAFolder)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "capabilities are set by root";
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    TestSupport::writeFile(src + "/tool", "#!/bin/sh\n");
+    TestSupport::writeFile(src + "/shared.txt", "acl");
+    QDir().mkpath(src + "/team");
+    if (runTool("setcap", {"cap_net_raw+ep", src + "/tool"}) != 0 ||
+        runTool("setfacl", {"-m", "u:1234:rw", src + "/shared.txt"}) != 0 ||
+        runTool("setfacl", {"-d", "-m", "u:1234:rx", src + "/team"}) != 0)
+        GTEST_SKIP() << "setcap or setfacl cannot mark files here";
+    ASSERT_EQ(chown(enc(src + "/tool").constData(), 1234, 1234), 0);
+    runTool("setcap", {"cap_net_raw+ep", src + "/tool"}); // a change of owner dropped it
+    auto facts = [](const QString &path) {
+        QByteArray cap, acl;
+        runTool("getcap", {path}, &cap);
+        runTool("getfacl", {"--omit-header", "--absolute-names", path}, &acl);
+        return QString::fromUtf8(cap.mid(cap.indexOf(' ') + 1) + "|" + acl);
+    };
+    for (const char *item : {"tool", "shared.txt"}) {
+        SCOPED_TRACE(item);
+        const QString to = dir.filePath(QStringLiteral("alone-") + item);
+        ASSERT_TRUE(FileManager::defaultManager().copyItem(src + "/" + item, to));
+        EXPECT_EQ(facts(to), facts(src + "/" + item));
+        EXPECT_TRUE(facts(to).contains(item == QString("tool") ? "cap_net_raw" : "user:1234:rw"));
+    }
+    ASSERT_TRUE(FileManager::defaultManager().copyItem(src, dir.filePath("dst")));
+    for (const char *item : {"tool", "shared.txt", "team"})
+        EXPECT_EQ(facts(dir.filePath("dst/") + item), facts(src + "/" + item)) << item;
+    EXPECT_EQ(describe(dir.filePath("dst")), describe(src));
+}
+
+TEST(FileManagerCopy, ARangeCopyThatStopsShortIsFinishedByReadAndWrite)
+{
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(11, (3 << 20) + 17);
+    TestSupport::writeFile(dir.filePath("src/file"), data);
+    for (int parallelism : {1, 4}) {
+        SCOPED_TRACE(parallelism);
+        CopySettings settings(parallelism, 1 << 20);
+        FileManager::setShortRangeCopyHook([](const QString &) { return true; });
+        const QString to = dir.filePath(QStringLiteral("copy%1").arg(parallelism));
+        QString error;
+        EXPECT_TRUE(FileManager::defaultManager().copyItem(dir.filePath("src"), to, &error)) << error.toStdString();
+        FileManager::setShortRangeCopyHook({});
+        EXPECT_EQ(TestSupport::readFile(to + "/file"), data);
+    }
+}
+
+TEST(FileManagerCopy, AFileThatShrinksWhileCopiedFailsTheCopy)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("src/file");
+    TestSupport::writeFile(file, randomBytes(12, 1 << 20));
+    CopySettings settings(1, 32 << 20);
+    FileManager::setCopyFaultHook([file](const QString &f) {
+        if (f == file)
+            truncate(enc(file).constData(), 1000);
+        return false;
+    });
+    QString error;
+    EXPECT_FALSE(FileManager::defaultManager().copyItem(dir.filePath("src"), dir.filePath("dst"), &error));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("dst")));
+}
+
+TEST(FileManagerCopy, AFailedCopyRemovesItsTemporaryWhereverItsFolderWent)
+{
+    QTemporaryDir dir;
+    TestSupport::writeFile(dir.filePath("src/a"), "a");
+    TestSupport::writeFile(dir.filePath("src/b"), "b");
+    QDir().mkpath(dir.filePath("volume/dated"));
+    CopySettings settings(1, 32 << 20);
+    // The target goes away mid-copy (its folder moves, as an ejected volume's
+    // does), and the copy fails.
+    FileManager::setCopyFaultHook([&](const QString &) {
+        QDir().rename(dir.filePath("volume"), dir.filePath("store"));
+        return true;
+    });
+    QString error;
+    EXPECT_FALSE(FileManager::defaultManager().copyItem(dir.filePath("src"), dir.filePath("volume/dated/src"), &error));
+    EXPECT_EQ(entriesOf(dir.filePath("store/dated")), QStringList{});
+}
+
+TEST(FileManagerCopy, NamesThatAreNotUtf8AreKeptExactly)
+{
+    QTemporaryDir dir;
+    const QByteArray src = enc(dir.filePath("src"));
+    ASSERT_EQ(mkdir(src.constData(), 0755), 0);
+    ASSERT_EQ(mkdir((src + "/f\xff\xfe").constData(), 0755), 0);
+    for (const QByteArray &name : {QByteArray("/f\xff\xfe/x\xc3\x28"), QByteArray("/plain")}) {
+        const int fd = open((src + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    ASSERT_TRUE(FileManager::defaultManager().copyNativeItem(src, enc(dir.filePath("dst"))));
+    EXPECT_EQ(FileManager::defaultManager().contentsOfDirectoryBytes(enc(dir.filePath("dst/")) + "f\xff\xfe"),
+              QList<QByteArray>{"x\xc3\x28"});
+    EXPECT_FALSE(FileManager::isLosslessName("x\xc3\x28"));
+    EXPECT_TRUE(FileManager::isLosslessName("中文"));
+}
+
+TEST(FileManagerCopy, TheCopyAndTheSizeSumStayOnTheItemsFileSystem)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    TestSupport::writeFile(src + "/a", QByteArray(100, 'a'));
+    QDir().mkpath(src + "/inner/mounted");
+    if (mount("none", enc(src + "/inner/mounted").constData(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "no file system can be mounted here";
+    TestSupport::writeFile(src + "/inner/mounted/other", QByteArray(5000, 'o'));
+    Platform::SystemLogCapture log;
+    const quint64 summed = Platform::TreeWalker::totalSize(src);
+    QString error;
+    const bool copied = FileManager::defaultManager().copyItem(src, dir.filePath("dst"), &error);
+    umount(enc(src + "/inner/mounted").constData());
+    EXPECT_EQ(summed, 100u);
+    ASSERT_TRUE(copied) << error.toStdString();
+    EXPECT_EQ(TestSupport::readFile(dir.filePath("dst/a")), QByteArray(100, 'a'));
+    EXPECT_TRUE(QFileInfo(dir.filePath("dst/inner")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("dst/inner/mounted/other")));
+    EXPECT_TRUE(log.contains("another file system"));
 }
