@@ -1,5 +1,6 @@
 #include "MakeDmg.h"
 
+#include "CopyKeepOut.h"
 #include "DoCopyFiles.h"
 #include "RunnerResult.h"
 #include "ShellRunners.h"
@@ -56,21 +57,6 @@ QString itemLocation(const QString &path)
     if (parent.isEmpty())
         return QDir::cleanPath(info.absoluteFilePath());
     return parent == QLatin1String("/") ? parent + info.fileName() : parent + QLatin1Char('/') + info.fileName();
-}
-
-QString resolvedLocation(const QString &path)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
-}
-
-bool isSameOrInside(const QString &outer, const QString &inner)
-{
-    if (outer.isEmpty() || inner.isEmpty())
-        return false;
-    if (inner == outer)
-        return true;
-    return inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
 }
 
 // The staging folder must be the fresh, empty, private folder just made for
@@ -405,15 +391,20 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
         resultPlaces << QFile::encodeName(imageFolder);
     FileManager &fm = FileManager::defaultManager();
     DoCopyFiles names;
+    // The image's root folder, held by its descriptor for the whole copy.
+    const Platform::OpenFolder into = Platform::OpenFolder::open(QFile::encodeName(mountPoint));
 
     const qint64 n = items.size();
     bool failed = false;
     bool finished = n == 0;
     for (qint64 j = 0; j < n && !job->cancel; ++j) {
         const QString &path = items.at(j).path;
-        const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        // Names are bytes: the item keeps its own exactly, valid text or not.
+        const QByteArray &bytes = items.at(j).pathBytes;
+        const qsizetype slash = bytes.lastIndexOf('/');
+        const QByteArray name = bytes.mid(slash + 1);
         const int p = MakeDmg::copyProgress(j, n);
-        if (name.isEmpty() || name == QLatin1String(" ")) {
+        if (name.isEmpty() || name == " ") {
             if (p >= 100)
                 finished = true;
             continue;
@@ -431,12 +422,14 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
             // Two items of one name both go in: the second gets the Disk Copy
             // engine's next free "name N".
             names.setIBegin(0);
-            const QString chosen = names.createFileWithPath(mountPoint, name, name);
+            const QByteArray chosen = names.createFileWithPath(into, name, name);
             if (chosen != name)
-                logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image").arg(path, chosen));
-            QString error;
-            if (!fm.copyItem(path, mountPoint + QLatin1Char('/') + chosen, &error)) {
-                Platform::systemLog(QStringLiteral("error--------%1").arg(error));
+                logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image")
+                            .arg(path, QFile::decodeName(chosen)));
+            const Platform::OpenFolder from = Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
+            QString error = into.isOpen() ? QString() : QStringLiteral("the image's volume cannot be opened");
+            if (!into.isOpen() || !from.isOpen() || !fm.copyItemAt(from, name, into, chosen, &error)) {
+                Platform::systemLog(QStringLiteral("error--------%1").arg(error.isEmpty() ? path : error));
                 failed = true;
             }
         }
@@ -559,31 +552,21 @@ int MakeDmg::copyProgress(qint64 j, qint64 n)
     return p < 21 ? 20 : int(p);
 }
 
-bool MakeDmg::itemHoldsImage(const QString &item, const QString &mountPoint, const QString &imageFolder)
-{
-    const QString location = itemLocation(item);
-    return isSameOrInside(location, resolvedLocation(mountPoint)) ||
-           (!imageFolder.isEmpty() && isSameOrInside(location, resolvedLocation(imageFolder)));
-}
-
-MakeDmg::KeptOut MakeDmg::keepOut(const QByteArray &itemBytes, const QByteArray &topBytes,
+MakeDmg::KeptOut MakeDmg::keepOut(const QByteArray &item, const QByteArray &topLevel,
                                   const QList<QByteArray> &resultPlaces)
 {
-    const QString item = QFile::decodeName(itemBytes);
-    const QString location = itemLocation(item);
-    if (Platform::isPlatformPrivatePath(item) || Platform::isPlatformPrivatePath(location))
+    const QString shown = QFile::decodeName(item);
+    if (Platform::isPlatformPrivatePath(shown) || Platform::isPlatformPrivatePath(itemLocation(shown)))
         return KeptOut::OtherVolume;
-    // The startup volume's folder of mounted volumes: what it holds belongs
-    // to other volumes, unless the user chose one of them itself.
-    const QString volumes = resolvedLocation(Platform::rootPath(QStringLiteral("/Volumes")));
-    const QString top = itemLocation(topBytes.isEmpty() ? item : QFile::decodeName(topBytes));
-    const bool chosenThroughVolumes = top != volumes && isSameOrInside(volumes, top);
-    if (!chosenThroughVolumes && (isSameOrInside(volumes, location) || isSameOrInside(location, volumes)))
+    // The copy engine's rule, with the image's mount point (or the archive's
+    // folder) as the destination and the folder receiving the image as the target.
+    CopyKeepOut rule(resultPlaces.value(0), resultPlaces.value(1));
+    const FileNodePtr node = FileNode::initWithNativePath(item, false, nullptr);
+    rule.enterTopLevel(topLevel.isEmpty() ? *node : *FileNode::initWithNativePath(topLevel, false, nullptr));
+    const CopyKeepOut::Reason reason = rule.reason(*node, true);
+    if (reason == CopyKeepOut::Reason::OtherVolume)
         return KeptOut::OtherVolume;
-    for (const QByteArray &place : resultPlaces)
-        if (!place.isEmpty() && isSameOrInside(location, resolvedLocation(QFile::decodeName(place))))
-            return KeptOut::HoldsResult;
-    return KeptOut::No;
+    return CopyKeepOut::isFailure(reason) ? KeptOut::HoldsResult : KeptOut::No;
 }
 
 std::optional<QVariantMap> MakeDmg::getDisjInfo(const ToolCommand &command)
@@ -612,7 +595,7 @@ MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const 
         if (!top)
             continue;
         FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
-            switch (keepOut(QFile::encodeName(node->path), QFile::encodeName(top->path), resultPlaces)) {
+            switch (keepOut(node->pathBytes(), top->pathBytes(), resultPlaces)) {
             case KeptOut::OtherVolume:
                 logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
                 return;
@@ -623,10 +606,10 @@ MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const 
                 break;
             }
             selection.paths << node->path;
-        selection.pathBytes << QFile::encodeName(node->path);
+        selection.pathBytes << node->pathBytes();
             if (node->isDirectory) {
                 selection.folders << node->path;
-                selection.folderBytes << QFile::encodeName(node->path);
+                selection.folderBytes << node->pathBytes();
             } else
                 ++selection.files;
         });
@@ -680,7 +663,7 @@ void MakeDmg::doCopyFilesToDmgWithDmg(const FileNodeArray &nodes)
     for (const FileNodePtr &top : nodes)
         if (top)
             FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
-                items.append({node->path, QFile::encodeName(node->path), QFile::encodeName(top->path)});
+                items.append({node->path, node->pathBytes(), top->pathBytes()});
             });
     const std::shared_ptr<Job> job = currentJob();
     Platform::Dispatch::globalAsync([job, items] { copyItems(job, items); });

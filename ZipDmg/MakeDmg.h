@@ -118,15 +118,12 @@ public:
     static quint64 imageSize(qint64 selectionSize);
     // The percentage after item j (from 0) of n copied into the image.
     static int copyProgress(qint64 j, qint64 n);
-    // True when copying `item` into the image would copy the image's own
-    // mount point or the folder receiving the image.
-    static bool itemHoldsImage(const QString &item, const QString &mountPoint, const QString &imageFolder);
-    // The rule for what stays out of an image or archive: an item that is or
-    // holds one of `resultPlaces` (the image's mount point, the folder that
-    // receives the image or archive); an item in the startup volume's folder
-    // of mounted volumes, or holding it, unless its top-level item lies
-    // inside that folder (a volume chosen through it); the disk world's own
-    // folder. Paths are compared as given and with their folders' links resolved.
+    // What stays out of an image or archive: the copy engine's rule
+    // (CopyKeepOut) with `resultPlaces` as its destination (the image's mount
+    // point, or the archive's folder) and target (the folder receiving the
+    // image): an item that is or holds one of them, an item in the startup
+    // volume's folder of mounted volumes or holding it (unless its top-level
+    // item lies inside that folder), and the disk world's own folder.
     static KeptOut keepOut(const QByteArray &item, const QByteArray &topLevel, const QList<QByteArray> &resultPlaces);
 
     // Internal steps, public for tests.

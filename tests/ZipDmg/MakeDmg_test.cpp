@@ -159,31 +159,42 @@ TEST(MakeDmgRules, FixedNames)
     EXPECT_EQ(MakeDmg::statusText(), kStatus);
 }
 
-TEST(MakeDmgRules, AnItemHoldingTheMountPointOrTheImageFolderIsKeptOut)
+TEST(MakeDmgRules, WhatHoldsTheResultOrBelongsToOtherVolumesIsKeptOut)
 {
+    using K = MakeDmg::KeptOut;
     TestSupport::TempRoot root;
     const QString volumes = root.at(QStringLiteral("/Volumes"));
     const QString mount = volumes + QStringLiteral("/KestrovaDiskCloneDmg");
     const QString folder = root.at(QStringLiteral("/Volumes/BACKUP"));
     ASSERT_TRUE(QDir().mkpath(mount) && QDir().mkpath(folder) && QDir().mkpath(root.at(QStringLiteral("/Data"))));
     ASSERT_TRUE(QDir().mkpath(volumes + QStringLiteral("/KestrovaDiskCloneDmgX")));
+    ASSERT_TRUE(QDir().mkpath(root.at(QStringLiteral("/.diskworld"))));
+    ASSERT_TRUE(TestSupport::writeFile(folder + QStringLiteral("/own.txt"), "own"));
     // A link to the folder of the mounts is copied as a link: it holds nothing.
     ASSERT_TRUE(QFile::link(volumes, root.at(QStringLiteral("/Data/link"))));
     const struct {
         QString item;
-        bool keptOut;
+        QString top;
+        K kept;
     } cases[] = {
-        {volumes, true},
-        {mount, true},
-        {root.path(), true},
-        {folder, true},
-        {volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), false},
-        {root.at(QStringLiteral("/Data")), false},
-        {root.at(QStringLiteral("/Data/link")), false},
-        {root.at(QStringLiteral("/Data/../Volumes")), true},
+        {volumes, volumes, K::OtherVolume},
+        {root.path(), root.path(), K::HoldsResult},
+        {mount, mount, K::HoldsResult},
+        {folder, folder, K::HoldsResult},
+        {folder + QStringLiteral("/own.txt"), folder, K::No},
+        {volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), K::No},
+        // Under the startup volume's folder of mounts, reached from the startup volume's own top level.
+        {volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), volumes, K::OtherVolume},
+        {root.at(QStringLiteral("/Data")), root.at(QStringLiteral("/Data")), K::No},
+        {root.at(QStringLiteral("/Data/link")), root.at(QStringLiteral("/Data")), K::No},
+        {root.at(QStringLiteral("/Data/../Volumes")), root.at(QStringLiteral("/Data/../Volumes")), K::OtherVolume},
+        {root.at(QStringLiteral("/.diskworld")), root.at(QStringLiteral("/.diskworld")), K::OtherVolume},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(MakeDmg::itemHoldsImage(c.item, mount, folder), c.keptOut) << c.item.toStdString();
+        EXPECT_EQ(int(MakeDmg::keepOut(QFile::encodeName(c.item), QFile::encodeName(c.top),
+                                       {QFile::encodeName(mount), QFile::encodeName(folder)})),
+                  int(c.kept))
+            << c.item.toStdString();
 }
 
 TEST(MakeDmgRules, ArchiveCountTakesCheckedNodesDepthFirst)
