@@ -147,3 +147,49 @@ TEST_F(EngineOnDemoWorld, ArchiveOfTheStartupVolumeHoldsExactlyItsOwnFiles)
     EXPECT_LE(engine.allSelectFileCout(), quint64(names.size()));
     EXPECT_GE(engine.allSelectFileCout() + 20, quint64(names.size()));
 }
+
+TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheArchiveByteForByte)
+{
+    const QByteArray bad = "bad\xff\xfename.txt";
+    const QByteArray volume = QFile::encodeName(source);
+    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + '/' + bad, "not text\n"));
+    ASSERT_TRUE(QDir().mkpath(source + QStringLiteral("/Deep")));
+    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + "/Deep/" + bad, "deeper\n"));
+    const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
+    // The volume's top level as the scanner lists it, names as bytes.
+    engine.doZipWithPath(archive, MakeDmgRig::topLevelBytes(source));
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    const QList<QByteArray> names = MakeDmgRig::archiveNameBytes(archive);
+    EXPECT_TRUE(names.contains("Volumes/Travel Drive/" + bad));
+    EXPECT_TRUE(names.contains("Volumes/Travel Drive/Deep/" + bad));
+}
+
+TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheImageByteForByte)
+{
+    const QByteArray bad = "bad\xff\xfename.txt";
+    const QByteArray volume = QFile::encodeName(source);
+    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + '/' + bad, "not text\n"));
+    ASSERT_TRUE(QDir().mkpath(source + QStringLiteral("/Deep")));
+    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + "/Deep/" + bad, "deeper\n"));
+    FileNodeArray nodes;
+    for (const FileNodePtr &n : MakeDmgRig::topLevelBytes(source))
+        if (n->nameBytes() == bad || n->name == QStringLiteral("Deep"))
+            nodes << n;
+    ASSERT_EQ(nodes.size(), 2);
+    recorder.onBegin = [&] { engine.doCopyFilesToDmgWithDmg(nodes); };
+    const QString name = QStringLiteral("KestrovaDiskClone(2024-05-06 07:08:09)");
+    engine.makeTmpDmgWithPath(target, name, 20'000);
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+
+    const QString mountPoint = MakeDmgRig::mountImage(world, target + QLatin1Char('/') + name + QStringLiteral(".dmg"));
+    ASSERT_FALSE(mountPoint.isEmpty());
+    auto &fm = Platform::FileManager::defaultManager();
+    const QByteArray mounted = QFile::encodeName(mountPoint);
+    EXPECT_TRUE(fm.contentsOfDirectoryBytes(mounted).contains(bad));
+    EXPECT_TRUE(fm.contentsOfDirectoryBytes(mounted + "/Deep").contains(bad));
+    EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
+}

@@ -898,6 +898,19 @@ TEST_F(ArchiveJob, WhatZipCouldNotTakeFailsTheJobAndLeavesNoArchive)
     }
 }
 
+TEST_F(ArchiveJob, ANameZipCannotBeGivenFailsTheJob)
+{
+    // Neither text (so no argument) nor one line (so not on zip's input).
+    const QByteArray odd = QFile::encodeName(at(QStringLiteral("src"))) + "/two\nlines\xff";
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("src"))));
+    ASSERT_TRUE(MakeDmgRig::writeNativeFile(odd, "odd"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip({FileNode::initWithNativePath(odd, false, nullptr)});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_FALSE(QFileInfo::exists(archive));
+}
+
 TEST_F(ArchiveJob, ATickedItemThatVanishedFailsTheJob)
 {
     ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/kept.txt")), "kept"));
