@@ -33,11 +33,22 @@ protected:
         engine.setMakeDmgDelegate(&recorder);
     }
 
+    // A file whose name is not valid UTF-8 at the volume's top level and
+    // another one inside the folder Deep.
+    bool plantNamesThatAreNotText()
+    {
+        const QByteArray volume = QFile::encodeName(source);
+        return MakeDmgRig::writeNativeFile(volume + '/' + bad, "not text\n") &&
+               QDir().mkpath(source + QStringLiteral("/Deep")) &&
+               MakeDmgRig::writeNativeFile(volume + "/Deep/" + bad, "deeper\n");
+    }
+
     DiskWorldFixture world;
     Recorder recorder;
     MakeDmg engine;
     QString source, target;
     QMap<QString, QByteArray> before;
+    const QByteArray bad = "bad\xff\xfename.txt";
 };
 
 } // namespace
@@ -150,11 +161,7 @@ TEST_F(EngineOnDemoWorld, ArchiveOfTheStartupVolumeHoldsExactlyItsOwnFiles)
 
 TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheArchiveByteForByte)
 {
-    const QByteArray bad = "bad\xff\xfename.txt";
-    const QByteArray volume = QFile::encodeName(source);
-    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + '/' + bad, "not text\n"));
-    ASSERT_TRUE(QDir().mkpath(source + QStringLiteral("/Deep")));
-    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + "/Deep/" + bad, "deeper\n"));
+    ASSERT_TRUE(plantNamesThatAreNotText());
     const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
     // The volume's top level as the scanner lists it, names as bytes.
     engine.doZipWithPath(archive, MakeDmgRig::topLevelBytes(source));
@@ -168,11 +175,7 @@ TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheArchiveByteForByte)
 
 TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheImageByteForByte)
 {
-    const QByteArray bad = "bad\xff\xfename.txt";
-    const QByteArray volume = QFile::encodeName(source);
-    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + '/' + bad, "not text\n"));
-    ASSERT_TRUE(QDir().mkpath(source + QStringLiteral("/Deep")));
-    ASSERT_TRUE(MakeDmgRig::writeNativeFile(volume + "/Deep/" + bad, "deeper\n"));
+    ASSERT_TRUE(plantNamesThatAreNotText());
     FileNodeArray nodes;
     for (const FileNodePtr &n : MakeDmgRig::topLevelBytes(source))
         if (n->nameBytes() == bad || n->name == QStringLiteral("Deep"))
