@@ -78,6 +78,24 @@ bool stagingIsSafe(const QTemporaryDir &dir)
     return ok && names.isEmpty();
 }
 
+// The copy engine's rule, with the image's mount point (or the archive's
+// folder) as the destination and the folder receiving the image as the target.
+CopyKeepOut keepOutRule(const QList<QByteArray> &resultPlaces)
+{
+    return CopyKeepOut(resultPlaces.value(0), resultPlaces.value(1));
+}
+
+// `rule` has entered the node's top-level item.
+MakeDmg::KeptOut keptOut(const CopyKeepOut &rule, const FileNode &node)
+{
+    if (Platform::isPlatformPrivatePath(node.path) || Platform::isPlatformPrivatePath(itemLocation(node.path)))
+        return MakeDmg::KeptOut::OtherVolume;
+    const CopyKeepOut::Reason reason = rule.reason(node, true);
+    if (reason == CopyKeepOut::Reason::OtherVolume)
+        return MakeDmg::KeptOut::OtherVolume;
+    return CopyKeepOut::isFailure(reason) ? MakeDmg::KeptOut::HoldsResult : MakeDmg::KeptOut::No;
+}
+
 } // namespace
 
 struct MakeDmg::Job {
@@ -389,6 +407,7 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
     QList<QByteArray> resultPlaces{QFile::encodeName(mountPoint)};
     if (!imageFolder.isEmpty())
         resultPlaces << QFile::encodeName(imageFolder);
+    const CopyKeepOut rule = keepOutRule(resultPlaces);
     FileManager &fm = FileManager::defaultManager();
     DoCopyFiles names;
     // The image's root folder, held by its descriptor for the whole copy.
@@ -411,7 +430,9 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
         }
         if (j == 0)
             job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 20.0f); });
-        const MakeDmg::KeptOut kept = MakeDmg::keepOut(items.at(j).pathBytes, items.at(j).topLevel, resultPlaces);
+        CopyKeepOut itemRule = rule;
+        itemRule.enterTopLevel(*FileNode::initWithNativePath(items.at(j).topLevel, false, nullptr));
+        const MakeDmg::KeptOut kept = keptOut(itemRule, *FileNode::initWithNativePath(bytes, false, nullptr));
         if (kept == MakeDmg::KeptOut::OtherVolume) {
             logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(path));
         } else if (kept == MakeDmg::KeptOut::HoldsResult) {
@@ -555,18 +576,10 @@ int MakeDmg::copyProgress(qint64 j, qint64 n)
 MakeDmg::KeptOut MakeDmg::keepOut(const QByteArray &item, const QByteArray &topLevel,
                                   const QList<QByteArray> &resultPlaces)
 {
-    const QString shown = QFile::decodeName(item);
-    if (Platform::isPlatformPrivatePath(shown) || Platform::isPlatformPrivatePath(itemLocation(shown)))
-        return KeptOut::OtherVolume;
-    // The copy engine's rule, with the image's mount point (or the archive's
-    // folder) as the destination and the folder receiving the image as the target.
-    CopyKeepOut rule(resultPlaces.value(0), resultPlaces.value(1));
+    CopyKeepOut rule = keepOutRule(resultPlaces);
     const FileNodePtr node = FileNode::initWithNativePath(item, false, nullptr);
     rule.enterTopLevel(topLevel.isEmpty() ? *node : *FileNode::initWithNativePath(topLevel, false, nullptr));
-    const CopyKeepOut::Reason reason = rule.reason(*node, true);
-    if (reason == CopyKeepOut::Reason::OtherVolume)
-        return KeptOut::OtherVolume;
-    return CopyKeepOut::isFailure(reason) ? KeptOut::HoldsResult : KeptOut::No;
+    return keptOut(rule, *node);
 }
 
 std::optional<QVariantMap> MakeDmg::getDisjInfo(const ToolCommand &command)
@@ -591,11 +604,13 @@ bool MakeDmg::unmountDmgWithFullPath(const MountedImage &image)
 MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const QList<QByteArray> &resultPlaces)
 {
     ZipSelection selection;
+    CopyKeepOut rule = keepOutRule(resultPlaces);
     for (const FileNodePtr &top : nodes) {
         if (!top)
             continue;
+        rule.enterTopLevel(*top);
         FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
-            switch (keepOut(node->pathBytes(), top->pathBytes(), resultPlaces)) {
+            switch (keptOut(rule, *node)) {
             case KeptOut::OtherVolume:
                 logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
                 return;
