@@ -96,6 +96,55 @@ MakeDmg::KeptOut keptOut(const CopyKeepOut &rule, const FileNode &node)
     return CopyKeepOut::isFailure(reason) ? MakeDmg::KeptOut::HoldsResult : MakeDmg::KeptOut::No;
 }
 
+// What a checked tree takes, read on the main thread where the tree changes:
+// each top-level node with the nodes taken below it (or itself). The nodes'
+// paths and kinds are fixed when they are listed, so the rest of the work
+// (which asks the file system) may run anywhere.
+using TakenItems = QList<std::pair<FileNodePtr, QList<const FileNode *>>>;
+
+TakenItems takenItems(const FileNodeList &nodes)
+{
+    TakenItems taken;
+    for (const FileNodePtr &top : nodes) {
+        if (!top)
+            continue;
+        QList<const FileNode *> below;
+        FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) { below << node; });
+        taken.append({top, below});
+    }
+    return taken;
+}
+
+MakeDmg::ZipSelection selectionOf(const TakenItems &taken, const QList<QByteArray> &resultPlaces)
+{
+    MakeDmg::ZipSelection selection;
+    CopyKeepOut rule = keepOutRule(resultPlaces);
+    for (const auto &[top, below] : taken) {
+        rule.enterTopLevel(*top);
+        for (const FileNode *node : below) {
+            switch (keptOut(rule, *node)) {
+            case MakeDmg::KeptOut::OtherVolume:
+                logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
+                continue;
+            case MakeDmg::KeptOut::HoldsResult:
+                selection.refused << node->path;
+                continue;
+            case MakeDmg::KeptOut::No:
+                break;
+            }
+            selection.paths << node->path;
+            selection.pathBytes << node->pathBytes();
+            if (node->isDirectory) {
+                selection.folders << node->path;
+                selection.folderBytes << node->pathBytes();
+            } else {
+                ++selection.files;
+            }
+        }
+    }
+    return selection;
+}
+
 } // namespace
 
 struct MakeDmg::Job {
@@ -603,33 +652,7 @@ bool MakeDmg::unmountDmgWithFullPath(const MountedImage &image)
 
 MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const QList<QByteArray> &resultPlaces)
 {
-    ZipSelection selection;
-    CopyKeepOut rule = keepOutRule(resultPlaces);
-    for (const FileNodePtr &top : nodes) {
-        if (!top)
-            continue;
-        rule.enterTopLevel(*top);
-        FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
-            switch (keptOut(rule, *node)) {
-            case KeptOut::OtherVolume:
-                logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
-                return;
-            case KeptOut::HoldsResult:
-                selection.refused << node->path;
-                return;
-            case KeptOut::No:
-                break;
-            }
-            selection.paths << node->path;
-        selection.pathBytes << node->pathBytes();
-            if (node->isDirectory) {
-                selection.folders << node->path;
-                selection.folderBytes << node->pathBytes();
-            } else
-                ++selection.files;
-        });
-    }
-    return selection;
+    return selectionOf(takenItems(nodes), resultPlaces);
 }
 
 quint64 MakeDmg::getAllFileCountWithPath(const QString &path)
@@ -734,17 +757,13 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
     m_zipPath = path;
     m_allSelectFileCout = 0;
     m_proValue = 0;
-    // Nothing that holds the archive's folder goes in, and nothing of other volumes.
-    const ZipSelection selection = getAllFileCount(withZipArr, {QFile::encodeName(QFileInfo(path).path())});
-    m_allSelectFileArr = selection.paths;
-    if (!selection.refused.isEmpty()) {
-        failZip(QStringLiteral("left out, as they hold the archive's folder: %1")
-                    .arg(selection.refused.join(QStringLiteral(", "))));
-        return;
-    }
-    // Counting a whole volume takes a while: not on the main thread.
+    m_allSelectFileArr.clear();
+    // The tree is read here; what is kept out and what is counted is worked
+    // out on a worker, since it asks the file system about every item.
     QPointer<MakeDmg> self(this);
-    Platform::Dispatch::globalAsync([self, job, selection, path] {
+    Platform::Dispatch::globalAsync([self, job, taken = takenItems(withZipArr), path] {
+        // Nothing that holds the archive's folder goes in, and nothing of other volumes.
+        const ZipSelection selection = selectionOf(taken, {QFile::encodeName(QFileInfo(path).path())});
         quint64 count = selection.files;
         for (const QByteArray &folder : selection.folderBytes) {
             if (job->cancel)
@@ -754,6 +773,10 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
         Platform::Dispatch::mainAsync([self, job, path, selection, count] {
             if (!self || job->cancel || self->m_zipJob != job)
                 return;
+            self->m_allSelectFileArr = selection.paths;
+            if (!selection.refused.isEmpty())
+                return self->failZip(QStringLiteral("left out, as they hold the archive's folder: %1")
+                                         .arg(selection.refused.join(QStringLiteral(", "))));
             self->launchZip(path, selection, count);
         });
     });
