@@ -142,7 +142,7 @@ QVariant ListFileOutlineModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return m_dataSource->objectValueForTableColumn(identifier, node);
     case Qt::ToolTipRole:
-        return identifier == QLatin1String("Path") || identifier == QLatin1String("Name") ? QVariant(node->path)
+        return identifier == QLatin1String("Path") || identifier == QLatin1String("Name") ? QVariant(ListFileViewController::shownPath(node))
                                                                                           : QVariant();
     case Qt::DecorationRole:
     case Qt::ForegroundRole:

@@ -19,6 +19,7 @@
 
 #include "Clock.h"
 #include "Dispatch.h"
+#include "SystemRoot.h"
 
 #include <QHash>
 #include <QPushButton>
@@ -368,6 +369,13 @@ bool ListFileViewController::isItemExpandable(const FileNode *node) const
            !node->name.endsWith(QLatin1String(".framework"), Qt::CaseSensitive);
 }
 
+QString ListFileViewController::shownPath(const FileNode *node)
+{
+    // The path the system knows the item by, never the host folder of a world.
+    const QString path = Platform::systemPath(node->path);
+    return path.isEmpty() ? node->path : path;
+}
+
 QVariant ListFileViewController::objectValueForTableColumn(const QString &identifier, const FileNode *node) const
 {
     if (!node)
@@ -377,7 +385,7 @@ QVariant ListFileViewController::objectValueForTableColumn(const QString &identi
     if (identifier == kSize)
         return node->isDirectory ? QStringLiteral("-") : QoPublicUtilities::convertVolSpace(node->size);
     if (identifier == kPath)
-        return node->path;
+        return shownPath(node);
     return {};
 }
 

@@ -98,6 +98,8 @@ public:
     // Folders are expandable, except applications and frameworks.
     bool isItemExpandable(const FileNode *node) const;
     QVariant objectValueForTableColumn(const QString &identifier, const FileNode *node) const;
+    // What the path column and tool tips show for a node: its system path.
+    static QString shownPath(const FileNode *node);
     CellLook willDisplayCell(const QString &identifier, const FileNode *node) const;
     // A click in a cell: the check box, the reveal column, the preview column.
     void setObjectValueForTableColumn(const QString &identifier, FileNode *node);

@@ -57,6 +57,38 @@ QString rootPath(const QString &originalPath)
     return root + originalPath;
 }
 
+QString systemPath(const QString &hostPath)
+{
+    const QString clean = QDir::cleanPath(hostPath);
+    if (!clean.startsWith(QLatin1Char('/')))
+        return {};
+    const QString root = systemRoot();
+    if (root == QLatin1String("/"))
+        return clean;
+    if (clean == root)
+        return QStringLiteral("/");
+    if (clean.startsWith(root + QLatin1Char('/')))
+        return clean.mid(root.size());
+    return {};
+}
+
+QByteArray systemPath(const QByteArray &hostPath)
+{
+    if (!hostPath.startsWith('/'))
+        return {};
+    QByteArray path = hostPath;
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    const QByteArray root = QFile::encodeName(systemRoot());
+    if (root == "/")
+        return path;
+    if (path == root)
+        return QByteArrayLiteral("/");
+    if (path.startsWith(root + '/'))
+        return path.mid(root.size());
+    return {};
+}
+
 bool isStartupMountPoint(const QString &mountPoint)
 {
     if (mountPoint.isEmpty())

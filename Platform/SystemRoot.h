@@ -13,6 +13,13 @@ void setSystemRoot(const QString &root);
 // resolved under the system root. Relative paths are returned unchanged.
 QString rootPath(const QString &originalPath);
 
+// The other way round: a path of this machine as the original platform names
+// it ("<root>/Volumes/X" → "/Volumes/X", the root itself → "/"). This is what
+// a user sees or keeps. Empty for a path outside the system root.
+QString systemPath(const QString &hostPath);
+// The same for a path as bytes, exactly as the file system has it.
+QByteArray systemPath(const QByteArray &hostPath);
+
 // True when a mount point names the startup volume (the system root itself).
 bool isStartupMountPoint(const QString &mountPoint);
 

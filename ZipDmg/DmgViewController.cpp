@@ -307,6 +307,7 @@ void DmgViewController::awakeFromNib()
     ui->succCancelButton->setTextWithName(QStringLiteral("确定"));
     connect(ui->succCancelButton, &QAbstractButton::clicked, this, &DmgViewController::succCancelButtonAction);
     connect(ui->openButton, &QAbstractButton::clicked, this, &DmgViewController::openPathButtonAction);
+    m_openLabelText = ui->openLabel->text();
     ui->openButton->raise();
 
     ui->failView->setHidden(true);
@@ -327,6 +328,7 @@ void DmgViewController::setUpCard(SelectValueView *card, QWidget *container, qin
     card->sizeLabel()->setText(QString());
     card->nodeSelectLabel()->setText(hint);
     card->setOpenIcon();
+    setCardIcon(card, QStringLiteral("add"));
 }
 
 void DmgViewController::setCardIcon(SelectValueView *card, const QString &name)
@@ -858,7 +860,12 @@ void DmgViewController::beginToCopyDmg()
 {
     if (!m_jobRunning)
         return;
-    m_makeDmg->doCopyFilesToDmgWithDmg(m_zipFilesArr);
+    // The checked tree itself: the engine reads it by the same rule that
+    // made zipFilesArr, and knows each item's top-level item and bytes.
+    if (m_filesArr)
+        m_makeDmg->doCopyFilesToDmgWithDmg(*m_filesArr);
+    else
+        m_makeDmg->doCopyFilesToDmgWithDmg(m_zipFilesArr);
 }
 
 void DmgViewController::copyFileToDmgWithFileName(const QString &fileName, float Withprogress)
@@ -946,14 +953,17 @@ void DmgViewController::showFaile(bool failed)
     ui->failView->setHidden(!failed);
     ui->sussView->setHidden(failed);
     canChangeTab(true);
-    if (ui->openLabel->text().size() > 10)
+    if (m_openLabelText.size() > 10)
         setOpenLabel();
 }
 
 void DmgViewController::setOpenLabel()
 {
-    const QString text = ui->openLabel->text();
+    // The label's own words are kept once; the coloured text is built from
+    // them every time, never from the rich text shown last.
+    const QString &text = m_openLabelText;
     const qsizetype at = text.indexOf(kLinkPhrase);
+    ui->openLabel->setAlignment(Qt::AlignCenter);
     if (at < 0)
         return;
     const QColor c = getColor(2, 125, 255, 1);
@@ -965,7 +975,6 @@ void DmgViewController::setOpenLabel()
     ui->openLabel->setTextFormat(Qt::RichText);
     ui->openLabel->setText(text.left(at).toHtmlEscaped() + coloured +
                            text.mid(at + kLinkPhrase.size()).toHtmlEscaped());
-    ui->openLabel->setAlignment(Qt::AlignCenter);
 }
 
 void DmgViewController::openPathButtonAction()

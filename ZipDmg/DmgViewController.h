@@ -215,6 +215,7 @@ private:
     bool m_isPopSortWin = false;
     bool m_isMakeZip = false;
     QString m_openUrl;
+    QString m_openLabelText; // the success label's plain words
 
     std::unique_ptr<MakeDmg> m_makeDmg;
     QPointer<QTimer> m_aTimer;

@@ -1,5 +1,6 @@
 #include "MakeDmg.h"
 
+#include "CopyKeepOut.h"
 #include "DoCopyFiles.h"
 #include "RunnerResult.h"
 #include "ShellRunners.h"
@@ -10,6 +11,7 @@
 #include "Platform/SystemLog.h"
 #include "Platform/SystemRoot.h"
 #include "Platform/Task.h"
+#include "Platform/WorkFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +30,8 @@ const QString kStatus = QStringLiteral("制作镜像中...");
 const QString kVolumeName = QStringLiteral("KestrovaDiskCloneDmg");
 const QString kStagingPrefix = QStringLiteral("/tmp/com.kestrova.clone");
 const QString kRootFolderName = QStringLiteral("KestrovaDiskClone_dmg");
+// The private folder a result is made in, inside the folder that receives it.
+const QString kWorkPrefix = QStringLiteral(".KestrovaDiskClone-");
 const QString kHdiutil = QStringLiteral("/usr/bin/hdiutil");
 constexpr qint64 kImageMargin = 50'000'000;
 // The command buffers of the original lines: info with the device, eject with the UUID.
@@ -44,16 +48,6 @@ void logLine(const QString &text)
     Platform::systemLog(QStringLiteral("MakeDmg: ") + text);
 }
 
-bool isRegularFile(const QString &path)
-{
-    return FileManager::defaultManager().attributes(path).type == FileAttributes::Type::Regular;
-}
-
-bool entryExists(const QString &path)
-{
-    return FileManager::defaultManager().attributes(path).type != FileAttributes::Type::Missing;
-}
-
 // A path with its folders resolved and its own last component kept as it is:
 // a link among the items is copied as a link, so it holds nothing.
 QString itemLocation(const QString &path)
@@ -63,21 +57,6 @@ QString itemLocation(const QString &path)
     if (parent.isEmpty())
         return QDir::cleanPath(info.absoluteFilePath());
     return parent == QLatin1String("/") ? parent + info.fileName() : parent + QLatin1Char('/') + info.fileName();
-}
-
-QString resolvedLocation(const QString &path)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
-}
-
-bool isSameOrInside(const QString &outer, const QString &inner)
-{
-    if (outer.isEmpty() || inner.isEmpty())
-        return false;
-    if (inner == outer)
-        return true;
-    return inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
 }
 
 // The staging folder must be the fresh, empty, private folder just made for
@@ -99,6 +78,73 @@ bool stagingIsSafe(const QTemporaryDir &dir)
     return ok && names.isEmpty();
 }
 
+// The copy engine's rule, with the image's mount point (or the archive's
+// folder) as the destination and the folder receiving the image as the target.
+CopyKeepOut keepOutRule(const QList<QByteArray> &resultPlaces)
+{
+    return CopyKeepOut(resultPlaces.value(0), resultPlaces.value(1));
+}
+
+// `rule` has entered the node's top-level item.
+MakeDmg::KeptOut keptOut(const CopyKeepOut &rule, const FileNode &node)
+{
+    if (Platform::isPlatformPrivatePath(node.path) || Platform::isPlatformPrivatePath(itemLocation(node.path)))
+        return MakeDmg::KeptOut::OtherVolume;
+    const CopyKeepOut::Reason reason = rule.reason(node, true);
+    if (reason == CopyKeepOut::Reason::OtherVolume)
+        return MakeDmg::KeptOut::OtherVolume;
+    return CopyKeepOut::isFailure(reason) ? MakeDmg::KeptOut::HoldsResult : MakeDmg::KeptOut::No;
+}
+
+// What a checked tree takes, read on the main thread where the tree changes:
+// each top-level node with the nodes taken below it (or itself). The nodes'
+// paths and kinds are fixed when they are listed, so the rest of the work
+// (which asks the file system) may run anywhere.
+using TakenItems = QList<std::pair<FileNodePtr, QList<const FileNode *>>>;
+
+TakenItems takenItems(const FileNodeList &nodes)
+{
+    TakenItems taken;
+    for (const FileNodePtr &top : nodes) {
+        if (!top)
+            continue;
+        QList<const FileNode *> below;
+        FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) { below << node; });
+        taken.append({top, below});
+    }
+    return taken;
+}
+
+MakeDmg::ZipSelection selectionOf(const TakenItems &taken, const QList<QByteArray> &resultPlaces)
+{
+    MakeDmg::ZipSelection selection;
+    CopyKeepOut rule = keepOutRule(resultPlaces);
+    for (const auto &[top, below] : taken) {
+        rule.enterTopLevel(*top);
+        for (const FileNode *node : below) {
+            switch (keptOut(rule, *node)) {
+            case MakeDmg::KeptOut::OtherVolume:
+                logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
+                continue;
+            case MakeDmg::KeptOut::HoldsResult:
+                selection.refused << node->path;
+                continue;
+            case MakeDmg::KeptOut::No:
+                break;
+            }
+            selection.paths << node->path;
+            selection.pathBytes << node->pathBytes();
+            if (node->isDirectory) {
+                selection.folders << node->path;
+                selection.folderBytes << node->pathBytes();
+            } else {
+                ++selection.files;
+            }
+        }
+    }
+    return selection;
+}
+
 } // namespace
 
 struct MakeDmg::Job {
@@ -111,6 +157,10 @@ struct MakeDmg::Job {
     std::optional<MountedImage> mounted; // attached by this job, not ejected yet
     bool busy = false;                   // a worker is mounting or copying into the image
     QString imageFolder;                 // the folder that receives the image
+    // Where the image is made; it reaches its final name only when the job
+    // has ended well. Taken out by whoever finishes or abandons the image.
+    std::shared_ptr<Platform::WorkFolder> work;
+    QString imageName; // the image's file name ("<name>.dmg")
 
     // Sends a report on the main thread (the worker waits), unless the job
     // has been stopped by the time it is delivered.
@@ -139,6 +189,18 @@ struct MakeDmg::Job {
     {
         std::lock_guard<std::mutex> lock(mutex);
         return takeMountedLocked();
+    }
+    std::shared_ptr<Platform::WorkFolder> takeWork()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::shared_ptr<Platform::WorkFolder> w = std::move(work);
+        work.reset();
+        return w;
+    }
+    std::shared_ptr<Platform::WorkFolder> workFolder()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return work;
     }
 };
 
@@ -177,6 +239,54 @@ int runHdiutil(const JobPtr &job, const QStringList &arguments, QByteArray *out,
     return task.terminationStatus();
 }
 
+// Whole disks that the world has attached from the file `name` of the work
+// folder (a create that was stopped may leave its image attached).
+QStringList disksAttachedFrom(const Platform::WorkFolder &work, const QString &name)
+{
+    QStringList disks;
+    const std::optional<QVariantMap> list =
+        MakeDmg::getDisjInfo(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("list"), QStringLiteral("-plist")}));
+    if (!list)
+        return disks;
+    for (const QVariant &whole : list->value(QStringLiteral("WholeDisks")).toList()) {
+        const QString id = whole.toString();
+        const std::optional<QVariantMap> info = MakeDmg::getDisjInfo(
+            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), id}));
+        const QString image = info ? info->value(QStringLiteral("DiskImagePath")).toString() : QString();
+        if (!image.isEmpty() && work.isEntry(image, name))
+            disks << id;
+    }
+    return disks;
+}
+
+// The image of a job that did not end well: what is still attached from it
+// is ejected, then the file and its work folder are removed, so nothing that
+// looks like a whole backup stays behind. Only the work folder this job made
+// is touched; a file that was there before is never this job's.
+void abandonImage(const JobPtr &job)
+{
+    const std::shared_ptr<Platform::WorkFolder> work = job->takeWork();
+    if (!work || !work->isValid())
+        return;
+    for (const QString &disk : disksAttachedFrom(*work, job->imageName)) {
+        const RunnerResult result = ejectExecCommand(
+            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("eject"), disk}).withBuffer(kEjectLineBuffer));
+        logLine(QStringLiteral("ejected %1, still attached from the unfinished image (%2)").arg(disk, result.path));
+    }
+    const QStringList removed = work->discard();
+    logLine(removed.contains(job->imageName)
+                ? QStringLiteral("the unfinished image %1 is removed").arg(work->path() + QLatin1Char('/') + job->imageName)
+                : QStringLiteral("the work folder %1 is removed").arg(work->path()));
+}
+
+// Ends a job that failed: the image goes first, then the failure is reported.
+void failImage(const JobPtr &job, const QString &why)
+{
+    logLine(why);
+    abandonImage(job);
+    job->onMain([](MakeDmgDelegate *d) { d->makeDmgFailWithError(0); });
+}
+
 void createImage(const JobPtr &job, QString folder, const QString &name, qint64 size)
 {
     // A folder that is not a full path would leave the image wherever the
@@ -199,14 +309,25 @@ void createImage(const JobPtr &job, QString folder, const QString &name, qint64 
     } else {
         folder = Platform::rootPath(folder);
     }
+    const QString imageName = name + QStringLiteral(".dmg");
+    // The image is made in a folder of this job's own inside the receiving
+    // folder: nobody else can put another file in its place there.
+    auto work = std::make_shared<Platform::WorkFolder>(Platform::WorkFolder::create(folder, kWorkPrefix));
+    if (!work->isValid())
+        return job->fail(QStringLiteral("no work folder for the image in %1: %2").arg(folder, work->errorString()));
     {
         std::lock_guard<std::mutex> lock(job->mutex);
         job->imageFolder = folder;
+        job->work = work;
+        job->imageName = imageName;
     }
-    const QString imagePath = QStringLiteral("%1/%2.dmg").arg(folder, name);
+    // An entry that is there already is someone else's and stays as it is.
+    if (work->destinationHas(imageName))
+        return failImage(job, QStringLiteral("%1/%2 exists already").arg(folder, imageName));
+    const QString imagePath = work->path() + QLatin1Char('/') + imageName;
     const QString sizeText = QString::number(MakeDmg::imageSize(size));
     if (job->cancel)
-        return;
+        return abandonImage(job);
     const int status =
         runHdiutil(job,
                    {QStringLiteral("create"), imagePath, QStringLiteral("-volname"), kVolumeName,
@@ -214,18 +335,24 @@ void createImage(const JobPtr &job, QString folder, const QString &name, qint64 
                     QStringLiteral("-format"), QStringLiteral("UDRW"), QStringLiteral("-srcfolder"), staging.path()},
                    nullptr, true);
     staging.remove();
-    // A stopped job mounts nothing, even when the image got made.
+    // A stopped job mounts nothing, even when the image got made, and keeps nothing.
     if (job->cancel)
-        return;
-    // An image file that was there before is someone else's: only a create
-    // that succeeded counts.
-    if (status != 0 || !isRegularFile(imagePath))
-        return job->fail(QStringLiteral("hdiutil create ended with status %1 for %2").arg(status).arg(imagePath));
+        return abandonImage(job);
+    if (status != 0)
+        return failImage(job, QStringLiteral("hdiutil create ended with status %1 for %2").arg(status).arg(imagePath));
+    // From here on the image is the file just made, known by its descriptor.
+    if (!work->holdFile(imageName))
+        return failImage(job, work->errorString());
     mountImage(job, imagePath);
 }
 
 void mountImage(const JobPtr &job, const QString &imagePath)
 {
+    const std::shared_ptr<Platform::WorkFolder> work = job->workFolder();
+    if (!work || !work->hasHeldFile())
+        return job->fail(QStringLiteral("%1 is not an image this job made").arg(imagePath));
+    if (!work->pathsAreOurs())
+        return failImage(job, QStringLiteral("%1 no longer leads to the image this job made").arg(imagePath));
     {
         std::lock_guard<std::mutex> lock(job->mutex);
         job->busy = true;
@@ -257,7 +384,15 @@ void mountImage(const JobPtr &job, const QString &imagePath)
             image.volumeUUID = info->value(QStringLiteral("VolumeUUID")).toString();
         }
     }
-    const bool usable = status == 0 && !image.mountPoint.isEmpty() && QFileInfo(image.mountPoint).isDir() &&
+    // What got attached must be the file this job made, not one put in its place.
+    bool ours = false;
+    if (!attached.isEmpty()) {
+        const std::optional<QVariantMap> whole = MakeDmg::getDisjInfo(
+            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), attached})
+                .withBuffer(kInfoLineBuffer));
+        ours = whole && work->isHeldFile(whole->value(QStringLiteral("DiskImagePath")).toString());
+    }
+    const bool usable = status == 0 && ours && !image.mountPoint.isEmpty() && QFileInfo(image.mountPoint).isDir() &&
                         !image.volumeUUID.isEmpty();
     {
         std::lock_guard<std::mutex> lock(job->mutex);
@@ -270,16 +405,38 @@ void mountImage(const JobPtr &job, const QString &imagePath)
     if (job->cancel || !usable) {
         if (const std::optional<MakeDmg::MountedImage> taken = job->takeMounted())
             MakeDmg::unmountDmgWithFullPath(*taken);
-        if (!job->cancel)
-            job->fail(
-                QStringLiteral("hdiutil mount gave no mount point for %1 (status %2)").arg(imagePath).arg(status));
-        return;
+        if (job->cancel)
+            return abandonImage(job);
+        if (!attached.isEmpty() && !ours)
+            return failImage(job, QStringLiteral("what %1 attached is not the image this job made").arg(imagePath));
+        return failImage(
+            job, QStringLiteral("hdiutil mount gave no mount point for %1 (status %2)").arg(imagePath).arg(status));
     }
     logLine(QStringLiteral("the image is mounted at %1 (%2)").arg(image.mountPoint, image.device));
     job->onMain([](MakeDmgDelegate *d) { d->beginToCopyDmg(); });
 }
 
-void copyItems(const JobPtr &job, const QStringList &paths)
+// The end of a job whose image is ejected: the image takes its final name
+// beside the work folder, never over an entry that appeared there meanwhile.
+bool finishImage(const JobPtr &job, QString *error)
+{
+    const std::shared_ptr<Platform::WorkFolder> work = job->takeWork();
+    // The eject writes the image's file anew, inside the work folder, where
+    // nobody but this process writes: that file is the one to keep.
+    if (!work || !work->holdFile(job->imageName)) {
+        *error = work ? work->errorString() : QStringLiteral("the image this job made is gone");
+        if (work)
+            work->discard();
+        return false;
+    }
+    const bool moved = work->moveHeldFileOut(job->imageName);
+    if (!moved)
+        *error = work->errorString();
+    work->discard();
+    return moved;
+}
+
+void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
 {
     std::optional<MakeDmg::MountedImage> image;
     QString imageFolder;
@@ -292,41 +449,57 @@ void copyItems(const JobPtr &job, const QStringList &paths)
     }
     if (!image) {
         if (!job->cancel)
-            job->fail(QStringLiteral("there is no mounted image to copy into"));
+            failImage(job, QStringLiteral("there is no mounted image to copy into"));
         return;
     }
     const QString mountPoint = image->mountPoint;
-    const QString heldMountPoint = resolvedLocation(mountPoint);
-    const QString heldFolder = imageFolder.isEmpty() ? QString() : resolvedLocation(imageFolder);
+    QList<QByteArray> resultPlaces{QFile::encodeName(mountPoint)};
+    if (!imageFolder.isEmpty())
+        resultPlaces << QFile::encodeName(imageFolder);
+    const CopyKeepOut rule = keepOutRule(resultPlaces);
     FileManager &fm = FileManager::defaultManager();
     DoCopyFiles names;
+    // The image's root folder, held by its descriptor for the whole copy.
+    const Platform::OpenFolder into = Platform::OpenFolder::open(QFile::encodeName(mountPoint));
 
-    const qint64 n = paths.size();
+    const qint64 n = items.size();
     bool failed = false;
     bool finished = n == 0;
     for (qint64 j = 0; j < n && !job->cancel; ++j) {
-        const QString &path = paths.at(j);
-        const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        const QString &path = items.at(j).path;
+        // Names are bytes: the item keeps its own exactly, valid text or not.
+        const QByteArray &bytes = items.at(j).pathBytes;
+        const qsizetype slash = bytes.lastIndexOf('/');
+        const QByteArray name = bytes.mid(slash + 1);
         const int p = MakeDmg::copyProgress(j, n);
-        if (name.isEmpty() || name == QLatin1String(" ")) {
+        if (name.isEmpty() || name == " ") {
             if (p >= 100)
                 finished = true;
             continue;
         }
         if (j == 0)
             job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 20.0f); });
-        if (MakeDmg::itemHoldsImage(path, heldMountPoint, heldFolder)) {
-            logLine(QStringLiteral("%1 is left out: it holds the image").arg(path));
+        CopyKeepOut itemRule = rule;
+        itemRule.enterTopLevel(*FileNode::initWithNativePath(items.at(j).topLevel, false, nullptr));
+        const MakeDmg::KeptOut kept = keptOut(itemRule, *FileNode::initWithNativePath(bytes, false, nullptr));
+        if (kept == MakeDmg::KeptOut::OtherVolume) {
+            logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(path));
+        } else if (kept == MakeDmg::KeptOut::HoldsResult) {
+            // What the user chose is not all in the image: no whole backup.
+            Platform::systemLog(QStringLiteral("error--------%1 is left out: it holds the image").arg(path));
+            failed = true;
         } else {
             // Two items of one name both go in: the second gets the Disk Copy
             // engine's next free "name N".
             names.setIBegin(0);
-            const QString chosen = names.createFileWithPath(mountPoint, name, name);
+            const QByteArray chosen = names.createFileWithPath(into, name, name);
             if (chosen != name)
-                logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image").arg(path, chosen));
-            QString error;
-            if (!fm.copyItem(path, mountPoint + QLatin1Char('/') + chosen, &error)) {
-                Platform::systemLog(QStringLiteral("error--------%1").arg(error));
+                logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image")
+                            .arg(path, QFile::decodeName(chosen)));
+            const Platform::OpenFolder from = Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
+            QString error = into.isOpen() ? QString() : QStringLiteral("the image's volume cannot be opened");
+            if (!into.isOpen() || !from.isOpen() || !fm.copyItemAt(from, name, into, chosen, &error)) {
+                Platform::systemLog(QStringLiteral("error--------%1").arg(error.isEmpty() ? path : error));
                 failed = true;
             }
         }
@@ -344,15 +517,18 @@ void copyItems(const JobPtr &job, const QStringList &paths)
         job->busy = false;
     }
     // The image file is whole only once the image is ejected, so the end is
-    // reported after the eject.
+    // reported after the eject, and the image keeps its final name only then.
     const std::optional<MakeDmg::MountedImage> taken = job->takeMounted();
     const bool ejected = taken && MakeDmg::unmountDmgWithFullPath(*taken);
     if (job->cancel || !finished)
-        return;
+        return abandonImage(job);
     if (!ejected)
-        return job->fail(QStringLiteral("the image at %1 could not be ejected").arg(mountPoint));
+        return failImage(job, QStringLiteral("the image at %1 could not be ejected").arg(mountPoint));
     if (failed)
-        return job->fail(QStringLiteral("some items could not be copied into the image"));
+        return failImage(job, QStringLiteral("some items could not be copied into the image"));
+    QString error;
+    if (!finishImage(job, &error))
+        return failImage(job, QStringLiteral("the image cannot take its name: ") + error);
     job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 100.0f); });
 }
 
@@ -369,8 +545,14 @@ MakeDmg::~MakeDmg()
     m_delegate->store(nullptr);
     const std::shared_ptr<Job> job = currentJob();
     job->cancel = true;
-    if (m_task)
-        m_task->terminate(); // the tasks are children: deleted with the engine
+    if (m_task) {
+        // Ended here, with nothing more reported, and what it wrote goes.
+        m_task->disconnect(this);
+        delete m_task; // ends the process and waits for it
+        m_task = nullptr;
+    }
+    if (m_zipWork)
+        m_zipWork->discard();
     std::optional<MountedImage> idle;
     {
         std::lock_guard<std::mutex> lock(job->mutex);
@@ -378,7 +560,10 @@ MakeDmg::~MakeDmg()
             idle = job->takeMountedLocked();
     }
     if (idle)
-        Platform::Dispatch::globalAsync([image = *idle] { unmountDmgWithFullPath(image); });
+        Platform::Dispatch::globalAsync([job, image = *idle] {
+            unmountDmgWithFullPath(image);
+            abandonImage(job);
+        });
 }
 
 std::shared_ptr<MakeDmg::Job> MakeDmg::currentJob() const
@@ -437,11 +622,13 @@ int MakeDmg::copyProgress(qint64 j, qint64 n)
     return p < 21 ? 20 : int(p);
 }
 
-bool MakeDmg::itemHoldsImage(const QString &item, const QString &mountPoint, const QString &imageFolder)
+MakeDmg::KeptOut MakeDmg::keepOut(const QByteArray &item, const QByteArray &topLevel,
+                                  const QList<QByteArray> &resultPlaces)
 {
-    const QString location = itemLocation(item);
-    return isSameOrInside(location, resolvedLocation(mountPoint)) ||
-           (!imageFolder.isEmpty() && isSameOrInside(location, resolvedLocation(imageFolder)));
+    CopyKeepOut rule = keepOutRule(resultPlaces);
+    const FileNodePtr node = FileNode::initWithNativePath(item, false, nullptr);
+    rule.enterTopLevel(topLevel.isEmpty() ? *node : *FileNode::initWithNativePath(topLevel, false, nullptr));
+    return keptOut(rule, *node);
 }
 
 std::optional<QVariantMap> MakeDmg::getDisjInfo(const ToolCommand &command)
@@ -463,24 +650,21 @@ bool MakeDmg::unmountDmgWithFullPath(const MountedImage &image)
     return !QFileInfo::exists(image.mountPoint);
 }
 
-MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes)
+MakeDmg::ZipSelection MakeDmg::getAllFileCount(const FileNodeList &nodes, const QList<QByteArray> &resultPlaces)
 {
-    ZipSelection selection;
-    FileNode::walkSelection(nodes, [&](FileNode *node) {
-        selection.paths << node->path;
-        if (node->isDirectory)
-            selection.folders << node->path;
-        else
-            ++selection.files;
-    });
-    return selection;
+    return selectionOf(takenItems(nodes), resultPlaces);
 }
 
 quint64 MakeDmg::getAllFileCountWithPath(const QString &path)
 {
+    return getAllFileCountWithPath(QFile::encodeName(path));
+}
+
+quint64 MakeDmg::getAllFileCountWithPath(const QByteArray &path)
+{
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::recursive_directory_iterator it(fs::path(QFile::encodeName(path).toStdString()),
+    fs::recursive_directory_iterator it(fs::path(path.toStdString()),
                                         fs::directory_options::skip_permission_denied, ec);
     quint64 count = 0;
     for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec))
@@ -504,8 +688,23 @@ void MakeDmg::mountDmgWithDmgPath(const QString &dmgPath)
 
 void MakeDmg::doCopyFilesToDmgWithDmg(const QStringList &paths)
 {
+    QList<CopyItem> items;
+    for (const QString &path : paths)
+        items.append({path, QFile::encodeName(path), QFile::encodeName(path)});
     const std::shared_ptr<Job> job = currentJob();
-    Platform::Dispatch::globalAsync([job, paths] { copyItems(job, paths); });
+    Platform::Dispatch::globalAsync([job, items] { copyItems(job, items); });
+}
+
+void MakeDmg::doCopyFilesToDmgWithDmg(const FileNodeArray &nodes)
+{
+    QList<CopyItem> items;
+    for (const FileNodePtr &top : nodes)
+        if (top)
+            FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
+                items.append({node->path, node->pathBytes(), top->pathBytes()});
+            });
+    const std::shared_ptr<Job> job = currentJob();
+    Platform::Dispatch::globalAsync([job, items] { copyItems(job, items); });
 }
 
 void MakeDmg::stopMakeDmg()
@@ -522,7 +721,8 @@ void MakeDmg::stopMakeDmg()
         m_task = nullptr;
         task->terminate(); // deleted when it has ended (zipTaskTerminated)
     }
-    // An image that no worker holds is ejected now; a worker ejects its own.
+    // An image that no worker holds is ejected now and removed; a worker
+    // does the same with its own.
     std::optional<MountedImage> idle;
     {
         std::lock_guard<std::mutex> lock(job->mutex);
@@ -530,7 +730,10 @@ void MakeDmg::stopMakeDmg()
             idle = job->takeMountedLocked();
     }
     if (idle)
-        Platform::Dispatch::globalAsync([image = *idle] { unmountDmgWithFullPath(image); });
+        Platform::Dispatch::globalAsync([job, image = *idle] {
+            unmountDmgWithFullPath(image);
+            abandonImage(job);
+        });
 }
 
 qint64 MakeDmg::zipProcessIdentifier() const
@@ -554,55 +757,103 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
     m_zipPath = path;
     m_allSelectFileCout = 0;
     m_proValue = 0;
-    const ZipSelection selection = getAllFileCount(withZipArr);
-    m_allSelectFileArr = selection.paths;
-    // Counting a whole volume takes a while: not on the main thread.
+    m_allSelectFileArr.clear();
+    // The tree is read here; what is kept out and what is counted is worked
+    // out on a worker, since it asks the file system about every item.
     QPointer<MakeDmg> self(this);
-    Platform::Dispatch::globalAsync([self, job, selection, path] {
+    Platform::Dispatch::globalAsync([self, job, taken = takenItems(withZipArr), path] {
+        // Nothing that holds the archive's folder goes in, and nothing of other volumes.
+        const ZipSelection selection = selectionOf(taken, {QFile::encodeName(QFileInfo(path).path())});
         quint64 count = selection.files;
-        for (const QString &folder : selection.folders) {
+        for (const QByteArray &folder : selection.folderBytes) {
             if (job->cancel)
                 return;
             count += getAllFileCountWithPath(folder);
         }
-        Platform::Dispatch::mainAsync([self, job, path, paths = selection.paths, count] {
+        Platform::Dispatch::mainAsync([self, job, path, selection, count] {
             if (!self || job->cancel || self->m_zipJob != job)
                 return;
-            self->launchZip(path, paths, count);
+            self->m_allSelectFileArr = selection.paths;
+            if (!selection.refused.isEmpty())
+                return self->failZip(QStringLiteral("left out, as they hold the archive's folder: %1")
+                                         .arg(selection.refused.join(QStringLiteral(", "))));
+            self->launchZip(path, selection, count);
         });
     });
 }
 
-void MakeDmg::launchZip(const QString &zipPath, const QStringList &paths, quint64 count)
+void MakeDmg::launchZip(const QString &zipPath, const ZipSelection &selection, quint64 count)
 {
     m_allSelectFileCout = count;
-    Platform::systemLog(QStringLiteral("MakeDmg: zip items: %1").arg(paths.join(QStringLiteral(", "))));
+    Platform::systemLog(
+        QStringLiteral("MakeDmg: zip items: %1").arg(selection.paths.join(QStringLiteral(", "))));
     Platform::systemLog(QStringLiteral("MakeDmg: zip expects %1 entries").arg(count));
-    if (paths.isEmpty())
+    if (selection.paths.isEmpty())
         return failZip(QStringLiteral("nothing is selected for the archive"));
     if (!zipPath.startsWith(QLatin1Char('/')))
         return failZip(QStringLiteral("\"%1\" is not a full path for the archive").arg(zipPath));
-    // zip adds to an archive that is there already; an existing entry is never touched.
-    if (entryExists(zipPath))
+
+    // zip runs in the system root and is given the items as the system names
+    // them ("Volumes/USB/Documents"), so that is what the archive stores. The
+    // names go to zip as bytes on its standard input, one a line (-@); a name
+    // holding a line end goes as an argument, which takes only names that
+    // are text.
+    QByteArray names;
+    QStringList arguments;
+    for (const QByteArray &host : selection.pathBytes) {
+        QByteArray relative = Platform::systemPath(host);
+        if (relative.isEmpty())
+            return failZip(QStringLiteral("%1 is not a path of this system").arg(QFile::decodeName(host)));
+        relative = relative == "/" ? QByteArrayLiteral(".") : relative.mid(1);
+        if (!relative.contains('\n')) {
+            names += relative + '\n';
+        } else if (QFile::encodeName(QFile::decodeName(relative)) == relative) {
+            arguments << QFile::decodeName(relative);
+        } else {
+            return failZip(QStringLiteral("zip cannot be given the name %1").arg(QFile::decodeName(host)));
+        }
+    }
+
+    // The archive is written in a folder of this job's own beside its final
+    // name (zip's temporary files with it) and takes that name only once zip
+    // has ended well; an existing entry is never touched.
+    const QFileInfo target(zipPath);
+    auto work = std::make_shared<Platform::WorkFolder>(Platform::WorkFolder::create(target.path(), kWorkPrefix));
+    if (!work->isValid())
+        return failZip(QStringLiteral("no work folder for the archive: %1").arg(work->errorString()));
+    if (work->destinationHas(target.fileName())) {
+        work->discard();
         return failZip(QStringLiteral("%1 exists already").arg(zipPath));
+    }
+    m_zipWork = work;
+    m_zipName = target.fileName();
 
     auto *task = new Platform::Task(this);
     task->setLaunchPath(m_zipLaunchPath);
-    // This zip takes the names it is given literally (no wildcard matching of
-    // existing names), so no -nw is needed; every path is one argument.
-    task->setArguments(QStringList{QStringLiteral("-r"), zipPath} + paths);
+    task->setWorkingDirectory(Platform::systemRoot());
+    // -y: a link is stored as a link, never followed.
+    QStringList args{QStringLiteral("-r"), QStringLiteral("-y"), work->path() + QLatin1Char('/') + m_zipName,
+                     QStringLiteral("-@")};
+    if (!arguments.isEmpty())
+        args << QStringLiteral("--") << arguments;
+    task->setArguments(args);
     task->setStandardInputPipe(true);
     task->setStandardOutputPipe(true);
+    // Its warnings come in the same stream, in order with its listing.
+    task->setMergeStandardError(true);
     connect(task, &Platform::Task::dataAvailable, this,
             [this, task](const QByteArray &chunk) { dataReady(task, chunk); });
-    connect(task, &Platform::Task::terminated, this, [this, task] { zipTaskTerminated(task); });
+    connect(task, &Platform::Task::terminated, this, [this, task, work] { zipTaskTerminated(task, work); });
     m_task = task;
-    m_outDecoder = QStringDecoder(QStringDecoder::Utf8);
+    m_output = ZipOutput();
     if (!task->launch()) {
         m_task = nullptr;
         task->deleteLater();
+        m_zipWork.reset();
+        work->discard();
         return failZip(QStringLiteral("%1 did not start").arg(m_zipLaunchPath));
     }
+    task->writeInput(names);
     task->closeInput();
 }
 
@@ -610,27 +861,51 @@ void MakeDmg::dataReady(Platform::Task *task, const QByteArray &chunk)
 {
     if (task != m_task || !m_zipJob || m_zipJob->cancel || chunk.isEmpty())
         return;
-    // The decoder keeps a character cut between two chunks for the next one.
-    const QString text = m_outDecoder.decode(chunk);
-    ++m_proValue;
+    // Whole lines only: one "adding:" line is one entry, wherever the pipe
+    // cut the stream.
+    if (!m_output.feed(chunk))
+        return;
+    reportZipProgress();
+}
+
+void MakeDmg::reportZipProgress()
+{
+    m_proValue = m_output.entries();
     quint64 p = m_allSelectFileCout ? m_proValue * 100 / m_allSelectFileCout : 0;
     // The count is only an estimate of zip's output: 100 waits for zip's end.
     p = std::min<quint64>(p, 99);
     if (MakeDmgDelegate *d = m_delegate->load())
-        d->copyFileToDmgWithFileName(text, float(p));
+        d->copyFileToDmgWithFileName(m_output.lastEntry(), float(p));
 }
 
-void MakeDmg::zipTaskTerminated(Platform::Task *task)
+void MakeDmg::zipTaskTerminated(Platform::Task *task, const std::shared_ptr<Platform::WorkFolder> &work)
 {
     task->deleteLater();
-    if (task != m_task)
+    if (task != m_task || !m_zipJob || m_zipJob->cancel) {
+        // A stopped or replaced job keeps nothing of what zip wrote.
+        if (m_zipWork == work)
+            m_zipWork.reset();
+        work->discard();
+        logLine(QStringLiteral("the unfinished archive in %1 is removed").arg(work->path()));
         return;
+    }
     m_task = nullptr;
-    if (!m_zipJob || m_zipJob->cancel)
-        return;
+    m_zipWork.reset();
+    if (m_output.finish())
+        reportZipProgress();
     const int status = task->terminationStatus();
-    if (status != 0 || !isRegularFile(m_zipPath))
-        return failZip(QStringLiteral("zip ended with status %1; %2 is not complete").arg(status).arg(m_zipPath));
+    QString why;
+    if (status != 0)
+        why = QStringLiteral("zip ended with status %1").arg(status);
+    else if (!m_output.warnings().isEmpty())
+        why = QStringLiteral("zip warned: %1").arg(m_output.warnings().join(QStringLiteral("; ")));
+    else if (!work->holdFile(m_zipName))
+        why = work->errorString();
+    else if (!work->moveHeldFileOut(m_zipName))
+        why = QStringLiteral("the archive cannot take its name: ") + work->errorString();
+    work->discard();
+    if (!why.isEmpty())
+        return failZip(QStringLiteral("%1; %2 is not made").arg(why, m_zipPath));
     if (MakeDmgDelegate *d = m_delegate->load())
         d->copyFileToDmgWithFileName(QString(), 100.0f);
 }

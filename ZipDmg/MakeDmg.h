@@ -2,10 +2,10 @@
 #include "FileNode.h"
 #include "MakeDmgDelegate.h"
 #include "ToolCommand.h"
+#include "ZipOutput.h"
 
 #include <QObject>
 #include <QString>
-#include <QStringDecoder>
 #include <QStringList>
 #include <QVariantMap>
 #include <atomic>
@@ -16,6 +16,7 @@
 namespace Platform
 {
 class Task;
+class WorkFolder;
 }
 
 // Backs up a selection in one of two ways:
@@ -24,8 +25,14 @@ class Task;
 //   empty staging folder), `hdiutil mount` attaches it, the selected items
 //   are copied into its root folder and the image is ejected, which is what
 //   makes its file whole; the job reports 100 only after that eject;
-// - a ZIP archive: one run of `zip -r` over the selected paths, its output
-//   chunks counted against the number of entries expected.
+// - a ZIP archive: one run of `zip -r` over the selected paths, run in the
+//   system root with the paths the system names them by; its whole output
+//   lines ("adding: …", one per entry) are counted against the number of
+//   entries expected, and a warning or a failed status fails the job.
+//
+// Either result is made in a private work folder beside its final name and
+// takes that name only when the job has ended well; a stopped or failed job
+// leaves neither an image nor an archive behind.
 //
 // The image's mount point and device are the ones the mount reports, never
 // assumed from the volume name, so a volume of the same name that is mounted
@@ -42,11 +49,26 @@ public:
         QString mountPoint; // a path of this machine
         QString volumeUUID;
     };
+    // Why a taken item stays out of an image or an archive.
+    enum class KeptOut {
+        No,
+        HoldsResult, // it is or holds where the result goes: the job fails
+        OtherVolume, // another volume seen through the startup volume, or the disk world's own folder: left out
+    };
+    // One item of an image's copy: its path and the top-level item it came from.
+    struct CopyItem {
+        QString path;         // as shown
+        QByteArray pathBytes; // exactly as the file system has it
+        QByteArray topLevel;
+    };
     // What an archive job takes from a checked tree (getAllFileCount).
     struct ZipSelection {
         QStringList paths;   // in walking order
+        QList<QByteArray> pathBytes; // the same paths exactly as the file system has them
         QStringList folders; // the taken paths that are folders, counted on a worker
+        QList<QByteArray> folderBytes;
         quint64 files = 0;   // the taken paths that are files
+        QStringList refused; // taken paths that hold the archive's folder
     };
 
     explicit MakeDmg(MakeDmgDelegate *delegate = nullptr, QObject *parent = nullptr);
@@ -67,6 +89,9 @@ public:
     void mountDmgWithDmgPath(const QString &dmgPath);
     // Copies the items into the mounted image's root folder, then ejects it.
     void doCopyFilesToDmgWithDmg(const QStringList &paths);
+    // The same for the checked part of a tree (main thread), read by the one
+    // rule for checked trees.
+    void doCopyFilesToDmgWithDmg(const FileNodeArray &nodes);
     // An archive job over the checked part of a tree. Main thread: the tree
     // is read here; the archiver's reports come on the main thread.
     void doZipWithPath(const QString &path, const FileNodeArray &withZipArr);
@@ -93,18 +118,23 @@ public:
     static quint64 imageSize(qint64 selectionSize);
     // The percentage after item j (from 0) of n copied into the image.
     static int copyProgress(qint64 j, qint64 n);
-    // True when copying `item` into the image would copy the image's own
-    // mount point or the folder receiving the image.
-    static bool itemHoldsImage(const QString &item, const QString &mountPoint, const QString &imageFolder);
+    // What stays out of an image or archive: the copy engine's rule
+    // (CopyKeepOut) with `resultPlaces` as its destination (the image's mount
+    // point, or the archive's folder) and target (the folder receiving the
+    // image): an item that is or holds one of them, an item in the startup
+    // volume's folder of mounted volumes or holding it (unless its top-level
+    // item lies inside that folder), and the disk world's own folder.
+    static KeptOut keepOut(const QByteArray &item, const QByteArray &topLevel, const QList<QByteArray> &resultPlaces);
 
     // Internal steps, public for tests.
     // A diskutil command through the eject runner, read as a dictionary.
     static std::optional<QVariantMap> getDisjInfo(const ToolCommand &command);
     // Ejects the image by its volume's UUID; true when it is gone.
     static bool unmountDmgWithFullPath(const MountedImage &image);
-    static ZipSelection getAllFileCount(const FileNodeList &nodes);
+    static ZipSelection getAllFileCount(const FileNodeList &nodes, const QList<QByteArray> &resultPlaces = {});
     // Every file and folder below `path`, at any depth (links not followed).
     static quint64 getAllFileCountWithPath(const QString &path);
+    static quint64 getAllFileCountWithPath(const QByteArray &path);
 
     MakeDmg(const MakeDmg &) = delete;
     MakeDmg &operator=(const MakeDmg &) = delete;
@@ -115,9 +145,10 @@ public:
 private:
     std::shared_ptr<Job> currentJob() const;
     std::shared_ptr<Job> startJob();
-    void launchZip(const QString &zipPath, const QStringList &paths, quint64 count);
+    void launchZip(const QString &zipPath, const ZipSelection &selection, quint64 count);
     void dataReady(Platform::Task *task, const QByteArray &chunk);
-    void zipTaskTerminated(Platform::Task *task);
+    void reportZipProgress();
+    void zipTaskTerminated(Platform::Task *task, const std::shared_ptr<Platform::WorkFolder> &work);
     void failZip(const QString &why);
 
     std::shared_ptr<std::atomic<MakeDmgDelegate *>> m_delegate;
@@ -131,6 +162,8 @@ private:
     QStringList m_allSelectFileArr;
     quint64 m_allSelectFileCout = 0;
     quint64 m_proValue = 0;
-    QStringDecoder m_outDecoder;
+    ZipOutput m_output;
+    std::shared_ptr<Platform::WorkFolder> m_zipWork; // where the running zip writes
+    QString m_zipName;                               // the archive's final name
     QString m_zipLaunchPath = QStringLiteral("/usr/bin/zip");
 };

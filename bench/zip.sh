@@ -2,9 +2,12 @@
 # The archive job of the image and archive engine over the copy benchmark's
 # tree (20,000 files of 1–64 KiB in 2,000 folders plus 4 files of 256 MiB),
 # every top-level entry checked as for a whole volume, against the same
-# `zip -r` command run alone on the same tree. Each side is timed as a whole
-# process with a warm cache, median of three runs taken alternately; the first
-# archive of ours must list exactly what zip's own lists.
+# `zip -r -y` command run alone on the same tree from the same folder (the
+# system root). Each side is timed as a whole process with a warm cache,
+# median of three runs taken alternately, each side writing into a folder of
+# its own; no archive is deleted before the last timed run, so no run pays for
+# the file system's clean-up after another. The first archive of ours must
+# list exactly what zip's own lists.
 # Last line: zip: ratio R (ours X s, zip -r Y s)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,9 +26,10 @@ data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-zip.XXXXXX")
 trap 'rm -rf "$data"' EXIT
 tree="$data/tree"
 "$build/bench/copy_bench" generate "$tree"
-mkdir "$data/out"
-# The same names in the same order as the engine hands them to zip.
-mapfile -t entries < <(find "$tree" -mindepth 1 -maxdepth 1)
+mkdir "$data/ours" "$data/zip"
+# The same names in the same order as the engine hands them to zip: relative
+# to the system root ("/" here), in which zip runs.
+mapfile -t entries < <(find "$tree" -mindepth 1 -maxdepth 1 | sed 's|^/||')
 
 seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
@@ -35,8 +39,8 @@ median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int(
 find "$tree" -type f -exec cat {} + >/dev/null
 
 ours=() theirs=() gaps=()
-for run in 1 2 3; do
-  archive="$data/out/KestrovaDiskClone($run).zip"
+run_ours() {
+  local archive="$data/ours/KestrovaDiskClone($1).zip" t0 t1 out
   t0=$(seconds)
   if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" zip "$tree" "$archive" 2>/dev/null); then
     echo "zip: our archive job failed" >&2
@@ -46,22 +50,28 @@ for run in 1 2 3; do
   ours+=("$(elapsed "$t0" "$t1")")
   read -r _ expected gap <<<"$out"
   gaps+=("$gap")
-
-  reference="$data/out/reference$run.zip"
+}
+run_zip() {
+  local reference="$data/zip/reference$1.zip" t0 t1
   t0=$(seconds)
-  zip -r "$reference" "${entries[@]}" >/dev/null
+  (cd / && zip -r -y "$reference" -- "${entries[@]}" >/dev/null)
   t1=$(seconds)
   theirs+=("$(elapsed "$t0" "$t1")")
-
+}
+# Alternately: ours first, then zip first, then ours first.
+for run in 1 2 3; do
+  if [ $((run % 2)) = 1 ]; then run_ours "$run"; run_zip "$run"; else run_zip "$run"; run_ours "$run"; fi
   if [ "$run" = 1 ]; then
-    if ! cmp -s <(unzip -Z1 "$archive" | LC_ALL=C sort) <(unzip -Z1 "$reference" | LC_ALL=C sort); then
+    archive="$data/ours/KestrovaDiskClone(1).zip"
+    if ! cmp -s <(unzip -Z1 "$archive" | LC_ALL=C sort) <(unzip -Z1 "$data/zip/reference1.zip" | LC_ALL=C sort); then
       echo "zip: our archive does not list what zip's own lists" >&2
       exit 1
     fi
     echo "our archive lists the same $(unzip -Z1 "$archive" | wc -l) entries as zip's own ($expected expected)"
   fi
-  rm -f "$archive" "$reference"
 done
+# Only now, after the last timed run.
+rm -rf "$data/ours" "$data/zip"
 
 echo "main thread: longest wait for its events $(printf '%s\n' "${gaps[@]}" | sort -g | tail -n 1) ms (worst of three)"
 x=$(median "${ours[@]}"); y=$(median "${theirs[@]}")

@@ -568,3 +568,28 @@ TEST(BrowserTest, Screenshot)
     EXPECT_FALSE(QImage(waiting).isNull());
     b.vc()->doHiddenLoadView();
 }
+
+TEST(BrowserTest, ThePathColumnShowsTheSystemsPathsNeverTheWorldsHostFolder)
+{
+    TestSupport::TempRoot root;
+    const QString volume = root.at(QStringLiteral("/Volumes/USB"));
+    ASSERT_TRUE(TestSupport::writeFile(volume + QStringLiteral("/notes.txt"), "notes"));
+    ASSERT_TRUE(TestSupport::writeFile(volume + QStringLiteral("/Docs/a.txt"), "a"));
+    Browser b;
+    b.wc.showDetailWithPath(volume);
+    ASSERT_TRUE(b.scanDone());
+    FileNode *notes = b.top(QStringLiteral("notes.txt"));
+    FileNode *docs = b.top(QStringLiteral("Docs"));
+    ASSERT_TRUE(notes && docs);
+    EXPECT_EQ(b.value(notes, QStringLiteral("Path")).toString(), QStringLiteral("/Volumes/USB/notes.txt"));
+    EXPECT_EQ(b.value(notes, QStringLiteral("Path"), Qt::ToolTipRole).toString(),
+              QStringLiteral("/Volumes/USB/notes.txt"));
+    EXPECT_EQ(b.value(notes, QStringLiteral("Name"), Qt::ToolTipRole).toString(),
+              QStringLiteral("/Volumes/USB/notes.txt"));
+    b.expand(docs);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return child(docs, QStringLiteral("a.txt")) != nullptr; }));
+    EXPECT_EQ(b.value(child(docs, QStringLiteral("a.txt")), QStringLiteral("Path")).toString(),
+              QStringLiteral("/Volumes/USB/Docs/a.txt"));
+    // The nodes themselves keep the paths of this machine, for the engines.
+    EXPECT_EQ(notes->path, volume + QStringLiteral("/notes.txt"));
+}

@@ -70,7 +70,7 @@ TEST_F(ImagePageOnDemoWorld, ZipOfAWholeUsbVolume)
     const QString archive = target + QLatin1Char('/') + zips.first();
     QStringList expected;
     for (auto it = before.constBegin(); it != before.constEnd(); ++it)
-        expected << MakeDmgRig::stored(source + QLatin1Char('/') + it.key()) +
+        expected << QStringLiteral("Volumes/Travel Drive/") + it.key() +
                         (it.value() == "dir" ? QStringLiteral("/") : QString());
     expected.sort();
     EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
@@ -187,9 +187,14 @@ TEST_F(ImagePageOnDemoWorld, StopWhileTheImageIsMadeLeavesNothingMounted)
     const QString real = Platform::toolsDirectory();
     for (const QString &tool : {QStringLiteral("diskutil"), QStringLiteral("asr"), QStringLiteral("diskworld")})
         ASSERT_TRUE(QFile::link(real + QLatin1Char('/') + tool, tools.path() + QLatin1Char('/') + tool));
+    // It makes the image and attaches it, then waits to be stopped.
+    const QByteArray hdiutil = "'" + QFile::encodeName(real) + "/hdiutil'";
     ASSERT_TRUE(MakeDmgRig::writeScript(tools.path() + QStringLiteral("/hdiutil"),
-                                        "if [ \"$1\" = create ]; then exec sleep 30; fi\nexec '" +
-                                            QFile::encodeName(real) + "/hdiutil' \"$@\"\n"));
+                                        "if [ \"$1\" = create ]; then\n  " + hdiutil +
+                                            " \"$@\" >/dev/null || exit 1\n  " + hdiutil +
+                                            " mount \"$2\" >/dev/null || exit 1\n  : > '" +
+                                            QFile::encodeName(tools.path()) + "/started'\n  exec sleep 30\nfi\nexec " +
+                                            hdiutil + " \"$@\"\n"));
     Platform::setToolsDirectory(tools.path());
     struct Restore {
         QString dir;
@@ -202,8 +207,11 @@ TEST_F(ImagePageOnDemoWorld, StopWhileTheImageIsMadeLeavesNothingMounted)
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
     ASSERT_TRUE(clickStart());
     ASSERT_TRUE(confirm());
+    const QStringList targetBefore = QDir(target).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->lastImageSize() >= 0; }));
-    QTest::qWait(300); // hdiutil create is running
+    ASSERT_TRUE(
+        TestSupport::waitUntil([&] { return QFileInfo::exists(tools.path() + QStringLiteral("/started")); }, 60000));
+    ASSERT_EQ(MakeDmgRig::mountedVolumesNamed(world, MakeDmg::imageVolumeName()), 1) << "attached before the stop";
     QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
     EXPECT_EQ(failure(), DmgViewController::stopText());
     Platform::Dispatch::waitForGlobalQueue(20000);
@@ -211,6 +219,7 @@ TEST_F(ImagePageOnDemoWorld, StopWhileTheImageIsMadeLeavesNothingMounted)
     EXPECT_TRUE(page->sussView()->isHidden());
     EXPECT_EQ(failure(), DmgViewController::stopText());
     EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, MakeDmg::imageVolumeName()), 0);
-    EXPECT_TRUE(newFiles(QStringLiteral("*.dmg")).isEmpty()) << "the create was ended before it made the image";
+    EXPECT_TRUE(newFiles(QStringLiteral("*.dmg")).isEmpty()) << "the stopped job's image is removed";
+    EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), targetBefore);
     EXPECT_EQ(MakeDmgRig::treeOf(source), before);
 }

@@ -7,14 +7,34 @@
 #include "LComboBox.h"
 #include "SetpViewController.h"
 
+#include "QoImage.h"
+
 #include <QDir>
 #include <QPushButton>
+#include <QTextDocument>
 
 using DmgPageRig::bubbleText;
 using DmgPageRig::PageOnWorld;
 
 namespace
 {
+
+// What the success label reads, whatever markup colours its link phrase.
+QString shownText(const QLabel *label)
+{
+    QTextDocument doc;
+    doc.setHtml(label->text());
+    return doc.toPlainText();
+}
+
+// The card's button shows the named image.
+bool showsImage(QPushButton *button, const QString &name)
+{
+    const QSize size = button->iconSize();
+    const QImage shown = button->icon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage wanted = QoImage::named(name).pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+    return !shown.isNull() && shown.scaled(wanted.size()) == wanted;
+}
 
 VolumeObjPtr volume(const QString &name, const QString &path, qint64 total, qint64 free)
 {
@@ -97,6 +117,9 @@ TEST_F(PageOnWorld, StartsOnTheSelectionScreenWithDmgChosen)
     EXPECT_EQ(page->setpVC()->aIndex(), 1);
     EXPECT_EQ(page->setpVC()->stepImageName(), QStringLiteral("step3-1"));
     EXPECT_EQ(page->failCancelButton()->textField()->text(), QStringLiteral("取消"));
+    // Both cards show the "+" image from the first visit on.
+    EXPECT_TRUE(showsImage(page->selectFromVC()->selectDiskBut(), QStringLiteral("add")));
+    EXPECT_TRUE(showsImage(page->selectToVC()->selectDiskBut(), QStringLiteral("add")));
     TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_start"));
 
     QTest::mouseClick(page->makeZipBut(), Qt::LeftButton);
@@ -226,6 +249,8 @@ TEST_F(PageOnWorld, WholeVolumeNeverBrowsedIsSizedByItsUsedSize)
     EXPECT_EQ(MakeDmg::imageSize(page->lastImageSize()), quint64(used) + 50'000'000);
     EXPECT_EQ(page->openUrl(), page->toVolume() ? page->toVolume()->volumePath : page->openUrl());
     TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_success"));
+    const QString endText = QStringLiteral("制作已完成，请检查目标盘上的磁盘映像。");
+    EXPECT_EQ(shownText(page->openLabel()), endText);
     QTest::mouseClick(page->openButton(), Qt::LeftButton);
     EXPECT_EQ(Platform::Workspace::shared().openedItems(),
               QStringList{Platform::rootPath(world.mountPoint(QStringLiteral("BACKUP")))});
@@ -250,6 +275,10 @@ TEST_F(PageOnWorld, WholeVolumeNeverBrowsedIsSizedByItsUsedSize)
     ASSERT_TRUE(waitForEnd());
     EXPECT_TRUE(succeeded()) << failure().toStdString();
     EXPECT_EQ(tabs.calls, (QList<bool>{false, true, false, true}));
+    // The second end shows the same words, its link phrase coloured once.
+    EXPECT_EQ(shownText(page->openLabel()), endText);
+    EXPECT_EQ(page->openLabel()->text().count(QStringLiteral("<span")), 1);
+    TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_second_success"));
 }
 
 TEST(DmgMakeSure, CancelClosesQuietlyAndDoneStartsOnce)

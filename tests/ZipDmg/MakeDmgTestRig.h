@@ -20,6 +20,7 @@
 #include <mutex>
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 // Failure messages show texts as texts.
@@ -144,6 +145,42 @@ inline FileNodeArray topLevel(const QString &folder)
     for (const QString &name : Platform::FileManager::defaultManager().contentsOfDirectory(folder))
         nodes << node(folder + QLatin1Char('/') + name, FileNode::Checked);
     return nodes;
+}
+
+// A volume's top level listed as the scanner lists it: names as the file
+// system's bytes, every entry checked.
+inline FileNodeArray topLevelBytes(const QString &folder)
+{
+    auto &fm = Platform::FileManager::defaultManager();
+    const QByteArray base = QFile::encodeName(folder);
+    FileNodeArray nodes;
+    for (const QByteArray &name : fm.contentsOfDirectoryBytes(base)) {
+        bool isDir = false;
+        fm.nativeFileExists(base + '/' + name, &isDir);
+        nodes << FileNode::initWithNativePath(base + '/' + name, isDir, nullptr);
+    }
+    return nodes;
+}
+
+// Writes a file whose name is given as bytes, valid text or not.
+inline bool writeNativeFile(const QByteArray &path, const QByteArray &content)
+{
+    QFile f;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 || !f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+        return false;
+    return f.write(content) == content.size();
+}
+
+// The names unzip lists for an archive, as bytes.
+inline QList<QByteArray> archiveNameBytes(const QString &archive)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+    p.waitForFinished(60000);
+    QList<QByteArray> names = p.readAllStandardOutput().split('\n');
+    names.removeAll(QByteArray());
+    return names;
 }
 
 // The paths the page hands to the copy into the image: checked nodes, depth first.

@@ -3,6 +3,8 @@
 // stand-in hdiutil and compared byte for byte with its source.
 #include "MakeDmgTestRig.h"
 
+#include "Platform/SystemRoot.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -31,11 +33,22 @@ protected:
         engine.setMakeDmgDelegate(&recorder);
     }
 
+    // A file whose name is not valid UTF-8 at the volume's top level and
+    // another one inside the folder Deep.
+    bool plantNamesThatAreNotText()
+    {
+        const QByteArray volume = QFile::encodeName(source);
+        return MakeDmgRig::writeNativeFile(volume + '/' + bad, "not text\n") &&
+               QDir().mkpath(source + QStringLiteral("/Deep")) &&
+               MakeDmgRig::writeNativeFile(volume + "/Deep/" + bad, "deeper\n");
+    }
+
     DiskWorldFixture world;
     Recorder recorder;
     MakeDmg engine;
     QString source, target;
     QMap<QString, QByteArray> before;
+    const QByteArray bad = "bad\xff\xfename.txt";
 };
 
 } // namespace
@@ -49,25 +62,23 @@ TEST_F(EngineOnDemoWorld, ArchiveOfAWholeVolumeListsEveryFile)
     EXPECT_EQ(recorder.values().last(), 100);
     EXPECT_EQ(recorder.hundreds(), 1);
 
-    // Every entry of the volume, under the full path zip stores.
+    // Every entry of the volume, under the path the system knows it by
+    // (never the host folder of the world).
     QStringList expected;
     for (auto it = before.constBegin(); it != before.constEnd(); ++it)
-        expected << MakeDmgRig::stored(source + QLatin1Char('/') + it.key()) +
+        expected << QStringLiteral("Volumes/Travel Drive/") + it.key() +
                         (it.value() == "dir" ? QStringLiteral("/") : QString());
     expected.sort();
     EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
 
-    // And what they hold: unpacked, the volume comes back as it was (zip
-    // stores the link's target file).
+    // And what they hold: unpacked, the volume comes back as it was, its
+    // link stored as a link.
     QTemporaryDir out;
     QProcess unzip;
     unzip.start(QStringLiteral("unzip"), {QStringLiteral("-q"), archive, QStringLiteral("-d"), out.path()});
     ASSERT_TRUE(unzip.waitForFinished(60000));
     ASSERT_EQ(unzip.exitCode(), 0);
-    QMap<QString, QByteArray> unpacked = MakeDmgRig::treeOf(out.path() + source);
-    QMap<QString, QByteArray> wanted = before;
-    wanted[QStringLiteral("Documents/plan link")] = before.value(QStringLiteral("Documents/Trip plan.txt"));
-    EXPECT_EQ(unpacked, wanted);
+    EXPECT_EQ(MakeDmgRig::treeOf(out.path() + QStringLiteral("/Volumes/Travel Drive")), before);
 
     EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
     EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
@@ -112,4 +123,76 @@ TEST_F(EngineOnDemoWorld, ImageOfATickedPartHoldsExactlyThatPart)
 
     EXPECT_EQ(MakeDmgRig::treeOf(source), before) << "the source is unchanged";
     EXPECT_TRUE(world.problems().isEmpty()) << world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(EngineOnDemoWorld, ArchiveOfTheStartupVolumeHoldsExactlyItsOwnFiles)
+{
+    const QString root = Platform::systemRoot();
+    const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
+    // The startup volume's top level as it stands, its folder of mounted
+    // volumes and the disk world's own folder among it.
+    engine.doZipWithPath(archive, MakeDmgRig::topLevel(root));
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder, 120000));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+
+    QStringList expected;
+    const QMap<QString, QByteArray> tree = MakeDmgRig::treeOf(root);
+    for (auto it = tree.constBegin(); it != tree.constEnd(); ++it) {
+        const QString &rel = it.key();
+        if (rel == QLatin1String("Volumes") || rel.startsWith(QLatin1String("Volumes/")) ||
+            rel == QLatin1String(".diskworld") || rel.startsWith(QLatin1String(".diskworld/")))
+            continue;
+        expected << rel + (it.value() == "dir" ? QStringLiteral("/") : QString());
+    }
+    expected.sort();
+    const QStringList names = MakeDmgRig::archiveNames(archive);
+    EXPECT_EQ(names, expected);
+    EXPECT_GT(names.size(), 0);
+    const QString host = MakeDmgRig::stored(root);
+    for (const QString &n : names) {
+        EXPECT_FALSE(n.startsWith(QLatin1String("Volumes"))) << n.toStdString();
+        EXPECT_FALSE(n.contains(host)) << n.toStdString();
+    }
+    // The progress count follows the same rules: it ends where zip ends.
+    EXPECT_LE(engine.allSelectFileCout(), quint64(names.size()));
+    EXPECT_GE(engine.allSelectFileCout() + 20, quint64(names.size()));
+}
+
+TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheArchiveByteForByte)
+{
+    ASSERT_TRUE(plantNamesThatAreNotText());
+    const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
+    // The volume's top level as the scanner lists it, names as bytes.
+    engine.doZipWithPath(archive, MakeDmgRig::topLevelBytes(source));
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    const QList<QByteArray> names = MakeDmgRig::archiveNameBytes(archive);
+    EXPECT_TRUE(names.contains("Volumes/Travel Drive/" + bad));
+    EXPECT_TRUE(names.contains("Volumes/Travel Drive/Deep/" + bad));
+}
+
+TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheImageByteForByte)
+{
+    ASSERT_TRUE(plantNamesThatAreNotText());
+    FileNodeArray nodes;
+    for (const FileNodePtr &n : MakeDmgRig::topLevelBytes(source))
+        if (n->nameBytes() == bad || n->name == QStringLiteral("Deep"))
+            nodes << n;
+    ASSERT_EQ(nodes.size(), 2);
+    recorder.onBegin = [&] { engine.doCopyFilesToDmgWithDmg(nodes); };
+    const QString name = QStringLiteral("KestrovaDiskClone(2024-05-06 07:08:09)");
+    engine.makeTmpDmgWithPath(target, name, 20'000);
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+
+    const QString mountPoint = MakeDmgRig::mountImage(world, target + QLatin1Char('/') + name + QStringLiteral(".dmg"));
+    ASSERT_FALSE(mountPoint.isEmpty());
+    auto &fm = Platform::FileManager::defaultManager();
+    const QByteArray mounted = QFile::encodeName(mountPoint);
+    EXPECT_TRUE(fm.contentsOfDirectoryBytes(mounted).contains(bad));
+    EXPECT_TRUE(fm.contentsOfDirectoryBytes(mounted + "/Deep").contains(bad));
+    EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
 }

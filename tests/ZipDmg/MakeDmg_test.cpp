@@ -21,19 +21,23 @@ namespace
 const QString kImageVolume = QStringLiteral("KestrovaDiskCloneDmg");
 const QString kStatus = QStringLiteral("制作镜像中...");
 
-// The stand-in tools with hdiutil behind a script: `body` runs first with
-// $REAL naming the real stand-in and $LOG a file prefix in the script's folder.
+// The stand-in tools with hdiutil (and, given a body, diskutil) behind a
+// script: the body runs first with $REAL naming the real stand-in and $LOG a
+// file prefix in the script's folder.
 class ScriptedHdiutil
 {
 public:
-    explicit ScriptedHdiutil(const QByteArray &body) : m_previous(Platform::toolsDirectory())
+    explicit ScriptedHdiutil(const QByteArray &body, const QByteArray &diskutilBody = {})
+        : m_previous(Platform::toolsDirectory())
     {
-        for (const char *tool : {"diskutil", "asr", "diskworld"})
+        for (const char *tool : {"asr", "diskworld"})
             QFile::link(m_previous + QLatin1Char('/') + QLatin1String(tool),
                         m_dir.path() + QLatin1Char('/') + QLatin1String(tool));
-        const QByteArray head =
-            "REAL='" + QFile::encodeName(m_previous) + "/hdiutil'\nLOG='" + QFile::encodeName(m_dir.path()) + "/log'\n";
-        MakeDmgRig::writeScript(m_dir.path() + QStringLiteral("/hdiutil"), head + body + "\nexec \"$REAL\" \"$@\"\n");
+        script("hdiutil", body);
+        if (diskutilBody.isEmpty())
+            QFile::link(m_previous + QStringLiteral("/diskutil"), m_dir.path() + QStringLiteral("/diskutil"));
+        else
+            script("diskutil", diskutilBody);
         Platform::setToolsDirectory(m_dir.path());
     }
     ~ScriptedHdiutil() { Platform::setToolsDirectory(m_previous); }
@@ -44,6 +48,14 @@ public:
     QString path() const { return m_dir.path(); }
 
 private:
+    void script(const char *tool, const QByteArray &body)
+    {
+        const QByteArray head = "REAL='" + QFile::encodeName(m_previous) + "/" + tool + "'\nLOG='" +
+                                QFile::encodeName(m_dir.path()) + "/log'\n";
+        MakeDmgRig::writeScript(m_dir.path() + QLatin1Char('/') + QLatin1String(tool),
+                                head + body + "\nexec \"$REAL\" \"$@\"\n");
+    }
+
     QTemporaryDir m_dir;
     QString m_previous;
 };
@@ -54,6 +66,7 @@ const QByteArray kRecordCreate = R"sh(if [ "$1" = create ]; then
   src=""; prev=""
   for a in "$@"; do [ "$prev" = -srcfolder ] && src="$a"; prev="$a"; done
   stat -c '%a %u %F' "$src" > "$LOG.staging"
+  stat -c '%a %u' "$(dirname "$2")" > "$LOG.workmode"
   ls -A "$src" > "$LOG.content"
 fi)sh";
 
@@ -91,6 +104,11 @@ protected:
         const QMap<QString, QByteArray> tree = MakeDmgRig::treeOf(mountPoint);
         EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
         return tree;
+    }
+    // What the target's root folder holds, hidden entries included.
+    QStringList targetEntries() const
+    {
+        return QDir(target).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
     // The copy's reports: what came after the job's first report.
     QList<float> copyValues() const { return recorder.values().mid(1); }
@@ -141,31 +159,42 @@ TEST(MakeDmgRules, FixedNames)
     EXPECT_EQ(MakeDmg::statusText(), kStatus);
 }
 
-TEST(MakeDmgRules, AnItemHoldingTheMountPointOrTheImageFolderIsKeptOut)
+TEST(MakeDmgRules, WhatHoldsTheResultOrBelongsToOtherVolumesIsKeptOut)
 {
+    using K = MakeDmg::KeptOut;
     TestSupport::TempRoot root;
     const QString volumes = root.at(QStringLiteral("/Volumes"));
     const QString mount = volumes + QStringLiteral("/KestrovaDiskCloneDmg");
     const QString folder = root.at(QStringLiteral("/Volumes/BACKUP"));
     ASSERT_TRUE(QDir().mkpath(mount) && QDir().mkpath(folder) && QDir().mkpath(root.at(QStringLiteral("/Data"))));
     ASSERT_TRUE(QDir().mkpath(volumes + QStringLiteral("/KestrovaDiskCloneDmgX")));
+    ASSERT_TRUE(QDir().mkpath(root.at(QStringLiteral("/.diskworld"))));
+    ASSERT_TRUE(TestSupport::writeFile(folder + QStringLiteral("/own.txt"), "own"));
     // A link to the folder of the mounts is copied as a link: it holds nothing.
     ASSERT_TRUE(QFile::link(volumes, root.at(QStringLiteral("/Data/link"))));
     const struct {
         QString item;
-        bool keptOut;
+        QString top;
+        K kept;
     } cases[] = {
-        {volumes, true},
-        {mount, true},
-        {root.path(), true},
-        {folder, true},
-        {volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), false},
-        {root.at(QStringLiteral("/Data")), false},
-        {root.at(QStringLiteral("/Data/link")), false},
-        {root.at(QStringLiteral("/Data/../Volumes")), true},
+        {volumes, volumes, K::OtherVolume},
+        {root.path(), root.path(), K::HoldsResult},
+        {mount, mount, K::HoldsResult},
+        {folder, folder, K::HoldsResult},
+        {folder + QStringLiteral("/own.txt"), folder, K::No},
+        {volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), K::No},
+        // Under the startup volume's folder of mounts, reached from the startup volume's own top level.
+        {volumes + QStringLiteral("/KestrovaDiskCloneDmgX"), volumes, K::OtherVolume},
+        {root.at(QStringLiteral("/Data")), root.at(QStringLiteral("/Data")), K::No},
+        {root.at(QStringLiteral("/Data/link")), root.at(QStringLiteral("/Data")), K::No},
+        {root.at(QStringLiteral("/Data/../Volumes")), root.at(QStringLiteral("/Data/../Volumes")), K::OtherVolume},
+        {root.at(QStringLiteral("/.diskworld")), root.at(QStringLiteral("/.diskworld")), K::OtherVolume},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(MakeDmg::itemHoldsImage(c.item, mount, folder), c.keptOut) << c.item.toStdString();
+        EXPECT_EQ(int(MakeDmg::keepOut(QFile::encodeName(c.item), QFile::encodeName(c.top),
+                                       {QFile::encodeName(mount), QFile::encodeName(folder)})),
+                  int(c.kept))
+            << c.item.toStdString();
 }
 
 TEST(MakeDmgRules, ArchiveCountTakesCheckedNodesDepthFirst)
@@ -266,10 +295,19 @@ TEST_F(DiskImageJob, CreateGetsTheFixedArgumentsAndAFreshPrivateStagingFolder)
     const QStringList args = tools.log(QStringLiteral(".create")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(args.size(), 12) << tools.log(QStringLiteral(".create")).toStdString();
     const QString staging = args.at(11);
-    EXPECT_EQ(args.mid(0, 11), (QStringList{QStringLiteral("create"), image(), QStringLiteral("-volname"), kImageVolume,
-                                            QStringLiteral("-size"), QStringLiteral("50000000"), QStringLiteral("-fs"),
-                                            QStringLiteral("HFS+"), QStringLiteral("-format"), QStringLiteral("UDRW"),
-                                            QStringLiteral("-srcfolder")}));
+    EXPECT_EQ(args.at(0), QStringLiteral("create"));
+    EXPECT_EQ(args.mid(2, 9), (QStringList{QStringLiteral("-volname"), kImageVolume, QStringLiteral("-size"),
+                                           QStringLiteral("50000000"), QStringLiteral("-fs"), QStringLiteral("HFS+"),
+                                           QStringLiteral("-format"), QStringLiteral("UDRW"),
+                                           QStringLiteral("-srcfolder")}));
+    // The image is made in a private folder of the job's own in the target's
+    // root folder, and has its final name only at the end.
+    const QFileInfo made(args.at(1));
+    EXPECT_EQ(made.fileName(), name + QStringLiteral(".dmg"));
+    EXPECT_EQ(QFileInfo(made.path()).path(), target);
+    EXPECT_TRUE(made.dir().dirName().startsWith(QStringLiteral(".KestrovaDiskClone-"))) << made.path().toStdString();
+    EXPECT_EQ(tools.log(QStringLiteral(".workmode")).trimmed(), QStringLiteral("700 %1").arg(getuid()));
+    EXPECT_FALSE(QFileInfo::exists(made.path())) << "the work folder is removed";
     EXPECT_TRUE(staging.startsWith(planted + QLatin1Char('.'))) << staging.toStdString();
     EXPECT_EQ(tools.log(QStringLiteral(".staging")).trimmed(), QStringLiteral("700 %1 directory").arg(getuid()));
     EXPECT_EQ(tools.log(QStringLiteral(".content")), QString());
@@ -381,11 +419,13 @@ TEST_F(DiskImageJob, AnItemHoldingTheImagesMountPointIsLeftOut)
 TEST_F(DiskImageJob, AFailedMountEndsOnTheFailureAndCopiesNothing)
 {
     ScriptedHdiutil tools(R"sh(if [ "$1" = mount ]; then echo "hdiutil: attach failed" >&2; exit 1; fi)sh");
+    const QStringList before = targetEntries();
     run({source + QStringLiteral("/ReadMe.txt")});
     EXPECT_EQ(recorder.fails, 1);
     EXPECT_EQ(recorder.lastError, 0);
     EXPECT_EQ(recorder.begins, 0);
     EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_EQ(targetEntries(), before) << "the image that could not be mounted is removed";
 }
 
 TEST_F(DiskImageJob, AMountWithoutAMountPointIsEjectedAndFails)
@@ -405,28 +445,67 @@ fi)sh");
         EXPECT_FALSE(d.isImage()) << "the half-mounted image is ejected: " << d.id.toStdString();
 }
 
-TEST_F(DiskImageJob, AFailedCopyEndsOnTheFailureNotOnSuccess)
+TEST_F(DiskImageJob, AFailedCopyEndsOnTheFailureAndLeavesNoImage)
 {
     const QString bad = source + QStringLiteral("/Photos/hills.jpg");
-    Platform::FileManager::setCopyFaultHook([bad](const QString &file) { return file == bad; });
+    std::mutex m;
+    QStringList tried;
+    Platform::FileManager::setCopyFaultHook([&](const QString &file) {
+        std::lock_guard<std::mutex> lock(m);
+        tried << file;
+        return file == bad;
+    });
+    const QStringList before = targetEntries();
     run({source + QStringLiteral("/ReadMe.txt"), source + QStringLiteral("/Photos"),
          source + QStringLiteral("/Music")});
     EXPECT_EQ(recorder.fails, 1);
     EXPECT_EQ(recorder.hundreds(), 0);
     EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0) << "the image is ejected all the same";
-    // The items after the failed one are still copied.
-    EXPECT_TRUE(imageTree(image()).contains(QStringLiteral("Music/playlist.m3u")));
+    // The items after the failed one are still copied, but a partly filled
+    // image is no backup: it is not kept.
+    EXPECT_TRUE(tried.contains(source + QStringLiteral("/Music/playlist.m3u")));
+    EXPECT_EQ(targetEntries(), before);
 }
+
+TEST_F(DiskImageJob, AFailedEjectEndsOnTheFailureAndLeavesNoImage)
+{
+    ScriptedHdiutil tools("", R"sh(if [ "$1" = eject ]; then echo "diskutil: eject failed" >&2; exit 1; fi)sh");
+    const QStringList before = targetEntries();
+    run({source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_EQ(targetEntries(), before);
+}
+
+TEST_F(DiskImageJob, ACreateThatFailsAfterMakingTheFileLeavesNoImage)
+{
+    ScriptedHdiutil tools(R"sh(if [ "$1" = create ]; then "$REAL" "$@" >/dev/null; exit 1; fi)sh");
+    const QStringList before = targetEntries();
+    run({source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.begins, 0);
+    EXPECT_EQ(targetEntries(), before);
+}
+
+// An hdiutil that has made the image and attached it when the stop comes.
+const QByteArray kCreateAttachAndWait = R"sh(if [ "$1" = create ]; then
+  "$REAL" "$@" >/dev/null || exit 1
+  "$REAL" mount "$2" >/dev/null || exit 1
+  : > "$LOG.started"
+  exec sleep 30
+fi)sh";
 
 TEST_F(DiskImageJob, StopWhileCreatingEndsHdiutilAndMountsNothing)
 {
-    ScriptedHdiutil tools(R"sh(if [ "$1" = create ]; then : > "$LOG.started"; exec sleep 30; fi)sh");
+    ScriptedHdiutil tools(kCreateAttachAndWait);
     items = {source + QStringLiteral("/ReadMe.txt")};
+    const QStringList before = targetEntries();
     QElapsedTimer clock;
     clock.start();
     engine.makeTmpDmgWithPath(target, name, 1000);
-    ASSERT_TRUE(
-        TestSupport::waitUntil([&] { return QFileInfo::exists(tools.path() + QStringLiteral("/log.started")); }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return QFileInfo::exists(tools.path() + QStringLiteral("/log.started")); },
+                                       60000));
+    ASSERT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 1) << "the image is attached before the stop";
     engine.setIsCancelCopy(true);
     engine.stopMakeDmg();
     ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue(20000));
@@ -436,6 +515,7 @@ TEST_F(DiskImageJob, StopWhileCreatingEndsHdiutilAndMountsNothing)
     EXPECT_EQ(recorder.fails, 0);
     EXPECT_EQ(recorder.begins, 0);
     EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+    EXPECT_EQ(targetEntries(), before) << "the image the stopped job made is removed";
 }
 
 TEST_F(DiskImageJob, StopBeforeTheCopyEjectsTheMountedImage)
@@ -454,6 +534,9 @@ TEST_F(DiskImageJob, StopBeforeTheCopyEjectsTheMountedImage)
     ASSERT_TRUE(Platform::Dispatch::waitForGlobalQueue());
     EXPECT_EQ(recorder.values(), QList<float>{20});
     EXPECT_EQ(recorder.fails, 0);
+    EXPECT_FALSE(QFileInfo::exists(image()));
+    EXPECT_TRUE(QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden)
+                    .isEmpty());
 }
 
 TEST_F(DiskImageJob, StopDuringTheCopyReportsNothingMoreAndEjects)
@@ -491,6 +574,9 @@ TEST_F(DiskImageJob, StopDuringTheCopyReportsNothingMoreAndEjects)
     EXPECT_EQ(recorder.hundreds(), 0);
     EXPECT_EQ(recorder.fails, 0);
     EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+    EXPECT_FALSE(QFileInfo::exists(image()));
+    EXPECT_TRUE(QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden)
+                    .isEmpty());
 }
 
 TEST_F(DiskImageJob, ANewJobAfterAStopIsNotDisturbedByTheOldOne)
@@ -529,10 +615,65 @@ TEST_F(DiskImageJob, AnImageThatCannotBeMadeFails)
 TEST_F(DiskImageJob, AnExistingImageFileIsNeitherOverwrittenNorMounted)
 {
     ASSERT_TRUE(TestSupport::writeFile(image(), "someone's image"));
+    const QStringList before = targetEntries();
     run({source + QStringLiteral("/ReadMe.txt")});
     EXPECT_EQ(recorder.fails, 1);
     EXPECT_EQ(recorder.begins, 0);
     EXPECT_EQ(TestSupport::readFile(image()), QByteArray("someone's image"));
+    EXPECT_EQ(targetEntries(), before);
+}
+
+TEST_F(DiskImageJob, AFileThatAppearsUnderTheFinalNameMeanwhileIsNotReplaced)
+{
+    items = {source + QStringLiteral("/ReadMe.txt")};
+    recorder.onBegin = [this] {
+        TestSupport::writeFile(image(), "put there during the job");
+        engine.doCopyFilesToDmgWithDmg(items);
+    };
+    engine.makeTmpDmgWithPath(target, name, 1000);
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_EQ(TestSupport::readFile(image()), QByteArray("put there during the job"));
+    EXPECT_TRUE(QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden)
+                    .isEmpty());
+}
+
+TEST_F(DiskImageJob, AnImageSwappedBeforeTheMountIsNeverUsed)
+{
+    // Another image of the same volume name, holding something of its own.
+    const QString other = world.at(QStringLiteral("/Users/tester/other.dmg"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(other).path()));
+    const QString content = world.at(QStringLiteral("/Users/tester/payload"));
+    ASSERT_TRUE(TestSupport::writeFile(content + QStringLiteral("/planted.txt"), "planted"));
+    ASSERT_EQ(world.run(QStringLiteral("hdiutil"),
+                        {QStringLiteral("create"), other, QStringLiteral("-volname"), kImageVolume,
+                         QStringLiteral("-size"), QStringLiteral("50000000"), QStringLiteral("-fs"),
+                         QStringLiteral("HFS+"), QStringLiteral("-format"), QStringLiteral("UDRW"),
+                         QStringLiteral("-srcfolder"), content})
+                  .status,
+              0);
+    // Right before the mount, the image file is replaced by that other one.
+    ScriptedHdiutil tools("if [ \"$1\" = mount ]; then cp '" + QFile::encodeName(other) +
+                          "' \"$2.new\" && mv -f \"$2.new\" \"$2\"; fi");
+    const QStringList before = targetEntries();
+    run({source + QStringLiteral("/ReadMe.txt")});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.begins, 0) << "nothing is copied into what was swapped in";
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+    EXPECT_EQ(targetEntries(), before);
+}
+
+TEST_F(DiskImageJob, ATargetFolderThatIsALinkReceivesNothing)
+{
+    const QString elsewhere = world.at(QStringLiteral("/Users/tester/elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    const QString link = target + QStringLiteral("/Desktop");
+    ASSERT_TRUE(QFile::link(elsewhere, link));
+    run({source + QStringLiteral("/ReadMe.txt")}, 1000, link);
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.begins, 0);
+    EXPECT_TRUE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
 // --- The archive job --------------------------------------------------------
@@ -584,7 +725,7 @@ TEST_F(ArchiveJob, AWholeTreeIsArchivedAndReaches100OnlyWhenZipHasEnded)
     }
     for (const MakeDmgRig::Report &r : reports)
         EXPECT_TRUE(r.onMainThread);
-    EXPECT_EQ(engine.proValue(), quint64(reports.size() - 1));
+    EXPECT_EQ(engine.proValue(), 34u) << "one per entry: the 30 files and the 4 folders";
     QStringList expected;
     for (int i = 0; i < 30; ++i)
         expected << MakeDmgRig::stored(at(QStringLiteral("src/d%1/f%2.txt").arg(i % 4).arg(i)));
@@ -651,13 +792,15 @@ TEST_F(ArchiveJob, NamesAreTakenLiterallyNeverAsWildcardsOrShellText)
     EXPECT_EQ(recorder.hundreds(), 1);
 }
 
-TEST_F(ArchiveJob, ZipsOwnArchiveInsideAnItemIsLeftOutByZip)
+TEST_F(ArchiveJob, AnItemHoldingTheArchivesFolderFailsTheJob)
 {
     ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("out/keep.txt")), "keep"));
-    zip({node(at(QStringLiteral("out")), FileNode::Checked)});
-    EXPECT_EQ(recorder.hundreds(), 1);
-    EXPECT_EQ(MakeDmgRig::archiveNames(archive), (QStringList{MakeDmgRig::stored(at(QStringLiteral("out/"))),
-                                                              MakeDmgRig::stored(at(QStringLiteral("out/keep.txt")))}));
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    zip({node(at(QStringLiteral("out")), FileNode::Checked), node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_EQ(QDir(at(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("keep.txt")});
 }
 
 TEST_F(ArchiveJob, AFailingZipEndsOnTheFailureNotOnSuccess)
@@ -686,6 +829,7 @@ TEST_F(ArchiveJob, StopTerminatesZipAndNoSuccessFollows)
     ASSERT_TRUE(MakeDmgRig::writeScript(fake, "echo '  adding: first (stored 0%)'\nexec sleep 30\n"));
     engine.setZipLaunchPath(fake);
     ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
     engine.doZipWithPath(archive, {node(at(QStringLiteral("one.txt")), FileNode::Checked)});
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !recorder.reports().isEmpty(); }));
     const qint64 pid = engine.zipProcessIdentifier();
@@ -697,6 +841,110 @@ TEST_F(ArchiveJob, StopTerminatesZipAndNoSuccessFollows)
     TestSupport::waitUntil([] { return false; }, 200);
     EXPECT_EQ(recorder.values(), QList<float>{99});
     EXPECT_EQ(recorder.fails, 0);
+}
+
+TEST_F(ArchiveJob, AStoppedArchiveLeavesNothingBehind)
+{
+    // A zip that has written part of the archive and a temporary file of its own.
+    const QString fake = at(QStringLiteral("fake-zip"));
+    ASSERT_TRUE(MakeDmgRig::writeScript(fake, "printf 'PK partial' > \"$3\"\n"
+                                              "printf 'temp' > \"$(dirname \"$3\")/zi123456\"\n"
+                                              "echo '  adding: first (stored 0%)'\nexec sleep 30\n"));
+    engine.setZipLaunchPath(fake);
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    engine.doZipWithPath(archive, {node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !recorder.reports().isEmpty(); }));
+    engine.setIsCancelCopy(true);
+    engine.stopMakeDmg();
+    EXPECT_TRUE(TestSupport::waitUntil(
+        [&] {
+            return QDir(at(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                .isEmpty();
+        },
+        10000));
+    EXPECT_EQ(recorder.hundreds(), 0);
+}
+
+TEST_F(ArchiveJob, WhatZipCouldNotTakeFailsTheJobAndLeavesNoArchive)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("one.txt")), "one"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    // A zip that writes an archive but warns, with a status of 0 or not.
+    const struct {
+        const char *script;
+    } zips[] = {
+        {"echo '\tzip warning: could not open for reading: x' >&2\n"
+         "echo '  adding: one.txt (stored 0%)'\nprintf PK > \"$3\"\nexit 18\n"},
+        {"echo '\tzip warning: name not matched: y' >&2\n"
+         "echo '  adding: one.txt (stored 0%)'\nprintf PK > \"$3\"\nexit 0\n"},
+        {"echo '  adding: one.txt (stored 0%)'\nprintf PK > \"$3\"\nexit 12\n"},
+    };
+    for (const auto &z : zips) {
+        const QString fake = at(QStringLiteral("fake-zip"));
+        QFile::remove(fake);
+        ASSERT_TRUE(MakeDmgRig::writeScript(fake, z.script));
+        Recorder failing;
+        engine.setMakeDmgDelegate(&failing);
+        engine.setZipLaunchPath(fake);
+        engine.doZipWithPath(archive, {node(at(QStringLiteral("one.txt")), FileNode::Checked)});
+        ASSERT_TRUE(MakeDmgRig::waitForEnd(failing)) << z.script;
+        EXPECT_EQ(failing.fails, 1) << z.script;
+        EXPECT_EQ(failing.hundreds(), 0) << z.script;
+        EXPECT_TRUE(QDir(at(QStringLiteral("out")))
+                        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                        .isEmpty())
+            << z.script;
+    }
+}
+
+TEST_F(ArchiveJob, ANameZipCannotBeGivenFailsTheJob)
+{
+    // Neither text (so no argument) nor one line (so not on zip's input).
+    const QByteArray odd = QFile::encodeName(at(QStringLiteral("src"))) + "/two\nlines\xff";
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("src"))));
+    ASSERT_TRUE(MakeDmgRig::writeNativeFile(odd, "odd"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip({FileNode::initWithNativePath(odd, false, nullptr)});
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_FALSE(QFileInfo::exists(archive));
+}
+
+TEST_F(ArchiveJob, ATickedItemThatVanishedFailsTheJob)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/kept.txt")), "kept"));
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/gone.txt")), "gone"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    const FileNodeArray nodes{node(at(QStringLiteral("src/kept.txt")), FileNode::Checked),
+                              node(at(QStringLiteral("src/gone.txt")), FileNode::Checked)};
+    ASSERT_TRUE(QFile::remove(at(QStringLiteral("src/gone.txt"))));
+    zip(nodes);
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_FALSE(QFileInfo::exists(archive));
+    EXPECT_TRUE(
+        QDir(at(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST_F(ArchiveJob, TheBarMovesWithEveryEntryOfALongArchive)
+{
+    const int files = 3000;
+    for (int i = 0; i < files; ++i)
+        ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/d%1/f%2.txt").arg(i % 10).arg(i)), "x"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    zip(MakeDmgRig::topLevel(at(QStringLiteral("src"))));
+    ASSERT_EQ(recorder.fails, 0);
+    EXPECT_EQ(engine.allSelectFileCout(), quint64(files));
+    const QList<float> values = recorder.values();
+    ASSERT_GE(values.size(), 2);
+    EXPECT_EQ(values.last(), 100);
+    const QList<float> before = values.mid(0, values.size() - 1);
+    EXPECT_TRUE(std::is_sorted(before.begin(), before.end()));
+    // Whatever sizes zip's output came in, the bar reaches 99 while zip runs.
+    EXPECT_EQ(before.last(), 99);
+    EXPECT_GE(std::count_if(before.begin(), before.end(), [](float v) { return v > 0 && v < 99; }), 1);
+    EXPECT_EQ(engine.proValue(), quint64(files + 10));
 }
 
 TEST_F(ArchiveJob, AStopDuringTheCountLaunchesNothing)
