@@ -5,16 +5,7 @@
 #include "CocoaGeometry.h"
 #include "QoDrawing.h"
 
-DiskSizeProgress::DiskSizeProgress(QWidget *parent) : QWidget(parent) {}
-
-void DiskSizeProgress::changeProgressValue(float percent)
-{
-    const float width = float(geometry().width());
-    _used = width * (percent / 100.0f);
-    if (_used > width - 1)
-        _used = width;
-    update();
-}
+DiskSizeProgress::DiskSizeProgress(QWidget *parent) : UsedBar(parent) {}
 
 void DiskSizeProgress::paintEvent(QPaintEvent *)
 {

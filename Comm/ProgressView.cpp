@@ -5,16 +5,7 @@
 #include "CocoaGeometry.h"
 #include "QoDrawing.h"
 
-ProgressView::ProgressView(QWidget *parent) : QWidget(parent) {}
-
-void ProgressView::changeProgressValue(float percent)
-{
-    const float width = float(geometry().width());
-    _used = width * (percent / 100.0f);
-    if (_used > width - 1)
-        _used = width;
-    update();
-}
+ProgressView::ProgressView(QWidget *parent) : UsedBar(parent) {}
 
 void ProgressView::paintEvent(QPaintEvent *)
 {

@@ -3,6 +3,7 @@
 #include "BgProgressView.h"
 #include "CocoaGeometry.h"
 #include "NSProgressBar.h"
+#include "UsedBar.h"
 
 QoProgressView::QoProgressView(QWidget *parent)
     : QWidget(parent), _bg(new BgProgressView(this)), _pProgress1(new NSProgressBar(this))
@@ -19,10 +20,7 @@ void QoProgressView::placeParts()
 
 void QoProgressView::changeProgressValue(float percent)
 {
-    const float width = float(geometry().width());
-    _used = width * (percent / 100.0f);
-    if (_used > width - 1)
-        _used = width;
+    _used = UsedBar::usedWidth(float(geometry().width()), percent);
     _pProgress1->setGeometry(CocoaGeometry::toQt(QRectF(0, 0, _used, 22), height()).toRect());
     _pProgress1->update();
 }

@@ -47,6 +47,37 @@ constexpr qint64 kDevfsSize = 196608;
 constexpr int kShowItemsTimeoutMs = 5000;
 const QString kPrivateBusName = QStringLiteral("tarnwick-file-manager-bus");
 
+// What the world says about a path: the device answer for a device node it
+// knows, onVolume's for a path on one of its volumes. nullopt when the host's
+// own file system is to be asked instead; a device node is never asked there.
+template <typename Info>
+std::optional<std::optional<Info>>
+askWorld(const World &w, const QString &path, const Info &device,
+         const std::function<Info(const DiskWorld::State &, const DiskWorld::Disk &, const DiskWorld::Node &)> &onVolume)
+{
+    const QString node = deviceNode(path);
+    std::optional<Info> out;
+    if (w.exists()) {
+        w.inspect([&](const DiskWorld::State &s) {
+            if (!node.isEmpty()) {
+                const DiskWorld::Disk *owner = nullptr;
+                if (s.disk(node) || s.node(node, &owner))
+                    out = device;
+                return;
+            }
+            const std::optional<DiskWorld::Ref> r = w.volumeHolding(s, path);
+            if (!r || !QFileInfo::exists(path))
+                return;
+            out = onVolume(s, *s.disk(r->disk), *s.node(r->node));
+        });
+        if (out || !node.isEmpty())
+            return out;
+    } else if (!node.isEmpty()) {
+        return std::optional<Info>();
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Workspace::Workspace() = default;
@@ -235,31 +266,17 @@ std::optional<FileSystemInfo> Workspace::fileSystemInfo(const QString &path) con
     if (path.isEmpty())
         return std::nullopt;
     const World w(systemRoot());
-    const QString node = deviceNode(path);
-    std::optional<FileSystemInfo> out;
-    if (w.exists()) {
-        w.inspect([&](const DiskWorld::State &s) {
-            if (!node.isEmpty()) {
-                const DiskWorld::Disk *owner = nullptr;
-                if (s.disk(node) || s.node(node, &owner))
-                    out = FileSystemInfo{false, true, false, QStringLiteral("devfs"), QStringLiteral("devfs")};
-                return;
-            }
-            const std::optional<DiskWorld::Ref> r = w.volumeHolding(s, path);
-            if (!r || !QFileInfo::exists(path))
-                return;
-            const DiskWorld::Disk *d = s.disk(r->disk);
-            const DiskWorld::Disk *physical = s.physicalDisk(*d);
-            const DiskWorld::Volume &v = *s.node(r->node)->volume;
+    const std::optional<std::optional<FileSystemInfo>> fromWorld = askWorld<FileSystemInfo>(
+        w, path, FileSystemInfo{false, true, false, QStringLiteral("devfs"), QStringLiteral("devfs")},
+        [](const DiskWorld::State &s, const DiskWorld::Disk &d, const DiskWorld::Node &n) {
+            const DiskWorld::Disk *physical = s.physicalDisk(d);
+            const DiskWorld::Volume &v = *n.volume;
             const std::optional<DiskWorld::FileSystemKind> kind = DiskWorld::fileSystemNamed(v.fs);
-            out = FileSystemInfo{physical && physical->ejectable, v.writable, !v.boot, v.fs,
-                                 kind ? kind->type : v.fs.toLower()};
+            return FileSystemInfo{physical && physical->ejectable, v.writable, !v.boot, v.fs,
+                                  kind ? kind->type : v.fs.toLower()};
         });
-        if (out || !node.isEmpty())
-            return out;
-    } else if (!node.isEmpty()) {
-        return std::nullopt;
-    }
+    if (fromWorld)
+        return *fromWorld;
     const QStorageInfo storage(path);
     if (!QFileInfo::exists(path) || !storage.isValid())
         return std::nullopt;
@@ -272,30 +289,15 @@ std::optional<FileSystemAttributes> Workspace::fileSystemAttributes(const QStrin
     if (path.isEmpty())
         return std::nullopt;
     const World w(systemRoot());
-    const QString node = deviceNode(path);
-    std::optional<FileSystemAttributes> out;
-    if (w.exists()) {
-        w.inspect([&](const DiskWorld::State &s) {
-            if (!node.isEmpty()) {
-                const DiskWorld::Disk *owner = nullptr;
-                if (s.disk(node) || s.node(node, &owner))
-                    out = FileSystemAttributes{kDevfsSize, 0, 1024, 0};
-                return;
-            }
-            const std::optional<DiskWorld::Ref> r = w.volumeHolding(s, path);
-            if (!r || !QFileInfo::exists(path))
-                return;
-            const DiskWorld::Disk *d = s.disk(r->disk);
-            const DiskWorld::Node *n = s.node(r->node);
-            const qint64 capacity = World::capacity(s, *d, *n);
-            const qint64 free = w.freeBytes(s, *d, *n);
-            out = FileSystemAttributes{capacity, free, capacity / 4096, free / 4096};
+    const std::optional<std::optional<FileSystemAttributes>> fromWorld = askWorld<FileSystemAttributes>(
+        w, path, FileSystemAttributes{kDevfsSize, 0, 1024, 0},
+        [&w](const DiskWorld::State &s, const DiskWorld::Disk &d, const DiskWorld::Node &n) {
+            const qint64 capacity = World::capacity(s, d, n);
+            const qint64 free = w.freeBytes(s, d, n);
+            return FileSystemAttributes{capacity, free, capacity / 4096, free / 4096};
         });
-        if (out || !node.isEmpty())
-            return out;
-    } else if (!node.isEmpty()) {
-        return std::nullopt;
-    }
+    if (fromWorld)
+        return *fromWorld;
     const QStorageInfo storage(path);
     if (!QFileInfo::exists(path) || !storage.isValid())
         return std::nullopt;

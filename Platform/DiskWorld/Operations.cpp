@@ -63,6 +63,42 @@ std::optional<Ref> find(Change &c, const QString &identifier)
     return r;
 }
 
+// Runs one change on what an identifier names; an identifier that names
+// nothing fails the change with the tool's own message.
+Outcome onRef(const World &w, const QString &identifier,
+              const std::function<bool(Change &, const Ref &, QString &output)> &fn)
+{
+    return changeWorld(w, [&](Change &c, QString &out) {
+        const std::optional<Ref> r = find(c, identifier);
+        return r && fn(c, *r, out);
+    });
+}
+
+// The same for a verb that works on a volume: noVolume is its message (%1 the
+// identifier) when the identifier names a disk or partition without one.
+Outcome onVolume(const World &w, const QString &identifier, const QString &noVolume,
+                 const std::function<bool(Change &, const Ref &, Volume &, QString &output)> &fn)
+{
+    return onRef(w, identifier, [&](Change &c, const Ref &r, QString &out) {
+        Volume *v = volumeOf(c.state, r);
+        if (!v)
+            return c.fail(noVolume.arg(identifier));
+        return fn(c, r, *v, out);
+    });
+}
+
+// The same for a verb that works on the physical disk under what the identifier names.
+Outcome onPhysicalDisk(const World &w, const QString &identifier,
+                       const std::function<bool(Change &, const Disk &physical, QString &output)> &fn)
+{
+    return onRef(w, identifier, [&](Change &c, const Ref &r, QString &out) {
+        const Disk *physical = c.state.physicalDisk(*c.state.disk(r.disk));
+        if (!physical)
+            return c.fail(QStringLiteral("the disk of %1 is not there").arg(identifier));
+        return fn(c, *physical, out);
+    });
+}
+
 QString schemeNamed(const QString &scheme)
 {
     const QString s = scheme.toUpper();
@@ -216,38 +252,33 @@ bool staysUnmounted(const Volume &v)
 
 Outcome renameVolume(const World &w, const QString &identifier, const QString &newName)
 {
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
-            return false;
-        Volume *v = volumeOf(c.state, *r);
-        if (!v)
-            return c.fail(QStringLiteral("%1 does not hold a volume that could be renamed").arg(identifier));
-        const std::optional<FileSystemKind> kind = fileSystemNamed(v->fs);
+    return onVolume(w, identifier, QStringLiteral("%1 does not hold a volume that could be renamed"),
+                    [&](Change &c, const Ref &r, Volume &v, QString &out) {
+        const std::optional<FileSystemKind> kind = fileSystemNamed(v.fs);
         if (!kind)
             return c.fail(QStringLiteral("%1 has a file system that cannot be renamed").arg(identifier));
         if (!checkName(c, newName, *kind))
             return false;
-        if (!v->writable)
-            return c.fail(QStringLiteral("%1 is read-only and cannot be renamed").arg(v->name));
-        const QString oldName = v->name;
+        if (!v.writable)
+            return c.fail(QStringLiteral("%1 is read-only and cannot be renamed").arg(v.name));
+        const QString oldName = v.name;
         QString folderName = newName;
         folderName.replace(QLatin1Char('/'), QLatin1Char(':'));
-        if (v->mounted && v->mountName != folderName) {
+        if (v.mounted && v.mountName != folderName) {
             // The folder keeps its own name out of the way of the free-name search.
-            const QString oldMount = v->mountName;
-            v->mountName.clear();
-            v->mounted = false;
+            const QString oldMount = v.mountName;
+            v.mountName.clear();
+            v.mounted = false;
             const QString mountName = c.freeMountName(newName);
-            v->mounted = true;
-            v->mountName = oldMount;
+            v.mounted = true;
+            v.mountName = oldMount;
             if (!c.move(c.world.volumesDir() + QLatin1Char('/') + oldMount,
                         c.world.volumesDir() + QLatin1Char('/') + mountName))
                 return c.fail(QStringLiteral("cannot rename %1: %2").arg(oldName, c.error()));
-            v->mountName = mountName;
+            v.mountName = mountName;
         }
-        v->name = newName;
-        out = QStringLiteral("Volume on %1 renamed to %2\n").arg(r->node, newName);
+        v.name = newName;
+        out = QStringLiteral("Volume on %1 renamed to %2\n").arg(r.node, newName);
         return true;
     });
 }
@@ -390,18 +421,13 @@ Outcome eraseDisk(const World &w, const QString &fs, const QString &name, const 
 
 Outcome reformatVolume(const World &w, const QString &identifier)
 {
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
-            return false;
-        Volume *v = volumeOf(c.state, *r);
-        if (!v)
-            return c.fail(QStringLiteral("%1 does not hold a volume").arg(identifier));
-        if (holdsStartup(c.state, *c.state.disk(r->disk)))
+    return onVolume(w, identifier, QStringLiteral("%1 does not hold a volume"),
+                    [&](Change &c, const Ref &r, Volume &v, QString &out) {
+        if (holdsStartup(c.state, *c.state.disk(r.disk)))
             return c.fail(QStringLiteral("%1 is on the startup disk and in use").arg(identifier));
-        if (!c.eraseContent(*v, newUUID()))
+        if (!c.eraseContent(v, newUUID()))
             return false;
-        out = QStringLiteral("Started erase on %1 %2\nErasing\nFinished erase on %1 %2\n").arg(r->node, v->name);
+        out = QStringLiteral("Started erase on %1 %2\nErasing\nFinished erase on %1 %2\n").arg(r.node, v.name);
         return true;
     });
 }
@@ -510,19 +536,13 @@ Outcome resizeVolume(const World &w, const QString &identifier, const QString &s
 
 Outcome eject(const World &w, const QString &identifier)
 {
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
-            return false;
-        const Disk *physical = c.state.physicalDisk(*c.state.disk(r->disk));
-        if (!physical)
-            return c.fail(QStringLiteral("the disk of %1 is not there").arg(identifier));
-        if (holdsStartup(c.state, *physical))
+    return onPhysicalDisk(w, identifier, [&](Change &c, const Disk &physical, QString &out) {
+        if (holdsStartup(c.state, physical))
             return c.fail(QStringLiteral("%1 holds the startup volume and cannot be ejected").arg(identifier));
-        if (!physical->ejectable)
+        if (!physical.ejectable)
             return c.fail(QStringLiteral("%1 is not ejectable").arg(identifier));
-        const QString id = physical->id;
-        const QString imagePath = physical->imagePath;
+        const QString id = physical.id;
+        const QString imagePath = physical.imagePath;
         std::optional<std::vector<Disk>> family = takeOut(c, id);
         if (!family)
             return false;
@@ -546,20 +566,17 @@ Outcome eject(const World &w, const QString &identifier)
 
 Outcome mountDisk(const World &w, const QString &identifier)
 {
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
-            return false;
+    return onRef(w, identifier, [&](Change &c, const Ref &r, QString &out) {
         std::vector<QString> nodes;
-        if (r->isWholeDisk()) {
-            const Disk *d = c.state.disk(r->disk);
+        if (r.isWholeDisk()) {
+            const Disk *d = c.state.disk(r.disk);
             const Disk *physical = d->isContainer() ? d : c.state.physicalDisk(*d);
             for (const Disk *member : d->isContainer() ? std::vector<const Disk *>{d} : c.state.family(*physical))
                 for (const Node &n : member->nodes)
                     if (n.volume)
                         nodes.push_back(n.id);
         } else {
-            const Node *n = c.state.node(r->node);
+            const Node *n = c.state.node(r.node);
             if (const Disk *container = c.state.containerOf(*n)) {
                 for (const Node &v : container->nodes)
                     nodes.push_back(v.id);
@@ -576,7 +593,7 @@ Outcome mountDisk(const World &w, const QString &identifier)
                 return false;
             t << "Volume " << v.name << " on " << id << " mounted\n";
         }
-        if (r->isWholeDisk())
+        if (r.isWholeDisk())
             t << "Volume(s) mounted successfully\n";
         return true;
     });
@@ -584,11 +601,8 @@ Outcome mountDisk(const World &w, const QString &identifier)
 
 Outcome unmountDisk(const World &w, const QString &identifier)
 {
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
-            return false;
-        const Disk *d = c.state.disk(r->disk);
+    return onRef(w, identifier, [&](Change &c, const Ref &r, QString &out) {
+        const Disk *d = c.state.disk(r.disk);
         if (holdsStartup(c.state, *d))
             return c.fail(QStringLiteral("Unmount of %1 failed: the startup volume is in use").arg(d->id));
         const std::vector<const Disk *> members = d->isContainer() ? std::vector<const Disk *>{d} : c.state.family(*d);
@@ -599,40 +613,30 @@ Outcome unmountDisk(const World &w, const QString &identifier)
             for (Node &n : c.state.disk(id)->nodes)
                 if (n.volume && !c.unmount(*n.volume))
                     return false;
-        out = QStringLiteral("Unmount of all volumes on %1 was successful\n").arg(r->disk);
+        out = QStringLiteral("Unmount of all volumes on %1 was successful\n").arg(r.disk);
         return true;
     });
 }
 
 Outcome mountVolume(const World &w, const QString &identifier)
 {
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
+    return onVolume(w, identifier, QStringLiteral("%1 holds no volume that could be mounted"),
+                    [&](Change &c, const Ref &r, Volume &v, QString &out) {
+        if (!c.mount(v))
             return false;
-        Volume *v = volumeOf(c.state, *r);
-        if (!v)
-            return c.fail(QStringLiteral("%1 holds no volume that could be mounted").arg(identifier));
-        if (!c.mount(*v))
-            return false;
-        out = QStringLiteral("Volume %1 on %2 mounted\n").arg(v->name, r->node);
+        out = QStringLiteral("Volume %1 on %2 mounted\n").arg(v.name, r.node);
         return true;
     });
 }
 
 Outcome unmountVolume(const World &w, const QString &identifier)
 {
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
+    return onVolume(w, identifier, QStringLiteral("%1 holds no volume"),
+                    [&](Change &c, const Ref &r, Volume &v, QString &out) {
+        const QString name = v.name;
+        if (!c.unmount(v))
             return false;
-        Volume *v = volumeOf(c.state, *r);
-        if (!v)
-            return c.fail(QStringLiteral("%1 holds no volume").arg(identifier));
-        const QString name = v->name;
-        if (!c.unmount(*v))
-            return false;
-        out = QStringLiteral("Volume %1 on %2 unmounted\n").arg(name, r->node);
+        out = QStringLiteral("Volume %1 on %2 unmounted\n").arg(name, r.node);
         return true;
     });
 }
@@ -647,16 +651,10 @@ Outcome unplug(const World &w, const QString &identifier)
         if (physical && physical->isImage())
             return eject(w, identifier);
     }
-    return changeWorld(w, [&](Change &c, QString &out) {
-        const std::optional<Ref> r = find(c, identifier);
-        if (!r)
-            return false;
-        const Disk *physical = c.state.physicalDisk(*c.state.disk(r->disk));
-        if (!physical)
-            return c.fail(QStringLiteral("the disk of %1 is not there").arg(identifier));
-        if (holdsStartup(c.state, *physical))
+    return onPhysicalDisk(w, identifier, [&](Change &c, const Disk &physical, QString &out) {
+        if (holdsStartup(c.state, physical))
             return c.fail(QStringLiteral("%1 holds the startup volume").arg(identifier));
-        const QString id = physical->id;
+        const QString id = physical.id;
         std::optional<std::vector<Disk>> family = takeOut(c, id);
         if (!family)
             return false;
