@@ -1,15 +1,10 @@
 #include "CancelTextImageButton.h"
 
-#include <QPainter>
-
 #include "GetColor.h"
 
 CancelTextImageButton::CancelTextImageButton(QWidget *parent) : QoImageButton(parent, false) {}
 
-CancelTextImageButton::CancelTextImageButton(const QRect &frame, QWidget *parent) : QoImageButton(parent, true)
-{
-    setGeometry(frame);
-}
+CancelTextImageButton::CancelTextImageButton(const QRect &frame, QWidget *parent) : QoImageButton(frame, parent) {}
 
 void CancelTextImageButton::setTextWithName(const QString &name)
 {
@@ -34,15 +29,4 @@ QColor CancelTextImageButton::labelColorForState(State state) const
         return getColor(225, 231, 239, 0.7f);
     }
     return Qt::white;
-}
-
-void CancelTextImageButton::paintEvent(QPaintEvent *event)
-{
-    if (_normalImage.isNull()) {
-        QPushButton::paintEvent(event);
-        return;
-    }
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    imageForState(currentState()).draw(painter, drawingRect());
 }

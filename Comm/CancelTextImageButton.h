@@ -14,6 +14,5 @@ public:
     void setTextWithName(const QString &name);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
     QColor labelColorForState(State state) const override;
 };

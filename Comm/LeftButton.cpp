@@ -1,21 +1,14 @@
 #include "LeftButton.h"
 
-#include <QApplication>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 #include "GetColor.h"
 
-LeftButton::LeftButton(QWidget *parent) : QPushButton(parent)
-{
-    setFocusPolicy(Qt::NoFocus);
-}
+LeftButton::LeftButton(QWidget *parent) : QoImageButton(parent, false) {}
 
-LeftButton::LeftButton(const QRect &frame, QWidget *parent) : QPushButton(parent), _isDisabled(true), _isAction(false)
+LeftButton::LeftButton(const QRect &frame, QWidget *parent) : QoImageButton(frame, parent)
 {
-    setFocusPolicy(Qt::NoFocus);
-    setGeometry(frame);
     setText(QStringLiteral(" "));
 }
 
@@ -36,30 +29,9 @@ void LeftButton::setTextWithName(const QString &name)
 {
     if (_textField)
         return;
-    auto *label = new QLabel(this);
-    label->setGeometry(QRectF(75, (height() - 21) * 0.5, 120, 21).toRect());
-    QFont font = QApplication::font();
-    font.setPixelSize(16);
-    font.setBold(true);
-    label->setFont(font);
+    QLabel *label = makeLabel(QRectF(75, (height() - 21) * 0.5, 120, 21), systemFont(16, true), name);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->setWordWrap(true);
-    label->setText(name);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
-    // A child of a button would otherwise draw in the button's text colour.
-    label->setForegroundRole(QPalette::WindowText);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, _isAction ? getColor(0, 0, 0, 1) : QColor(Qt::white));
-    label->setPalette(palette);
-    label->show();
-    _textField = label;
-}
-
-void LeftButton::setButtonEnabled(bool enabled)
-{
-    _isDisabled = enabled;
-    repaint();
 }
 
 void LeftButton::setButtonAction(bool action)
@@ -67,19 +39,13 @@ void LeftButton::setButtonAction(bool action)
     _isAction = action;
     // Coloured here, not while painting: a palette change on the label
     // repaints the button.
-    setLabelColor(_isAction ? getColor(0, 0, 0, 1) : QColor(Qt::white));
+    refreshLabelColor();
     repaint();
 }
 
-void LeftButton::setLabelColor(const QColor &color)
+QColor LeftButton::labelColorForState(State) const
 {
-    if (!_textField)
-        return;
-    QPalette palette = _textField->palette();
-    if (palette.color(QPalette::WindowText) == color)
-        return;
-    palette.setColor(QPalette::WindowText, color);
-    _textField->setPalette(palette);
+    return _isAction ? getColor(0, 0, 0, 1) : QColor(Qt::white);
 }
 
 void LeftButton::paintEvent(QPaintEvent *)
@@ -94,51 +60,4 @@ void LeftButton::paintEvent(QPaintEvent *)
     } else {
         _normalImage.draw(painter, iconRect());
     }
-}
-
-void LeftButton::enterEvent(QEnterEvent *event)
-{
-    QPushButton::enterEvent(event);
-    if (isEnabled()) {
-        _isFocus = true;
-        repaint();
-    }
-}
-
-void LeftButton::leaveEvent(QEvent *event)
-{
-    QPushButton::leaveEvent(event);
-    _isFocus = false;
-    repaint();
-}
-
-void LeftButton::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton) {
-        QPushButton::mousePressEvent(event);
-        return;
-    }
-    if (!_isDisabled) {
-        event->accept();
-        return;
-    }
-    if (isEnabled()) {
-        _isTracking = true;
-        repaint();
-    }
-    QPushButton::mousePressEvent(event);
-}
-
-void LeftButton::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton) {
-        QPushButton::mouseReleaseEvent(event);
-        return;
-    }
-    QPointer<LeftButton> self(this);
-    QPushButton::mouseReleaseEvent(event);
-    if (!self || !_isTracking)
-        return;
-    _isTracking = false;
-    repaint();
 }

@@ -3,12 +3,18 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 QoImageButton::QoImageButton(QWidget *parent, bool usable) : QPushButton(parent), _isDisabled(usable)
 {
     // The buttons are worked with the mouse only, as on the original
     // platform; keyboard focus would let the space bar press an unusable one.
     setFocusPolicy(Qt::NoFocus);
+}
+
+QoImageButton::QoImageButton(const QRect &frame, QWidget *parent) : QoImageButton(parent, true)
+{
+    setGeometry(frame);
 }
 
 void QoImageButton::setButtonEnabled(bool enabled)
@@ -64,6 +70,17 @@ QoImage QoImageButton::imageForState(State state) const
         return _disableImage;
     }
     return {};
+}
+
+void QoImageButton::paintEvent(QPaintEvent *event)
+{
+    if (_normalImage.isNull()) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    imageForState(currentState()).draw(painter, drawingRect());
 }
 
 void QoImageButton::enterEvent(QEnterEvent *event)

@@ -6,10 +6,11 @@
 
 #include "QoImage.h"
 
-// What the four-image buttons (TextImageButton, CancelTextImageButton,
-// ZrImageButton) share: the images of the states normal, pressed, hover and
-// disabled, the hover and pressed flags that follow the mouse, and the usable
-// flag that only setButtonEnabled() changes. Each member draws itself and
+// What the image buttons (TextImageButton, CancelTextImageButton,
+// ZrImageButton, and the tab bar's LeftButton) share: the images of the states
+// normal, pressed, hover and disabled, the hover and pressed flags that follow
+// the mouse, and the usable flag that only setButtonEnabled() changes. A member
+// draws the state image centred (the default paint) or paints itself, and
 // makes its own label.
 //
 // The usable flag is kept in `_isDisabled`, whose sense is the opposite of its
@@ -56,7 +57,12 @@ public:
 
 protected:
     QoImageButton(QWidget *parent, bool usable);
+    // Built in code with a frame: usable at once.
+    QoImageButton(const QRect &frame, QWidget *parent);
 
+    // The state image at drawingRect(); a button without a normal image
+    // draws as a plain push button.
+    void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -1,15 +1,10 @@
 #include "TextImageButton.h"
 
-#include <QPainter>
-
 #include "GetColor.h"
 
 TextImageButton::TextImageButton(QWidget *parent) : QoImageButton(parent, false) {}
 
-TextImageButton::TextImageButton(const QRect &frame, QWidget *parent) : QoImageButton(parent, true)
-{
-    setGeometry(frame);
-}
+TextImageButton::TextImageButton(const QRect &frame, QWidget *parent) : QoImageButton(frame, parent) {}
 
 void TextImageButton::setTextWithName(const QString &name)
 {
@@ -42,15 +37,4 @@ QColor TextImageButton::labelColorForState(State state) const
         return getColor(128, 132, 136, 1);
     }
     return Qt::white;
-}
-
-void TextImageButton::paintEvent(QPaintEvent *event)
-{
-    if (_normalImage.isNull()) {
-        QPushButton::paintEvent(event);
-        return;
-    }
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    imageForState(currentState()).draw(painter, drawingRect());
 }

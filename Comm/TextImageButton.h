@@ -19,6 +19,5 @@ public:
     virtual void setTextWithName(const QString &name);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
     QColor labelColorForState(State state) const override;
 };

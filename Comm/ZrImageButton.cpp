@@ -4,10 +4,7 @@
 
 ZrImageButton::ZrImageButton(QWidget *parent) : QoImageButton(parent, false) {}
 
-ZrImageButton::ZrImageButton(const QRect &frame, QWidget *parent) : QoImageButton(parent, true)
-{
-    setGeometry(frame);
-}
+ZrImageButton::ZrImageButton(const QRect &frame, QWidget *parent) : QoImageButton(frame, parent) {}
 
 void ZrImageButton::setTextWithName(const QString &name, const QRectF &withFrame)
 {
