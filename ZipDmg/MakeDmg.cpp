@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 
 namespace
@@ -662,14 +661,42 @@ quint64 MakeDmg::getAllFileCountWithPath(const QString &path)
 
 quint64 MakeDmg::getAllFileCountWithPath(const QByteArray &path)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::recursive_directory_iterator it(fs::path(path.toStdString()),
-                                        fs::directory_options::skip_permission_denied, ec);
-    quint64 count = 0;
-    for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec))
-        ++count;
-    return count;
+    QList<QByteArray> entries;
+    entriesOnOneFileSystem(path, &entries);
+    return quint64(entries.size());
+}
+
+namespace
+{
+void collectEntries(const Platform::OpenFolder &folder, const QByteArray &path, quint64 device,
+                    QList<QByteArray> *entries, QList<QByteArray> *leftOut)
+{
+    for (const QByteArray &name : folder.names()) {
+        const QByteArray child = path + '/' + name;
+        const Platform::FileAttributes a = folder.attributes(name);
+        if (a.type == Platform::FileAttributes::Type::Missing)
+            continue;
+        if (a.device != device) {
+            if (leftOut)
+                leftOut->append(child);
+            continue;
+        }
+        entries->append(child);
+        if (a.type == Platform::FileAttributes::Type::Directory) {
+            const Platform::OpenFolder sub = folder.child(name, &a);
+            if (sub.isOpen())
+                collectEntries(sub, child, device, entries, leftOut);
+        }
+    }
+}
+} // namespace
+
+void MakeDmg::entriesOnOneFileSystem(const QByteArray &folder, QList<QByteArray> *entries,
+                                     QList<QByteArray> *leftOut)
+{
+    const Platform::OpenFolder top = Platform::OpenFolder::open(folder);
+    if (top.isOpen())
+        collectEntries(top, folder.endsWith('/') ? folder.chopped(1) : folder, top.device(), entries, leftOut);
 }
 
 void MakeDmg::makeTmpDmgWithPath(const QString &path, const QString &withName, qint64 withSize)
@@ -763,13 +790,23 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
     QPointer<MakeDmg> self(this);
     Platform::Dispatch::globalAsync([self, job, taken = takenItems(withZipArr), path] {
         // Nothing that holds the archive's folder goes in, and nothing of other volumes.
-        const ZipSelection selection = selectionOf(taken, {QFile::encodeName(QFileInfo(path).path())});
-        quint64 count = selection.files;
-        for (const QByteArray &folder : selection.folderBytes) {
+        ZipSelection selection = selectionOf(taken, {QFile::encodeName(QFileInfo(path).path())});
+        // zip is given every entry by name rather than a folder to recurse
+        // into, so the archive stays on each item's file system as the copy
+        // and the size sum do, and the count follows the same walk.
+        QList<QByteArray> leftOut;
+        for (const QByteArray &taken : selection.pathBytes) {
             if (job->cancel)
                 return;
-            count += getAllFileCountWithPath(folder);
+            selection.entryBytes << taken;
+            if (selection.folderBytes.contains(taken))
+                entriesOnOneFileSystem(taken, &selection.entryBytes, &leftOut);
         }
+        for (const QByteArray &other : leftOut)
+            Platform::systemLog(QStringLiteral("MakeDmg: left out, on another file system: %1")
+                                    .arg(QFile::decodeName(Platform::systemPath(other))));
+        // A taken folder is named to zip but, as ever, counts only what it holds.
+        const quint64 count = quint64(selection.entryBytes.size() - selection.folderBytes.size());
         Platform::Dispatch::mainAsync([self, job, path, selection, count] {
             if (!self || job->cancel || self->m_zipJob != job)
                 return;
@@ -800,7 +837,7 @@ void MakeDmg::launchZip(const QString &zipPath, const ZipSelection &selection, q
     // are text.
     QByteArray names;
     QStringList arguments;
-    for (const QByteArray &host : selection.pathBytes) {
+    for (const QByteArray &host : selection.entryBytes) {
         QByteArray relative = Platform::systemPath(host);
         if (relative.isEmpty())
             return failZip(QStringLiteral("%1 is not a path of this system").arg(QFile::decodeName(host)));
@@ -831,9 +868,9 @@ void MakeDmg::launchZip(const QString &zipPath, const ZipSelection &selection, q
     auto *task = new Platform::Task(this);
     task->setLaunchPath(m_zipLaunchPath);
     task->setWorkingDirectory(Platform::systemRoot());
-    // -y: a link is stored as a link, never followed.
-    QStringList args{QStringLiteral("-r"), QStringLiteral("-y"), work->path() + QLatin1Char('/') + m_zipName,
-                     QStringLiteral("-@")};
+    // -y: a link is stored as a link, never followed. No -r: every entry is
+    // named on the list.
+    QStringList args{QStringLiteral("-y"), work->path() + QLatin1Char('/') + m_zipName, QStringLiteral("-@")};
     if (!arguments.isEmpty())
         args << QStringLiteral("--") << arguments;
     task->setArguments(args);

@@ -68,6 +68,9 @@ public:
         QStringList folders; // the taken paths that are folders, counted on a worker
         QList<QByteArray> folderBytes;
         quint64 files = 0;   // the taken paths that are files
+        // What zip is given, one name an entry: the taken paths and everything
+        // below the folders among them that lies on their own file system.
+        QList<QByteArray> entryBytes;
         QStringList refused; // taken paths that hold the archive's folder
     };
 
@@ -135,6 +138,12 @@ public:
     // Every file and folder below `path`, at any depth (links not followed).
     static quint64 getAllFileCountWithPath(const QString &path);
     static quint64 getAllFileCountWithPath(const QByteArray &path);
+    // Every entry below `folder` (not the folder itself) on the folder's own
+    // file system, parents before their contents; links are entries, never
+    // followed. What another file system holds (a mount point and all below
+    // it) goes to `leftOut` instead.
+    static void entriesOnOneFileSystem(const QByteArray &folder, QList<QByteArray> *entries,
+                                       QList<QByteArray> *leftOut = nullptr);
 
     MakeDmg(const MakeDmg &) = delete;
     MakeDmg &operator=(const MakeDmg &) = delete;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <condition_variable>
 #include <csignal>
+#include <sys/mount.h>
 
 using MakeDmgRig::node;
 using MakeDmgRig::Recorder;
@@ -790,6 +791,32 @@ TEST_F(ArchiveJob, NamesAreTakenLiterallyNeverAsWildcardsOrShellText)
     EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
     EXPECT_EQ(recorder.hundreds(), 1);
+}
+
+TEST_F(ArchiveJob, TheArchiveStaysOnTheItemsFileSystemAsItsCountDoes)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/a.txt")), "a"));
+    const QString mounted = at(QStringLiteral("src/inner/mounted"));
+    ASSERT_TRUE(QDir().mkpath(mounted));
+    if (mount("none", QFile::encodeName(mounted).constData(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "no file system can be mounted here";
+    const bool written = TestSupport::writeFile(mounted + QStringLiteral("/other.txt"), "other");
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    Platform::SystemLogCapture log;
+    engine.doZipWithPath(archive, MakeDmgRig::topLevel(at(QStringLiteral("src"))));
+    const bool ended = MakeDmgRig::waitForEnd(recorder);
+    umount(QFile::encodeName(mounted).constData());
+    ASSERT_TRUE(written);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(recorder.fails, 0);
+    QStringList expected{MakeDmgRig::stored(at(QStringLiteral("src/a.txt"))),
+                         MakeDmgRig::stored(at(QStringLiteral("src/inner/")))};
+    expected.sort();
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive), expected);
+    EXPECT_EQ(engine.allSelectFileCout(), 1u) << "the taken folder counts only what it holds here";
+    EXPECT_EQ(engine.proValue(), 2u);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("another file system")));
 }
 
 TEST_F(ArchiveJob, AnItemHoldingTheArchivesFolderFailsTheJob)
