@@ -26,6 +26,14 @@ demo_prepare_world() {
     "$tools/diskworld" init "$world" --demo --user "$user"
   fi
   mkdir -p "$world"
+  # Tarnwick works for the console user the world records, which a world made
+  # by an earlier start may name differently from this start's guess.
+  if [ -x "$tools/diskworld" ]; then
+    local world_user
+    world_user=$("$tools/diskworld" show --root "$world" 2>/dev/null |
+      sed -n '1s/^World at .* (console user \(.*\))$/\1/p' || true)
+    user=${world_user:-$user}
+  fi
   company=$(sed -n '/<key>CompanyName<\/key>/{n;s/.*<string>\(.*\)<\/string>.*/\1/p}' "$app/Contents/Resources/PrivateData.plist")
   settings="$world/Users/$user/Library/Application Support/${company:-KESTROVAClone}/PrivateData.plist"
   if [ ! -e "$settings" ]; then
