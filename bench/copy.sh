@@ -15,16 +15,8 @@
 # same measure with no job running.
 # Last line: copy: ratio R (ours X s, cp -a Y s)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TARNWICK_BENCH_BUILD:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-fi
-if ! log=$(cmake --build "$build" --target copy_bench 2>&1); then
-  printf '%s\n' "$log" | tail -n 30 >&2
-  echo "copy: the build failed" >&2
-  exit 1
-fi
+. "$(dirname "$0")/lib/build.sh"
+bench_build copy copy_bench
 bin="$build/bench/copy_bench"
 
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-copy.XXXXXX")

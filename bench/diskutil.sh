@@ -7,12 +7,8 @@
 # each round runs ours and then lsblk, or the other way round, in turn.
 # Last line: diskutil: ratio R (ours X s, lsblk Y s), X and Y the mean time per call
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TARNWICK_BENCH_BUILD:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-fi
-cmake --build "$build" --target tool_diskutil tool_diskworld >/dev/null
+. "$(dirname "$0")/lib/build.sh"
+bench_build diskutil tool_diskutil tool_diskworld
 tools="$build/Helmrun.app/Contents/MacOS/Tarnwick.app/Contents/Resources/tools"
 
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-diskutil.XXXXXX")

@@ -11,16 +11,8 @@
 # before it. The first image is attached again and compared with its source.
 # Last line: dmg: ratio R (ours X s, cp -a Y s)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TARNWICK_BENCH_BUILD:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-fi
-if ! log=$(cmake --build "$build" --target dmg_bench copy_bench tarnwick_tools 2>&1); then
-  printf '%s\n' "$log" | tail -n 30 >&2
-  echo "dmg: the build failed" >&2
-  exit 1
-fi
+. "$(dirname "$0")/lib/build.sh"
+bench_build dmg dmg_bench copy_bench tarnwick_tools
 bin="$build/bench/dmg_bench"
 tools="$build/Helmrun.app/Contents/MacOS/Tarnwick.app/Contents/Resources/tools"
 

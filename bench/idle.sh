@@ -7,16 +7,8 @@
 # gives the worst of the three.
 # Last line: idle: ratio R (ours X s CPU in 10 s, limit 0.1 s)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TARNWICK_BENCH_BUILD:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-fi
-if ! log=$(cmake --build "$build" --target Helmrun Tarnwick idle_bench 2>&1); then
-  printf '%s\n' "$log" | tail -n 30 >&2
-  echo "idle: the build failed" >&2
-  exit 1
-fi
+. "$(dirname "$0")/lib/build.sh"
+bench_build idle Helmrun Tarnwick idle_bench
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${IDLE_BENCH_ON_XVFB:-}" ]; then
   # No display: the same run on a virtual screen of its own.

@@ -4,16 +4,8 @@
 # against the one-second target.
 # Last line: scan: ratio R (ours X s, target 1.000 s)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TARNWICK_BENCH_BUILD:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-fi
-if ! log=$(cmake --build "$build" --target scan_bench 2>&1); then
-  printf '%s\n' "$log" | tail -n 30 >&2
-  echo "scan: the build failed" >&2
-  exit 1
-fi
+. "$(dirname "$0")/lib/build.sh"
+bench_build scan scan_bench
 bin="$build/bench/scan_bench"
 
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-scan.XXXXXX")

@@ -4,16 +4,8 @@
 # whole process, median of three runs taken alternately.
 # Last line: sizesum: ratio R (ours X s, du -sb Y s)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TARNWICK_BENCH_BUILD:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-fi
-if ! log=$(cmake --build "$build" --target sizesum_bench 2>&1); then
-  printf '%s\n' "$log" | tail -n 30 >&2
-  echo "sizesum: the build failed" >&2
-  exit 1
-fi
+. "$(dirname "$0")/lib/build.sh"
+bench_build sizesum sizesum_bench
 bin="$build/bench/sizesum_bench"
 
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-sizesum.XXXXXX")

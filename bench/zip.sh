@@ -10,16 +10,8 @@
 # list exactly what zip's own lists.
 # Last line: zip: ratio R (ours X s, zip -r Y s)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TARNWICK_BENCH_BUILD:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
-fi
-if ! log=$(cmake --build "$build" --target zip_bench copy_bench 2>&1); then
-  printf '%s\n' "$log" | tail -n 30 >&2
-  echo "zip: the build failed" >&2
-  exit 1
-fi
+. "$(dirname "$0")/lib/build.sh"
+bench_build zip zip_bench copy_bench
 bin="$build/bench/zip_bench"
 
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-zip.XXXXXX")
