@@ -40,12 +40,6 @@ FileNodeList snapshotTree(const FileNodeArray &arr)
     return copy;
 }
 
-// A name that stays one entry of the folder it is made in.
-bool isUsableName(const QByteArray &name)
-{
-    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
-}
-
 // What the node was when it was listed, for the copy to compare with.
 Platform::FileAttributes listed(const FileNode *node)
 {
@@ -246,7 +240,7 @@ void DoCopyFiles::walkFolderNode(const FileNode *node, const Folders &folders,
     if (isCancel() || m_walkEnded || keptOut(node, false))
         return;
     const QByteArray name = node->nameBytes();
-    if (!isUsableName(name) || !folders.source || !folders.target) {
+    if (!Platform::FileManager::isEntryName(name) || !folders.source || !folders.target) {
         failItem(QStringLiteral("no name to copy %1 under").arg(node->path));
         return;
     }
@@ -296,7 +290,7 @@ void DoCopyFiles::toCopyFileWithNode(const FileNode *node, const Folders &withCo
         m_walkEnded = true;
         return;
     }
-    if (!isUsableName(name) || !withCopyPath.source) {
+    if (!Platform::FileManager::isEntryName(name) || !withCopyPath.source) {
         step.error = QStringLiteral("no name to copy %1 under").arg(node->path);
         m_walking->steps.append(step);
         return;

@@ -995,8 +995,7 @@ OpenFolder OpenFolder::makeChild(const QByteArray &name, int mode, bool *made) c
 {
     if (made)
         *made = false;
-    if (m_fd >= 0 && !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
-        mkdirat(m_fd, name.constData(), mode_t(mode)) == 0 && made)
+    if (m_fd >= 0 && FileManager::isEntryName(name) && mkdirat(m_fd, name.constData(), mode_t(mode)) == 0 && made)
         *made = true;
     return child(name);
 }
@@ -1112,6 +1111,11 @@ QByteArray FileManager::canonicalPath(const QByteArray &path)
 bool FileManager::isLosslessName(const QByteArray &name)
 {
     return QFile::encodeName(QFile::decodeName(name)) == name;
+}
+
+bool FileManager::isEntryName(const QByteArray &name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
 bool FileManager::createDirectory(const QString &path, bool withIntermediates, QString *error) const

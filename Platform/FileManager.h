@@ -130,6 +130,9 @@ public:
     // A name survives the trip through QString (and so through a tool's
     // argument list or a text field) unchanged.
     static bool isLosslessName(const QByteArray &name);
+    // A name that stays one entry of the folder it is made in: not empty,
+    // not "." or "..", no '/' and no NUL.
+    static bool isEntryName(const QByteArray &name);
     // The path with every link resolved (realpath); empty when it cannot be.
     static QByteArray canonicalPath(const QByteArray &path);
     bool createDirectory(const QString &path, bool withIntermediates, QString *error = nullptr) const;
