@@ -6,26 +6,9 @@
 #include "DmgVCDelegate.h"
 #include "MakeDmg.h"
 
-#include "DiskListWC.h"
-#include "LComboBox.h"
-#include "ListFileViewController.h"
-#include "SelectAllFilePopVC.h"
-#include "SelectDiskViewController.h"
-#include "SelectValueView.h"
-
-#include "DropDownMenu.h"
-#include "ErrorBubble.h"
-#include "ErrorViewController.h"
 #include "ITProgressBar.h"
-#include "MainWindowPanel.h"
-#include "NODEAttachedWindow.h"
-#include "QoHandButton.h"
 #include "QoImage.h"
-#include "RMAAttachedWindow.h"
-#include "StatusAttachedWindow.h"
 #include "TextImageButton.h"
-#include "VoPopoverController.h"
-#include "VoPopoverWindow.h"
 
 #include "GetColor.h"
 #include "QoPublicUtilities.h"
@@ -33,9 +16,7 @@
 #include "Platform/Clock.h"
 #include "Platform/Dispatch.h"
 #include "Platform/SystemInfo.h"
-#include "Platform/SystemLog.h"
 #include "Platform/SystemRoot.h"
-#include "Platform/Workspace.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -46,10 +27,8 @@
 namespace
 {
 
-const QString kAllFiles = QStringLiteral("复制所有文件");
 const QString kMakingImage = QStringLiteral("制作镜像中...");
 const QString kEnumerating = QStringLiteral("正在枚举文件...");
-const QString kLinkPhrase = QStringLiteral("请检查目标盘上的磁盘映像。");
 constexpr double kStartDelay = 0.3;
 
 bool isStartupPath(const QString &path)
@@ -87,10 +66,9 @@ private:
 
 } // namespace
 
-DmgViewController::DmgViewController(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::DmgViewController>())
+DmgViewController::DmgViewController(QWidget *parent)
+    : SourceTargetPage(parent, Page::DiskImage), ui(std::make_unique<Ui::DmgViewController>())
 {
-    ui->setupUi(this);
-    setObjectName(QStringLiteral("DmgViewController"));
     awakeFromNib();
 }
 
@@ -105,135 +83,17 @@ DmgViewController::~DmgViewController()
             m_makeDmg->stopMakeDmg();
         }
     }
-    if (m_controller)
-        m_controller->setADelegate(nullptr);
-    // Windows that belong to the main window go before the views they show.
-    m_popoverController.reset();
-    m_selectDiskVC.reset();
-    m_sortAttachedWindow.reset();
-    m_selectAllFileVC.reset();
-    m_errorPopWin.reset();
-    m_errorVC.reset();
-    if (m_makeSureWC) {
-        m_makeSureWC->setDelegate(nullptr);
-        m_makeSureWC->closeWindow();
-    }
-}
-
-// ---- Texts
-
-QString DmgViewController::stopText()
-{
-    return QStringLiteral("您已停止该进程。");
-}
-QString DmgViewController::failText()
-{
-    return QStringLiteral("操作失败。");
-}
-QString DmgViewController::noFileText()
-{
-    return QStringLiteral("没有文件被选择...");
-}
-QString DmgViewController::sameVolumeText()
-{
-    return QStringLiteral("您无法将源盘选为目标盘，请选择其他盘。");
-}
-QString DmgViewController::noSpaceText()
-{
-    return QStringLiteral("目标盘磁盘空间不足，请选择另一个盘。");
+    if (DMGMakeSureWC *panel = makeSureWC())
+        panel->setDelegate(nullptr);
 }
 
 // ---- Outlets
 
-QWidget *DmgViewController::comboBoxView() const
-{
-    return ui->comboBoxView;
-}
-QWidget *DmgViewController::selectFromView() const
-{
-    return ui->selectFromView;
-}
-QWidget *DmgViewController::selectToView() const
-{
-    return ui->selectToView;
-}
-TextImageButton *DmgViewController::cloneButton() const
-{
-    return ui->cloneButton;
-}
-QLabel *DmgViewController::topLabel() const
-{
-    return ui->topLabel;
-}
 QPushButton *DmgViewController::makeZipBut() const
 {
     return ui->makeZipBut;
 }
-QPushButton *DmgViewController::makeDmgBut() const
-{
-    return ui->makeDmgBut;
-}
-ITProgressBar *DmgViewController::rogressView() const
-{
-    return ui->rogressView;
-}
-QLabel *DmgViewController::pathLabel() const
-{
-    return ui->pathLabel;
-}
-TextImageButton *DmgViewController::cancelButton() const
-{
-    return ui->cancelButton;
-}
-QWidget *DmgViewController::selectDiskView() const
-{
-    return ui->selectDiskView;
-}
-QWidget *DmgViewController::copyProgressView() const
-{
-    return ui->copyProgressView;
-}
-QWidget *DmgViewController::progressView() const
-{
-    return ui->progressView;
-}
-QWidget *DmgViewController::endView() const
-{
-    return ui->endView;
-}
-QWidget *DmgViewController::sussView() const
-{
-    return ui->sussView;
-}
-QWidget *DmgViewController::failView() const
-{
-    return ui->failView;
-}
-TextImageButton *DmgViewController::failCancelButton() const
-{
-    return ui->failCancelButton;
-}
-TextImageButton *DmgViewController::succCancelButton() const
-{
-    return ui->succCancelButton;
-}
-QLabel *DmgViewController::openLabel() const
-{
-    return ui->openLabel;
-}
-QoHandButton *DmgViewController::openButton() const
-{
-    return ui->openButton;
-}
-QLabel *DmgViewController::errorLable() const
-{
-    return ui->errorLable;
-}
-
-QWidget *DmgViewController::mainWindow()
-{
-    return window();
-}
+QPushButton *DmgViewController::makeDmgBut() const { return ui->makeDmgBut; }
 
 // ---- Set-up
 
@@ -241,100 +101,12 @@ void DmgViewController::awakeFromNib()
 {
     m_isMakeZip = false;
     m_makeDmg = std::make_unique<MakeDmg>(this);
-
-    m_controller = std::make_unique<Controller>();
-    m_controller->setADelegate(this);
-
-    ui->cloneButton->setButtonEnabled(false);
-    ui->cloneButton->setImageFromFileNormalName(QStringLiteral("btn_pri"), QStringLiteral("btn_pri_press"),
-                                                QStringLiteral("btn_pri_hover"), QStringLiteral("btn_pri_disable"));
-    ui->cloneButton->setTextWithName(QStringLiteral("现在制作"));
-    connect(ui->cloneButton, &QAbstractButton::clicked, this, [this] {
-        if (ui->cloneButton->isButtonUsable())
-            cloneButtonAction();
-    });
-    m_selectFilesSize = -1;
-    m_usedSize = -1;
-    m_freeSize = -1;
-    m_isDragValue = false;
-
-    m_lComboBox = new LComboBox(ui->comboBoxView);
-    m_lComboBox->setLconboBoxDelegate(this);
-    m_lComboBox->setlComboBoxEnde(false);
-    m_lComboBox->setGeometry(ui->comboBoxView->rect());
-    m_lComboBox->setStrLabelValue(kAllFiles);
-    ui->comboBoxView->setHidden(true);
-
-    m_selectFromVC = new SelectValueView(ui->selectFromView);
-    setUpCard(m_selectFromVC, ui->selectFromView, 1, QStringLiteral("点击选择源盘"));
-    m_selectToVC = new SelectValueView(ui->selectToView);
-    setUpCard(m_selectToVC, ui->selectToView, 2, QStringLiteral("点击选择目标盘"));
-    // Files are dropped on the source card only; the drop area also holds
-    // the card's content, so it stays and only stops taking drops.
-    if (QWidget *drop = m_selectToVC->dragVie())
-        drop->setAcceptDrops(false);
+    loadPage(*ui);
 
     setButtonTitleColor();
     makeDmgButAction();
     connect(ui->makeZipBut, &QAbstractButton::clicked, this, &DmgViewController::makeZipButAction);
     connect(ui->makeDmgBut, &QAbstractButton::clicked, this, &DmgViewController::makeDmgButAction);
-
-    m_setpVC = new SetpViewController(ui->setpView);
-    m_setpVC->setGeometry(ui->setpView->rect());
-    m_setpVC->setCopyOrDiskImage(1);
-    m_setpVC->setSetpIn(1);
-    m_setpVC_2 = new SetpViewController(ui->setp_2);
-    m_setpVC_2->setGeometry(ui->setp_2->rect());
-    m_setpVC_2->setCopyOrDiskImage(1);
-    m_setpVC_2->setSetpIn(2);
-
-    ui->rogressView->setFloatValue(0.0);
-    ui->cancelButton->setButtonEnabled(true);
-    ui->cancelButton->setImageFromFileNormalName(QStringLiteral("btn_sec"), QStringLiteral("btn_sec_press"),
-                                                 QStringLiteral("btn_sec_hover"), QStringLiteral("btn_sec_disable"));
-    ui->cancelButton->setTextWithName(QStringLiteral("取消"));
-    connect(ui->cancelButton, &QAbstractButton::clicked, this, &DmgViewController::cancelButtonAction);
-    ui->failCancelButton->setButtonEnabled(true);
-    ui->failCancelButton->setImageFromFileNormalName(QStringLiteral("btn_sec"), QStringLiteral("btn_sec_press"),
-                                                     QStringLiteral("btn_sec_hover"),
-                                                     QStringLiteral("btn_sec_disable"));
-    ui->failCancelButton->setTextWithName(QStringLiteral("取消"));
-    connect(ui->failCancelButton, &QAbstractButton::clicked, this, &DmgViewController::failCancelButtonAction);
-    ui->succCancelButton->setButtonEnabled(true);
-    ui->succCancelButton->setImageFromFileNormalName(QStringLiteral("btn_pri"), QStringLiteral("btn_pri_press"),
-                                                     QStringLiteral("btn_pri_hover"),
-                                                     QStringLiteral("btn_pri_disable"));
-    ui->succCancelButton->setTextWithName(QStringLiteral("确定"));
-    connect(ui->succCancelButton, &QAbstractButton::clicked, this, &DmgViewController::succCancelButtonAction);
-    connect(ui->openButton, &QAbstractButton::clicked, this, &DmgViewController::openPathButtonAction);
-    m_openLabelText = ui->openLabel->text();
-    ui->openButton->raise();
-
-    ui->failView->setHidden(true);
-    ui->sussView->setHidden(true);
-    ui->endView->setHidden(true);
-    ui->progressView->setHidden(false);
-    ui->copyProgressView->setHidden(true);
-    ui->selectDiskView->setHidden(false);
-}
-
-void DmgViewController::setUpCard(SelectValueView *card, QWidget *container, qint32 diskFrom, const QString &hint)
-{
-    card->setGeometry(container->rect());
-    card->setDiskFrom(diskFrom);
-    card->setDelegate(this);
-    card->setIsHaveD(false);
-    card->nameLabel()->setText(QString());
-    card->sizeLabel()->setText(QString());
-    card->nodeSelectLabel()->setText(hint);
-    card->setOpenIcon();
-    setCardIcon(card, QStringLiteral("add"));
-}
-
-void DmgViewController::setCardIcon(SelectValueView *card, const QString &name)
-{
-    QPushButton *button = card->selectDiskBut();
-    button->setIcon(QIcon(QoImage::named(name).pixmap(button->iconSize(), devicePixelRatioF())));
 }
 
 void DmgViewController::setButtonTitleColor()
@@ -374,325 +146,43 @@ void DmgViewController::makeDmgButAction()
     m_isMakeZip = false;
 }
 
-// ---- Cards and the volume picker
-
-void DmgViewController::selectDiskButton(qint32 withID, QObject *sender)
-{
-    closeErrorWindow();
-    if (m_popoverController && m_popoverController->popoverIsVisible()) {
-        m_popoverController->closePopover();
-        return;
-    }
-    QWidget *anchor = qobject_cast<QWidget *>(sender);
-    if (!anchor)
-        anchor = withID == 2 ? static_cast<QWidget *>(m_selectToVC) : static_cast<QWidget *>(m_selectFromVC);
-    m_openPopType = quint32(withID);
-    m_popoverController.reset();
-    m_selectDiskVC = std::make_unique<SelectDiskViewController>();
-    m_selectDiskVC->setSelectDiskVCDelegate(this);
-    m_popoverController = std::make_unique<VoPopoverController>(m_selectDiskVC.get());
-    m_popoverController->setColor(getColor(55, 55, 55, 1));
-    m_popoverController->setBorderColor(getColor(55, 55, 55, 1));
-    m_popoverController->setBorderWidth(0.5);
-    m_popoverController->setAnimates(false);
-    m_popoverController->presentPopoverFromRect(QRectF(QPointF(0, 0), QSizeF(anchor->size())), anchor,
-                                                withID == 2 ? 2 : 1, true);
-}
-
-void DmgViewController::doSelectDiskWithVolume(const VolumeObjPtr &volume)
-{
-    if (m_popoverController && m_popoverController->popoverIsVisible())
-        m_popoverController->closePopover();
-    if (!volume)
-        return;
-    QString icon = QStringLiteral("ic_disk_main");
-    if (volume->bCanEject)
-        icon = QStringLiteral("ic_usb_main");
-    else if (isStartupPath(volume->volumeMountPoint))
-        icon = QStringLiteral("ic_os_main_b");
-
-    if (m_openPopType == 1) {
-        SelectValueView *card = m_selectFromVC;
-        m_fromeVolume = volume;
-        m_selectFilesSize = -1;
-        m_filesArr.reset();
-        m_lComboBox->changeSelectType(0);
-        m_isDragValue = false;
-        card->nameLabel()->setText(volume->volumeName);
-        m_usedSize = volume->volumeTotalSizeNum - volume->volumeFreeSizeNum;
-        card->sizeLabel()->setText(QStringLiteral("%1被选择").arg(QoPublicUtilities::longlongDiskSize(m_usedSize)));
-        card->nodeSelectLabel()->setText(QString());
-        card->setIsHaveD(true);
-        setCardIcon(card, icon);
-        card->closeDisk()->setHidden(false);
-        if (m_toVolume && m_toVolume->volumePath == volume->volumePath) {
-            m_filesArr.reset();
-            m_fromeVolume.reset();
-            m_usedSize = -1;
-            ui->cloneButton->setButtonEnabled(false);
-            m_lComboBox->setlComboBoxEnde(false);
-            card->changeBgImageViewWithError(true);
-            showErrorWindowWithErrorStr(sameVolumeText(), 0);
-            return;
-        }
-        card->changeBgImageViewWithError(false);
-        m_lComboBox->setlComboBoxEnde(true);
-        ui->comboBoxView->setHidden(false);
-        changeSelectCopyType();
-        return;
-    }
-
-    SelectValueView *card = m_selectToVC;
-    m_toVolume = volume;
-    card->nameLabel()->setText(volume->volumeName);
-    card->sizeLabel()->setText(QStringLiteral("%1空闲").arg(volume->volumeFreeSize));
-    card->nodeSelectLabel()->setText(QString());
-    card->closeDisk()->setHidden(false);
-    setCardIcon(card, icon);
-    m_freeSize = volume->volumeFreeSizeNum;
-    card->setIsHaveD(true);
-    if (m_fromeVolume && m_fromeVolume->volumePath == volume->volumePath) {
-        m_toVolume.reset();
-        m_freeSize = -1;
-        ui->cloneButton->setButtonEnabled(false);
-        card->changeBgImageViewWithError(true);
-        if (m_usedSize != -1)
-            m_lComboBox->setlComboBoxEnde(true);
-        showErrorWindowWithErrorStr(sameVolumeText(), 1);
-        return;
-    }
-    card->changeBgImageViewWithError(false);
-    changeSelectCopyType();
-}
-
-void DmgViewController::changeSelectCopyType()
-{
-    if (m_usedSize == -1 || m_freeSize == -1) {
-        changeCloneButtonActon();
-        return;
-    }
-    const qint64 need = m_selectFilesSize == -1 ? m_usedSize : m_selectFilesSize.load();
-    if (m_freeSize < need) {
-        m_lComboBox->changeSelectType(1);
-        m_lComboBox->setlComboBoxEnde(false);
-        ui->cloneButton->setButtonEnabled(false);
-        m_selectToVC->changeBgImageViewWithError(true);
-        showErrorWindowWithErrorStr(noSpaceText(), 1);
-        return;
-    }
-    m_lComboBox->setlComboBoxEnde(true);
-    ui->cloneButton->setButtonEnabled(true);
-    m_selectToVC->changeBgImageViewWithError(false);
-}
-
-void DmgViewController::changeCloneButtonActon()
-{
-    if (m_freeSize == -1 || !(m_isDragValue || m_usedSize != -1))
-        return;
-    if (m_toVolume && m_selectFilesSize > m_toVolume->volumeFreeSizeNum) {
-        m_lComboBox->setlComboBoxEnde(false);
-        m_lComboBox->changeSelectType(1);
-        ui->cloneButton->setButtonEnabled(false);
-        setCardIcon(m_selectToVC, QStringLiteral("add"));
-        m_selectToVC->changeBgImageViewWithError(true);
-        return;
-    }
-    ui->cloneButton->setButtonEnabled(true);
-    m_selectToVC->changeBgImageViewWithError(false);
-}
-
-void DmgViewController::closeDiskValue(qint32 diskFrom)
-{
-    closeErrorWindow();
-    SelectValueView *card = diskFrom == 1 ? m_selectFromVC : m_selectToVC;
-    if (diskFrom == 1) {
-        m_filesArr.reset();
-        m_fromeVolume.reset();
-        m_usedSize = -1;
-        m_selectFilesSize = -1;
-    } else {
-        m_toVolume.reset();
-        m_freeSize = -1;
-    }
-    card->setIsHaveD(false);
-    setCardIcon(card, QStringLiteral("add"));
-    card->nameLabel()->setText(QString());
-    card->sizeLabel()->setText(QString());
-    card->changeBgImageViewWithError(false);
-    card->nodeSelectLabel()->setText(diskFrom == 1 ? QStringLiteral("点击选择源盘") : QStringLiteral("点击选择目标盘"));
-    card->closeDisk()->setHidden(true);
-    if (diskFrom == 1) {
-        m_lComboBox->changeSelectType(0);
-        m_lComboBox->setlComboBoxEnde(false);
-        m_isDragValue = false;
-        ui->comboBoxView->setHidden(true);
-    } else if (m_usedSize != -1) {
-        m_lComboBox->setlComboBoxEnde(true);
-    }
-    ui->cloneButton->setButtonEnabled(false);
-}
-
-void DmgViewController::chengeTabCloseNode()
-{
-    if (m_popoverController && m_popoverController->popoverWindow())
-        m_popoverController->popoverWindow()->hide();
-    m_popoverController.reset();
-}
-
-// ---- Copy mode and the file browser
-
-void DmgViewController::showSelectAllVC()
-{
-    QPointer<DmgViewController> self(this);
-    DropDownMenu::show<SelectAllFilePopVC>(
-        this, {m_selectAllFileVC, m_sortAttachedWindow, m_isPopSortWin}, mainWindow(), QPointF(443, 137),
-        [self] {
-            auto vc = std::make_unique<SelectAllFilePopVC>();
-            vc->setDelegate(self.data());
-            return vc;
-        },
-        [self] {
-            if (self)
-                self->closeMattachedWindow();
-        });
-}
-
-void DmgViewController::closeMattachedWindow()
-{
-    DropDownMenu::close<SelectAllFilePopVC>(this, {m_selectAllFileVC, m_sortAttachedWindow, m_isPopSortWin});
-}
-
-void DmgViewController::selectFormatbyType(qint32 type)
-{
-    m_lComboBox->changeSelectType(type);
-    mouseEixtView(true);
-}
-
-void DmgViewController::mouseEixtView(bool exited)
-{
-    DropDownMenu::mouseEixtView<SelectAllFilePopVC>({m_selectAllFileVC, m_sortAttachedWindow, m_isPopSortWin}, exited,
-                                                    [this] { closeMattachedWindow(); });
-}
-
-void DmgViewController::doShowSearchView()
-{
-    if (!m_fromeVolume && !m_filesArr)
-        return;
-    m_diskListWC.reset();
-    m_diskListWC = std::make_unique<DiskListWC>();
-    m_diskListWC->setDelegate(this);
-    m_diskListWC->centerWindow();
-    if (m_filesArr)
-        m_diskListWC->listFileVC()->setArrForListWithArr(m_filesArr,
-                                                         m_fromeVolume ? m_fromeVolume->volumePath : QString());
-    else
-        m_diskListWC->showDetailWithPath(Platform::rootPath(m_fromeVolume->volumeMountPoint));
-    m_diskListWC->runModal();
-}
-
-void DmgViewController::closeWindowWithSelect(const FileNodeArrayPtr &arr, qint64 withSelectSize)
-{
-    // Stored at once, before the main-queue block (this arrives on a worker).
-    m_selectFilesSize = withSelectSize;
-    QPointer<DmgViewController> self(this);
-    Platform::Dispatch::mainAsync([self, arr, withSelectSize] {
-        if (!self)
-            return;
-        self->m_filesArr = arr;
-        qsizetype k = 0;
-        const qsizetype total = arr ? arr->size() : 0;
-        if (arr) {
-            for (const FileNodePtr &node : *arr)
-                k += (node->state == FileNode::Checked || node->state == FileNode::PartlyChecked) ? 1 : 0;
-        }
-        SelectValueView *card = self->m_selectFromVC;
-        if (k != total || self->m_isDragValue) {
-            card->nameLabel()->setText(QStringLiteral("%1文件/文件夹").arg(k));
-            card->sizeLabel()->setText(QoPublicUtilities::longlongConvertVolSpace(withSelectSize));
-            self->setCardIcon(card, QStringLiteral("ic_folder"));
-        } else if (self->m_fromeVolume) {
-            const VolumeObjPtr &v = self->m_fromeVolume;
-            card->nameLabel()->setText(v->volumeName);
-            self->m_usedSize = v->volumeTotalSizeNum - v->volumeFreeSizeNum;
-            card->sizeLabel()->setText(QoPublicUtilities::longlongDiskSize(self->m_usedSize));
-            QString icon = QStringLiteral("ic_disk_main");
-            if (v->bCanEject)
-                icon = QStringLiteral("ic_usb_main");
-            else if (isStartupPath(v->volumeMountPoint))
-                icon = QStringLiteral("ic_os_main_b");
-            self->setCardIcon(card, icon);
-        }
-        card->nodeSelectLabel()->setText(QString());
-        card->setIsHaveD(true);
-        card->changeBgImageViewWithError(false);
-        self->ui->comboBoxView->setHidden(false);
-        self->changeCloneButtonActon();
-    });
-}
+// ---- Drop
 
 void DmgViewController::viewDragAction(const FileNodeArrayPtr &nodes)
 {
-    m_lComboBox->changeSelectType(0);
-    m_isDragValue = true;
-    m_filesArr = nodes;
-    SelectValueView *card = m_selectFromVC;
-    card->setIsHaveD(true);
-    card->nameLabel()->setText(QStringLiteral("拖动部分文件"));
-    card->sizeLabel()->setText(QStringLiteral("%1个文件被选择").arg(nodes ? nodes->size() : 0));
-    card->nodeSelectLabel()->setText(QString());
-    setCardIcon(card, QStringLiteral("ic_folder"));
-    card->changeBgImageViewWithError(false);
-    card->closeDisk()->setHidden(false);
-    m_lComboBox->setlComboBoxEnde(true);
-    m_selectFilesSize = 0;
+    if (nodes)
+        takeDrop(nodes);
 }
 
 // ---- Start, confirmation and the job
 
 void DmgViewController::cloneButtonAction()
 {
-    if (m_filesArr) {
+    if (takeSelectionOrListSource(false))
         doMakeZip();
-        return;
-    }
-    if (!m_fromeVolume || m_isScanning)
-        return;
-    m_isScanning = true;
-    m_filesArr = std::make_shared<FileNodeArray>();
-    m_controller->eumeAllRootFileNodeWithRootArr(m_filesArr, m_fromeVolume->volumePath, true, false);
 }
 
-void DmgViewController::endScanFiles()
-{
-    QPointer<DmgViewController> self(this);
-    Platform::Dispatch::mainAsync([self] {
-        if (!self)
-            return;
-        self->m_isScanning = false;
-        self->doMakeZip();
-    });
-}
+void DmgViewController::endScanFiles() { queueConfirmation(); }
+
+void DmgViewController::confirmSelection() { doMakeZip(); }
 
 void DmgViewController::getZipFilePathArr(const FileNodeList &nodes, QStringList &withZipArr)
 {
     FileNode::walkSelection(nodes, [&withZipArr](FileNode *node) { withZipArr << node->path; });
 }
 
+void DmgViewController::refuseEmptySelection() { showErrorWindowWithErrorStr(noFileText(), 1); }
+
 void DmgViewController::doMakeZip()
 {
     m_zipFilesArr.clear();
-    if (m_filesArr)
-        getZipFilePathArr(*m_filesArr, m_zipFilesArr);
+    if (_selection)
+        getZipFilePathArr(*_selection, m_zipFilesArr);
     if (m_zipFilesArr.isEmpty()) {
-        showErrorWindowWithErrorStr(noFileText(), 1);
+        refuseEmptySelection();
         return;
     }
-    if (m_makeSureWC)
-        m_makeSureWC->closeWindow();
-    auto *vc = new DMGMakeSureWC;
-    vc->setDelegate(this);
-    m_makeSureWC = vc;
-    MainWindowPanel::show(vc, mainWindow(), false);
+    openConfirmation<DMGMakeSureWC>(this, false);
 }
 
 void DmgViewController::beginToMakeDMGorZIP()
@@ -702,14 +192,7 @@ void DmgViewController::beginToMakeDMGorZIP()
     ++m_jobSerial;
     m_jobRunning = true;
     m_waitingForSize = false;
-    ui->selectDiskView->setHidden(true);
-    ui->copyProgressView->setHidden(false);
-    ui->progressView->setHidden(false);
-    ui->endView->setHidden(true);
-    m_setpVC_2->setSetpIn(2);
-    ui->pathLabel->setText(kMakingImage);
-    ui->rogressView->setFloatValue(0.0);
-    canChangeTab(false);
+    showJobScreen(kMakingImage);
 
     if (m_aTimer) {
         m_aTimer->stop();
@@ -766,13 +249,13 @@ void DmgViewController::doMakeZipWithFileArr()
         m_aTimer->deleteLater();
         m_aTimer = nullptr;
     }
-    if (!m_toVolume || !m_filesArr)
+    if (!_toVolume || !_selection)
         return showFailView(failText());
-    const QString folder = targetFolder(m_toVolume->volumePath, QoPublicUtilities::getSystemVersion(), desktopUser());
-    m_openUrl = folder;
+    const QString folder = targetFolder(_toVolume->volumePath, QoPublicUtilities::getSystemVersion(), desktopUser());
+    _openUrl = folder;
     const QString zipPath =
         (folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')) + getCreateName() + ".zip";
-    m_makeDmg->doZipWithPath(Platform::rootPath(zipPath), *m_filesArr);
+    m_makeDmg->doZipWithPath(Platform::rootPath(zipPath), *_selection);
 }
 
 void DmgViewController::doMakeDMGWithFileArr()
@@ -785,12 +268,12 @@ void DmgViewController::doMakeDMGWithFileArr()
     changePathValue(kEnumerating, 10);
     // Dropped files count 0 in the page's checks, but the image must hold
     // them: they are summed like a ticked selection.
-    if (m_selectFilesSize != -1 && !m_isDragValue) {
-        startImageWithSize(m_selectFilesSize);
+    if (_selectFilesSize != -1 && !_isDragValue) {
+        startImageWithSize(_selectFilesSize);
         return;
     }
-    if (!m_isDragValue && m_lComboBox->strLabel()->text() == kAllFiles) {
-        startImageWithSize(m_usedSize);
+    if (!_isDragValue && _lComboBox->strLabel()->text() == LComboBox::allFilesLabel()) {
+        startImageWithSize(_usedSize);
         return;
     }
     m_waitingForSize = true;
@@ -800,7 +283,7 @@ void DmgViewController::doMakeDMGWithFileArr()
             self->allCopyFilesSize(size);
     });
     const std::shared_ptr<GetFilesSize> summer = GetFilesSize::create(receiver);
-    summer->getAllFilesSizeWithArr(m_filesArr ? *m_filesArr : FileNodeArray{});
+    summer->getAllFilesSizeWithArr(_selection ? *_selection : FileNodeArray{});
 }
 
 void DmgViewController::allCopyFilesSize(qint64 size)
@@ -824,10 +307,10 @@ void DmgViewController::startImageWithSize(qint64 size)
 {
     if (!m_jobRunning)
         return;
-    if (!m_toVolume)
+    if (!_toVolume)
         return showFailView(failText());
-    const QString folder = targetFolder(m_toVolume->volumePath, QoPublicUtilities::getSystemVersion(), desktopUser());
-    m_openUrl = folder;
+    const QString folder = targetFolder(_toVolume->volumePath, QoPublicUtilities::getSystemVersion(), desktopUser());
+    _openUrl = folder;
     m_lastImageSize = size;
     m_makeDmg->makeTmpDmgWithPath(folder, getCreateName(), size);
 }
@@ -862,8 +345,8 @@ void DmgViewController::beginToCopyDmg()
         return;
     // The checked tree itself: the engine reads it by the same rule that
     // made zipFilesArr, and knows each item's top-level item and bytes.
-    if (m_filesArr)
-        m_makeDmg->doCopyFilesToDmgWithDmg(*m_filesArr);
+    if (_selection)
+        m_makeDmg->doCopyFilesToDmgWithDmg(*_selection);
     else
         m_makeDmg->doCopyFilesToDmgWithDmg(m_zipFilesArr);
 }
@@ -927,102 +410,11 @@ void DmgViewController::applyReport(quint64 serial, const QString &line, float v
     if (serial != m_jobSerial || !m_jobRunning)
         return;
     ui->pathLabel->setText(line);
-    ui->rogressView->setFloatValueAnimated(std::clamp(double(value) / 100.0, 0.0, 1.0));
-    if (value >= 100) {
-        ui->progressView->setHidden(true);
-        ui->endView->setHidden(false);
-        showFaile(false);
-    }
+    showProgress(value);
 }
 
-// ---- End views
-
-void DmgViewController::showFailView(const QString &text)
-{
-    ui->progressView->setHidden(true);
-    ui->endView->setHidden(false);
-    ui->errorLable->setText(text);
-    showFaile(true);
-}
-
-void DmgViewController::showFaile(bool failed)
+void DmgViewController::jobEnded()
 {
     m_jobRunning = false;
     m_waitingForSize = false;
-    m_setpVC_2->setSetpIn(3);
-    ui->failView->setHidden(!failed);
-    ui->sussView->setHidden(failed);
-    canChangeTab(true);
-    if (m_openLabelText.size() > 10)
-        setOpenLabel();
-}
-
-void DmgViewController::setOpenLabel()
-{
-    // The label's own words are kept once; the coloured text is built from
-    // them every time, never from the rich text shown last.
-    const QString &text = m_openLabelText;
-    const qsizetype at = text.indexOf(kLinkPhrase);
-    ui->openLabel->setAlignment(Qt::AlignCenter);
-    if (at < 0)
-        return;
-    const QColor c = getColor(2, 125, 255, 1);
-    const QString coloured = QStringLiteral("<span style=\"color: rgb(%1, %2, %3);\">%4</span>")
-                                 .arg(c.red())
-                                 .arg(c.green())
-                                 .arg(c.blue())
-                                 .arg(kLinkPhrase.toHtmlEscaped());
-    ui->openLabel->setTextFormat(Qt::RichText);
-    ui->openLabel->setText(text.left(at).toHtmlEscaped() + coloured +
-                           text.mid(at + kLinkPhrase.size()).toHtmlEscaped());
-}
-
-void DmgViewController::openPathButtonAction()
-{
-    Platform::systemLog(QStringLiteral("2---%1").arg(m_openUrl));
-    if (!m_openUrl.isEmpty())
-        Platform::Workspace::shared().openFile(Platform::rootPath(m_openUrl));
-}
-
-void DmgViewController::failCancelButtonAction()
-{
-    backHomeView();
-}
-void DmgViewController::succCancelButtonAction()
-{
-    backHomeView();
-}
-
-void DmgViewController::backHomeView()
-{
-    ui->rogressView->setFloatValue(0.0);
-    ui->progressView->setHidden(false);
-    ui->endView->setHidden(true);
-    closeDiskValue(1);
-    closeDiskValue(2);
-    ui->selectDiskView->setHidden(false);
-    ui->copyProgressView->setHidden(true);
-}
-
-// ---- Error bubble and the main window
-
-void DmgViewController::showErrorWindowWithErrorStr(const QString &text, int andLeftOrRight)
-{
-    QPointer<DmgViewController> self(this);
-    ErrorBubble::show(this, {m_errorVC, m_errorPopWin, m_showErrorW, m_isErrorPopWin}, mainWindow(), text,
-                      ErrorBubble::xForLeftOrRight(andLeftOrRight), [self] {
-                          if (self)
-                              self->closeErrorWindow();
-                      });
-}
-
-void DmgViewController::closeErrorWindow()
-{
-    ErrorBubble::close(this, {m_errorVC, m_errorPopWin, m_showErrorW, m_isErrorPopWin});
-}
-
-void DmgViewController::canChangeTab(bool can)
-{
-    if (_delegate)
-        _delegate->canChangeTab(can);
 }
