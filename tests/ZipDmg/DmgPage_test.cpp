@@ -8,6 +8,7 @@
 #include "SetpViewController.h"
 
 #include "QoImage.h"
+#include "QoPublicUtilities.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -379,4 +380,90 @@ TEST_F(PageOnWorld, StartupTargetPutsTheArchiveOnTheConsoleUsersDesktop)
     const QStringList zips = QDir(desktop).entryList({QStringLiteral("*.zip")});
     ASSERT_EQ(zips.size(), 1);
     EXPECT_TRUE(zips.first().startsWith(QStringLiteral("KestrovaDiskClone(")));
+}
+
+TEST_F(PageOnWorld, ANewSourceAndADropAreCheckedWithTheirOwnSize)
+{
+    auto chooseSide = [&](qint32 side, const VolumeObjPtr &v) {
+        page->selectDiskButton(side, side == 1 ? page->selectFromVC() : page->selectToVC());
+        page->doSelectDiskWithVolume(v);
+    };
+    auto closeBubble = [&] {
+        page->closeErrorWindow();
+        QTest::qWait(50);
+        ASSERT_FALSE(page->isErrorPopWin());
+    };
+    // A start with nothing chosen is refused like an empty selection.
+    page->cloneButtonAction();
+    EXPECT_EQ(bubbleText(*page), DmgViewController::noFileText());
+    closeBubble();
+
+    chooseSide(1, volume(QStringLiteral("Big"), QStringLiteral("/Volumes/Big"), 1000, 100));
+    chooseSide(2, volume(QStringLiteral("Small"), QStringLiteral("/Volumes/Small"), 1000, 500));
+    EXPECT_EQ(bubbleText(*page), DmgViewController::noSpaceText());
+    EXPECT_FALSE(page->cloneButton()->isButtonUsable());
+    closeBubble();
+
+    // A smaller source fits: the bigger one chosen before is not checked again.
+    chooseSide(1, volume(QStringLiteral("Little"), QStringLiteral("/Volumes/Little"), 1000, 800));
+    EXPECT_FALSE(page->isErrorPopWin()) << bubbleText(*page).toStdString();
+    EXPECT_TRUE(page->cloneButton()->isButtonUsable());
+    EXPECT_EQ(page->lComboBox()->strLabel()->text(), LComboBox::allFilesLabel());
+
+    // Dropped files count 0 in the checks, from the drop on.
+    chooseSide(1, volume(QStringLiteral("Big"), QStringLiteral("/Volumes/Big"), 1000, 100));
+    EXPECT_EQ(bubbleText(*page), DmgViewController::noSpaceText());
+    closeBubble();
+    const QString a = world.at(QStringLiteral("/dropped/a.txt"));
+    ASSERT_TRUE(TestSupport::writeFile(a, "aaa"));
+    page->viewDragAction(SelectValueView::eumeArr({a}));
+    EXPECT_FALSE(page->isErrorPopWin()) << bubbleText(*page).toStdString();
+    EXPECT_TRUE(page->cloneButton()->isButtonUsable());
+    EXPECT_EQ(page->lComboBox()->strLabel()->text(), LComboBox::allFilesLabel());
+    EXPECT_FALSE(page->comboBoxView()->isHidden());
+}
+
+TEST_F(PageOnWorld, AFileChoiceShowsOnTheCardAndAllFilesDropsIt)
+{
+    const VolumeObjPtr source = volume(QStringLiteral("Big"), QStringLiteral("/Volumes/Big"), 1000, 100);
+    page->selectDiskButton(1, page->selectFromVC());
+    page->doSelectDiskWithVolume(source);
+    page->selectDiskButton(2, page->selectToVC());
+    page->doSelectDiskWithVolume(volume(QStringLiteral("Fits"), QStringLiteral("/Volumes/Fits"), 1000, 950));
+    const QString usedText = QoPublicUtilities::longlongDiskSize(900) + QStringLiteral("被选择");
+    EXPECT_EQ(page->selectFromVC()->sizeLabel()->text(), usedText);
+
+    auto arr = std::make_shared<FileNodeArray>();
+    for (const char *name : {"ReadMe.txt", "Photos"})
+        arr->append(FileNode::initWithPath(source->volumePath + QLatin1Char('/') + QLatin1String(name),
+                                           QLatin1String(name), false, nullptr));
+    auto settle = [] {
+        Platform::Dispatch::waitForGlobalQueue();
+        QCoreApplication::processEvents();
+    };
+
+    // Everything ticked: the card shows the volume as when it was chosen.
+    page->selectFormatbyType(1);
+    page->closeWindowWithSelect(arr, 300);
+    settle();
+    EXPECT_EQ(page->filesArr(), arr);
+    EXPECT_EQ(page->selectFromVC()->nameLabel()->text(), QStringLiteral("Big"));
+    EXPECT_EQ(page->selectFromVC()->sizeLabel()->text(), usedText);
+
+    // A part: the number of items and the size alone.
+    arr->last()->state = FileNode::Unchecked;
+    page->closeWindowWithSelect(arr, 21);
+    settle();
+    EXPECT_EQ(page->selectFilesSize(), 21);
+    EXPECT_EQ(page->selectFromVC()->nameLabel()->text(), QStringLiteral("1文件/文件夹"));
+    EXPECT_EQ(page->selectFromVC()->sizeLabel()->text(), QoPublicUtilities::longlongConvertVolSpace(21));
+
+    // "All files" again: the whole volume, not the part chosen before.
+    page->selectFormatbyType(0);
+    EXPECT_FALSE(page->filesArr());
+    EXPECT_EQ(page->selectFilesSize(), -1);
+    EXPECT_EQ(page->selectFromVC()->nameLabel()->text(), QStringLiteral("Big"));
+    EXPECT_EQ(page->selectFromVC()->sizeLabel()->text(), usedText);
+    EXPECT_EQ(page->lComboBox()->strLabel()->text(), LComboBox::allFilesLabel());
+    EXPECT_TRUE(page->cloneButton()->isButtonUsable());
 }
