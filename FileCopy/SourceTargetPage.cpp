@@ -35,6 +35,16 @@ namespace {
 const QString kSourceHint = QStringLiteral("点击选择源盘");
 const QString kTargetHint = QStringLiteral("点击选择目标盘");
 
+// A page button: usable or not, the four images of its look ("btn_pri" or
+// "btn_sec"), then its label.
+void setUpButton(TextImageButton *button, bool usable, const QString &look, const QString &text)
+{
+    button->setButtonEnabled(usable);
+    button->setImageFromFileNormalName(look, look + QStringLiteral("_press"), look + QStringLiteral("_hover"),
+                                       look + QStringLiteral("_disable"));
+    button->setTextWithName(text);
+}
+
 } // namespace
 
 SourceTargetPage::Differences SourceTargetPage::differencesOf(Page page)
@@ -100,10 +110,7 @@ void SourceTargetPage::setUpPage(const Outlets &outlets)
     _controller = std::make_unique<Controller>();
     _controller->setADelegate(this);
 
-    ui.cloneButton->setButtonEnabled(false);
-    ui.cloneButton->setImageFromFileNormalName(QStringLiteral("btn_pri"), QStringLiteral("btn_pri_press"),
-                                               QStringLiteral("btn_pri_hover"), QStringLiteral("btn_pri_disable"));
-    ui.cloneButton->setTextWithName(_differences.startTitle);
+    setUpButton(ui.cloneButton, false, QStringLiteral("btn_pri"), _differences.startTitle);
     connect(ui.cloneButton, &QPushButton::clicked, this, [this] {
         if (_outlets.cloneButton->isButtonUsable())
             cloneButtonAction();
@@ -138,20 +145,11 @@ void SourceTargetPage::setUpPage(const Outlets &outlets)
     _setpVC_2->setSetpIn(2);
 
     ui.rogressView->setFloatValue(0);
-    ui.cancelButton->setButtonEnabled(true);
-    ui.cancelButton->setImageFromFileNormalName(QStringLiteral("btn_sec"), QStringLiteral("btn_sec_press"),
-                                                QStringLiteral("btn_sec_hover"), QStringLiteral("btn_sec_disable"));
-    ui.cancelButton->setTextWithName(QStringLiteral("取消"));
+    setUpButton(ui.cancelButton, true, QStringLiteral("btn_sec"), QStringLiteral("取消"));
     connect(ui.cancelButton, &QPushButton::clicked, this, [this] { cancelButtonAction(); });
-    ui.failCancelButton->setButtonEnabled(true);
-    ui.failCancelButton->setImageFromFileNormalName(QStringLiteral("btn_sec"), QStringLiteral("btn_sec_press"),
-                                                    QStringLiteral("btn_sec_hover"), QStringLiteral("btn_sec_disable"));
-    ui.failCancelButton->setTextWithName(_differences.failButtonTitle);
+    setUpButton(ui.failCancelButton, true, QStringLiteral("btn_sec"), _differences.failButtonTitle);
     connect(ui.failCancelButton, &QPushButton::clicked, this, &SourceTargetPage::failCancelButtonAction);
-    ui.succCancelButton->setButtonEnabled(true);
-    ui.succCancelButton->setImageFromFileNormalName(QStringLiteral("btn_pri"), QStringLiteral("btn_pri_press"),
-                                                    QStringLiteral("btn_pri_hover"), QStringLiteral("btn_pri_disable"));
-    ui.succCancelButton->setTextWithName(QStringLiteral("确定"));
+    setUpButton(ui.succCancelButton, true, QStringLiteral("btn_pri"), QStringLiteral("确定"));
     connect(ui.succCancelButton, &QPushButton::clicked, this, &SourceTargetPage::succCancelButtonAction);
     connect(ui.openButton, &QPushButton::clicked, this, &SourceTargetPage::openPathButtonAction);
     _openLabelText = ui.openLabel->text();
