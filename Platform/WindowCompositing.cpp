@@ -23,11 +23,11 @@ int displayScreenNumber()
     return ok && screen >= 0 ? screen : 0;
 }
 
-// A compositing manager owns the selection _NET_WM_CM_S<screen> for as long
-// as it runs.
-bool x11CompositingManagerRuns(xcb_connection_t *connection)
+} // namespace
+
+bool x11CompositingManagerRuns(xcb_connection_t *connection, int screen)
 {
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(displayScreenNumber());
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
     xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()), nullptr);
     if (!atom)
@@ -45,8 +45,6 @@ bool x11CompositingManagerRuns(xcb_connection_t *connection)
     return owned;
 }
 
-} // namespace
-
 bool isActive()
 {
     auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
@@ -55,7 +53,7 @@ bool isActive()
     auto *x11 = app->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection())
         return false;
-    return x11CompositingManagerRuns(x11->connection());
+    return x11CompositingManagerRuns(x11->connection(), displayScreenNumber());
 }
 
 } // namespace Platform::WindowCompositing
