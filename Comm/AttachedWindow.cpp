@@ -2,6 +2,7 @@
 
 #include "App.h"
 #include "CocoaGeometry.h"
+#include "WindowShadow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -29,8 +30,6 @@ AttachedWindow<WindowBase>::AttachedWindow(QWidget *view, const QPointF &point, 
                                            float distance, const AttachedWindowDefaults &d)
     : WindowBase(nullptr, Qt::Tool | Qt::FramelessWindowHint)
 {
-    if (!d.hasShadow)
-        this->setWindowFlag(Qt::NoDropShadowWindowHint);
     // The window starts with the view's size as its content.
     this->setAttribute(Qt::WA_TranslucentBackground);
     this->resize(view->size());
@@ -42,6 +41,10 @@ AttachedWindow<WindowBase>::AttachedWindow(QWidget *view, const QPointF &point, 
 
     m_movable = d.movableByWindowBackground;
     m_hasShadow = d.hasShadow;
+    if constexpr (std::is_base_of_v<PopBaseWindow, WindowBase>)
+        this->setHasShadow(d.hasShadow);
+    else
+        WindowShadow::setWindowHasShadow(this, d.hasShadow);
     m_usesOptimizedDrawing = d.usesOptimizedDrawing;
     this->setWindowOpacity(1.0);
 
@@ -167,6 +170,8 @@ void AttachedWindow<WindowBase>::updateBackground()
     }
     m_background = image;
     ++m_backgroundUpdates;
+    // The outline may have changed without a change of size (another side).
+    WindowShadow::invalidate(this);
     if (this->isVisible()) {
         this->update();
         if constexpr (std::is_base_of_v<PopBaseWindow, WindowBase>)

@@ -1,5 +1,7 @@
 #include "PopBaseWindow.h"
 
+#include "WindowShadow.h"
+
 #include <QCloseEvent>
 #include <QWindowStateChangeEvent>
 
@@ -8,12 +10,19 @@ PopBaseWindow::PopBaseWindow(QWidget *parent, Qt::WindowFlags flags)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
+    WindowShadow::setWindowHasShadow(this, m_hasShadow);
 }
 
 void PopBaseWindow::setHasShadow(bool shadow)
 {
     m_hasShadow = shadow;
-    setWindowFlag(Qt::NoDropShadowWindowHint, !shadow);
+    WindowShadow::setWindowHasShadow(this, shadow);
+}
+
+void PopBaseWindow::invalidateShadow()
+{
+    ++m_shadowUpdates;
+    WindowShadow::invalidate(this);
 }
 
 void PopBaseWindow::windowWillClose() { m_observing = false; }

@@ -1,6 +1,7 @@
 #pragma once
 // A borderless, see-through window that can be moved by its background and
-// casts a shadow; the base of the panel laid over the main window.
+// casts a shadow (WindowShadow); the base of the panel laid over the main
+// window.
 #include <QWidget>
 
 class PopBaseWindow : public QWidget {
@@ -17,7 +18,8 @@ public:
     // How many times the shadow was worked out again (after coming back from
     // the Dock, or after a redraw of the background).
     int shadowUpdates() const { return m_shadowUpdates; }
-    void invalidateShadow() { ++m_shadowUpdates; }
+    // Draws the shadow again from what the window now shows.
+    void invalidateShadow();
 
 protected:
     // Runs whenever the window is about to close.

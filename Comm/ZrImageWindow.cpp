@@ -7,6 +7,7 @@
 #include "StandardWindowButton.h"
 #include "VoTitlebarContainer.h"
 #include "VoTitlebarView.h"
+#include "WindowShadow.h"
 #include "ZrImageWindowDelegate.h"
 #include "ZrImageWindowDelegateProxy.h"
 #include "ZrWindowButton.h"
@@ -90,7 +91,14 @@ void ZrImageWindow::initWindow(const QSize &contentSize)
     setAttribute(Qt::WA_TranslucentBackground);
     setBackgroundColor(getColor(38, 38, 38, 1));
     m_movableByWindowBackground = true;
+    WindowShadow::setWindowHasShadow(this, m_hasShadow);
     doInitialWindowSetup();
+}
+
+void ZrImageWindow::setHasShadow(bool shadow)
+{
+    m_hasShadow = shadow;
+    WindowShadow::setWindowHasShadow(this, shadow);
 }
 
 void ZrImageWindow::doInitialWindowSetup()

@@ -119,6 +119,9 @@ public:
     bool isMovableByWindowBackground() const { return m_movableByWindowBackground; }
     void setMovableByWindowBackground(bool movable) { m_movableByWindowBackground = movable; }
     bool isOpaque() const { return false; }
+    // The shadow it casts on what lies under it (on from the start).
+    bool hasShadow() const { return m_hasShadow; }
+    void setHasShadow(bool shadow);
     // "Aqua" for the plain form, empty for the form given a screen.
     QString appearanceName() const { return m_appearanceName; }
     void setTitle(const QString &title) { setWindowTitle(title); }
@@ -205,6 +208,7 @@ private:
     QAbstractButton *m_standardButtons[4] = {nullptr, nullptr, nullptr, nullptr};
     std::unique_ptr<ZrImageWindowDelegateProxy> m_delegateProxy;
     QColor m_backgroundColor;
+    bool m_hasShadow = true;
     bool m_movableByWindowBackground = false;
     QString m_appearanceName;
     QMetaObject::Connection m_appStateConnection;

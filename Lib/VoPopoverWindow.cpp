@@ -4,6 +4,7 @@
 #include "CocoaGeometry.h"
 #include "VoPopoverController.h"
 #include "VoPopoverWindowFrame.h"
+#include "WindowShadow.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +23,7 @@ VoPopoverWindow::VoPopoverWindow(QWidget *parent) : QWidget(parent, Qt::Tool | Q
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setObjectName(QStringLiteral("VoPopoverWindow"));
+    WindowShadow::setWindowHasShadow(this, true);
     // The frame view exists from the start, so the controller's first settings land in it.
     m_frameView = new VoPopoverWindowFrame(this);
     m_frameView->setGeometry(rect());
@@ -167,6 +169,7 @@ QLabel *VoPopoverWindow::zoomWindowWithRect(const QRectF &rect)
     zoom->setScaledContents(true);
     zoom->setPixmap(snapshot);
     zoom->setGeometry(screenRectToQt(rect));
+    WindowShadow::setWindowHasShadow(zoom, WindowShadow::of(this) != nullptr);
     return zoom;
 }
 

@@ -8,16 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QThread>
 #include <QWidget>
 
 namespace TestSupport {
 
-TempRoot::TempRoot()
-    : m_previous(Platform::systemRoot())
-{
-    Platform::setSystemRoot(m_dir.path());
-}
+TempRoot::TempRoot() : m_previous(Platform::systemRoot()) { Platform::setSystemRoot(m_dir.path()); }
 
 TempRoot::~TempRoot() { Platform::setSystemRoot(m_previous); }
 
@@ -52,13 +49,27 @@ QByteArray readFile(const QString &path)
     return f.readAll();
 }
 
-QString saveScreenshot(QWidget *widget, const QString &name)
+QString saveScreenshot(QWidget *widget, const QString &name) { return saveScreenshot(widget->grab().toImage(), name); }
+
+QString saveScreenshot(const QImage &picture, const QString &name)
 {
     const QString dir = QStringLiteral(TARNWICK_BUILD_DIR) + QStringLiteral("/screenshots");
     QDir().mkpath(dir);
     const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    widget->grab().save(path);
+    picture.save(path);
     return path;
+}
+
+QImage screenPicture(const QRect &area, const QColor &background, const QList<QWidget *> &windows)
+{
+    QImage out(area.size(), QImage::Format_ARGB32_Premultiplied);
+    out.fill(background);
+    QPainter p(&out);
+    for (QWidget *w : windows) {
+        if (w && w->isVisible())
+            p.drawPixmap(w->geometry().topLeft() - area.topLeft(), w->grab());
+    }
+    return out;
 }
 
 QString bundlePath() { return QStringLiteral(TARNWICK_BUNDLE_DIR); }

@@ -2,7 +2,10 @@
 // Helpers shared by the tests: a temporary world root, waiting on the event
 // loop, screenshots into the build folder.
 #include <QByteArray>
+#include <QColor>
+#include <QImage>
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -39,6 +42,11 @@ QByteArray readFile(const QString &path);
 
 // build/screenshots/<name>.png
 QString saveScreenshot(QWidget *widget, const QString &name);
+QString saveScreenshot(const QImage &picture, const QString &name);
+// What the screen shows of `area` (screen coordinates): a plain background,
+// then each window's own picture over it at its place, blended by its alpha,
+// in the order given (bottom first; null entries are skipped).
+QImage screenPicture(const QRect &area, const QColor &background, const QList<QWidget *> &windows);
 
 // The built application bundle and its stand-in tools.
 QString bundlePath();
