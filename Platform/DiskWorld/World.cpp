@@ -237,23 +237,14 @@ void removeInBackground(const QString &path)
     posix_spawn_file_actions_init(&actions);
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     int status = -1;
-    if (posix_spawn(&pid, argv[0], &actions, &attr, const_cast<char **>(argv), environ) == 0) {
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), environ) == 0) {
         // setsid hands the work to a child of its own and ends at once.
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         FolderTree::remove(path);
 }
