@@ -73,8 +73,13 @@ bool writeImage(const QString &path, const Header &h, const QString &content, bo
         const QByteArray temp = enc(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                                     QStringLiteral(".tw-") +
                                     QString::number(QRandomGenerator::global()->generate64(), 36));
+        // The new image takes the old one's place by an exchange, after
+        // which the old one goes: a rename over an existing file would make
+        // the file system write the whole new image out before it returns.
         if (linkat(AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(), AT_SYMLINK_FOLLOW) != 0) {
             ok = failErrno(path);
+        } else if (renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, enc(path).constData(), RENAME_EXCHANGE) == 0) {
+            unlink(temp.constData());
         } else if (rename(temp.constData(), enc(path).constData()) != 0) {
             ok = failErrno(path);
             unlink(temp.constData());

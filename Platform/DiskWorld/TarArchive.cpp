@@ -3,12 +3,15 @@
 #include <QFile>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <mutex>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <thread>
 #include <vector>
 
 namespace Platform::DiskWorld::TarArchive
@@ -33,28 +36,6 @@ bool fail(QString *error, const QString &text)
 bool failErrno(QString *error, const QString &what)
 {
     return fail(error, what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
-}
-
-bool writeAll(int fd, const char *data, qint64 size, QString *error)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return failErrno(error, QStringLiteral("writing the image"));
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-bool pad(int fd, qint64 size, QString *error)
-{
-    static const char zeros[kBlock] = {};
-    const qint64 rest = (kBlock - size % kBlock) % kBlock;
-    return writeAll(fd, zeros, rest, error);
 }
 
 void octal(char *field, int width, quint64 value)
@@ -88,9 +69,11 @@ struct Entry {
     QByteArray link;
 };
 
-bool writeHeaderBlock(int fd, const Entry &e, QString *error)
+// One ustar header block.
+QByteArray headerBlock(const Entry &e)
 {
-    char h[kBlock] = {};
+    QByteArray block(kBlock, '\0');
+    char *h = block.data();
     memcpy(h, e.name.constData(), size_t(std::min<qsizetype>(e.name.size(), 100)));
     octal(h + 100, 8, e.mode & 07777);
     octal(h + 108, 8, e.uid & 07777777);
@@ -103,14 +86,21 @@ bool writeHeaderBlock(int fd, const Entry &e, QString *error)
     memcpy(h + 263, "00", 2);
     memset(h + 148, ' ', 8);
     unsigned sum = 0;
-    for (unsigned char c : h)
-        sum += c;
+    for (int i = 0; i < kBlock; ++i)
+        sum += static_cast<unsigned char>(h[i]);
     snprintf(h + 148, 8, "%06o", sum);
     h[155] = ' ';
-    return writeAll(fd, h, kBlock, error);
+    return block;
 }
 
-bool writeHeader(int fd, const Entry &e, QString *error)
+QByteArray padding(qint64 size)
+{
+    return QByteArray(int((kBlock - size % kBlock) % kBlock), '\0');
+}
+
+// Everything in front of a member's data: a pax record for what ustar cannot
+// hold, then the header block.
+QByteArray header(const Entry &e)
 {
     QByteArray pax;
     if (e.name.size() > 100)
@@ -119,34 +109,51 @@ bool writeHeader(int fd, const Entry &e, QString *error)
         pax += paxRecord("linkpath", e.link);
     if (e.size > 077777777777LL)
         pax += paxRecord("size", QByteArray::number(e.size));
+    QByteArray out;
     if (!pax.isEmpty()) {
         Entry x;
         x.name = "PaxHeaders/" + e.name.right(80);
         x.type = 'x';
         x.size = pax.size();
         x.mtime = e.mtime;
-        if (!writeHeaderBlock(fd, x, error) || !writeAll(fd, pax.constData(), pax.size(), error) ||
-            !pad(fd, pax.size(), error))
-            return false;
+        out = headerBlock(x) + pax + padding(pax.size());
     }
-    return writeHeaderBlock(fd, e, error);
+    return out + headerBlock(e);
 }
 
-bool copyInto(int in, int out, qint64 size, QString *error)
+bool writeAllAt(int fd, const char *data, qint64 size, qint64 at, QString *error)
+{
+    while (size > 0) {
+        ssize_t n = ::pwrite(fd, data, size_t(size), at);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failErrno(error, QStringLiteral("writing the image"));
+        }
+        data += n;
+        size -= n;
+        at += n;
+    }
+    return true;
+}
+
+// Copies `size` bytes from `in` at `from` to `out` at `to`, in the kernel where it can.
+bool copyRange(int in, qint64 from, int out, qint64 to, qint64 size, QString *error)
 {
     bool useRange = true;
     while (size > 0) {
         ssize_t n;
         if (useRange) {
-            n = copy_file_range(in, nullptr, out, nullptr, size_t(std::min<qint64>(size, 1 << 30)), 0);
+            loff_t inOff = from, outOff = to;
+            n = copy_file_range(in, &inOff, out, &outOff, size_t(std::min<qint64>(size, 1 << 30)), 0);
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
                 useRange = false;
                 continue;
             }
         } else {
             char buf[1 << 16];
-            n = ::read(in, buf, size_t(std::min<qint64>(size, sizeof buf)));
-            if (n > 0 && !writeAll(out, buf, n, error))
+            n = ::pread(in, buf, size_t(std::min<qint64>(size, sizeof buf)), from);
+            if (n > 0 && !writeAllAt(out, buf, n, to, error))
                 return false;
         }
         if (n < 0) {
@@ -157,11 +164,63 @@ bool copyInto(int in, int out, qint64 size, QString *error)
         if (n == 0)
             return fail(error, QStringLiteral("the data ends early"));
         size -= n;
+        from += n;
+        to += n;
     }
     return true;
 }
 
-bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error, const HeldModes &held)
+// Where every member of an archive goes, worked out before a byte of file
+// data is copied, so that the data can be copied by several workers at once.
+struct Plan {
+    struct Piece {
+        qint64 at = 0;    // where the header goes (for a file's later chunks: nothing)
+        QByteArray head;  // header bytes
+        qint32 file = -1; // index into files, or -1 for a member without data
+        qint64 offset = 0, length = 0; // the file's bytes this piece copies
+        qint64 dataAt = 0;
+    };
+    struct File {
+        QByteArray path; // relative to the folder written
+        dev_t dev = 0;
+        ino_t ino = 0;
+        qint64 size = 0;
+    };
+    std::vector<Piece> pieces;
+    std::vector<File> files;
+    qint64 size = 0;
+};
+
+// A file's data is copied in chunks of this size, so that one large file is
+// shared out among the workers too.
+constexpr qint64 kChunk = qint64(32) << 20;
+
+void addMember(Plan &plan, const Entry &e, const Plan::File *file)
+{
+    Plan::Piece p;
+    p.at = plan.size;
+    p.head = header(e);
+    plan.size += p.head.size();
+    if (!file) {
+        plan.pieces.push_back(std::move(p));
+        return;
+    }
+    plan.files.push_back(*file);
+    const qint32 index = qint32(plan.files.size() - 1);
+    qint64 done = 0;
+    do {
+        p.file = index;
+        p.offset = done;
+        p.length = std::min(kChunk, e.size - done);
+        p.dataAt = plan.size + done;
+        plan.pieces.push_back(p);
+        p.head.clear();
+        done += p.length;
+    } while (done < e.size);
+    plan.size += e.size + (kBlock - e.size % kBlock) % kBlock;
+}
+
+bool planFolder(Plan &plan, int dirFd, const QByteArray &prefix, QString *error, const HeldModes &held)
 {
     int fd = dup(dirFd);
     DIR *d = fd >= 0 ? fdopendir(fd) : nullptr;
@@ -194,7 +253,8 @@ bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error, c
                 ok = failErrno(error, QString::fromLocal8Bit(e.name));
                 break;
             }
-            ok = writeHeader(out, e, error) && writeFolder(out, sub, e.name, error, held);
+            addMember(plan, e, nullptr);
+            ok = planFolder(plan, sub, e.name, error, held);
             close(sub);
         } else if (S_ISLNK(st.st_mode)) {
             e.type = '2';
@@ -206,23 +266,97 @@ bool writeFolder(int out, int dirFd, const QByteArray &prefix, QString *error, c
             }
             target.truncate(n);
             e.link = target;
-            ok = writeHeader(out, e, error);
+            addMember(plan, e, nullptr);
         } else if (S_ISREG(st.st_mode)) {
-            int in = openat(dirFd, de->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-            if (in < 0) {
-                ok = failErrno(error, QString::fromLocal8Bit(e.name));
-                break;
-            }
             e.size = st.st_size;
             const auto kept = held.constFind(e.name);
             if (kept != held.constEnd() && e.mode == (*kept & ~quint32(S_ISUID | S_ISGID)))
                 e.mode = *kept;
-            ok = writeHeader(out, e, error) && copyInto(in, out, e.size, error) && pad(out, e.size, error);
-            close(in);
+            if (e.size == 0) {
+                addMember(plan, e, nullptr);
+                continue;
+            }
+            const Plan::File file{e.name, st.st_dev, st.st_ino, e.size};
+            addMember(plan, e, &file);
         }
     }
     closedir(d);
     return ok;
+}
+
+// Opens a listed file again below `rootFd` without following a link on the
+// way, and checks that it still is the file that was listed.
+int openListed(int rootFd, const Plan::File &f, QString *error)
+{
+    int dir = dup(rootFd);
+    const QList<QByteArray> parts = f.path.split('/');
+    for (qsizetype i = 0; dir >= 0 && i + 1 < parts.size(); ++i) {
+        const int sub = openat(dir, parts[i].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        close(dir);
+        dir = sub;
+    }
+    const int fd = dir >= 0 ? openat(dir, parts.last().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (dir >= 0)
+        close(dir);
+    if (fd < 0) {
+        failErrno(error, QString::fromLocal8Bit(f.path));
+        return -1;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || st.st_dev != f.dev || st.st_ino != f.ino || st.st_size != f.size) {
+        close(fd);
+        fail(error, QString::fromLocal8Bit(f.path) + QStringLiteral(": changed while the image was written"));
+        return -1;
+    }
+    return fd;
+}
+
+// Writes the planned members at their places in `out`, by several workers.
+bool writePlanned(int out, qint64 base, int rootFd, const Plan &plan, QString *error)
+{
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex lock;
+    QString firstError;
+    auto work = [&] {
+        // The file a worker copies from stays open over its consecutive chunks.
+        qint32 openFile = -1;
+        int in = -1;
+        QString err;
+        bool ok = true;
+        for (size_t i = next++; ok && !failed && i < plan.pieces.size(); i = next++) {
+            const Plan::Piece &p = plan.pieces[i];
+            if (!p.head.isEmpty())
+                ok = writeAllAt(out, p.head.constData(), p.head.size(), base + p.at, &err);
+            if (ok && p.file >= 0) {
+                if (p.file != openFile) {
+                    if (in >= 0)
+                        close(in);
+                    openFile = p.file;
+                    in = openListed(rootFd, plan.files[size_t(p.file)], &err);
+                    ok = in >= 0;
+                }
+                ok = ok && copyRange(in, p.offset, out, base + p.dataAt, p.length, &err);
+            }
+        }
+        if (in >= 0)
+            close(in);
+        if (!ok) {
+            const std::lock_guard<std::mutex> hold(lock);
+            if (!failed.exchange(true))
+                firstError = err;
+        }
+    };
+    const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < workers && i < plan.pieces.size(); ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    if (failed)
+        return fail(error, firstError);
+    return true;
 }
 
 // --- reading ---
@@ -378,7 +512,9 @@ public:
 
     bool copyData(int out, qint64 size, QString *error)
     {
-        if (!copyInto(m_fd, out, size, error))
+        // The member's data is read where it lies; `out` is a new file.
+        const off_t at = lseek(m_fd, 0, SEEK_CUR);
+        if (at < 0 || !copyRange(m_fd, at, out, 0, size, error) || lseek(m_fd, at + size, SEEK_SET) < 0)
             return fail(error, QStringLiteral("the image ends early"));
         return skip((kBlock - size % kBlock) % kBlock, error);
     }
@@ -472,22 +608,30 @@ bool makeParents(const QByteArray &dest, const QByteArray &rel, QString *error)
 bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QString &folder, QString *error,
            const HeldModes &held)
 {
+    QByteArray front;
     for (const auto &[name, data] : leading) {
         Entry e;
         e.name = name.toUtf8();
         e.size = data.size();
         e.mtime = time(nullptr);
-        if (!writeHeader(fd, e, error) || !writeAll(fd, data.constData(), data.size(), error) ||
-            !pad(fd, data.size(), error))
-            return false;
+        front += header(e) + data + padding(data.size());
     }
     int dirFd = open(enc(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return failErrno(error, folder);
-    const bool ok = writeFolder(fd, dirFd, QByteArray(), error, held);
+    Plan plan;
+    bool ok = planFolder(plan, dirFd, QByteArray(), error, held);
+    // The file takes its whole length first (the padding and the two end
+    // blocks are the zeros it then reads as); then every member goes to its place.
+    const qint64 total = front.size() + plan.size + 2 * kBlock;
+    if (ok && ftruncate(fd, total) != 0)
+        ok = failErrno(error, QStringLiteral("writing the image"));
+    ok = ok && writeAllAt(fd, front.constData(), front.size(), 0, error) &&
+         writePlanned(fd, front.size(), dirFd, plan, error);
     close(dirFd);
-    static const char end[2 * kBlock] = {};
-    return ok && writeAll(fd, end, sizeof end, error);
+    if (ok && lseek(fd, total, SEEK_SET) < 0)
+        ok = failErrno(error, QStringLiteral("writing the image"));
+    return ok;
 }
 
 std::optional<QByteArray> readFirst(const QString &path, const QString &name, QString *error)

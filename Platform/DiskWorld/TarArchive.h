@@ -17,7 +17,9 @@ namespace Platform::DiskWorld::TarArchive
 using HeldModes = QMap<QByteArray, quint32>;
 
 // Writes the `leading` members (small files held in memory), then everything
-// inside `folder` (folders, files, links), to the file descriptor. A file
+// inside `folder` (folders, files, links), into the empty file `fd` from its
+// start; file data is copied by several workers at once, and a file that is
+// no longer the one listed (replaced, resized) fails the write. A file
 // named in `held` whose mode is still the held one without its set-id bits is
 // written with the held mode, so an archive keeps what it held.
 bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QString &folder, QString *error,

@@ -14,9 +14,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char **environ;
 
 namespace Platform::DiskWorld
 {
@@ -218,8 +222,36 @@ bool recover(const World &w, QString *error)
     return true;
 }
 
+// Deletes a folder of the trash without waiting for it: the remover runs in a
+// session of its own and goes on after this process has ended, so a tool
+// that threw away a large volume is done as soon as its change is written. A
+// folder the remover leaves (killed, or a folder it may not enter) is still
+// in the trash, where the next change finds it; where no remover can be
+// started, the folder is deleted here and now.
+void removeInBackground(const QString &path)
+{
+    const QByteArray target = enc(path);
+    const char *argv[] = {"/usr/bin/setsid", "-f", "/bin/rm", "-rf", "--one-file-system", "--", target.constData(),
+                          nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    pid_t pid = 0;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), environ) == 0) {
+        // setsid hands the work to a child of its own and ends at once.
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        FolderTree::remove(path);
+}
+
 // What lies in the trash while the exclusive lock is held belongs to changes
-// that were written: it is removed (after the lock is released) by whoever finds it.
+// that were written: its removal (after the lock is released) is started again
+// by whoever finds it.
 QStringList trashLeftOver(const World &w)
 {
     QStringList out;
@@ -339,7 +371,7 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
         after = c.takeAfterCommit();
     }
     for (const QString &path : leftOver)
-        FolderTree::remove(path);
+        removeInBackground(path);
     for (auto &f : after)
         f();
     return true;
@@ -652,7 +684,7 @@ bool Change::discard(const QString &path)
     const QString trash = join(world.trashDir(), QString::number(QRandomGenerator::global()->generate64(), 36));
     if (!move(path, trash))
         return fail(QStringLiteral("cannot clear %1: %2").arg(path, m_error));
-    afterCommit([trash] { FolderTree::remove(trash); });
+    afterCommit([trash] { removeInBackground(trash); });
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <unistd.h>
 
 // Failure messages show texts as texts.
@@ -133,6 +134,53 @@ TEST(HdiutilTool, AnImageIsMadeMountedFilledAndWrittenBackByTheEject)
     EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
     // Attached twice: refused.
     EXPECT_NE(f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image}).status, 0);
+}
+
+// Bytes that tell every 4 KiB block of a file apart, so a block written at
+// the wrong place shows.
+QByteArray numberedBlocks(qint64 size, char seed)
+{
+    QByteArray data(size, seed);
+    for (qint64 at = 0; at + 16 <= size; at += 4096)
+        memcpy(data.data() + at, QByteArray::number(at).rightJustified(16, '.').constData(), 16);
+    return data;
+}
+
+TEST(HdiutilTool, LargeAndManyFilesComeBackWholeAfterTheEjectAndTarReadsTheImage)
+{
+    DiskWorldFixture f;
+    QTemporaryDir source, place, unpacked;
+    // Files larger than the pieces an image is written in, of sizes that end
+    // inside a block, among many small ones and empty ones.
+    TestSupport::writeFile(source.filePath(QStringLiteral("big.bin")), numberedBlocks((40 << 20) + 5, 'b'));
+    for (int i = 0; i < 300; ++i)
+        TestSupport::writeFile(source.filePath(QStringLiteral("many/%1/file%2.txt").arg(i % 7).arg(i)),
+                               numberedBlocks(i * 97, char('a' + i % 26)));
+    TestSupport::writeFile(source.filePath(QStringLiteral("many/empty")), QByteArray());
+    const QString image = place.filePath(QStringLiteral("large.dmg"));
+    ToolRun r = f.run(QStringLiteral("hdiutil"), createArgs(image, source.path(), 200'000'000));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString mount = f.at(QStringLiteral("/Volumes/") + kVolume);
+    EXPECT_EQ(treeOf(mount), treeOf(source.path()));
+
+    TestSupport::writeFile(mount + QStringLiteral("/added/second.bin"), numberedBlocks((33 << 20) + 1234, 's'));
+    const QMap<QString, QByteArray> filled = treeOf(mount);
+    r = f.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mount});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(treeOf(mount), filled);
+    // The image is an archive any tar reads, member for member.
+    QProcess tar;
+    tar.start(QStringLiteral("tar"), {QStringLiteral("-xf"), image, QStringLiteral("-C"), unpacked.path()});
+    ASSERT_TRUE(tar.waitForFinished(60000));
+    EXPECT_EQ(tar.exitCode(), 0) << tar.readAllStandardError().toStdString();
+    QMap<QString, QByteArray> fromTar = treeOf(unpacked.path());
+    fromTar.remove(QStringLiteral(".TarnwickImage.plist"));
+    EXPECT_EQ(fromTar, filled);
 }
 
 TEST(HdiutilTool, CreateNeverReplacesAFileAndRefusesWhatDoesNotFit)
