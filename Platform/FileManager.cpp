@@ -281,9 +281,10 @@ private:
 
 // The room a copy may still take on a volume with a capacity, checked for
 // every chunk of data against the volume's live use. Far from the limit a
-// measurement serves for a short while; near it every chunk is measured, and
-// a chunk that does not fit waits for this copy's own writes in flight to
-// land before the last measurement decides.
+// measurement serves for a short while, and the workers go on with it while
+// one of them takes the next; near the limit every chunk is measured, and a
+// chunk that does not fit waits for this copy's own writes in flight to land
+// before the last measurement decides.
 class SpaceGuard
 {
 public:
@@ -300,12 +301,12 @@ public:
             return true;
         std::unique_lock<std::mutex> lock(m_mutex);
         if (!m_unlimited && (!fresh() || m_budget - bytes < kMargin))
-            measure();
+            refresh(lock, bytes);
         if (m_unlimited)
             return true;
         if (bytes > m_budget && m_inFlight > 0) {
             m_landed.wait(lock, [this] { return m_inFlight == 0; });
-            measure();
+            refresh(lock, bytes);
             if (m_unlimited)
                 return true;
         }
@@ -324,6 +325,8 @@ public:
         if (m_unlimited)
             return;
         m_inFlight -= bytes;
+        if (m_measuring)
+            m_landedWhileMeasuring += bytes;
         m_promised = std::max<qint64>(0, m_promised - bytes);
         if (m_inFlight == 0)
             m_landed.notify_all();
@@ -335,9 +338,9 @@ public:
     {
         if (!m_provider || bytes <= 0)
             return true;
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         if (!m_unlimited && !fresh())
-            measure();
+            refresh(lock, bytes);
         if (m_unlimited)
             return true;
         if (bytes > m_budget + m_inFlight - m_promised)
@@ -345,6 +348,18 @@ public:
         m_promised += bytes;
         return true;
     }
+    // Runs `change` (an item's rename or removal) while no measurement reads
+    // the volume: a measurement reads folders by path, and one renamed or
+    // removed under it would cost it the whole reading.
+    template <typename Change>
+    auto whileUnread(Change change)
+    {
+        if (!m_provider)
+            return change();
+        const std::lock_guard<std::mutex> reading(m_reading);
+        return change();
+    }
+
     // An item has ended: what it was promised and did not write is free again.
     void forget(qint64 bytes)
     {
@@ -367,27 +382,54 @@ private:
         const auto serves = m_budget >= kFar ? kFreshFar : kFresh;
         return m_measured && std::chrono::steady_clock::now() - *m_measured < serves;
     }
-    void measure()
+
+    // Takes a new measurement (under the lock, which is let go while the
+    // volume is measured). While another worker measures, one that wants
+    // `bytes` far from the limit goes on with the last measurement; near it,
+    // it waits for the new one.
+    void refresh(std::unique_lock<std::mutex> &lock, qint64 bytes)
     {
-        const std::optional<qint64> free = m_provider(m_destination);
-        m_measured = std::chrono::steady_clock::now();
-        if (!free) {
-            m_unlimited = true;
-            return;
+        if (m_measuring) {
+            if (m_measured && m_budget - bytes >= kFar)
+                return;
+            m_measuredNow.wait(lock, [this] { return !m_measuring; });
+            if (m_unlimited || (fresh() && m_budget - bytes >= kMargin))
+                return;
         }
-        // What is in flight may already be counted in part: counting it again
-        // errs on the safe side, and the wait above settles the last chunk.
-        m_budget = *free - m_inFlight;
+        m_measuring = true;
+        m_landedWhileMeasuring = 0;
+        lock.unlock();
+        std::optional<qint64> free;
+        {
+            const std::lock_guard<std::mutex> reading(m_reading);
+            free = m_provider(m_destination);
+        }
+        lock.lock();
+        m_measuring = false;
+        m_measured = std::chrono::steady_clock::now();
+        if (!free)
+            m_unlimited = true;
+        // What is in flight may already be counted in part, and what landed
+        // while the volume was measured may not be: both are taken off
+        // again, which errs on the safe side; the wait in reserve() settles
+        // the last chunk.
+        else
+            m_budget = *free - m_inFlight - m_landedWhileMeasuring;
+        m_measuredNow.notify_all();
     }
 
     const FileManager::SpaceProvider m_provider;
     const QString m_destination;
     std::mutex m_mutex;
     std::condition_variable m_landed;
+    std::condition_variable m_measuredNow;
+    std::mutex m_reading; // held while the volume is measured
     std::optional<std::chrono::steady_clock::time_point> m_measured;
     qint64 m_budget = 0;
     qint64 m_inFlight = 0;
     qint64 m_promised = 0; // promised to started items and not yet written
+    qint64 m_landedWhileMeasuring = 0;
+    bool m_measuring = false;
     bool m_unlimited = false;
 };
 
@@ -683,10 +725,17 @@ public:
         m_space->forget(m_plan.bytes - m_reserved.load());
         if (!m_run.failed())
             finishFolders();
-        if (!m_run.failed() && !renameNoReplaceAt(m_dstParent, m_tmpName, m_dstParent, m_dstName))
-            m_run.failErrno(errno, join(m_display, {}));
+        if (!m_run.failed()) {
+            int err = 0;
+            if (!m_space->whileUnread([&] {
+                    const bool renamed = renameNoReplaceAt(m_dstParent, m_tmpName, m_dstParent, m_dstName);
+                    err = errno;
+                    return renamed;
+                }))
+                m_run.failErrno(err, join(m_display, {}));
+        }
         if (m_run.failed()) {
-            removeAt(m_dstParent, m_tmpName);
+            m_space->whileUnread([&] { return removeAt(m_dstParent, m_tmpName); });
             setError(error, m_run.error());
             return false;
         }
