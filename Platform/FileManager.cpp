@@ -614,16 +614,18 @@ public:
     ItemCopy(const ItemCopy &) = delete;
     ItemCopy &operator=(const ItemCopy &) = delete;
 
-    // Folders, links and other entries, in order; the files to copy, big
-    // ones first so they run beside the small ones rather than after them,
-    // then the small ones round the folders (the first file of every folder,
-    // then the second …), so that workers at the same time make their files
-    // in different folders and do not queue for one folder's lock.
-    bool prepare(std::vector<size_t> &files)
+    // Folders, links and other entries, in order; then the files to copy in
+    // batches, each batch files of one folder (opened once for all of them):
+    // big files first, one to a batch, so they run beside the small ones
+    // rather than after them, then the small ones round the folders (the
+    // first batch of every folder, then the second …), so that workers at the
+    // same time make their files in different folders and do not queue for
+    // one folder's lock.
+    bool prepare()
     {
-        std::vector<size_t> small;
-        std::vector<int> rank; // of each small file among the files of its folder
-        QHash<QByteArray, int> filesIn;
+        std::vector<std::vector<size_t>> small; // per folder, in the plan's order
+        QHash<QByteArray, size_t> folderOf;     // folder path below the item → index in `small`
+        std::vector<size_t> folderEntry;        // the plan entry of each folder in `small`
         for (size_t i = 0; i < m_plan.entries.size(); ++i) {
             const Entry &e = m_plan.entries[i];
             if (i > 0 && e.rel.isEmpty())
@@ -653,11 +655,17 @@ public:
                 if (!makeLink(e))
                     return false;
             } else if (type == S_IFREG) {
-                if (e.st.st_size >= kBigFile) {
-                    files.push_back(i);
+                const QByteArray folder = e.rel.left(std::max<qsizetype>(0, e.rel.lastIndexOf('/')));
+                if (e.st.st_size >= kBigFile || e.rel.isEmpty()) {
+                    m_batches.push_back({folderIndex(folder), {i}});
                 } else {
-                    small.push_back(i);
-                    rank.push_back(filesIn[e.rel.left(std::max<qsizetype>(0, e.rel.lastIndexOf('/')))]++);
+                    auto at = folderOf.find(folder);
+                    if (at == folderOf.end()) {
+                        at = folderOf.insert(folder, small.size());
+                        small.emplace_back();
+                        folderEntry.push_back(folderIndex(folder));
+                    }
+                    small[*at].push_back(i);
                 }
             } else {
                 const At at = e.rel.isEmpty() ? At(m_dstParent, m_tmpName) : At(m_dstItem, e.rel);
@@ -674,48 +682,75 @@ public:
                 }
             }
         }
-        std::vector<size_t> order(small.size());
-        for (size_t k = 0; k < order.size(); ++k)
-            order[k] = k;
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank[a] < rank[b]; });
-        for (size_t k : order)
-            files.push_back(small[k]);
+        for (size_t round = 0, left = small.size(); left > 0; ++round) {
+            left = 0;
+            for (size_t k = 0; k < small.size(); ++k) {
+                const size_t from = round * kBatch;
+                if (from >= small[k].size())
+                    continue;
+                const size_t to = std::min(small[k].size(), from + kBatch);
+                m_batches.push_back({folderEntry[k], {small[k].begin() + qsizetype(from), small[k].begin() + qsizetype(to)}});
+                if (to < small[k].size())
+                    ++left;
+            }
+        }
         return true;
     }
+
+    size_t batches() const { return m_batches.size(); }
 
     bool failed() const { return m_run.failed(); }
     void fail(const QString &why) { m_run.fail(why); }
 
-    // One file of the plan, whole, by the calling worker.
-    void copyEntry(size_t index)
+    // One batch of files, each whole, by the calling worker. Their folders
+    // (of the source and of the copy) are opened once, from the item's own
+    // descriptors and never through a link, and the source folder must be
+    // the one that was read; each file is opened from them by its name.
+    // `stopped` is asked before each file; when it answers true the copy fails.
+    void copyBatch(size_t index, const std::function<bool()> &stopped)
     {
-        const Entry &e = m_plan.entries[index];
+        const Batch &batch = m_batches[index];
         if (m_run.failed())
             return;
-        if (askHook(g_faultHook, sourcePath(e))) {
-            m_run.failErrno(EIO, sourcePath(e));
+        const Entry &first = m_plan.entries[batch.files.front()];
+        if (stopped()) {
+            m_run.fail(QStringLiteral("stopped"));
             return;
         }
-        const int in = openSource(e);
-        if (in < 0)
-            return;
-        const int out = openTarget(e, O_WRONLY | O_CREAT | O_EXCL);
-        if (out < 0) {
-            close(in);
+        if (first.rel.isEmpty()) { // the item is itself a file
+            copyFile(first, m_srcParent, m_srcName, m_dstParent, m_tmpName, first.st.st_dev);
             return;
         }
-        const bool sparse = isSparse(e.st);
-        bool ok = copyRange(in, out, 0, qint64(e.st.st_size), sparse, sourcePath(e), m_run, *m_space,
-                            askHook(g_shortRangeHook, sourcePath(e)), m_reserved);
-        if (ok && sparse && ftruncate(out, e.st.st_size) != 0) {
-            m_run.failErrno(errno, sourcePath(e));
-            ok = false;
+        const Entry &folder = m_plan.entries[batch.folder];
+        const bool top = batch.folder == 0;
+        const int src = top ? m_srcItem : openBeneath(m_srcItem, folder.rel, O_RDONLY | O_DIRECTORY);
+        struct stat st;
+        if (src < 0 || fstat(src, &st) != 0 || !sameEntry(st, folder.st)) {
+            if (src < 0)
+                m_run.failErrno(errno, sourcePath(folder));
+            else
+                m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(folder)));
+            if (src >= 0 && !top)
+                close(src);
+            return;
         }
-        if (ok)
-            applyAttributes(in, out, e.st);
-        close(in);
-        if (close(out) != 0 && ok)
-            m_run.failErrno(errno, sourcePath(e));
+        const int dst = top ? m_dstItem : openBeneath(m_dstItem, folder.rel, O_RDONLY | O_DIRECTORY);
+        if (dst < 0)
+            m_run.failErrno(errno, sourcePath(folder));
+        for (size_t i = 0; dst >= 0 && i < batch.files.size() && !m_run.failed(); ++i) {
+            if (i > 0 && stopped()) {
+                m_run.fail(QStringLiteral("stopped"));
+                break;
+            }
+            const Entry &e = m_plan.entries[batch.files[i]];
+            const QByteArray name = e.rel.mid(e.rel.lastIndexOf('/') + 1);
+            copyFile(e, src, name, dst, name, st.st_dev);
+        }
+        if (!top) {
+            close(src);
+            if (dst >= 0)
+                close(dst);
+        }
     }
 
     // Once every file is in (or the copy failed): folders' attributes, then
@@ -743,37 +778,69 @@ public:
     }
 
 private:
-    // Files at least this large go to the workers first.
+    // Files at least this large go to the workers first, one to a batch.
     static constexpr qint64 kBigFile = qint64(8) << 20;
+    // Small files of one folder taken together by one worker.
+    static constexpr size_t kBatch = 16;
 
-    QByteArray sourcePath(const Entry &e) const { return join(m_display, e.rel); }
+    struct Batch {
+        size_t folder;              // the plan entry of the files' folder (0: the item's own)
+        std::vector<size_t> files;  // plan entries
+    };
 
-    int openSource(const Entry &e)
+    // The plan entry of the folder `rel` below the item (0 for the item).
+    size_t folderIndex(const QByteArray &rel)
     {
-        const int fd = e.rel.isEmpty() ? openat(m_srcParent, m_srcName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)
-                                       : openBeneath(m_srcItem, e.rel, O_RDONLY);
-        if (fd < 0) {
+        if (rel.isEmpty())
+            return 0;
+        if (m_folderIndex.isEmpty())
+            for (size_t i = 1; i < m_plan.entries.size(); ++i)
+                if (S_ISDIR(m_plan.entries[i].st.st_mode) && !m_plan.entries[i].rel.isEmpty())
+                    m_folderIndex.insert(m_plan.entries[i].rel, i);
+        return m_folderIndex.value(rel, 0);
+    }
+
+    // One file: `srcName` in the folder `srcDir` (on the device `device`) to
+    // the new entry `dstName` of the folder `dstDir`.
+    void copyFile(const Entry &e, int srcDir, const QByteArray &srcName, int dstDir, const QByteArray &dstName,
+                  dev_t device)
+    {
+        if (askHook(g_faultHook, sourcePath(e))) {
+            m_run.failErrno(EIO, sourcePath(e));
+            return;
+        }
+        const int in = openat(srcDir, srcName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (in < 0) {
             m_run.failErrno(errno, sourcePath(e));
-            return -1;
+            return;
         }
         struct stat st;
-        if (fstat(fd, &st) != 0 || !sameEntry(st, e.st)) {
-            close(fd);
+        if (fstat(in, &st) != 0 || !sameEntry(st, e.st) || st.st_dev != device) {
+            close(in);
             m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(e)));
-            return -1;
+            return;
         }
-        return fd;
+        const int out = openat(dstDir, dstName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (out < 0) {
+            m_run.failErrno(errno, sourcePath(e));
+            close(in);
+            return;
+        }
+        const bool sparse = isSparse(e.st);
+        bool ok = copyRange(in, out, 0, qint64(e.st.st_size), sparse, sourcePath(e), m_run, *m_space,
+                            askHook(g_shortRangeHook, sourcePath(e)), m_reserved);
+        if (ok && sparse && ftruncate(out, e.st.st_size) != 0) {
+            m_run.failErrno(errno, sourcePath(e));
+            ok = false;
+        }
+        if (ok)
+            applyAttributes(in, out, e.st);
+        close(in);
+        if (close(out) != 0 && ok)
+            m_run.failErrno(errno, sourcePath(e));
     }
 
-    int openTarget(const Entry &e, int flags)
-    {
-        const int fd = e.rel.isEmpty()
-                           ? openat(m_dstParent, m_tmpName.constData(), flags | O_NOFOLLOW | O_CLOEXEC, 0600)
-                           : openBeneath(m_dstItem, e.rel, flags, 0600);
-        if (fd < 0)
-            m_run.failErrno(errno, sourcePath(e));
-        return fd;
-    }
+    QByteArray sourcePath(const Entry &e) const { return join(m_display, e.rel); }
 
     bool makeLink(const Entry &e)
     {
@@ -833,6 +900,8 @@ private:
     int m_dstItem = -1;
     const QByteArray m_display;
     const Plan m_plan;
+    std::vector<Batch> m_batches;
+    QHash<QByteArray, size_t> m_folderIndex;
     const std::shared_ptr<SpaceGuard> m_space;
     std::atomic<qint64> m_reserved{0}; // chunks reserved for this item so far
     CopyRun m_run;
@@ -1257,7 +1326,7 @@ struct CopyJob::Impl {
     };
     struct Task {
         Ticket ticket;
-        size_t entry;
+        size_t batch;
     };
 
     std::function<bool(Ticket)> stopped;
@@ -1270,7 +1339,7 @@ struct CopyJob::Impl {
     std::shared_ptr<SpaceGuard> space;
     Ticket next = 1;
     size_t active = 0; // items added and not yet done: each holds descriptors
-    bool closing = false;
+    std::atomic<bool> closing{false};
     static constexpr size_t kMaxActive = 512;
 
     // Under the lock: the item's last file is done.
@@ -1302,10 +1371,7 @@ struct CopyJob::Impl {
             Item &item = items[task.ticket];
             std::shared_ptr<ItemCopy> copy = item.copy;
             lock.unlock();
-            if (closing || (stopped && stopped(task.ticket)))
-                copy->fail(QStringLiteral("stopped"));
-            else
-                copy->copyEntry(task.entry);
+            copy->copyBatch(task.batch, [&] { return closing || (stopped && stopped(task.ticket)); });
             lock.lock();
             Item &after = items[task.ticket];
             if (--after.left == 0)
@@ -1419,20 +1485,20 @@ CopyJob::Ticket CopyJob::add(const OpenFolder &from, const QByteArray &fromName,
     const QByteArray temp = ".tw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
     auto copy = std::make_shared<ItemCopy>(dup(from.descriptor()), fromName, item, dup(to.descriptor()), temp, toName,
                                            display, std::move(plan), d->space);
-    std::vector<size_t> files;
-    const bool prepared = copy->prepare(files);
+    const bool prepared = copy->prepare();
+    const size_t batches = prepared ? copy->batches() : 0;
     std::unique_lock<std::mutex> lock(d->mutex);
     Impl::Item &entry = d->items[ticket];
     entry.copy = copy;
-    if (!prepared || files.empty()) {
+    if (!prepared || batches == 0) {
         entry.left = 1;
         d->complete(ticket, entry, lock);
         return ticket;
     }
-    entry.left = files.size();
-    for (size_t f : files)
-        d->queue.push_back({ticket, f});
-    d->startWorkers(files.size());
+    entry.left = batches;
+    for (size_t b = 0; b < batches; ++b)
+        d->queue.push_back({ticket, b});
+    d->startWorkers(batches);
     lock.unlock();
     d->work.notify_all();
     return ticket;
