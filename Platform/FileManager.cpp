@@ -595,7 +595,8 @@ bool renameNoReplaceAt(int fromDir, const QByteArray &from, int toDir, const QBy
 // reached from the item's own descriptors, and at the end gives it its final
 // name `dstName`. The descriptors are its own (duplicates), so the folders
 // handed in may go meanwhile. Its files are copied by the workers of a
-// CopyJob, one worker per file.
+// CopyJob, each file whole by one worker, the small files of a folder in
+// batches.
 class ItemCopy
 {
 public:
@@ -743,8 +744,12 @@ public:
                 break;
             }
             const Entry &e = m_plan.entries[batch.files[i]];
-            const QByteArray name = e.rel.mid(e.rel.lastIndexOf('/') + 1);
-            copyFile(e, src, name, dst, name, st.st_dev);
+            const qsizetype slash = e.rel.lastIndexOf('/');
+            if (e.rel.left(std::max<qsizetype>(0, slash)) != folder.rel) {
+                m_run.fail(QStringLiteral("not in its folder: ") + QFile::decodeName(sourcePath(e)));
+                break;
+            }
+            copyFile(e, src, e.rel.mid(slash + 1), dst, e.rel.mid(slash + 1), st.st_dev);
         }
         if (!top) {
             close(src);
@@ -809,7 +814,9 @@ private:
             m_run.failErrno(EIO, sourcePath(e));
             return;
         }
-        const int in = openat(srcDir, srcName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // One component from the folder, as every open below the item: never
+        // a link, never onto another file system.
+        const int in = openBeneath(srcDir, srcName, O_RDONLY);
         if (in < 0) {
             m_run.failErrno(errno, sourcePath(e));
             return;
@@ -820,7 +827,7 @@ private:
             m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(e)));
             return;
         }
-        const int out = openat(dstDir, dstName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int out = openBeneath(dstDir, dstName, O_WRONLY | O_CREAT | O_EXCL, 0600);
         if (out < 0) {
             m_run.failErrno(errno, sourcePath(e));
             close(in);

@@ -165,6 +165,10 @@ void makeTree(const QString &src)
     chmod(enc(src + "/readonly/ro.txt").constData(), 0444);
     chmod(enc(src + "/readonly").constData(), 0555);
 
+    // More small files in one folder than one worker takes at a time.
+    for (int f = 0; f < 40; ++f)
+        TestSupport::writeFile(src + QStringLiteral("/many/m%1").arg(f), randomBytes(quint32(1000 + f), 100 + f * 37));
+
     // Times last: writing into a folder changes its own.
     QDirIterator it(src, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
@@ -508,4 +512,32 @@ TEST(FileManagerCopy, NoItemIsRenamedOrRemovedWhileTheVolumeIsMeasured)
     got.sort();
     expected.sort();
     EXPECT_EQ(got, expected);
+}
+
+// A stop is asked before every file, also between the files of one folder
+// that one worker takes together: the copy ends at the next file and leaves
+// nothing.
+TEST(FileManagerCopy, AStopTakesEffectAtTheNextFileOfAFolder)
+{
+    QTemporaryDir dir;
+    for (int f = 0; f < 40; ++f)
+        TestSupport::writeFile(dir.filePath(QStringLiteral("src/one/f%1").arg(f)), randomBytes(quint32(f), 2000));
+    QDir().mkpath(dir.filePath("dst"));
+    CopySettings settings(1);
+    std::atomic<int> started{0};
+    FileManager::setCopyFaultHook([&](const QString &) {
+        ++started;
+        return false;
+    });
+    std::atomic<int> asked{0};
+    {
+        Platform::CopyJob job([&](Platform::CopyJob::Ticket) { return ++asked > 3; });
+        const Platform::OpenFolder from = Platform::OpenFolder::open(enc(dir.filePath("src")));
+        const Platform::OpenFolder to = Platform::OpenFolder::open(enc(dir.filePath("dst")));
+        QString error;
+        EXPECT_FALSE(job.wait(job.add(from, "one", to, "one"), &error));
+        EXPECT_EQ(error, QStringLiteral("stopped"));
+    }
+    EXPECT_EQ(started.load(), 3);
+    EXPECT_EQ(entriesOf(dir.filePath("dst")), QStringList{});
 }
