@@ -529,9 +529,9 @@ TEST(FileManagerCopy, AStopTakesEffectAtTheNextFileOfAFolder)
         ++started;
         return false;
     });
-    std::atomic<int> asked{0};
     {
-        Platform::CopyJob job([&](Platform::CopyJob::Ticket) { return ++asked > 3; });
+        // Stopped once three files have begun.
+        Platform::CopyJob job([&](Platform::CopyJob::Ticket) { return started.load() >= 3; });
         const Platform::OpenFolder from = Platform::OpenFolder::open(enc(dir.filePath("src")));
         const Platform::OpenFolder to = Platform::OpenFolder::open(enc(dir.filePath("dst")));
         QString error;
