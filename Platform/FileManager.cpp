@@ -281,9 +281,10 @@ private:
 
 // The room a copy may still take on a volume with a capacity, checked for
 // every chunk of data against the volume's live use. Far from the limit a
-// measurement serves for a short while; near it every chunk is measured, and
-// a chunk that does not fit waits for this copy's own writes in flight to
-// land before the last measurement decides.
+// measurement serves for a short while, and the workers go on with it while
+// one of them takes the next; near the limit every chunk is measured, and a
+// chunk that does not fit waits for this copy's own writes in flight to land
+// before the last measurement decides.
 class SpaceGuard
 {
 public:
@@ -300,12 +301,12 @@ public:
             return true;
         std::unique_lock<std::mutex> lock(m_mutex);
         if (!m_unlimited && (!fresh() || m_budget - bytes < kMargin))
-            measure();
+            refresh(lock, bytes);
         if (m_unlimited)
             return true;
         if (bytes > m_budget && m_inFlight > 0) {
             m_landed.wait(lock, [this] { return m_inFlight == 0; });
-            measure();
+            refresh(lock, bytes);
             if (m_unlimited)
                 return true;
         }
@@ -324,6 +325,8 @@ public:
         if (m_unlimited)
             return;
         m_inFlight -= bytes;
+        if (m_measuring)
+            m_landedWhileMeasuring += bytes;
         m_promised = std::max<qint64>(0, m_promised - bytes);
         if (m_inFlight == 0)
             m_landed.notify_all();
@@ -335,9 +338,9 @@ public:
     {
         if (!m_provider || bytes <= 0)
             return true;
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         if (!m_unlimited && !fresh())
-            measure();
+            refresh(lock, bytes);
         if (m_unlimited)
             return true;
         if (bytes > m_budget + m_inFlight - m_promised)
@@ -345,6 +348,18 @@ public:
         m_promised += bytes;
         return true;
     }
+    // Runs `change` (an item's rename or removal) while no measurement reads
+    // the volume: a measurement reads folders by path, and one renamed or
+    // removed under it would cost it the whole reading.
+    template <typename Change>
+    auto whileUnread(Change change)
+    {
+        if (!m_provider)
+            return change();
+        const std::lock_guard<std::mutex> reading(m_reading);
+        return change();
+    }
+
     // An item has ended: what it was promised and did not write is free again.
     void forget(qint64 bytes)
     {
@@ -367,27 +382,54 @@ private:
         const auto serves = m_budget >= kFar ? kFreshFar : kFresh;
         return m_measured && std::chrono::steady_clock::now() - *m_measured < serves;
     }
-    void measure()
+
+    // Takes a new measurement (under the lock, which is let go while the
+    // volume is measured). While another worker measures, one that wants
+    // `bytes` far from the limit goes on with the last measurement; near it,
+    // it waits for the new one.
+    void refresh(std::unique_lock<std::mutex> &lock, qint64 bytes)
     {
-        const std::optional<qint64> free = m_provider(m_destination);
-        m_measured = std::chrono::steady_clock::now();
-        if (!free) {
-            m_unlimited = true;
-            return;
+        if (m_measuring) {
+            if (m_measured && m_budget - bytes >= kFar)
+                return;
+            m_measuredNow.wait(lock, [this] { return !m_measuring; });
+            if (m_unlimited || (fresh() && m_budget - bytes >= kMargin))
+                return;
         }
-        // What is in flight may already be counted in part: counting it again
-        // errs on the safe side, and the wait above settles the last chunk.
-        m_budget = *free - m_inFlight;
+        m_measuring = true;
+        m_landedWhileMeasuring = 0;
+        lock.unlock();
+        std::optional<qint64> free;
+        {
+            const std::lock_guard<std::mutex> reading(m_reading);
+            free = m_provider(m_destination);
+        }
+        lock.lock();
+        m_measuring = false;
+        m_measured = std::chrono::steady_clock::now();
+        if (!free)
+            m_unlimited = true;
+        // What is in flight may already be counted in part, and what landed
+        // while the volume was measured may not be: both are taken off
+        // again, which errs on the safe side; the wait in reserve() settles
+        // the last chunk.
+        else
+            m_budget = *free - m_inFlight - m_landedWhileMeasuring;
+        m_measuredNow.notify_all();
     }
 
     const FileManager::SpaceProvider m_provider;
     const QString m_destination;
     std::mutex m_mutex;
     std::condition_variable m_landed;
+    std::condition_variable m_measuredNow;
+    std::mutex m_reading; // held while the volume is measured
     std::optional<std::chrono::steady_clock::time_point> m_measured;
     qint64 m_budget = 0;
     qint64 m_inFlight = 0;
     qint64 m_promised = 0; // promised to started items and not yet written
+    qint64 m_landedWhileMeasuring = 0;
+    bool m_measuring = false;
     bool m_unlimited = false;
 };
 
@@ -553,7 +595,8 @@ bool renameNoReplaceAt(int fromDir, const QByteArray &from, int toDir, const QBy
 // reached from the item's own descriptors, and at the end gives it its final
 // name `dstName`. The descriptors are its own (duplicates), so the folders
 // handed in may go meanwhile. Its files are copied by the workers of a
-// CopyJob, one worker per file.
+// CopyJob, each file whole by one worker, the small files of a folder in
+// batches.
 class ItemCopy
 {
 public:
@@ -572,16 +615,18 @@ public:
     ItemCopy(const ItemCopy &) = delete;
     ItemCopy &operator=(const ItemCopy &) = delete;
 
-    // Folders, links and other entries, in order; the files to copy, big
-    // ones first so they run beside the small ones rather than after them,
-    // then the small ones round the folders (the first file of every folder,
-    // then the second …), so that workers at the same time make their files
-    // in different folders and do not queue for one folder's lock.
-    bool prepare(std::vector<size_t> &files)
+    // Folders, links and other entries, in order; then the files to copy in
+    // batches, each batch files of one folder (opened once for all of them):
+    // big files first, one to a batch, so they run beside the small ones
+    // rather than after them, then the small ones round the folders (the
+    // first batch of every folder, then the second …), so that workers at the
+    // same time make their files in different folders and do not queue for
+    // one folder's lock.
+    bool prepare()
     {
-        std::vector<size_t> small;
-        std::vector<int> rank; // of each small file among the files of its folder
-        QHash<QByteArray, int> filesIn;
+        std::vector<std::vector<size_t>> small; // per folder, in the plan's order
+        QHash<QByteArray, size_t> folderOf;     // folder path below the item → index in `small`
+        std::vector<size_t> folderEntry;        // the plan entry of each folder in `small`
         for (size_t i = 0; i < m_plan.entries.size(); ++i) {
             const Entry &e = m_plan.entries[i];
             if (i > 0 && e.rel.isEmpty())
@@ -611,11 +656,17 @@ public:
                 if (!makeLink(e))
                     return false;
             } else if (type == S_IFREG) {
-                if (e.st.st_size >= kBigFile) {
-                    files.push_back(i);
+                const QByteArray folder = e.rel.left(std::max<qsizetype>(0, e.rel.lastIndexOf('/')));
+                if (e.st.st_size >= kBigFile || e.rel.isEmpty()) {
+                    m_batches.push_back({folderIndex(folder), {i}});
                 } else {
-                    small.push_back(i);
-                    rank.push_back(filesIn[e.rel.left(std::max<qsizetype>(0, e.rel.lastIndexOf('/')))]++);
+                    auto at = folderOf.find(folder);
+                    if (at == folderOf.end()) {
+                        at = folderOf.insert(folder, small.size());
+                        small.emplace_back();
+                        folderEntry.push_back(folderIndex(folder));
+                    }
+                    small[*at].push_back(i);
                 }
             } else {
                 const At at = e.rel.isEmpty() ? At(m_dstParent, m_tmpName) : At(m_dstItem, e.rel);
@@ -632,33 +683,153 @@ public:
                 }
             }
         }
-        std::vector<size_t> order(small.size());
-        for (size_t k = 0; k < order.size(); ++k)
-            order[k] = k;
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank[a] < rank[b]; });
-        for (size_t k : order)
-            files.push_back(small[k]);
+        for (size_t round = 0, left = small.size(); left > 0; ++round) {
+            left = 0;
+            for (size_t k = 0; k < small.size(); ++k) {
+                const size_t from = round * kBatch;
+                if (from >= small[k].size())
+                    continue;
+                const size_t to = std::min(small[k].size(), from + kBatch);
+                m_batches.push_back({folderEntry[k], {small[k].begin() + qsizetype(from), small[k].begin() + qsizetype(to)}});
+                if (to < small[k].size())
+                    ++left;
+            }
+        }
         return true;
     }
+
+    size_t batches() const { return m_batches.size(); }
 
     bool failed() const { return m_run.failed(); }
     void fail(const QString &why) { m_run.fail(why); }
 
-    // One file of the plan, whole, by the calling worker.
-    void copyEntry(size_t index)
+    // One batch of files, each whole, by the calling worker. Their folders
+    // (of the source and of the copy) are opened once, from the item's own
+    // descriptors and never through a link, and the source folder must be
+    // the one that was read; each file is opened from them by its name.
+    // `stopped` is asked before each file; when it answers true the copy fails.
+    void copyBatch(size_t index, const std::function<bool()> &stopped)
     {
-        const Entry &e = m_plan.entries[index];
+        const Batch &batch = m_batches[index];
         if (m_run.failed())
             return;
+        const Entry &first = m_plan.entries[batch.files.front()];
+        if (stopped()) {
+            m_run.fail(QStringLiteral("stopped"));
+            return;
+        }
+        if (first.rel.isEmpty()) { // the item is itself a file
+            copyFile(first, m_srcParent, m_srcName, m_dstParent, m_tmpName, first.st.st_dev);
+            return;
+        }
+        const Entry &folder = m_plan.entries[batch.folder];
+        const bool top = batch.folder == 0;
+        const int src = top ? m_srcItem : openBeneath(m_srcItem, folder.rel, O_RDONLY | O_DIRECTORY);
+        struct stat st;
+        if (src < 0 || fstat(src, &st) != 0 || !sameEntry(st, folder.st)) {
+            if (src < 0)
+                m_run.failErrno(errno, sourcePath(folder));
+            else
+                m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(folder)));
+            if (src >= 0 && !top)
+                close(src);
+            return;
+        }
+        const int dst = top ? m_dstItem : openBeneath(m_dstItem, folder.rel, O_RDONLY | O_DIRECTORY);
+        if (dst < 0)
+            m_run.failErrno(errno, sourcePath(folder));
+        for (size_t i = 0; dst >= 0 && i < batch.files.size() && !m_run.failed(); ++i) {
+            if (i > 0 && stopped()) {
+                m_run.fail(QStringLiteral("stopped"));
+                break;
+            }
+            const Entry &e = m_plan.entries[batch.files[i]];
+            const qsizetype slash = e.rel.lastIndexOf('/');
+            if (e.rel.left(std::max<qsizetype>(0, slash)) != folder.rel) {
+                m_run.fail(QStringLiteral("not in its folder: ") + QFile::decodeName(sourcePath(e)));
+                break;
+            }
+            copyFile(e, src, e.rel.mid(slash + 1), dst, e.rel.mid(slash + 1), st.st_dev);
+        }
+        if (!top) {
+            close(src);
+            if (dst >= 0)
+                close(dst);
+        }
+    }
+
+    // Once every file is in (or the copy failed): folders' attributes, then
+    // the final name; a failed copy is removed, wherever its folder has gone.
+    bool finish(QString *error)
+    {
+        m_space->forget(m_plan.bytes - m_reserved.load());
+        if (!m_run.failed())
+            finishFolders();
+        if (!m_run.failed()) {
+            int err = 0;
+            if (!m_space->whileUnread([&] {
+                    const bool renamed = renameNoReplaceAt(m_dstParent, m_tmpName, m_dstParent, m_dstName);
+                    err = errno;
+                    return renamed;
+                }))
+                m_run.failErrno(err, join(m_display, {}));
+        }
+        if (m_run.failed()) {
+            m_space->whileUnread([&] { return removeAt(m_dstParent, m_tmpName); });
+            setError(error, m_run.error());
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // Files at least this large go to the workers first, one to a batch.
+    static constexpr qint64 kBigFile = qint64(8) << 20;
+    // Small files of one folder taken together by one worker.
+    static constexpr size_t kBatch = 16;
+
+    struct Batch {
+        size_t folder;              // the plan entry of the files' folder (0: the item's own)
+        std::vector<size_t> files;  // plan entries
+    };
+
+    // The plan entry of the folder `rel` below the item (0 for the item).
+    size_t folderIndex(const QByteArray &rel)
+    {
+        if (rel.isEmpty())
+            return 0;
+        if (m_folderIndex.isEmpty())
+            for (size_t i = 1; i < m_plan.entries.size(); ++i)
+                if (S_ISDIR(m_plan.entries[i].st.st_mode) && !m_plan.entries[i].rel.isEmpty())
+                    m_folderIndex.insert(m_plan.entries[i].rel, i);
+        return m_folderIndex.value(rel, 0);
+    }
+
+    // One file: `srcName` in the folder `srcDir` (on the device `device`) to
+    // the new entry `dstName` of the folder `dstDir`.
+    void copyFile(const Entry &e, int srcDir, const QByteArray &srcName, int dstDir, const QByteArray &dstName,
+                  dev_t device)
+    {
         if (askHook(g_faultHook, sourcePath(e))) {
             m_run.failErrno(EIO, sourcePath(e));
             return;
         }
-        const int in = openSource(e);
-        if (in < 0)
+        // One component from the folder, as every open below the item: never
+        // a link, never onto another file system.
+        const int in = openBeneath(srcDir, srcName, O_RDONLY);
+        if (in < 0) {
+            m_run.failErrno(errno, sourcePath(e));
             return;
-        const int out = openTarget(e, O_WRONLY | O_CREAT | O_EXCL);
+        }
+        struct stat st;
+        if (fstat(in, &st) != 0 || !sameEntry(st, e.st) || st.st_dev != device) {
+            close(in);
+            m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(e)));
+            return;
+        }
+        const int out = openBeneath(dstDir, dstName, O_WRONLY | O_CREAT | O_EXCL, 0600);
         if (out < 0) {
+            m_run.failErrno(errno, sourcePath(e));
             close(in);
             return;
         }
@@ -676,55 +847,7 @@ public:
             m_run.failErrno(errno, sourcePath(e));
     }
 
-    // Once every file is in (or the copy failed): folders' attributes, then
-    // the final name; a failed copy is removed, wherever its folder has gone.
-    bool finish(QString *error)
-    {
-        m_space->forget(m_plan.bytes - m_reserved.load());
-        if (!m_run.failed())
-            finishFolders();
-        if (!m_run.failed() && !renameNoReplaceAt(m_dstParent, m_tmpName, m_dstParent, m_dstName))
-            m_run.failErrno(errno, join(m_display, {}));
-        if (m_run.failed()) {
-            removeAt(m_dstParent, m_tmpName);
-            setError(error, m_run.error());
-            return false;
-        }
-        return true;
-    }
-
-private:
-    // Files at least this large go to the workers first.
-    static constexpr qint64 kBigFile = qint64(8) << 20;
-
     QByteArray sourcePath(const Entry &e) const { return join(m_display, e.rel); }
-
-    int openSource(const Entry &e)
-    {
-        const int fd = e.rel.isEmpty() ? openat(m_srcParent, m_srcName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)
-                                       : openBeneath(m_srcItem, e.rel, O_RDONLY);
-        if (fd < 0) {
-            m_run.failErrno(errno, sourcePath(e));
-            return -1;
-        }
-        struct stat st;
-        if (fstat(fd, &st) != 0 || !sameEntry(st, e.st)) {
-            close(fd);
-            m_run.fail(QStringLiteral("changed since it was read: ") + QFile::decodeName(sourcePath(e)));
-            return -1;
-        }
-        return fd;
-    }
-
-    int openTarget(const Entry &e, int flags)
-    {
-        const int fd = e.rel.isEmpty()
-                           ? openat(m_dstParent, m_tmpName.constData(), flags | O_NOFOLLOW | O_CLOEXEC, 0600)
-                           : openBeneath(m_dstItem, e.rel, flags, 0600);
-        if (fd < 0)
-            m_run.failErrno(errno, sourcePath(e));
-        return fd;
-    }
 
     bool makeLink(const Entry &e)
     {
@@ -784,6 +907,8 @@ private:
     int m_dstItem = -1;
     const QByteArray m_display;
     const Plan m_plan;
+    std::vector<Batch> m_batches;
+    QHash<QByteArray, size_t> m_folderIndex;
     const std::shared_ptr<SpaceGuard> m_space;
     std::atomic<qint64> m_reserved{0}; // chunks reserved for this item so far
     CopyRun m_run;
@@ -1208,7 +1333,7 @@ struct CopyJob::Impl {
     };
     struct Task {
         Ticket ticket;
-        size_t entry;
+        size_t batch;
     };
 
     std::function<bool(Ticket)> stopped;
@@ -1221,7 +1346,7 @@ struct CopyJob::Impl {
     std::shared_ptr<SpaceGuard> space;
     Ticket next = 1;
     size_t active = 0; // items added and not yet done: each holds descriptors
-    bool closing = false;
+    std::atomic<bool> closing{false};
     static constexpr size_t kMaxActive = 512;
 
     // Under the lock: the item's last file is done.
@@ -1253,10 +1378,7 @@ struct CopyJob::Impl {
             Item &item = items[task.ticket];
             std::shared_ptr<ItemCopy> copy = item.copy;
             lock.unlock();
-            if (closing || (stopped && stopped(task.ticket)))
-                copy->fail(QStringLiteral("stopped"));
-            else
-                copy->copyEntry(task.entry);
+            copy->copyBatch(task.batch, [&] { return closing || (stopped && stopped(task.ticket)); });
             lock.lock();
             Item &after = items[task.ticket];
             if (--after.left == 0)
@@ -1370,20 +1492,20 @@ CopyJob::Ticket CopyJob::add(const OpenFolder &from, const QByteArray &fromName,
     const QByteArray temp = ".tw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
     auto copy = std::make_shared<ItemCopy>(dup(from.descriptor()), fromName, item, dup(to.descriptor()), temp, toName,
                                            display, std::move(plan), d->space);
-    std::vector<size_t> files;
-    const bool prepared = copy->prepare(files);
+    const bool prepared = copy->prepare();
+    const size_t batches = prepared ? copy->batches() : 0;
     std::unique_lock<std::mutex> lock(d->mutex);
     Impl::Item &entry = d->items[ticket];
     entry.copy = copy;
-    if (!prepared || files.empty()) {
+    if (!prepared || batches == 0) {
         entry.left = 1;
         d->complete(ticket, entry, lock);
         return ticket;
     }
-    entry.left = files.size();
-    for (size_t f : files)
-        d->queue.push_back({ticket, f});
-    d->startWorkers(files.size());
+    entry.left = batches;
+    for (size_t b = 0; b < batches; ++b)
+        d->queue.push_back({ticket, b});
+    d->startWorkers(batches);
     lock.unlock();
     d->work.notify_all();
     return ticket;

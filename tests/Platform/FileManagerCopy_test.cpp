@@ -13,6 +13,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -163,6 +164,10 @@ void makeTree(const QString &src)
     TestSupport::writeFile(src + "/readonly/ro.txt", "read only");
     chmod(enc(src + "/readonly/ro.txt").constData(), 0444);
     chmod(enc(src + "/readonly").constData(), 0555);
+
+    // More small files in one folder than one worker takes at a time.
+    for (int f = 0; f < 40; ++f)
+        TestSupport::writeFile(src + QStringLiteral("/many/m%1").arg(f), randomBytes(quint32(1000 + f), 100 + f * 37));
 
     // Times last: writing into a folder changes its own.
     QDirIterator it(src, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -448,4 +453,91 @@ TEST(FileManagerCopy, TheCopyAndTheSizeSumStayOnTheItemsFileSystem)
     EXPECT_TRUE(QFileInfo(dir.filePath("dst/inner")).isDir());
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("dst/inner/mounted/other")));
     EXPECT_TRUE(log.contains("another file system"));
+}
+
+// A volume with a capacity is measured by reading its folders while the
+// workers go on writing; no item of the job takes its final name or is
+// removed while that reading is under way, so what a measurement reads keeps
+// its shape. The measurement here reads the destination twice, a moment
+// apart, and notes any entry that went meanwhile.
+TEST(FileManagerCopy, NoItemIsRenamedOrRemovedWhileTheVolumeIsMeasured)
+{
+    QTemporaryDir dir;
+    constexpr int kItems = 24;
+    for (int i = 0; i < kItems; ++i)
+        for (int f = 0; f < 6; ++f)
+            TestSupport::writeFile(dir.filePath(QStringLiteral("src/item%1/sub/f%2").arg(i).arg(f)),
+                                   randomBytes(quint32(i * 6 + f), 3000 + f * 500));
+    QDir().mkpath(dir.filePath("dst"));
+    CopySettings settings(4);
+    // Every fourth item fails and is removed.
+    FileManager::setCopyFaultHook([](const QString &file) {
+        static const QRegularExpression item(QStringLiteral("/item(\\d+)/"));
+        const QRegularExpressionMatch m = item.match(file);
+        return m.hasMatch() && m.captured(1).toInt() % 4 == 0;
+    });
+    std::atomic<int> measured{0};
+    std::atomic<int> changedUnderIt{0};
+    const QString dst = dir.filePath("dst");
+    FileManager::setSpaceProvider([&](const QString &) {
+        const QStringList before = entriesOf(dst);
+        usleep(2000);
+        const QStringList after = entriesOf(dst);
+        for (const QString &name : before)
+            if (!after.contains(name))
+                ++changedUnderIt;
+        ++measured;
+        return std::optional<qint64>(qint64(32) << 20); // near enough for every chunk to be measured
+    });
+    {
+        Platform::CopyJob job;
+        const Platform::OpenFolder from = Platform::OpenFolder::open(enc(dir.filePath("src")));
+        const Platform::OpenFolder to = Platform::OpenFolder::open(enc(dst));
+        std::vector<Platform::CopyJob::Ticket> tickets;
+        for (int i = 0; i < kItems; ++i) {
+            const QByteArray name = "item" + QByteArray::number(i);
+            tickets.push_back(job.add(from, name, to, name));
+        }
+        for (int i = 0; i < kItems; ++i)
+            EXPECT_EQ(job.wait(tickets[size_t(i)]), i % 4 != 0) << i;
+    }
+    FileManager::setSpaceProvider({});
+    EXPECT_GT(measured.load(), 1);
+    EXPECT_EQ(changedUnderIt.load(), 0);
+    QStringList expected;
+    for (int i = 0; i < kItems; ++i)
+        if (i % 4 != 0)
+            expected.append(QStringLiteral("item%1").arg(i));
+    QStringList got = entriesOf(dst);
+    got.sort();
+    expected.sort();
+    EXPECT_EQ(got, expected);
+}
+
+// A stop is asked before every file, also between the files of one folder
+// that one worker takes together: the copy ends at the next file and leaves
+// nothing.
+TEST(FileManagerCopy, AStopTakesEffectAtTheNextFileOfAFolder)
+{
+    QTemporaryDir dir;
+    for (int f = 0; f < 40; ++f)
+        TestSupport::writeFile(dir.filePath(QStringLiteral("src/one/f%1").arg(f)), randomBytes(quint32(f), 2000));
+    QDir().mkpath(dir.filePath("dst"));
+    CopySettings settings(1);
+    std::atomic<int> started{0};
+    FileManager::setCopyFaultHook([&](const QString &) {
+        ++started;
+        return false;
+    });
+    {
+        // Stopped once three files have begun.
+        Platform::CopyJob job([&](Platform::CopyJob::Ticket) { return started.load() >= 3; });
+        const Platform::OpenFolder from = Platform::OpenFolder::open(enc(dir.filePath("src")));
+        const Platform::OpenFolder to = Platform::OpenFolder::open(enc(dir.filePath("dst")));
+        QString error;
+        EXPECT_FALSE(job.wait(job.add(from, "one", to, "one"), &error));
+        EXPECT_EQ(error, QStringLiteral("stopped"));
+    }
+    EXPECT_EQ(started.load(), 3);
+    EXPECT_EQ(entriesOf(dir.filePath("dst")), QStringList{});
 }
