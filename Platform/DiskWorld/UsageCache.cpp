@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMutex>
 
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -29,6 +30,7 @@ struct UsageCache::Impl {
         Folder *parent = nullptr;
         QByteArray path;
         int wd = -1;
+        ino_t ino = 0;                      // the folder read, so that another one under its name is read anew
         qint64 total = 0;                   // bytes of every regular file below
         std::map<QByteArray, qint64> files; // regular files right here
         std::map<QByteArray, std::unique_ptr<Folder>> folders;
@@ -88,13 +90,28 @@ struct UsageCache::Impl {
     }
 
     // Reads a folder and everything below it, watching each folder before reading it.
+    // A folder that is gone or no folder any more by the time it is watched
+    // is not an error: an event brings it up again. Only running out of
+    // watches is.
     bool scan(Folder *f, const QList<QByteArray> &skip)
     {
-        if (!watch(f))
-            return false;
+        if (!watch(f)) {
+            if (errno != ENOENT && errno != ENOTDIR)
+                return false;
+            // Gone from under its listed path: a folder above it may have moved
+            // after it was listed, and that folder's event will not say that
+            // this part of it was missed, so those folders are read anew at
+            // their next event.
+            for (Folder *a = f; a; a = a->parent)
+                a->ino = 0;
+            return true;
+        }
         int dirFd = open(f->path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (dirFd < 0)
             return true; // gone meanwhile: its parent hears of it
+        struct stat self;
+        if (fstat(dirFd, &self) == 0)
+            f->ino = self.st_ino;
         DIR *d = fdopendir(dirFd);
         if (!d) {
             close(dirFd);
@@ -119,8 +136,10 @@ struct UsageCache::Impl {
             auto sub = std::make_unique<Folder>();
             sub->parent = f;
             sub->path = join(f->path, name);
-            if (!scan(sub.get(), {}))
+            if (!scan(sub.get(), {})) {
+                unwatch(sub.get()); // nothing may point at a folder that is let go
                 return false;
+            }
             f->total += sub->total;
             f->folders[name] = std::move(sub);
         }
@@ -140,7 +159,9 @@ struct UsageCache::Impl {
             delta -= file->second;
             f->files.erase(file);
         }
-        if (auto sub = f->folders.find(name); sub != f->folders.end() && !(there && S_ISDIR(st.st_mode))) {
+        if (auto sub = f->folders.find(name);
+            sub != f->folders.end() &&
+            !(there && S_ISDIR(st.st_mode) && sub->second->wd >= 0 && sub->second->ino == st.st_ino)) {
             delta -= sub->second->total;
             unwatch(sub->second.get());
             f->folders.erase(sub);
@@ -153,8 +174,10 @@ struct UsageCache::Impl {
             auto sub = std::make_unique<Folder>();
             sub->parent = f;
             sub->path = path;
-            if (!scan(sub.get(), {}))
+            if (!scan(sub.get(), {})) {
+                unwatch(sub.get());
                 return false;
+            }
             delta += sub->total;
             f->folders[name] = std::move(sub);
         }

@@ -16,7 +16,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
+#include <cstdio>
 #include <random>
+#include <thread>
 
 // Failure messages show texts as texts.
 inline void PrintTo(const QString &s, std::ostream *os)
@@ -333,6 +336,45 @@ TEST(DiskWorld, TheSpaceCheckSeesEveryChangeWithoutWalkingEverythingAgain)
     ASSERT_TRUE(QDir(root + QStringLiteral("/a")).removeRecursively());
     TestSupport::writeFile(root + QStringLiteral("/a/again.bin"), QByteArray(77, 'x'));
     agrees("a folder made again under the same name");
+}
+
+// Folders that move while the space check reads them: a folder renamed between
+// its listing and its watch is no failure, and one that is let go leaves no
+// watch pointing at it (the next event for it would reach freed memory).
+TEST(DiskWorld, TheSpaceCheckStaysRightWhileFoldersMoveUnderIt)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    qint64 total = 0;
+    for (int i = 0; i < 8; ++i)
+        for (int j = 0; j < 20; ++j) {
+            const QByteArray data(100 + i * 20 + j, 'x');
+            ASSERT_TRUE(TestSupport::writeFile(root + QStringLiteral("/t%1/s%2/f.bin").arg(i).arg(j), data));
+            total += data.size();
+        }
+    UsageCache &cache = UsageCache::shared();
+    std::atomic<bool> done{false};
+    // Each top folder goes back and forth between two names.
+    std::thread mover([&] {
+        std::vector<bool> away(8, false);
+        for (unsigned k = 0; !done; ++k) {
+            const int i = int(k % 8);
+            const QByteArray a = QFile::encodeName(root + QStringLiteral("/t%1").arg(i));
+            const QByteArray b = QFile::encodeName(root + QStringLiteral("/u%1").arg(i));
+            if (::rename(away[i] ? b.constData() : a.constData(), away[i] ? a.constData() : b.constData()) == 0)
+                away[i] = !away[i];
+        }
+        for (int i = 0; i < 8; ++i)
+            if (away[i])
+                ::rename(QFile::encodeName(root + QStringLiteral("/u%1").arg(i)).constData(),
+                         QFile::encodeName(root + QStringLiteral("/t%1").arg(i)).constData());
+    });
+    for (int round = 0; round < 300; ++round)
+        cache.bytes(root);
+    done = true;
+    mover.join();
+    EXPECT_EQ(cache.bytes(root), total);
+    EXPECT_EQ(cache.bytes(root), FolderTree::bytes(root));
 }
 
 TEST(DiskWorld, TheSpaceCheckAgreesWithAWalkThroughManyRandomChanges)
