@@ -3,7 +3,8 @@
 
 #include "MakeSureCancelCloneSystemVCDelegate.h"
 
-MakeSureCancelCloneSystemVC::MakeSureCancelCloneSystemVC(QWidget *parent) : ConfirmPanel(parent), ui(std::make_unique<Ui::MakeSureCancelCloneSystemVC>())
+MakeSureCancelCloneSystemVC::MakeSureCancelCloneSystemVC(QWidget *parent)
+    : ConfirmPanel(parent), ui(std::make_unique<Ui::MakeSureCancelCloneSystemVC>())
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);

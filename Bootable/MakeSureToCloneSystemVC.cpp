@@ -3,7 +3,8 @@
 
 #include "MakeSureToCloneSystemVCDelegate.h"
 
-MakeSureToCloneSystemVC::MakeSureToCloneSystemVC(QWidget *parent) : ConfirmPanel(parent), ui(std::make_unique<Ui::MakeSureToCloneSystemVC>())
+MakeSureToCloneSystemVC::MakeSureToCloneSystemVC(QWidget *parent)
+    : ConfirmPanel(parent), ui(std::make_unique<Ui::MakeSureToCloneSystemVC>())
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
@@ -17,7 +18,4 @@ MakeSureToCloneSystemVC::~MakeSureToCloneSystemVC() = default;
 QLabel *MakeSureToCloneSystemVC::titleLabel() const { return ui->titleLabel; }
 QWidget *MakeSureToCloneSystemVC::titleBarView() const { return ui->titleBarView; }
 
-void MakeSureToCloneSystemVC::doneButtonAction()
-{
-    closeThenTell(&MakeSureToCloneSystemVCDelegate::beginToCopySystem);
-}
+void MakeSureToCloneSystemVC::doneButtonAction() { closeThenTell(&MakeSureToCloneSystemVCDelegate::beginToCopySystem); }

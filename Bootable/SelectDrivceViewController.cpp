@@ -111,7 +111,8 @@ void copyPrebootCryptexes(const QString &wholeDisk)
         // name may already hold "/Volumes/Preboot".
         const std::optional<QVariantMap> prebootInfo = diskutilPlist(
             {QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + preboot}, "VeyDataTemp.plist");
-        const QString mountPoint = prebootInfo ? prebootInfo->value(QStringLiteral("MountPoint")).toString() : QString();
+        const QString mountPoint =
+            prebootInfo ? prebootInfo->value(QStringLiteral("MountPoint")).toString() : QString();
         if (mountPoint.isEmpty() || !QFileInfo(Platform::rootPath(mountPoint)).isDir()) {
             Platform::systemLog(QStringLiteral("Preboot volume %1 is not mounted; cryptexes not copied").arg(preboot));
             return;
@@ -119,7 +120,8 @@ void copyPrebootCryptexes(const QString &wholeDisk)
 
         Platform::Task task;
         task.setLaunchPath(QStringLiteral("/bin/cp"));
-        task.setArguments({QStringLiteral("-av"), Platform::rootPath(QStringLiteral("/System/Volumes/Preboot/Cryptexes")),
+        task.setArguments({QStringLiteral("-av"),
+                           Platform::rootPath(QStringLiteral("/System/Volumes/Preboot/Cryptexes")),
                            Platform::rootPath(mountPoint)});
         task.setStandardOutputPipe(true);
         int status = -1;
@@ -257,10 +259,10 @@ void SelectDrivceViewController::measureUsedSize()
     QPointer<SelectDrivceViewController> self(this);
     Platform::Dispatch::globalAsync([self] {
         const int version = QoPublicUtilities::getSystemVersion();
-        const qint64 used = usedSizeFromInfo(
-            diskutilPlist({QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/")},
-                          "KestrovaDiskCloneDataTemp.plist"),
-            version);
+        const qint64 used =
+            usedSizeFromInfo(diskutilPlist({QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/")},
+                                           "KestrovaDiskCloneDataTemp.plist"),
+                             version);
         Platform::Dispatch::mainAsync([self, used] {
             if (!self)
                 return;
@@ -306,7 +308,9 @@ QString SelectDrivceViewController::messageForErrorCode(int code, bool userCance
 
 QString SelectDrivceViewController::statusLineForText(const QString &text)
 {
-    auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c.category() == QChar::Separator_Space; };
+    auto blank = [](QChar c) {
+        return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
+    };
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && blank(text.at(begin)))
@@ -395,8 +399,8 @@ void SelectDrivceViewController::selectDiskButton(qint32 withID, QObject *sender
     QWidget *view = qobject_cast<QWidget *>(sender);
     if (!view)
         view = withID == 2 ? ui->selectToView : ui->selectFromView;
-    m_popoverController->presentPopoverFromRect(QRectF(0, 0, view->width(), view->height()), view,
-                                                withID == 2 ? 2 : 1, true);
+    m_popoverController->presentPopoverFromRect(QRectF(0, 0, view->width(), view->height()), view, withID == 2 ? 2 : 1,
+                                                true);
 }
 
 void SelectDrivceViewController::doSelectDiskWithVolume(const VolumeObjPtr &volume)
@@ -495,10 +499,10 @@ void SelectDrivceViewController::toCheckFullDiskAccess()
         return;
     auto *wc = new FullDiskAccessViewController(window());
     m_fullDiskAccessWC = wc;
-    const QRect area = window()->isWindow() && window()->isVisible()
-                           ? window()->frameGeometry()
-                           : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                               : QRect());
+    const QRect area =
+        window()->isWindow() && window()->isVisible()
+            ? window()->frameGeometry()
+            : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : QRect());
     wc->move(area.center() - QPoint(wc->width() / 2, wc->height() / 2));
     Platform::App::runModal(wc);
     wc->deleteLater();

@@ -18,10 +18,7 @@ namespace {
 // independent points.
 double userSpaceScaleFactor() { return 1.0; }
 
-QRect toPixels(const QRectF &r)
-{
-    return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height()));
-}
+QRect toPixels(const QRectF &r) { return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height())); }
 
 } // namespace
 
@@ -124,9 +121,8 @@ int AttachedWindow<WindowBase>::bestSideForAutomaticPosition() const
     QRectF visible;
     if (screen)
         visible = CocoaGeometry::toCocoa(QRectF(screen->availableGeometry()), CocoaGeometry::screenHeight());
-    const QRectF parent = m_window
-        ? CocoaGeometry::toCocoa(QRectF(m_window->frameGeometry()), CocoaGeometry::screenHeight())
-        : visible;
+    const QRectF parent =
+        m_window ? CocoaGeometry::toCocoa(QRectF(m_window->frameGeometry()), CocoaGeometry::screenHeight()) : visible;
     const QSizeF viewSize = m_view ? QSizeF(m_view->size()) : QSizeF();
     return AttachedWindowGeometry::bestSide(viewSize, screenPoint(), m_distance, metrics(), visible, parent);
 }

@@ -81,19 +81,44 @@ AttachedWindowGeometry::Layout AttachedWindowGeometry::layout(const QSizeF &view
     const double d = distance;
     QPointF origin = p;
     switch (side) {
-    case 0: origin = {p.x() - w - d, p.y() - hh}; break;
-    case 1: origin = {p.x() - hw, p.y() - h - d}; break;
-    case 2: origin = {p.x() + d, p.y() - hh}; break;
-    case 3: origin = {p.x() - hw, p.y() + d}; break;
-    case 4: origin = {p.x() - w - d, p.y() - i}; break;
-    case 5: origin = {p.x() - w - d, p.y() - (h - i)}; break;
-    case 6: origin = {p.x() + d, p.y() - i}; break;
-    case 7: origin = {p.x() + d, p.y() - (h - i)}; break;
-    case 8: origin = {p.x() - (w - i), p.y() + d}; break;
-    case 9: origin = {p.x() - i, p.y() + d}; break;
-    case 10: origin = {p.x() - (w - i), p.y() - h - d}; break;
-    case 11: origin = {p.x() - i, p.y() - h - d}; break;
-    default: break;
+    case 0:
+        origin = {p.x() - w - d, p.y() - hh};
+        break;
+    case 1:
+        origin = {p.x() - hw, p.y() - h - d};
+        break;
+    case 2:
+        origin = {p.x() + d, p.y() - hh};
+        break;
+    case 3:
+        origin = {p.x() - hw, p.y() + d};
+        break;
+    case 4:
+        origin = {p.x() - w - d, p.y() - i};
+        break;
+    case 5:
+        origin = {p.x() - w - d, p.y() - (h - i)};
+        break;
+    case 6:
+        origin = {p.x() + d, p.y() - i};
+        break;
+    case 7:
+        origin = {p.x() + d, p.y() - (h - i)};
+        break;
+    case 8:
+        origin = {p.x() - (w - i), p.y() + d};
+        break;
+    case 9:
+        origin = {p.x() - i, p.y() + d};
+        break;
+    case 10:
+        origin = {p.x() - (w - i), p.y() - h - d};
+        break;
+    case 11:
+        origin = {p.x() - i, p.y() - h - d};
+        break;
+    default:
+        break;
     }
     return {QRectF(origin, QSizeF(w, h)), view};
 }

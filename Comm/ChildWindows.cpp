@@ -123,8 +123,8 @@ void ChildWindows::addChildWindow(QWidget *parent, QWidget *child)
 void ChildWindows::removeChildWindow(QWidget *parent, QWidget *child)
 {
     if (auto *t = ChildWindowTracker::of(parent, false); t && child) {
-        if (t->remove(child) && child->windowHandle() && parent->windowHandle()
-            && child->windowHandle()->transientParent() == parent->windowHandle())
+        if (t->remove(child) && child->windowHandle() && parent->windowHandle() &&
+            child->windowHandle()->transientParent() == parent->windowHandle())
             child->windowHandle()->setTransientParent(nullptr);
     }
 }

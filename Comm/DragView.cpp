@@ -24,10 +24,7 @@ bool offersFiles(const QMimeData *data)
 
 } // namespace
 
-DragView::DragView(QWidget *parent) : QWidget(parent)
-{
-    setAcceptDrops(true);
-}
+DragView::DragView(QWidget *parent) : QWidget(parent) { setAcceptDrops(true); }
 
 Qt::DropAction DragView::operationForDrag(const QMimeData *data, Qt::DropActions offered)
 {
@@ -89,8 +86,8 @@ bool DragView::performDragOperation(const QMimeData *data)
 
 void DragView::dropEvent(QDropEvent *event)
 {
-    if (operationForDrag(event->mimeData(), event->possibleActions()) == Qt::IgnoreAction
-        || !prepareForDragOperation()) {
+    if (operationForDrag(event->mimeData(), event->possibleActions()) == Qt::IgnoreAction ||
+        !prepareForDragOperation()) {
         event->ignore();
         return;
     }

@@ -72,8 +72,7 @@ public:
     }
 
 private:
-    static std::unique_ptr<RMAAttachedWindow> createWindow(QWidget *view, QWidget *parentWindow,
-                                                           const QPointF &point);
+    static std::unique_ptr<RMAAttachedWindow> createWindow(QWidget *view, QWidget *parentWindow, const QPointF &point);
     static void detach(RMAAttachedWindow *window);
     static void takeAway(std::unique_ptr<RMAAttachedWindow> &window);
     static void scheduleClosing(QObject *page, std::function<void()> closer);

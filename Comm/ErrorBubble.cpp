@@ -21,8 +21,8 @@ void takeAway(std::unique_ptr<NODEAttachedWindow> &window)
 
 double ErrorBubble::xForLeftOrRight(int leftOrRight) { return leftOrRight == 1 ? RightCardX : LeftCardX; }
 
-void ErrorBubble::show(QObject *page, const ErrorBubbleFields &f, QWidget *mainWindow, const QString &message,
-                       double x, std::function<void()> closeErrorWindow)
+void ErrorBubble::show(QObject *page, const ErrorBubbleFields &f, QWidget *mainWindow, const QString &message, double x,
+                       std::function<void()> closeErrorWindow)
 {
     f.showErrorW = true;
     f.errorVC = std::make_unique<ErrorViewController>();

@@ -17,10 +17,7 @@ namespace {
 constexpr double StandardDuration = 0.25;
 constexpr double StripesOpacity = 0.04;
 
-QPainterPath roundedByHalfHeight(const QRectF &rect)
-{
-    return QoDrawing::roundedPath(rect, rect.height() / 2, 0);
-}
+QPainterPath roundedByHalfHeight(const QRectF &rect) { return QoDrawing::roundedPath(rect, rect.height() / 2, 0); }
 
 // Animations are owned by the bar and replaced, never stacked: starting one
 // stops the one before (its completion is dropped; the new one decides).
@@ -111,8 +108,8 @@ std::optional<QEasingCurve> ITProgressBar::defaultAnimationForKey(const QString 
 void ITProgressBar::setFloatValueAnimated(double value)
 {
     checkValue(value);
-    QVariantAnimation *animation = startAnimation(
-        this, _valueAnimation, _floatValue, value, StandardDuration, [this](double v) { applyFloatValue(v); }, {});
+    QVariantAnimation *animation = startAnimation(this, _valueAnimation, _floatValue, value, StandardDuration,
+                                                  [this](double v) { applyFloatValue(v); }, {});
     if (auto curve = defaultAnimationForKey(QStringLiteral("floatValue")))
         animation->setEasingCurve(*curve);
 }

@@ -21,8 +21,8 @@ QRectF ImageAndTextCell::imageFrameForCellFrame(const QRectF &cellFrame) const
     if (_image.isNull())
         return {};
     const QSizeF size = _image.size();
-    return QRectF(cellFrame.x() + 3, cellFrame.y() + std::ceil((cellFrame.height() - size.height()) * 0.5), size.width(),
-                  size.height());
+    return QRectF(cellFrame.x() + 3, cellFrame.y() + std::ceil((cellFrame.height() - size.height()) * 0.5),
+                  size.width(), size.height());
 }
 
 QRectF ImageAndTextCell::drawnImageRectForCellFrame(const QRectF &cellFrame) const

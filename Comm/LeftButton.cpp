@@ -43,10 +43,7 @@ void LeftButton::setButtonAction(bool action)
     repaint();
 }
 
-QColor LeftButton::labelColorForState(State) const
-{
-    return _isAction ? getColor(0, 0, 0, 1) : QColor(Qt::white);
-}
+QColor LeftButton::labelColorForState(State) const { return _isAction ? getColor(0, 0, 0, 1) : QColor(Qt::white); }
 
 void LeftButton::paintEvent(QPaintEvent *)
 {

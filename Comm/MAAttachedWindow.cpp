@@ -25,8 +25,8 @@ MAAttachedWindow::MAAttachedWindow(QWidget *view, const QPointF &point, QWidget 
     finishCreation();
 }
 
-std::unique_ptr<MAAttachedWindow> MAAttachedWindow::initWithView(QWidget *view, const QPointF &point,
-                                                                 QWidget *window, int side, double distance)
+std::unique_ptr<MAAttachedWindow> MAAttachedWindow::initWithView(QWidget *view, const QPointF &point, QWidget *window,
+                                                                 int side, double distance)
 {
     if (!view)
         return nullptr;

@@ -12,8 +12,8 @@ public:
 private:
     friend class AttachedWindowFactory<MAAttachedWindow>;
     MAAttachedWindow(QWidget *view, const QPointF &point, QWidget *window, int side, float distance);
-    static std::unique_ptr<MAAttachedWindow> designated(QWidget *view, const QPointF &point, QWidget *window,
-                                                        int side, double distance)
+    static std::unique_ptr<MAAttachedWindow> designated(QWidget *view, const QPointF &point, QWidget *window, int side,
+                                                        double distance)
     {
         return initWithView(view, point, window, side, distance);
     }

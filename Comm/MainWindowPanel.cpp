@@ -11,8 +11,8 @@ StatusAttachedWindow *MainWindowPanel::show(PanelHostedController *controller, Q
     if (!controller)
         return nullptr;
     QWidget *main = mainWindow ? mainWindow->window() : nullptr;
-    const QRectF m = main ? CocoaGeometry::toCocoa(QRectF(main->frameGeometry()), CocoaGeometry::screenHeight())
-                          : QRectF();
+    const QRectF m =
+        main ? CocoaGeometry::toCocoa(QRectF(main->frameGeometry()), CocoaGeometry::screenHeight()) : QRectF();
     if (sizeToMainWindow)
         controller->resize(m.size().toSize());
 

@@ -26,7 +26,7 @@ NODEAttachedWindow::NODEAttachedWindow(QWidget *view, const QPointF &point, QWid
 }
 
 std::unique_ptr<NODEAttachedWindow> NODEAttachedWindow::initWithView(QWidget *view, const QPointF &point,
-                                                                 QWidget *window, int side, double distance)
+                                                                     QWidget *window, int side, double distance)
 {
     if (!view)
         return nullptr;

@@ -19,8 +19,7 @@ int clickMark = 0;
 // rectangle test.
 bool inside(const QRectF &rect, const QPointF &point)
 {
-    return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top()
-           && point.y() < rect.bottom();
+    return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top() && point.y() < rect.bottom();
 }
 } // namespace
 

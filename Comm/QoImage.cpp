@@ -36,8 +36,8 @@ QHash<QString, std::shared_ptr<void>> &cache()
 
 QString resolve(const QString &name)
 {
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
-        || name == QLatin1String(".") || name == QLatin1String(".."))
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        name == QLatin1String(".") || name == QLatin1String(".."))
         return {};
     const QString folder = Platform::Bundle::mainBundle().resourcePath() + QLatin1Char('/');
     const QString suffix = QFileInfo(name).suffix().toLower();
@@ -127,8 +127,7 @@ void QoImage::draw(QPainter &painter, const QRectF &dst, const QRectF &src) cons
     // Draw the whole image scaled so that `src` lands on `dst`, clipped to `dst`.
     const qreal sx = dst.width() / src.width();
     const qreal sy = dst.height() / src.height();
-    const QRectF whole(dst.x() - src.x() * sx, dst.y() - src.y() * sy, d->size.width() * sx,
-                       d->size.height() * sy);
+    const QRectF whole(dst.x() - src.x() * sx, dst.y() - src.y() * sy, d->size.width() * sx, d->size.height() * sy);
     painter.save();
     painter.setClipRect(dst, Qt::IntersectClip);
     draw(painter, whole);

@@ -12,10 +12,7 @@ QoImageButton::QoImageButton(QWidget *parent, bool usable) : QPushButton(parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-QoImageButton::QoImageButton(const QRect &frame, QWidget *parent) : QoImageButton(parent, true)
-{
-    setGeometry(frame);
-}
+QoImageButton::QoImageButton(const QRect &frame, QWidget *parent) : QoImageButton(parent, true) { setGeometry(frame); }
 
 void QoImageButton::setButtonEnabled(bool enabled)
 {

@@ -13,15 +13,9 @@ namespace {
 const QString SpacePreviewFile = QStringLiteral("SpacePreviewFile");
 }
 
-QoNSTableView::QoNSTableView(QWidget *parent) : QTableView(parent)
-{
-    _setupHeaderCell();
-}
+QoNSTableView::QoNSTableView(QWidget *parent) : QTableView(parent) { _setupHeaderCell(); }
 
-void QoNSTableView::_setupHeaderCell()
-{
-    CustomHeaderView::replaceHeader(this, 20);
-}
+void QoNSTableView::_setupHeaderCell() { CustomHeaderView::replaceHeader(this, 20); }
 
 void QoNSTableView::keyPressEvent(QKeyEvent *event)
 {

@@ -25,9 +25,8 @@ RMAAttachedWindow::RMAAttachedWindow(QWidget *view, const QPointF &point, QWidge
     finishCreation();
 }
 
-std::unique_ptr<RMAAttachedWindow> RMAAttachedWindow::initWithView(QWidget *view, const QPointF &point,
-                                                                   QWidget *window, int side, double distance,
-                                                                   double withWindowBgAlpha)
+std::unique_ptr<RMAAttachedWindow> RMAAttachedWindow::initWithView(QWidget *view, const QPointF &point, QWidget *window,
+                                                                   int side, double distance, double withWindowBgAlpha)
 {
     (void)withWindowBgAlpha;
     if (!view)

@@ -20,8 +20,8 @@ protected:
 private:
     friend class AttachedWindowFactory<RMAAttachedWindow>;
     RMAAttachedWindow(QWidget *view, const QPointF &point, QWidget *window, int side, float distance);
-    static std::unique_ptr<RMAAttachedWindow> designated(QWidget *view, const QPointF &point, QWidget *window,
-                                                         int side, double distance)
+    static std::unique_ptr<RMAAttachedWindow> designated(QWidget *view, const QPointF &point, QWidget *window, int side,
+                                                         double distance)
     {
         return initWithView(view, point, window, side, distance, 0);
     }

@@ -5,8 +5,8 @@
 #include <QPainter>
 #include <limits>
 
-#include "SortSelectBgViewDelegate.h"
 #include "GetColor.h"
+#include "SortSelectBgViewDelegate.h"
 
 SortSelectBgView::SortSelectBgView(QWidget *parent) : QWidget(parent)
 {

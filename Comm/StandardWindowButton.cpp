@@ -32,9 +32,15 @@ void StandardWindowButton::paintEvent(QPaintEvent *)
     }
     QColor fill;
     switch (m_kind) {
-    case CloseButton: fill = QColor(255, 95, 87); break;
-    case MiniaturizeButton: fill = QColor(254, 188, 46); break;
-    default: fill = QColor(40, 200, 64); break;
+    case CloseButton:
+        fill = QColor(255, 95, 87);
+        break;
+    case MiniaturizeButton:
+        fill = QColor(254, 188, 46);
+        break;
+    default:
+        fill = QColor(40, 200, 64);
+        break;
     }
     if (!isEnabled())
         fill = QColor(90, 90, 90);

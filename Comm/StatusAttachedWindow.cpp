@@ -40,8 +40,7 @@ std::unique_ptr<StatusAttachedWindow> StatusAttachedWindow::initWithView(QWidget
 {
     if (!view)
         return nullptr;
-    return std::unique_ptr<StatusAttachedWindow>(
-        new StatusAttachedWindow(view, point, window, side, float(distance)));
+    return std::unique_ptr<StatusAttachedWindow>(new StatusAttachedWindow(view, point, window, side, float(distance)));
 }
 
 void StatusAttachedWindow::addBackgroundViews()

@@ -6,8 +6,7 @@ class QLabel;
 
 // The panel laid over the main window: no outline of its own, the image
 // "popWBg" behind the hosted view, and pointer reports to its delegate.
-class StatusAttachedWindow : public AttachedWindow<PopBaseWindow>,
-                             public AttachedWindowFactory<StatusAttachedWindow> {
+class StatusAttachedWindow : public AttachedWindow<PopBaseWindow>, public AttachedWindowFactory<StatusAttachedWindow> {
 public:
     using AttachedWindowFactory<StatusAttachedWindow>::initWithView;
     static std::unique_ptr<StatusAttachedWindow> initWithView(QWidget *view, const QPointF &point, QWidget *window,

@@ -18,10 +18,7 @@ namespace {
 constexpr double kCornerRadius = 8;
 }
 
-VoTitlebarView::VoTitlebarView(QWidget *parent) : QWidget(parent)
-{
-    setObjectName(QStringLiteral("titleBarView"));
-}
+VoTitlebarView::VoTitlebarView(QWidget *parent) : QWidget(parent) { setObjectName(QStringLiteral("titleBarView")); }
 
 QPainterPath VoTitlebarView::outline(const QRectF &r)
 {
@@ -148,7 +145,8 @@ void VoTitlebarView::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     if (event->button() != Qt::LeftButton)
         return;
-    if (auto *container = qobject_cast<VoTitlebarContainer *>(parentWidget()); container && container->endDragTracking())
+    if (auto *container = qobject_cast<VoTitlebarContainer *>(parentWidget());
+        container && container->endDragTracking())
         return;
     if (m_clickCount != 2)
         return;

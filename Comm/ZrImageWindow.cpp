@@ -32,10 +32,7 @@ double s_minimumTitleBarHeight = 0;
 double s_defaultLeftMargin = 0;
 double s_defaultSeparation = 0;
 
-QRect toPixels(const QRectF &r)
-{
-    return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height()));
-}
+QRect toPixels(const QRectF &r) { return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height())); }
 
 } // namespace
 
@@ -124,8 +121,8 @@ void ZrImageWindow::doInitialWindowSetup()
     // Resize, move, the end of a sheet, key changes and full screen arrive
     // as this window's own events; the application's activity as a signal.
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        m_appStateConnection =
-            connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState) { redisplay(); });
+        m_appStateConnection = connect(app, &QGuiApplication::applicationStateChanged, this,
+                                       [this](Qt::ApplicationState) { redisplay(); });
     }
     createTitlebarView();
     layoutTrafficLightsAndContent();
@@ -329,11 +326,20 @@ QWidget *ZrImageWindow::buttonToLayout(int kind) const
 {
     ZrWindowButton *custom = nullptr;
     switch (kind) {
-    case StandardWindowButton::CloseButton: custom = m_closeButton; break;
-    case StandardWindowButton::MiniaturizeButton: custom = m_minimizeButton; break;
-    case StandardWindowButton::ZoomButton: custom = m_zoomButton; break;
-    case StandardWindowButton::FullScreenButton: custom = m_fullScreenButton; break;
-    default: break;
+    case StandardWindowButton::CloseButton:
+        custom = m_closeButton;
+        break;
+    case StandardWindowButton::MiniaturizeButton:
+        custom = m_minimizeButton;
+        break;
+    case StandardWindowButton::ZoomButton:
+        custom = m_zoomButton;
+        break;
+    case StandardWindowButton::FullScreenButton:
+        custom = m_fullScreenButton;
+        break;
+    default:
+        break;
     }
     QAbstractButton *standard = standardWindowButton(kind);
     if (custom) {
@@ -381,9 +387,8 @@ void ZrImageWindow::layoutTrafficLightsAndContent()
     } else {
         const double gap = m_trafficLightSeparation - 2;
         const double stack = c.height() + m.height() + z.height() + 2 * gap;
-        const double bottom = m_centerTrafficLightButtons
-            ? std::round(s.y() + s.height() / 2 - stack / 2)
-            : s.y() + s.height() - stack - m_trafficLightButtonsTopMargin;
+        const double bottom = m_centerTrafficLightButtons ? std::round(s.y() + s.height() / 2 - stack / 2)
+                                                          : s.y() + s.height() - stack - m_trafficLightButtonsTopMargin;
         z.moveTo(m_trafficLightButtonsLeftMargin, bottom);
         m.moveTo(m_trafficLightButtonsLeftMargin, z.y() + z.height() + gap);
         c.moveTo(m_trafficLightButtonsLeftMargin, m.y() + m.height() + gap);

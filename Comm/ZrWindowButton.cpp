@@ -9,8 +9,7 @@
 #include <QPainter>
 #include <QWindowStateChangeEvent>
 
-ZrWindowButton *ZrWindowButton::windowButtonWithSize(const QSize &size, const QString &groupIdentifier,
-                                                     QWidget *parent)
+ZrWindowButton *ZrWindowButton::windowButtonWithSize(const QSize &size, const QString &groupIdentifier, QWidget *parent)
 {
     return new ZrWindowButton(size, groupIdentifier, parent);
 }
@@ -60,7 +59,10 @@ ZrWindowButton::~ZrWindowButton()
         m_window->removeEventFilter(this);
 }
 
-ZrWindowButtonGroup *ZrWindowButton::group() const { return ZrWindowButtonGroup::groupWithIdentifier(m_groupIdentifier); }
+ZrWindowButtonGroup *ZrWindowButton::group() const
+{
+    return ZrWindowButtonGroup::groupWithIdentifier(m_groupIdentifier);
+}
 
 void ZrWindowButton::setImage(const QPixmap &image)
 {

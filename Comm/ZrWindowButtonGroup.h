@@ -6,7 +6,8 @@
 
 class ZrWindowButtonGroup {
 public:
-    static inline const QString DefaultIdentifier = QStringLiteral("com.fennick.ZrImageWindow.defaultWindowButtonGroup");
+    static inline const QString DefaultIdentifier =
+        QStringLiteral("com.fennick.ZrImageWindow.defaultWindowButtonGroup");
     static inline const QString DidUpdateRolloverStateNotification =
         QStringLiteral("ZrWindowButtonGroupDidUpdateRolloverStateNotification");
 

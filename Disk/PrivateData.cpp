@@ -90,8 +90,9 @@ void DMResetCurrentUserNameForTesting()
 
 QString DMGetInfoPlistPath()
 {
-    return Platform::rootPath(QStringLiteral("/Users/") + DMGetCurrentUserName() +
-                              QStringLiteral("/Library/Application Support/%1/PrivateData.plist").arg(GetCompanyName()));
+    return Platform::rootPath(
+        QStringLiteral("/Users/") + DMGetCurrentUserName() +
+        QStringLiteral("/Library/Application Support/%1/PrivateData.plist").arg(GetCompanyName()));
 }
 
 void DMCopyInfoPlistPath()

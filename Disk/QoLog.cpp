@@ -22,9 +22,8 @@ int initLocked()
 {
     if (g_file)
         return 0;
-    auto file = std::make_unique<Platform::SecureFile>(
-        Platform::SecureFile::openForWriting(g_path.isEmpty() ? QString::fromLatin1(kDefaultPath) : g_path,
-                                             Platform::SecureFile::Mode::Append));
+    auto file = std::make_unique<Platform::SecureFile>(Platform::SecureFile::openForWriting(
+        g_path.isEmpty() ? QString::fromLatin1(kDefaultPath) : g_path, Platform::SecureFile::Mode::Append));
     if (!file->isOpen())
         return -1;
     g_file = std::move(file);

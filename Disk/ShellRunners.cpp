@@ -29,7 +29,8 @@ RunnerResult runInto(const ToolCommand &command, const QString &outputPath, int 
 
     const QByteArray line = command.shellLine() + " > " + outputPath.toUtf8();
     if (line.size() >= lineBuffer || !command.fitsCallerBuffer()) {
-        Platform::systemLog(QStringLiteral("command line of %1 bytes does not fit its buffer; not run").arg(line.size()));
+        Platform::systemLog(
+            QStringLiteral("command line of %1 bytes does not fit its buffer; not run").arg(line.size()));
         return result;
     }
 

@@ -5,9 +5,7 @@
 #include <QStandardPaths>
 
 ToolCommand::ToolCommand(const QString &program, const QStringList &arguments)
-    : m_program(program)
-    , m_arguments(arguments)
-    , m_quoted(arguments.size(), false)
+    : m_program(program), m_arguments(arguments), m_quoted(arguments.size(), false)
 {
 }
 

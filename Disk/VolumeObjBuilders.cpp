@@ -55,7 +55,7 @@ VolumeObjPtr VolumeObjFromExternalDisk(const QVariantMap &info)
 {
     auto v = std::make_shared<VolumeObj>();
     v->volumeName = info.contains(QStringLiteral("IORegistryEntryName")) ? str(info, "IORegistryEntryName")
-                                                                          : QStringLiteral("Unknown");
+                                                                         : QStringLiteral("Unknown");
     v->volumePath = str(info, "DeviceIdentifier");
     v->volumeType = isApfsIgnoringCase(info) ? str(info, "FilesystemName") : QStringLiteral(" ");
     v->bCanEject = true;

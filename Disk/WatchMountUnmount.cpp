@@ -3,8 +3,7 @@
 #include "Platform/NotificationCenter.h"
 #include "Platform/Workspace.h"
 
-WatchMountUnmount::WatchMountUnmount()
-    : wsnc(&Platform::Workspace::shared().notificationCenter())
+WatchMountUnmount::WatchMountUnmount() : wsnc(&Platform::Workspace::shared().notificationCenter())
 {
     registerNotifications();
 }

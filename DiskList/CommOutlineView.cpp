@@ -4,13 +4,11 @@
 
 #include <functional>
 
-namespace
-{
+namespace {
 
 // The view's rows as Qt's item views ask for them; every answer comes from
 // the view itself.
-class SelfModel : public QAbstractItemModel
-{
+class SelfModel : public QAbstractItemModel {
 public:
     explicit SelfModel(CommOutlineView *view) : QAbstractItemModel(view), m_view(view) {}
 
@@ -92,15 +90,9 @@ void CommOutlineView::reloadData()
     static_cast<SelfModel *>(m_model)->reset([this] { m_shown = m_items; });
 }
 
-int CommOutlineView::numberOfChildrenOfItem(int row) const
-{
-    return row < 0 ? int(m_shown.size()) : 0;
-}
+int CommOutlineView::numberOfChildrenOfItem(int row) const { return row < 0 ? int(m_shown.size()) : 0; }
 
-bool CommOutlineView::isItemExpandable(int) const
-{
-    return false;
-}
+bool CommOutlineView::isItemExpandable(int) const { return false; }
 
 QVariant CommOutlineView::objectValueForTableColumn(const QString &identifier, int row) const
 {

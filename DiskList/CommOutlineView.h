@@ -10,8 +10,7 @@ class QAbstractItemModel;
 // one dictionary per row from column identifier to the value shown, and no
 // row has children or can be expanded. As with any outline, the view takes
 // in changed rows only when reloadData is called.
-class CommOutlineView : public QTreeView
-{
+class CommOutlineView : public QTreeView {
     Q_OBJECT
 public:
     explicit CommOutlineView(QWidget *parent = nullptr);

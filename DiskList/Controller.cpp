@@ -5,10 +5,7 @@
 Controller::Controller(ControllerDelegate *delegate) : m_aDelegate(delegate) {}
 
 // The engine goes first: once it is gone no end call can reach this object.
-Controller::~Controller()
-{
-    m_eumeRoot.reset();
-}
+Controller::~Controller() { m_eumeRoot.reset(); }
 
 void Controller::eumeAllRootFileNodeWithRootArr(const FileNodeArrayPtr &arr, const QString &withRootPath,
                                                 bool withCopyAll, bool withCopyFiles)
@@ -29,15 +26,9 @@ void Controller::getNodeListWithFaterNode(FileNode *node)
     m_eumeRoot->getNodeListWithFaterNode(node);
 }
 
-float Controller::getProgress() const
-{
-    return m_eumeRoot ? m_eumeRoot->getProgress() : 0.0f;
-}
+float Controller::getProgress() const { return m_eumeRoot ? m_eumeRoot->getProgress() : 0.0f; }
 
-bool Controller::isScanning() const
-{
-    return m_eumeRoot && m_eumeRoot->isScanning();
-}
+bool Controller::isScanning() const { return m_eumeRoot && m_eumeRoot->isScanning(); }
 
 void Controller::openFileWithFileNode(const FileNode *node)
 {
@@ -188,7 +179,4 @@ void Controller::endScan()
         d->endScanFiles();
 }
 
-void Controller::endEumeNode()
-{
-    reloadTree();
-}
+void Controller::endEumeNode() { reloadTree(); }

@@ -11,15 +11,9 @@
 
 DiskListView::DiskListView(QWidget *parent) : QWidget(parent) {}
 
-QRectF DiskListView::highlightRect()
-{
-    return QRectF(20, 0, 318, 48);
-}
+QRectF DiskListView::highlightRect() { return QRectF(20, 0, 318, 48); }
 
-QColor DiskListView::highlightColor()
-{
-    return QColor::fromRgbF(77 / 255.0, 77 / 255.0, 77 / 255.0, 1.0);
-}
+QColor DiskListView::highlightColor() { return QColor::fromRgbF(77 / 255.0, 77 / 255.0, 77 / 255.0, 1.0); }
 
 void DiskListView::mouseEntered()
 {

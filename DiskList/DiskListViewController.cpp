@@ -58,8 +58,8 @@ float DiskListViewController::usageValue(const VolumeObj &volume, bool isOnlySho
     float value = 0;
     if (volume.volumeTotalSizeNum != 0) {
         // In 128 bits so that no free size can overflow the product.
-        const auto p = static_cast<qint64>(static_cast<__int128>(volume.volumeFreeSizeNum) * 100 /
-                                           volume.volumeTotalSizeNum);
+        const auto p =
+            static_cast<qint64>(static_cast<__int128>(volume.volumeFreeSizeNum) * 100 / volume.volumeTotalSizeNum);
         value = (p >= 0 && p <= 100) ? float(100 - p) : 100.0f;
     }
     // A volume without a size has no share to show: its bar stays empty.
@@ -130,12 +130,6 @@ void DiskListViewController::doSelectDisk()
         m_diskListVCDelegate->doSelectDiskWithVolume(m_volumeObj);
 }
 
-void DiskListViewController::mouseInView()
-{
-    setIcon();
-}
+void DiskListViewController::mouseInView() { setIcon(); }
 
-void DiskListViewController::mouseOutView()
-{
-    setIcon();
-}
+void DiskListViewController::mouseOutView() { setIcon(); }

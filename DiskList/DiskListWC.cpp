@@ -14,8 +14,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-namespace
-{
+namespace {
 // The platform frame's own title bar, which a window's content size leaves out.
 constexpr int kPlatformTitleBarHeight = 22;
 } // namespace
@@ -32,10 +31,7 @@ DiskListWC::~DiskListWC()
         m_aWindow->setDelegate(nullptr);
 }
 
-QLabel *DiskListWC::titleLabel() const
-{
-    return ui->titleLabel;
-}
+QLabel *DiskListWC::titleLabel() const { return ui->titleLabel; }
 
 void DiskListWC::awakeFromNib()
 {
@@ -96,10 +92,7 @@ int DiskListWC::runModal()
     return Platform::App::runModal(m_aWindow.get());
 }
 
-void DiskListWC::showDetailWithPath(const QString &path)
-{
-    m_listFileVC->getRootNodeListWithPath(path);
-}
+void DiskListWC::showDetailWithPath(const QString &path) { m_listFileVC->getRootNodeListWithPath(path); }
 
 void DiskListWC::closeWindow(QObject *sender)
 {
@@ -130,10 +123,7 @@ void DiskListWC::windowWillClose(ZrImageWindow *window)
     Platform::App::stopModal();
 }
 
-void DiskListWC::getSelectFilesSize(bool summing)
-{
-    m_isGetSelectSize = summing;
-}
+void DiskListWC::getSelectFilesSize(bool summing) { m_isGetSelectSize = summing; }
 
 void DiskListWC::closeWindowWithSelect(const FileNodeArrayPtr &arr, qint64 withSelectSize)
 {

@@ -45,8 +45,7 @@ struct EumeRoot::Scan : std::enable_shared_from_this<EumeRoot::Scan> {
     void takeIn();
 };
 
-namespace
-{
+namespace {
 
 // Hand nodes to the main thread at least this often, so a slow disk still
 // shows its first entries, and in batches big enough that the merge into a
@@ -134,10 +133,7 @@ EumeRoot::EumeRoot(EumeRootDelegate *delegate)
 {
 }
 
-EumeRoot::~EumeRoot()
-{
-    dropScan();
-}
+EumeRoot::~EumeRoot() { dropScan(); }
 
 void EumeRoot::setEumeDelegate(EumeRootDelegate *delegate)
 {
@@ -326,20 +322,11 @@ float EumeRoot::getProgress() const
     return float(double(eumeFileCount()) * 100.0 / double(all));
 }
 
-int EumeRoot::allFileCount() const
-{
-    return m_scan ? m_scan->allFileCount.load() : 0;
-}
+int EumeRoot::allFileCount() const { return m_scan ? m_scan->allFileCount.load() : 0; }
 
-int EumeRoot::eumeFileCount() const
-{
-    return m_scan ? m_scan->eumeFileCount.load() : 0;
-}
+int EumeRoot::eumeFileCount() const { return m_scan ? m_scan->eumeFileCount.load() : 0; }
 
-bool EumeRoot::isScanning() const
-{
-    return m_scan && !m_scan->finished;
-}
+bool EumeRoot::isScanning() const { return m_scan && !m_scan->finished; }
 
 const QStringList &EumeRoot::skipList()
 {
@@ -351,10 +338,7 @@ const QStringList &EumeRoot::skipList()
     return names;
 }
 
-bool EumeRoot::isSkipName(const QString &name)
-{
-    return skipList().contains(name, Qt::CaseSensitive);
-}
+bool EumeRoot::isSkipName(const QString &name) { return skipList().contains(name, Qt::CaseSensitive); }
 
 QString EumeRoot::rootChildPath(const QString &rootPath, const QString &name)
 {

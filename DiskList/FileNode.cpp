@@ -11,8 +11,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
-namespace
-{
+namespace {
 
 // The workspace's icon for a path. Icons are widgets' business: only the main
 // thread of a GUI application asks for one; anywhere else there is none.
@@ -53,10 +52,7 @@ FileNodePtr FileNode::initWithNativePath(const QByteArray &path, bool isDirector
     return node;
 }
 
-QByteArray FileNode::pathBytes() const
-{
-    return nativePath.isEmpty() ? QFile::encodeName(path) : nativePath;
-}
+QByteArray FileNode::pathBytes() const { return nativePath.isEmpty() ? QFile::encodeName(path) : nativePath; }
 
 QByteArray FileNode::nameBytes() const
 {
@@ -76,15 +72,9 @@ void FileNode::recordListing()
     isSymbolicLink = a.type == Platform::FileAttributes::Type::SymbolicLink;
 }
 
-bool FileNode::isSystemFile() const
-{
-    return SystemFolder::isSystemFileWithFilePath(path);
-}
+bool FileNode::isSystemFile() const { return SystemFolder::isSystemFileWithFilePath(path); }
 
-QIcon FileNode::icon() const
-{
-    return workspaceIcon(path);
-}
+QIcon FileNode::icon() const { return workspaceIcon(path); }
 
 QString FileNode::displayName() const
 {

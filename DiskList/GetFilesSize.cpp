@@ -8,10 +8,7 @@
 
 #include <QStringList>
 
-GetFilesSize::GetFilesSize(GetFilesSizeDelegate *delegate)
-{
-    m_channel->delegate = delegate;
-}
+GetFilesSize::GetFilesSize(GetFilesSizeDelegate *delegate) { m_channel->delegate = delegate; }
 
 GetFilesSizeDelegate *GetFilesSize::delegate() const
 {

@@ -29,10 +29,7 @@ QRectF LagImageATextCell::textFrameForEditing(const QRectF &cellFrame, double im
     return QRectF(cellFrame.x() + cut, cellFrame.y(), std::max(0.0, cellFrame.width() - cut), cellFrame.height());
 }
 
-double LagImageATextCell::cellWidth(double baseWidth, double imageWidth)
-{
-    return baseWidth + imageWidth + 3;
-}
+double LagImageATextCell::cellWidth(double baseWidth, double imageWidth) { return baseWidth + imageWidth + 3; }
 
 QIcon LagImageATextCell::imageFor(const QModelIndex &index) const
 {

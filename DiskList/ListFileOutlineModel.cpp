@@ -127,10 +127,7 @@ bool ListFileOutlineModel::hasChildren(const QModelIndex &parent) const
     return node && m_dataSource->isItemExpandable(node);
 }
 
-QString ListFileOutlineModel::identifierOf(int column) const
-{
-    return m_dataSource->columnIdentifiers().value(column);
-}
+QString ListFileOutlineModel::identifierOf(int column) const { return m_dataSource->columnIdentifiers().value(column); }
 
 QVariant ListFileOutlineModel::data(const QModelIndex &index, int role) const
 {
@@ -142,8 +139,9 @@ QVariant ListFileOutlineModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return m_dataSource->objectValueForTableColumn(identifier, node);
     case Qt::ToolTipRole:
-        return identifier == QLatin1String("Path") || identifier == QLatin1String("Name") ? QVariant(ListFileViewController::shownPath(node))
-                                                                                          : QVariant();
+        return identifier == QLatin1String("Path") || identifier == QLatin1String("Name")
+                   ? QVariant(ListFileViewController::shownPath(node))
+                   : QVariant();
     case Qt::DecorationRole:
     case Qt::ForegroundRole:
     case ImageNameRole:

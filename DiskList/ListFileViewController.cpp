@@ -26,8 +26,7 @@
 #include <QTimer>
 #include <functional>
 
-namespace
-{
+namespace {
 
 const QString kCheckBox = QStringLiteral("CheckBox");
 const QString kName = QStringLiteral("Name");
@@ -50,10 +49,7 @@ QString checkBoxImageName(qint64 state)
     }
 }
 
-QString selectAllImageName(int state)
-{
-    return checkBoxImageName(state);
-}
+QString selectAllImageName(int state) { return checkBoxImageName(state); }
 
 // How often a sum that waits for the scan looks whether the scan has ended.
 constexpr int kScanEndPollMs = 20;
@@ -108,9 +104,8 @@ ListFileViewController::ListFileViewController(QWidget *parent)
     outline->applyColumnWidths();
 
     connect(outline, &QTreeView::clicked, this, &ListFileViewController::cellClicked);
-    connect(outline, &QTreeView::pressed, this, [this](const QModelIndex &index) {
-        shouldSelectItem(m_model->nodeForIndex(index));
-    });
+    connect(outline, &QTreeView::pressed, this,
+            [this](const QModelIndex &index) { shouldSelectItem(m_model->nodeForIndex(index)); });
     connect(outline, &QTreeView::expanded, this,
             [this](const QModelIndex &index) { outlineViewItemDidExpand(m_model->nodeForIndex(index)); });
     connect(outline, &QTreeView::collapsed, this,
@@ -351,15 +346,9 @@ void ListFileViewController::allCopyFilesSize(qint64 size)
         host->closeWindowWithSelect(arr, size);
 }
 
-QStringList ListFileViewController::columnIdentifiers() const
-{
-    return ui->outlineView->columnIdentifiers();
-}
+QStringList ListFileViewController::columnIdentifiers() const { return ui->outlineView->columnIdentifiers(); }
 
-QStringList ListFileViewController::columnTitles() const
-{
-    return ui->outlineView->columnTitles();
-}
+QStringList ListFileViewController::columnTitles() const { return ui->outlineView->columnTitles(); }
 
 bool ListFileViewController::isItemExpandable(const FileNode *node) const
 {
@@ -390,7 +379,7 @@ QVariant ListFileViewController::objectValueForTableColumn(const QString &identi
 }
 
 ListFileViewController::CellLook ListFileViewController::willDisplayCell(const QString &identifier,
-                                                                          const FileNode *node) const
+                                                                         const FileNode *node) const
 {
     CellLook look;
     if (!node)

@@ -38,10 +38,7 @@ int NewOutlineView::columnWithIdentifier(const QString &identifier) const
     return int(m_columnIdentifiers.indexOf(identifier));
 }
 
-QString NewOutlineView::identifierOfColumn(int column) const
-{
-    return m_columnIdentifiers.value(column);
-}
+QString NewOutlineView::identifierOfColumn(int column) const { return m_columnIdentifiers.value(column); }
 
 void NewOutlineView::applyColumnWidths()
 {
@@ -74,10 +71,7 @@ QModelIndex NewOutlineView::indexForRow(qint64 row) const
     return index;
 }
 
-QColor NewOutlineView::highlightColor()
-{
-    return getColor(55, 55, 55, 1);
-}
+QColor NewOutlineView::highlightColor() { return getColor(55, 55, 55, 1); }
 
 void NewOutlineView::drawRow(QPainter *painter, const QStyleOptionViewItem &options, const QModelIndex &index) const
 {

@@ -25,8 +25,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
-namespace
-{
+namespace {
 
 // The info commands were built in 64-byte buffers: a longer line is not run.
 constexpr int kInfoLineBuffer = 64;
@@ -127,8 +126,7 @@ void SelectDiskViewController::doGetAllVolume_(QList<VolumeObjPtr> &allVolumeArr
         getVolumeAllObjWithVolumeName(allVolumeArr, bsdName);
 }
 
-void SelectDiskViewController::getVolumeAllObjWithVolumeName(QList<VolumeObjPtr> &allVolumeArr,
-                                                             const QString &bsdName)
+void SelectDiskViewController::getVolumeAllObjWithVolumeName(QList<VolumeObjPtr> &allVolumeArr, const QString &bsdName)
 {
     // The check compares with the names of the records, as the list always did.
     if (hasVolumeNamed(allVolumeArr, bsdName))
@@ -157,8 +155,9 @@ bool SelectDiskViewController::isHTFSVolumes(const QString &bsdName)
 
 std::optional<QVariantMap> SelectDiskViewController::getDisjInfo(const QString &bsdName)
 {
-    return execCommand(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), bsdName})
-                           .withBuffer(kInfoLineBuffer))
+    return execCommand(
+               ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), bsdName})
+                   .withBuffer(kInfoLineBuffer))
         .dictionary();
 }
 
@@ -189,8 +188,8 @@ void SelectDiskViewController::QoAddDiskToUSBObj(QList<VolumeObjPtr> &allVolumeA
 
 std::optional<QVariantMap> SelectDiskViewController::QoGetDiskInfo(const QString &bsdName)
 {
-    return execCommand(ToolCommand(QStringLiteral("diskutil"),
-                                   {QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + bsdName})
+    return execCommand(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"),
+                                                                QStringLiteral("/dev/") + bsdName})
                            .withBuffer(kInfoLineBuffer))
         .dictionary();
 }
@@ -199,7 +198,8 @@ VolumeObjPtr SelectDiskViewController::externalDiskFromInfo(const QVariantMap &i
 {
     if (info.value(QStringLiteral("BusProtocol")).toString() != QLatin1String("USB"))
         return nullptr;
-    if (info.value(QStringLiteral("RAIDMaster")).toBool() || info.value(QStringLiteral("CoreStorageEncrypted")).toBool())
+    if (info.value(QStringLiteral("RAIDMaster")).toBool() ||
+        info.value(QStringLiteral("CoreStorageEncrypted")).toBool())
         return nullptr;
     if (info.value(QStringLiteral("Content")).toString() == QLatin1String("Apple_HFSX"))
         return nullptr;
@@ -266,8 +266,7 @@ void SelectDiskViewController::showView()
         if (external)
             row->setIsOnlyShowEx(m_isOnlyShowEx);
         row->setVolumeObj(volume);
-        row->setGeometry(
-            CocoaGeometry::toQt(QRectF(origin, QSizeF(row->width(), row->height())), H).toRect());
+        row->setGeometry(CocoaGeometry::toQt(QRectF(origin, QSizeF(row->width(), row->height())), H).toRect());
         row->refreshaView();
         row->show();
         m_diskListVC = row;

@@ -69,10 +69,7 @@ void SelectValueView::changeBgImageViewWithError(bool error)
 
 void SelectValueView::setOpenIcon() {}
 
-void SelectValueView::changeViewRect(bool error)
-{
-    (void)error;
-}
+void SelectValueView::changeViewRect(bool error) { (void)error; }
 
 void SelectValueView::selectDiskButton(QObject *sender)
 {
@@ -82,10 +79,7 @@ void SelectValueView::selectDiskButton(QObject *sender)
         m_delegate->selectDiskButton(m_diskFrom, sender);
 }
 
-void SelectValueView::openMenuButtonAction(QObject *sender)
-{
-    selectDiskButton(sender);
-}
+void SelectValueView::openMenuButtonAction(QObject *sender) { selectDiskButton(sender); }
 
 void SelectValueView::closeDiskValue(QObject *sender)
 {
@@ -109,10 +103,7 @@ void SelectValueView::mouseInSelectBgView(bool inside)
     setBgImage(inside ? QStringLiteral("source_hover") : QStringLiteral("source"));
 }
 
-void SelectValueView::mouseDownAction()
-{
-    selectDiskButton(ui->selectDiskBut);
-}
+void SelectValueView::mouseDownAction() { selectDiskButton(ui->selectDiskBut); }
 
 void SelectValueView::viewDragAction(const QStringList &paths)
 {

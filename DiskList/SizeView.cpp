@@ -15,10 +15,7 @@ void SizeView::setPercent(double percent)
     update();
 }
 
-double SizeView::filledWidth() const
-{
-    return width() * m_percent / 100.0;
-}
+double SizeView::filledWidth() const { return width() * m_percent / 100.0; }
 
 void SizeView::paintEvent(QPaintEvent *)
 {

@@ -61,10 +61,7 @@ void CustomTableView::setColumnIdentifiers(const QStringList &identifiers)
         setColumnCount(int(identifiers.size()));
 }
 
-QString CustomTableView::identifierOfColumn(int column) const
-{
-    return m_columnIdentifiers.value(column);
-}
+QString CustomTableView::identifierOfColumn(int column) const { return m_columnIdentifiers.value(column); }
 
 void CustomTableView::setSelectNum(int row)
 {
@@ -122,10 +119,7 @@ void CustomTableView::reloadData()
     viewport()->update();
 }
 
-QWidget *CustomTableView::viewAtColumn(int column, int row) const
-{
-    return cellWidget(row, column);
-}
+QWidget *CustomTableView::viewAtColumn(int column, int row) const { return cellWidget(row, column); }
 
 QRect CustomTableView::rectOfRow(int row) const
 {
@@ -168,10 +162,7 @@ void CustomTableView::mousePressEvent(QMouseEvent *event)
         m_delegate->shouldSelectRow(this, row);
 }
 
-void CustomTableView::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    event->accept();
-}
+void CustomTableView::mouseDoubleClickEvent(QMouseEvent *event) { event->accept(); }
 
 bool CustomTableView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {

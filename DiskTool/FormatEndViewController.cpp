@@ -18,14 +18,8 @@ FormatEndViewController::FormatEndViewController(QWidget *parent)
 
 FormatEndViewController::~FormatEndViewController() = default;
 
-TextImageButton *FormatEndViewController::closeButton() const
-{
-    return ui->closeButton;
-}
-QLabel *FormatEndViewController::endLabel() const
-{
-    return ui->endLabel;
-}
+TextImageButton *FormatEndViewController::closeButton() const { return ui->closeButton; }
+QLabel *FormatEndViewController::endLabel() const { return ui->endLabel; }
 
 void FormatEndViewController::setResult(Result result)
 {

@@ -17,11 +17,5 @@ FormatingViewController::FormatingViewController(QWidget *parent)
 
 FormatingViewController::~FormatingViewController() = default;
 
-QLabel *FormatingViewController::tipLabel() const
-{
-    return ui->tipLabel;
-}
-ITProgressBar *FormatingViewController::progressBar() const
-{
-    return ui->progressBar;
-}
+QLabel *FormatingViewController::tipLabel() const { return ui->tipLabel; }
+ITProgressBar *FormatingViewController::progressBar() const { return ui->progressBar; }

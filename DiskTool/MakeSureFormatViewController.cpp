@@ -59,42 +59,15 @@ MakeSureFormatViewController::~MakeSureFormatViewController()
     m_sortAttachedWindow.reset();
 }
 
-TextImageButton *MakeSureFormatViewController::okButton() const
-{
-    return ui->okButton;
-}
-TextImageButton *MakeSureFormatViewController::noButton() const
-{
-    return ui->noButton;
-}
-QLabel *MakeSureFormatViewController::nameLabel() const
-{
-    return ui->nameLabel;
-}
-QLabel *MakeSureFormatViewController::nodeLabel() const
-{
-    return ui->nodeLabel;
-}
-QLineEdit *MakeSureFormatViewController::nameTextFiled() const
-{
-    return ui->nameTextFiled;
-}
-QLabel *MakeSureFormatViewController::typeLabel() const
-{
-    return ui->typeLabel;
-}
-QPushButton *MakeSureFormatViewController::typeSelectBut() const
-{
-    return ui->typeSelectBut;
-}
-QLabel *MakeSureFormatViewController::openImageV() const
-{
-    return ui->openImageV;
-}
-QLabel *MakeSureFormatViewController::fileSysBg() const
-{
-    return ui->fileSysBg;
-}
+TextImageButton *MakeSureFormatViewController::okButton() const { return ui->okButton; }
+TextImageButton *MakeSureFormatViewController::noButton() const { return ui->noButton; }
+QLabel *MakeSureFormatViewController::nameLabel() const { return ui->nameLabel; }
+QLabel *MakeSureFormatViewController::nodeLabel() const { return ui->nodeLabel; }
+QLineEdit *MakeSureFormatViewController::nameTextFiled() const { return ui->nameTextFiled; }
+QLabel *MakeSureFormatViewController::typeLabel() const { return ui->typeLabel; }
+QPushButton *MakeSureFormatViewController::typeSelectBut() const { return ui->typeSelectBut; }
+QLabel *MakeSureFormatViewController::openImageV() const { return ui->openImageV; }
+QLabel *MakeSureFormatViewController::fileSysBg() const { return ui->fileSysBg; }
 
 void MakeSureFormatViewController::setName(const QString &name, const QString &setType)
 {
@@ -127,10 +100,7 @@ void MakeSureFormatViewController::setName(const QString &name, const QString &s
     }
 }
 
-void MakeSureFormatViewController::chengTextStart()
-{
-    ui->nameTextFiled->setReadOnly(false);
-}
+void MakeSureFormatViewController::chengTextStart() { ui->nameTextFiled->setReadOnly(false); }
 
 void MakeSureFormatViewController::okButtonAction()
 {

@@ -72,10 +72,7 @@ QString iconNameFor(const VolumeObj &volume)
     return QStringLiteral("ic_disk_main");
 }
 
-bool toolSucceeded(const RunnerResult &r)
-{
-    return r.ran && r.exitStatus == 0;
-}
+bool toolSucceeded(const RunnerResult &r) { return r.ran && r.exitStatus == 0; }
 
 // A format or erase never touches the startup volume, whatever it is called now.
 bool mayFormat(const VolumeObj &volume)
@@ -160,27 +157,12 @@ RepairDiskViewController::~RepairDiskViewController()
         m_renameEndVC->closeWindow();
 }
 
-QString RepairDiskViewController::internalHeading()
-{
-    return QStringLiteral("Internal");
-}
-QString RepairDiskViewController::externalHeading()
-{
-    return QStringLiteral("External");
-}
+QString RepairDiskViewController::internalHeading() { return QStringLiteral("Internal"); }
+QString RepairDiskViewController::externalHeading() { return QStringLiteral("External"); }
 
-CustomTableView *RepairDiskViewController::parTableView() const
-{
-    return ui->parTableView;
-}
-QProgressBar *RepairDiskViewController::loadProView() const
-{
-    return ui->loadProView;
-}
-QPushButton *RepairDiskViewController::helpButton() const
-{
-    return ui->helpButton;
-}
+CustomTableView *RepairDiskViewController::parTableView() const { return ui->parTableView; }
+QProgressBar *RepairDiskViewController::loadProView() const { return ui->loadProView; }
+QPushButton *RepairDiskViewController::helpButton() const { return ui->helpButton; }
 
 void RepairDiskViewController::awakeFromNib()
 {
@@ -325,10 +307,7 @@ void RepairDiskViewController::selectFirstRow()
     ui->parTableView->reloadData();
 }
 
-void RepairDiskViewController::normalSelectCell()
-{
-    selectFirstRow();
-}
+void RepairDiskViewController::normalSelectCell() { selectFirstRow(); }
 
 bool RepairDiskViewController::shouldSelectRow(CustomTableView *, int row)
 {
@@ -347,25 +326,13 @@ bool RepairDiskViewController::shouldSelectRow(CustomTableView *, int row)
 
 // ---- Table
 
-int RepairDiskViewController::numberOfRowsInTableView(CustomTableView *)
-{
-    return int(m_allSortVolumeArr.size());
-}
+int RepairDiskViewController::numberOfRowsInTableView(CustomTableView *) { return int(m_allSortVolumeArr.size()); }
 
-QVariant RepairDiskViewController::objectValueForTableColumn(CustomTableView *, const QString &, int)
-{
-    return {};
-}
+QVariant RepairDiskViewController::objectValueForTableColumn(CustomTableView *, const QString &, int) { return {}; }
 
-bool RepairDiskViewController::shouldEditTableColumn(CustomTableView *, const QString &, int)
-{
-    return false;
-}
+bool RepairDiskViewController::shouldEditTableColumn(CustomTableView *, const QString &, int) { return false; }
 
-bool RepairDiskViewController::shouldSelectTableColumn(CustomTableView *, const QString &)
-{
-    return false;
-}
+bool RepairDiskViewController::shouldSelectTableColumn(CustomTableView *, const QString &) { return false; }
 
 double RepairDiskViewController::heightOfRow(CustomTableView *, int row)
 {
@@ -494,10 +461,7 @@ void RepairDiskViewController::fillVolumeRow(QWidget *view, const VolumeObj &vol
 
 // ---- Texts and names
 
-QString RepairDiskViewController::byteToSizeWithByte(quint64 bytes)
-{
-    return ::byteToSizeWithByte(bytes);
-}
+QString RepairDiskViewController::byteToSizeWithByte(quint64 bytes) { return ::byteToSizeWithByte(bytes); }
 
 bool RepairDiskViewController::containsChinese(const QString &text)
 {
@@ -536,8 +500,7 @@ double RepairDiskViewController::usedPercent(const VolumeObj &volume)
         return 0;
     // In floating point: whole percents would round a nearly full volume's
     // free share away.
-    const double used =
-        100.0 - double(volume.volumeFreeSizeNum) * 100.0 / double(volume.volumeTotalSizeNum);
+    const double used = 100.0 - double(volume.volumeFreeSizeNum) * 100.0 / double(volume.volumeTotalSizeNum);
     return std::clamp(used, 0.0, 100.0);
 }
 
@@ -557,10 +520,7 @@ bool RepairDiskViewController::isStillTheRecordedVolume(const VolumeObj &volume,
 
 // ---- Rename, eject, help
 
-void RepairDiskViewController::controlTextDidChange(const QString &text)
-{
-    m_editStr = text;
-}
+void RepairDiskViewController::controlTextDidChange(const QString &text) { m_editStr = text; }
 
 void RepairDiskViewController::renameButtonAction()
 {
@@ -612,10 +572,7 @@ void RepairDiskViewController::saveButtonAction()
         showRenameRefused(*refused);
 }
 
-void RepairDiskViewController::showRenameRefused(Result result)
-{
-    showResultPanel(m_renameEndVC, result);
-}
+void RepairDiskViewController::showRenameRefused(Result result) { showResultPanel(m_renameEndVC, result); }
 
 void RepairDiskViewController::showResultPanel(QPointer<FormatEndViewController> &panel, Result result)
 {
@@ -647,10 +604,7 @@ void RepairDiskViewController::helpButtonAction()
 
 // ---- Format
 
-QWidget *RepairDiskViewController::mainWindow()
-{
-    return window();
-}
+QWidget *RepairDiskViewController::mainWindow() { return window(); }
 
 void RepairDiskViewController::formatButtonAction()
 {

@@ -5,8 +5,7 @@
 
 #include <QFile>
 
-namespace
-{
+namespace {
 
 // The path without doubled or trailing slashes and "." components.
 QByteArray cleaned(const QByteArray &path)

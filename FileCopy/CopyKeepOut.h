@@ -12,8 +12,7 @@
 // other volumes are mounted (Volumes/), whose content belongs to other
 // volumes. Paths are bytes, compared as given and with their folders' links
 // resolved.
-class CopyKeepOut
-{
+class CopyKeepOut {
 public:
     enum class Reason {
         None,

@@ -3,8 +3,7 @@
 
 #include "CopyMakeSureWCDelegate.h"
 
-CopyMakeSureWC::CopyMakeSureWC(QWidget *parent)
-    : ConfirmPanel(parent), ui(std::make_unique<Ui::CopyMakeSureWC>())
+CopyMakeSureWC::CopyMakeSureWC(QWidget *parent) : ConfirmPanel(parent), ui(std::make_unique<Ui::CopyMakeSureWC>())
 {
     ui->setupUi(this);
     awakeFromNib();
@@ -12,12 +11,6 @@ CopyMakeSureWC::CopyMakeSureWC(QWidget *parent)
 
 CopyMakeSureWC::~CopyMakeSureWC() = default;
 
-void CopyMakeSureWC::awakeFromNib()
-{
-    setUpButtons(ui->cancelButton, ui->doneButton, QStringLiteral("现在复制"));
-}
+void CopyMakeSureWC::awakeFromNib() { setUpButtons(ui->cancelButton, ui->doneButton, QStringLiteral("现在复制")); }
 
-void CopyMakeSureWC::doneButtonAction()
-{
-    closeThenTell(&CopyMakeSureWCDelegate::beginToCopyFiles);
-}
+void CopyMakeSureWC::doneButtonAction() { closeThenTell(&CopyMakeSureWCDelegate::beginToCopyFiles); }

@@ -5,16 +5,14 @@
 
 class CopyMakeSureWCDelegate;
 
-namespace Ui
-{
+namespace Ui {
 class CopyMakeSureWC;
 }
 
 // The confirmation shown in the panel over the main window before a copy
 // ("CopyMakeSureWC"). Either button closes the panel; the done button then
 // asks the page to start.
-class CopyMakeSureWC : public ConfirmPanel<CopyMakeSureWCDelegate>
-{
+class CopyMakeSureWC : public ConfirmPanel<CopyMakeSureWCDelegate> {
     Q_OBJECT
 public:
     explicit CopyMakeSureWC(QWidget *parent = nullptr);

@@ -1,8 +1,7 @@
 #pragma once
 
 // What the copy confirmation tells its page. Optional.
-class CopyMakeSureWCDelegate
-{
+class CopyMakeSureWCDelegate {
 public:
     virtual ~CopyMakeSureWCDelegate() = default;
     // The user confirmed: start the copy.

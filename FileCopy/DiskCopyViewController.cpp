@@ -25,15 +25,11 @@
 #include <cerrno>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 const QString kCloneFolder = QStringLiteral("KestrovaDiskClone(%1)");
 
-Platform::FileManager &fileManager()
-{
-    return Platform::FileManager::defaultManager();
-}
+Platform::FileManager &fileManager() { return Platform::FileManager::defaultManager(); }
 
 bool isFolder(const QString &path)
 {

@@ -12,8 +12,7 @@
 
 class DoCopyFiles;
 
-namespace Ui
-{
+namespace Ui {
 class DiskCopyViewController;
 }
 

@@ -10,8 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 // A node of the job's own copy of the tree: what the walk reads of it. The
 // children of unchecked nodes play no part and are left out.
@@ -109,7 +108,8 @@ void DoCopyFiles::start(const FileNodeList &snapshot, std::shared_ptr<Platform::
 void DoCopyFiles::runJob()
 {
     if (!m_copyFolder && !m_copyPath.isEmpty())
-        m_copyFolder = std::make_shared<Platform::OpenFolder>(Platform::OpenFolder::open(QFile::encodeName(m_copyPath)));
+        m_copyFolder =
+            std::make_shared<Platform::OpenFolder>(Platform::OpenFolder::open(QFile::encodeName(m_copyPath)));
     m_taken.clear();
     m_walkEnded = false;
     m_keepThrough = 0;

@@ -56,8 +56,7 @@
 // engine serves one job. An engine made by create() stays alive until its
 // worker ends, so its owner may release it at any time; the owner sets the
 // delegate to null before it goes itself.
-class DoCopyFiles : public std::enable_shared_from_this<DoCopyFiles>
-{
+class DoCopyFiles : public std::enable_shared_from_this<DoCopyFiles> {
 public:
     explicit DoCopyFiles(DoCopyFilesDelegate *delegate = nullptr);
     static std::shared_ptr<DoCopyFiles> create(DoCopyFilesDelegate *delegate = nullptr);
@@ -123,8 +122,8 @@ private:
     struct Step {
         enum class Kind { Item, Folder, Gone };
         Kind kind = Kind::Item;
-        QString path;                          // Item: the source path reported
-        Platform::CopyJob::Ticket ticket = 0;  // Item: its copy (0: not queued, see error)
+        QString path;                         // Item: the source path reported
+        Platform::CopyJob::Ticket ticket = 0; // Item: its copy (0: not queued, see error)
         QString error;
     };
     struct TopLevel {

@@ -4,8 +4,7 @@
 // What a copy job tells its owner. Every call arrives on the main thread while
 // the job's worker waits for it; every one is optional (the empty bodies stand
 // for "not implemented").
-class DoCopyFilesDelegate
-{
+class DoCopyFilesDelegate {
 public:
     virtual ~DoCopyFilesDelegate() = default;
     // Just before a checked item is copied: its source path.

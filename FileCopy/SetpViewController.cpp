@@ -13,10 +13,7 @@ SetpViewController::SetpViewController(QWidget *parent)
 
 SetpViewController::~SetpViewController() = default;
 
-QLabel *SetpViewController::stepImageView() const
-{
-    return ui->stepImageView;
-}
+QLabel *SetpViewController::stepImageView() const { return ui->stepImageView; }
 
 void SetpViewController::setSetpIn(qint32 step)
 {

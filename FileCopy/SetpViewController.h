@@ -4,16 +4,14 @@
 
 class QLabel;
 
-namespace Ui
-{
+namespace Ui {
 class SetpViewController;
 }
 
 // The three-step indicator of the Disk Copy and Disk Image pages
 // ("SetpViewController"): one image per step, from the "step1" set for Disk
 // Copy and the "step3" set for Disk Image.
-class SetpViewController : public QWidget
-{
+class SetpViewController : public QWidget {
     Q_OBJECT
 public:
     explicit SetpViewController(QWidget *parent = nullptr);

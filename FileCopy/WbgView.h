@@ -3,8 +3,7 @@
 
 // The page's white card background: its bounds inset by half a point, as a
 // rounded rectangle of radius 16 filled with opaque white.
-class WbgView : public QWidget
-{
+class WbgView : public QWidget {
     Q_OBJECT
 public:
     explicit WbgView(QWidget *parent = nullptr);

@@ -21,9 +21,9 @@ int RunScript::RunTool(const QString &path)
     int status = authorization.create();
     if (status != Platform::AuthorizationStatus::Success)
         return status;
-    status = authorization.copyRights(QStringLiteral("system.privilege.admin"),
-                                      kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights |
-                                          kAuthorizationFlagPreAuthorize);
+    status = authorization.copyRights(QStringLiteral("system.privilege.admin"), kAuthorizationFlagInteractionAllowed |
+                                                                                    kAuthorizationFlagExtendRights |
+                                                                                    kAuthorizationFlagPreAuthorize);
     if (status != Platform::AuthorizationStatus::Success)
         return status;
     const QString argument = GetCurrentLanaguage() + QStringLiteral("*loaderflag*");

@@ -24,11 +24,16 @@ std::function<bool()> &applicationActiveProvider()
 unsigned opposite(unsigned direction)
 {
     switch (direction) {
-    case 1: return 2;
-    case 2: return 1;
-    case 3: return 4;
-    case 4: return 3;
-    default: return 0;
+    case 1:
+        return 2;
+    case 2:
+        return 1;
+    case 3:
+        return 4;
+    case 4:
+        return 3;
+    default:
+        return 0;
     }
 }
 } // namespace
@@ -40,8 +45,7 @@ VoPopoverController::VoPopoverController(QObject *parent) : QObject(parent)
     setInitialPropertyValues();
 }
 
-VoPopoverController::VoPopoverController(QWidget *contentViewController, QObject *parent)
-    : VoPopoverController(parent)
+VoPopoverController::VoPopoverController(QWidget *contentViewController, QObject *parent) : VoPopoverController(parent)
 {
     setContentViewController(contentViewController);
 }
@@ -115,8 +119,8 @@ bool VoPopoverController::popoverIsVisible() const { return m_popoverWindow->isV
 
 bool VoPopoverController::containsRect(const QRectF &outer, const QRectF &inner)
 {
-    return !inner.isEmpty() && outer.left() <= inner.left() && outer.top() <= inner.top()
-        && outer.right() >= inner.right() && outer.bottom() >= inner.bottom();
+    return !inner.isEmpty() && outer.left() <= inner.left() && outer.top() <= inner.top() &&
+           outer.right() >= inner.right() && outer.bottom() >= inner.bottom();
 }
 
 QRectF VoPopoverController::popoverFrame(const QSizeF &frameSize, unsigned direction, const QRectF &a)
@@ -125,11 +129,16 @@ QRectF VoPopoverController::popoverFrame(const QSizeF &frameSize, unsigned direc
     const double h = frameSize.height();
     // Bottom-left coordinates: QRectF's right() and bottom() are maxX and maxY.
     switch (direction) {
-    case 1: return QRectF(a.right(), a.y() + a.height() / 2 - std::floor(h / 2), w, h);
-    case 2: return QRectF(a.x() - w, a.y() + a.height() / 2 - std::floor(h / 2), w, h);
-    case 3: return QRectF(a.x() + a.width() / 2 - std::floor(w / 2) + 10, a.y() - h, w, h);
-    case 4: return QRectF(a.x() + a.width() / 2 - std::floor(w / 2), a.bottom(), w, h);
-    default: return QRectF();
+    case 1:
+        return QRectF(a.right(), a.y() + a.height() / 2 - std::floor(h / 2), w, h);
+    case 2:
+        return QRectF(a.x() - w, a.y() + a.height() / 2 - std::floor(h / 2), w, h);
+    case 3:
+        return QRectF(a.x() + a.width() / 2 - std::floor(w / 2) + 10, a.y() - h, w, h);
+    case 4:
+        return QRectF(a.x() + a.width() / 2 - std::floor(w / 2), a.bottom(), w, h);
+    default:
+        return QRectF();
     }
 }
 
@@ -287,18 +296,18 @@ void VoPopoverController::addObservers(bool anchors)
         m_popoverWindow->installEventFilter(this);
         m_observingKey = true;
         if (!m_closesWhenApplicationBecomesInactive && app) {
-            m_appConnection = connect(app, &QGuiApplication::applicationStateChanged, this,
-                                      [this](Qt::ApplicationState state) {
-                                          if (state == Qt::ApplicationActive)
-                                              applicationDidBecomeActive();
-                                      });
+            m_appConnection =
+                connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+                    if (state == Qt::ApplicationActive)
+                        applicationDidBecomeActive();
+                });
         }
     } else if (m_closesWhenApplicationBecomesInactive && app) {
-        m_appConnection = connect(app, &QGuiApplication::applicationStateChanged, this,
-                                  [this](Qt::ApplicationState state) {
-                                      if (state != Qt::ApplicationActive)
-                                          closePopover();
-                                  });
+        m_appConnection =
+            connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    closePopover();
+            });
     }
 }
 
@@ -315,8 +324,8 @@ void VoPopoverController::removeObservers()
 
 bool VoPopoverController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_observingAnchor && watched == m_positionView
-        && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+    if (m_observingAnchor && watched == m_positionView &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         positionViewFrameChanged();
     } else if (m_observingKey && watched == m_popoverWindow.get() && event->type() == QEvent::WindowDeactivate) {
         // Looked at once the activation has settled, so the application's

@@ -12,11 +12,11 @@
 #include <QPropertyAnimation>
 
 namespace {
-QRect toPixels(const QRectF &r)
+QRect toPixels(const QRectF &r) { return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height())); }
+QRect screenRectToQt(const QRectF &cocoa)
 {
-    return QRect(qRound(r.x()), qRound(r.y()), qRound(r.width()), qRound(r.height()));
+    return toPixels(CocoaGeometry::toQt(cocoa, CocoaGeometry::screenHeight()));
 }
-QRect screenRectToQt(const QRectF &cocoa) { return toPixels(CocoaGeometry::toQt(cocoa, CocoaGeometry::screenHeight())); }
 } // namespace
 
 VoPopoverWindow::VoPopoverWindow(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
@@ -63,10 +63,7 @@ QRectF VoPopoverWindow::contentRectForFrameRect(const QRectF &frame) const
     return QRectF(QPointF(0, 0), frame.size()).adjusted(a, a, -a, -a);
 }
 
-bool VoPopoverWindow::isVisible() const
-{
-    return QWidget::isVisible() || (m_zoomWindow && m_zoomWindow->isVisible());
-}
+bool VoPopoverWindow::isVisible() const { return QWidget::isVisible() || (m_zoomWindow && m_zoomWindow->isVisible()); }
 
 QWidget *VoPopoverWindow::zoomWindow() const { return m_zoomWindow.get(); }
 

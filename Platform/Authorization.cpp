@@ -41,7 +41,7 @@ public:
         // The password is asked for once, by pkexec when it starts the tool:
         // a right asked for here could not be handed on to that start.
         return QStandardPaths::findExecutable(QStringLiteral("pkexec")).isEmpty() ? AuthorizationStatus::Denied
-                                                                                   : AuthorizationStatus::Success;
+                                                                                  : AuthorizationStatus::Success;
     }
 
     int executeWithPrivileges(const QString &path, const QStringList &arguments) override

@@ -12,10 +12,7 @@ QMutex g_mutex;
 QString g_mainPath;
 } // namespace
 
-Bundle::Bundle(const QString &bundlePath)
-    : m_path(QDir::cleanPath(bundlePath))
-{
-}
+Bundle::Bundle(const QString &bundlePath) : m_path(QDir::cleanPath(bundlePath)) {}
 
 QString Bundle::bundlePathForExecutable(const QString &executablePath)
 {
@@ -54,7 +51,8 @@ QString Bundle::executablePath() const
 
 QString Bundle::pathForResource(const QString &name, const QString &type) const
 {
-    const QString path = resourcePath() + QLatin1Char('/') + name + (type.isEmpty() ? QString() : QLatin1Char('.') + type);
+    const QString path =
+        resourcePath() + QLatin1Char('/') + name + (type.isEmpty() ? QString() : QLatin1Char('.') + type);
     return QFileInfo::exists(path) ? path : QString();
 }
 
@@ -63,7 +61,10 @@ QVariantMap Bundle::infoDictionary() const
     return PropertyList::readDictionary(m_path + QStringLiteral("/Contents/Info.plist")).value_or(QVariantMap());
 }
 
-QString Bundle::bundleIdentifier() const { return infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString(); }
+QString Bundle::bundleIdentifier() const
+{
+    return infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString();
+}
 
 bool Bundle::isValid() const { return !m_path.isEmpty() && QFileInfo(m_path + QStringLiteral("/Contents")).isDir(); }
 

@@ -55,11 +55,7 @@ void Clock::sleep(double seconds)
 
 double Clock::now() { return startTimer().elapsed() / 1000.0 * scale(); }
 
-ClockScaleGuard::ClockScaleGuard(double factor)
-    : m_previous(Clock::scale())
-{
-    Clock::setScale(factor);
-}
+ClockScaleGuard::ClockScaleGuard(double factor) : m_previous(Clock::scale()) { Clock::setScale(factor); }
 
 ClockScaleGuard::~ClockScaleGuard() { Clock::setScale(m_previous); }
 

@@ -11,10 +11,8 @@
 #include <map>
 #include <vector>
 
-namespace Platform::DiskArbitration
-{
-namespace
-{
+namespace Platform::DiskArbitration {
+namespace {
 
 using DiskWorld::FileSystemKind;
 using DiskWorld::fileSystemNamed;
@@ -92,8 +90,7 @@ bool matches(const QVariantMap &description, const QVariantMap &match)
 // (a new file renamed into its folder), and tells the registered callbacks
 // what appeared and what went. Lives on the main thread; the state is read
 // on the global queue. Nothing runs while the world does not change.
-class DiskWatcher : public std::enable_shared_from_this<DiskWatcher>
-{
+class DiskWatcher : public std::enable_shared_from_this<DiskWatcher> {
 public:
     explicit DiskWatcher(const QString &root) : m_root(root)
     {

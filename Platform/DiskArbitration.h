@@ -7,8 +7,7 @@
 #include <memory>
 #include <optional>
 
-namespace Platform::DiskArbitration
-{
+namespace Platform::DiskArbitration {
 
 // Keys of a disk's description, named as the original framework names them.
 inline constexpr const char *DescriptionMediaBSDNameKey = "DAMediaBSDName";
@@ -27,8 +26,7 @@ inline constexpr const char *DescriptionVolumePathKey = "DAVolumePath";
 inline constexpr const char *DescriptionVolumeUUIDKey = "DAVolumeUUID";
 
 // DADiskRef with DADiskCopyDescription.
-class Disk
-{
+class Disk {
 public:
     explicit Disk(QVariantMap description) : m_description(std::move(description)) {}
     QVariantMap description() const { return m_description; }
@@ -45,8 +43,7 @@ class DiskWatcher;
 
 // DASessionRef. A session is bound to the system root it was made under.
 // A copy shares the callbacks registered before it was made.
-class Session
-{
+class Session {
 public:
     Session();
     explicit Session(const QString &root);

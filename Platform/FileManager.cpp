@@ -15,48 +15,37 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <linux/openat2.h>
-#include <mutex>
-#include <sys/syscall.h>
 #include <cstdlib>
-#include <deque>
-#include <map>
-#include <sys/resource.h>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-namespace Platform
-{
-namespace
-{
+namespace Platform {
+namespace {
 
 QMutex g_hookMutex;
 FileManager::SpaceProvider g_spaceProvider;
 FileManager::CopyFaultHook g_faultHook;
 FileManager::CopyFaultHook g_shortRangeHook;
 
-int defaultParallelism()
-{
-    return std::clamp(QThread::idealThreadCount(), 2, 8);
-}
+int defaultParallelism() { return std::clamp(QThread::idealThreadCount(), 2, 8); }
 std::atomic<int> g_parallelism{defaultParallelism()};
 
-QByteArray enc(const QString &p)
-{
-    return QFile::encodeName(p);
-}
+QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
-QString errText(int err)
-{
-    return QString::fromLocal8Bit(strerror(err));
-}
+QString errText(int err) { return QString::fromLocal8Bit(strerror(err)); }
 
 void setError(QString *error, const QString &text)
 {
@@ -64,10 +53,7 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-QByteArray join(const QByteArray &root, const QByteArray &rel)
-{
-    return rel.isEmpty() ? root : root + '/' + rel;
-}
+QByteArray join(const QByteArray &root, const QByteArray &rel) { return rel.isEmpty() ? root : root + '/' + rel; }
 
 } // namespace
 
@@ -126,8 +112,7 @@ int openBeneath(int dirFd, const QByteArray &rel, int flags, unsigned mode)
     return fd;
 }
 
-namespace
-{
+namespace {
 
 // The folder that holds `rel` below `dirFd` (opened as above) and the last name.
 struct At {
@@ -238,8 +223,8 @@ bool readFolder(int fd, const QByteArray &rel, dev_t device, const QByteArray &d
         }
         if (isMountRoot(sub)) {
             close(sub);
-            systemLog(QStringLiteral("not copied (another file system): %1")
-                          .arg(QFile::decodeName(join(display, childRel))));
+            systemLog(
+                QStringLiteral("not copied (another file system): %1").arg(QFile::decodeName(join(display, childRel))));
             plan.entries[index].rel.clear(); // marked: left out with everything below it
             continue;
         }
@@ -253,8 +238,7 @@ bool readFolder(int fd, const QByteArray &rel, dev_t device, const QByteArray &d
 }
 
 // What every worker of one copy shares: the first failure stops them all.
-class CopyRun
-{
+class CopyRun {
 public:
     bool failed() const { return m_failed.load(std::memory_order_relaxed); }
     void fail(const QString &text)
@@ -285,8 +269,7 @@ private:
 // one of them takes the next; near the limit every chunk is measured, and a
 // chunk that does not fit waits for this copy's own writes in flight to land
 // before the last measurement decides.
-class SpaceGuard
-{
+class SpaceGuard {
 public:
     SpaceGuard(FileManager::SpaceProvider provider, QString destination)
         : m_provider(std::move(provider)), m_destination(std::move(destination))
@@ -476,10 +459,7 @@ void applyLinkAttributes(int dirFd, const QByteArray &name, const struct stat &s
     utimensat(dirFd, name.constData(), times, AT_SYMLINK_NOFOLLOW);
 }
 
-bool isSparse(const struct stat &st)
-{
-    return qint64(st.st_blocks) * 512 < qint64(st.st_size);
-}
+bool isSparse(const struct stat &st) { return qint64(st.st_blocks) * 512 < qint64(st.st_size); }
 
 bool askHook(const FileManager::CopyFaultHook &which, const QByteArray &source)
 {
@@ -540,8 +520,7 @@ bool copyRange(int in, int out, qint64 begin, qint64 end, bool sparse, const QBy
                                         size_t(shortRange ? std::min<qint64>(want, 64 << 10) : want), 0);
                     err = errno;
                 }
-                if (n < 0 &&
-                    (err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == EBADF)) {
+                if (n < 0 && (err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == EBADF)) {
                     useRange = false;
                     space.release(want);
                     continue;
@@ -597,8 +576,7 @@ bool renameNoReplaceAt(int fromDir, const QByteArray &from, int toDir, const QBy
 // handed in may go meanwhile. Its files are copied by the workers of a
 // CopyJob, each file whole by one worker, the small files of a folder in
 // batches.
-class ItemCopy
-{
+class ItemCopy {
 public:
     ItemCopy(int srcParent, const QByteArray &srcName, int srcItem, int dstParent, const QByteArray &tmpName,
              const QByteArray &dstName, const QByteArray &display, Plan plan, std::shared_ptr<SpaceGuard> space)
@@ -673,13 +651,14 @@ public:
                 if (at.fd >= 0 &&
                     mknodat(at.fd, at.name.constData(), e.st.st_mode & (S_IFMT | 07777), e.st.st_rdev) == 0) {
                     applyLinkAttributes(at.fd, at.name, e.st);
-                    fchmodat(at.fd, at.name.constData(), e.st.st_mode & 07777, 0); // mknod's mode went through the umask
+                    fchmodat(at.fd, at.name.constData(), e.st.st_mode & 07777,
+                             0); // mknod's mode went through the umask
                 } else if (e.rel.isEmpty()) {
                     m_run.failErrno(errno, sourcePath(e));
                     return false;
                 } else {
-                    systemLog(QStringLiteral("not copied (%1): %2")
-                                  .arg(errText(errno), QFile::decodeName(sourcePath(e))));
+                    systemLog(
+                        QStringLiteral("not copied (%1): %2").arg(errText(errno), QFile::decodeName(sourcePath(e))));
                 }
             }
         }
@@ -690,7 +669,8 @@ public:
                 if (from >= small[k].size())
                     continue;
                 const size_t to = std::min(small[k].size(), from + kBatch);
-                m_batches.push_back({folderEntry[k], {small[k].begin() + qsizetype(from), small[k].begin() + qsizetype(to)}});
+                m_batches.push_back(
+                    {folderEntry[k], {small[k].begin() + qsizetype(from), small[k].begin() + qsizetype(to)}});
                 if (to < small[k].size())
                     ++left;
             }
@@ -789,8 +769,8 @@ private:
     static constexpr size_t kBatch = 16;
 
     struct Batch {
-        size_t folder;              // the plan entry of the files' folder (0: the item's own)
-        std::vector<size_t> files;  // plan entries
+        size_t folder;             // the plan entry of the files' folder (0: the item's own)
+        std::vector<size_t> files; // plan entries
     };
 
     // The plan entry of the folder `rel` below the item (0 for the item).
@@ -1054,10 +1034,7 @@ OpenFolder OpenFolder::open(const QByteArray &path)
     return folder;
 }
 
-OpenFolder OpenFolder::openParent(const QByteArray &path)
-{
-    return open(parentOf(path));
-}
+OpenFolder OpenFolder::openParent(const QByteArray &path) { return open(parentOf(path)); }
 
 OpenFolder OpenFolder::openNoLinks(const QByteArray &path, qsizetype trustedPrefix)
 {
@@ -1183,10 +1160,7 @@ bool FileManager::nativeFileExists(const QByteArray &path, bool *isDirectory) co
     return true;
 }
 
-FileAttributes FileManager::attributes(const QString &path) const
-{
-    return nativeAttributes(enc(path));
-}
+FileAttributes FileManager::attributes(const QString &path) const { return nativeAttributes(enc(path)); }
 
 FileAttributes FileManager::nativeAttributes(const QByteArray &path) const
 {
@@ -1233,10 +1207,7 @@ QByteArray FileManager::canonicalPath(const QByteArray &path)
     return out;
 }
 
-bool FileManager::isLosslessName(const QByteArray &name)
-{
-    return QFile::encodeName(QFile::decodeName(name)) == name;
-}
+bool FileManager::isLosslessName(const QByteArray &name) { return QFile::encodeName(QFile::decodeName(name)) == name; }
 
 bool FileManager::isEntryName(const QByteArray &name)
 {
@@ -1284,10 +1255,7 @@ bool FileManager::moveItem(const QString &from, const QString &to, QString *erro
     return true;
 }
 
-bool FileManager::isWritable(const QString &path) const
-{
-    return access(enc(path).constData(), W_OK) == 0;
-}
+bool FileManager::isWritable(const QString &path) const { return access(enc(path).constData(), W_OK) == 0; }
 
 bool FileManager::copyItem(const QString &from, const QString &to, QString *error) const
 {
@@ -1543,15 +1511,9 @@ void FileManager::setSpaceProvider(SpaceProvider provider)
     g_spaceProvider = std::move(provider);
 }
 
-void FileManager::setCopyParallelism(int n)
-{
-    g_parallelism.store(std::max(1, n));
-}
+void FileManager::setCopyParallelism(int n) { g_parallelism.store(std::max(1, n)); }
 
-int FileManager::copyParallelism()
-{
-    return g_parallelism.load();
-}
+int FileManager::copyParallelism() { return g_parallelism.load(); }
 
 void FileManager::setCopyFaultHook(CopyFaultHook hook)
 {

@@ -7,8 +7,7 @@
 #include <memory>
 #include <optional>
 
-namespace Platform
-{
+namespace Platform {
 
 struct FileAttributes {
     enum class Type { Missing, Regular, Directory, SymbolicLink, Other };
@@ -26,8 +25,7 @@ struct FileAttributes {
 // one checked component at a time (never through a symbolic link), so a
 // folder swapped for a link after it was opened changes nothing. Names are
 // bytes, exactly as the file system holds them.
-class OpenFolder
-{
+class OpenFolder {
 public:
     OpenFolder() = default;
     ~OpenFolder();
@@ -85,8 +83,7 @@ private:
 // its last file is in. A job copies into one volume (its capacity is counted
 // once for all items). `stopped(ticket)` is asked before each file: when it
 // answers true the item's copy stops and nothing of it is left.
-class CopyJob
-{
+class CopyJob {
 public:
     using Ticket = quint64;
     explicit CopyJob(std::function<bool(Ticket)> stopped = {});
@@ -111,8 +108,7 @@ private:
 // The file manager the system uses (NSFileManager's place). Paths are real
 // paths on this machine: callers resolve the original platform's paths with
 // Platform::rootPath first.
-class FileManager
-{
+class FileManager {
 public:
     static FileManager &defaultManager();
 
@@ -165,9 +161,8 @@ public:
     bool copyNativeItem(const QByteArray &from, const QByteArray &to, QString *error = nullptr) const;
     // The entry `fromName` of the folder `from` copied as `toName` into the
     // folder `to`. With `expected`, the entry must still be the one listed.
-    bool copyItemAt(const OpenFolder &from, const QByteArray &fromName, const OpenFolder &to,
-                    const QByteArray &toName, QString *error = nullptr,
-                    const FileAttributes *expected = nullptr) const;
+    bool copyItemAt(const OpenFolder &from, const QByteArray &fromName, const OpenFolder &to, const QByteArray &toName,
+                    QString *error = nullptr, const FileAttributes *expected = nullptr) const;
 
     // The disk world tells the file manager how much a destination may still
     // take (nullopt: not a simulated volume, no limit beyond the real disk).

@@ -1,8 +1,7 @@
 #pragma once
 #include <QByteArray>
 
-namespace Platform
-{
+namespace Platform {
 
 // Opens `rel` (a relative path) below the folder open at `dirFd` without
 // following a symbolic link in any component and without leaving that

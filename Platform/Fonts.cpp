@@ -7,10 +7,8 @@
 
 #include <memory>
 
-namespace Platform::Fonts
-{
-namespace
-{
+namespace Platform::Fonts {
+namespace {
 
 struct PatternFree {
     void operator()(FcPattern *p) const { FcPatternDestroy(p); }

@@ -5,8 +5,7 @@
 #include <QString>
 #include <optional>
 
-namespace Platform::Fonts
-{
+namespace Platform::Fonts {
 
 // NSFont's fontName: the PostScript name of the face that `font` is drawn
 // with here (the face Qt resolved it to). Empty when fontconfig knows no face

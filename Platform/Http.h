@@ -7,10 +7,10 @@
 namespace Platform {
 
 struct HttpReply {
-    bool ok = false;       // a reply arrived (any HTTP status)
-    int status = 0;        // HTTP status code
+    bool ok = false; // a reply arrived (any HTTP status)
+    int status = 0;  // HTTP status code
     QByteArray body;
-    QString error;         // why there is no reply
+    QString error; // why there is no reply
 };
 
 // Blocking HTTP GET, usable on any thread (it runs its own event loop for the

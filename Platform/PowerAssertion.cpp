@@ -41,8 +41,8 @@ QDBusUnixFileDescriptor inhibitLogind(const QString &reason)
     QDBusInterface manager(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
                            QStringLiteral("org.freedesktop.login1.Manager"), bus);
     manager.setTimeout(CallTimeoutMs);
-    QDBusReply<QDBusUnixFileDescriptor> reply =
-        manager.call(QStringLiteral("Inhibit"), QStringLiteral("idle"), applicationName(), reason, QStringLiteral("block"));
+    QDBusReply<QDBusUnixFileDescriptor> reply = manager.call(QStringLiteral("Inhibit"), QStringLiteral("idle"),
+                                                             applicationName(), reason, QStringLiteral("block"));
     return reply.isValid() ? reply.value() : QDBusUnixFileDescriptor();
 }
 
@@ -87,7 +87,8 @@ int PowerAssertion::release(quint32 assertionId)
         inhibitor = g_inhibitors.take(assertionId);
     }
     if (inhibitor.screenSaverCookie) {
-        QDBusInterface saver(QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+        QDBusInterface saver(QStringLiteral("org.freedesktop.ScreenSaver"),
+                             QStringLiteral("/org/freedesktop/ScreenSaver"),
                              QStringLiteral("org.freedesktop.ScreenSaver"), QDBusConnection::sessionBus());
         saver.setTimeout(CallTimeoutMs);
         saver.call(QStringLiteral("UnInhibit"), inhibitor.screenSaverCookie);

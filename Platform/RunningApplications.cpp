@@ -4,9 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
-#include <QFile>
 #include <QLocalSocket>
 #include <cstdlib>
 #include <optional>
@@ -32,10 +32,7 @@ QString cleanRoot(const QByteArray &value)
     return value.isEmpty() ? QStringLiteral("/") : QDir::cleanPath(QString::fromLocal8Bit(value));
 }
 
-Session ownSession()
-{
-    return {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), cleanRoot(qgetenv("TARNWICK_ROOT"))};
-}
+Session ownSession() { return {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), cleanRoot(qgetenv("TARNWICK_ROOT"))}; }
 
 // Nothing when the process's environment cannot be read (another user's,
 // or gone): such a process is not known to share this session.

@@ -18,10 +18,7 @@ QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 QString errText(int err) { return QString::fromLocal8Bit(strerror(err)); }
 
 // The only entry kept as it is: a plain file of our own with no second name.
-bool isOwnPlainFile(const struct stat &st)
-{
-    return S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1;
-}
+bool isOwnPlainFile(const struct stat &st) { return S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1; }
 
 int openRetrying(const char *path, int flags, int permissions)
 {
@@ -37,9 +34,7 @@ int openRetrying(const char *path, int flags, int permissions)
 SecureFile::~SecureFile() { close(); }
 
 SecureFile::SecureFile(SecureFile &&other) noexcept
-    : m_fd(other.m_fd)
-    , m_path(std::move(other.m_path))
-    , m_error(std::move(other.m_error))
+    : m_fd(other.m_fd), m_path(std::move(other.m_path)), m_error(std::move(other.m_error))
 {
     other.m_fd = -1;
 }

@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,11 +64,8 @@ SecureFolder::~SecureFolder()
 }
 
 SecureFolder::SecureFolder(SecureFolder &&other) noexcept
-    : m_fd(other.m_fd)
-    , m_status(other.m_status)
-    , m_path(std::move(other.m_path))
-    , m_error(std::move(other.m_error))
-    , m_owners(std::move(other.m_owners))
+    : m_fd(other.m_fd), m_status(other.m_status), m_path(std::move(other.m_path)), m_error(std::move(other.m_error)),
+      m_owners(std::move(other.m_owners))
 {
     other.m_fd = -1;
     other.m_status = Status::Failed;
@@ -212,7 +209,8 @@ bool SecureFolder::createFile(const QString &name, const QByteArray &data, int p
     if (!isOpen() || !validName(name))
         return false;
     const QByteArray n = enc(name);
-    const int fd = openat(m_fd, n.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(permissions));
+    const int fd =
+        openat(m_fd, n.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(permissions));
     if (fd < 0) {
         m_error = errText(errno);
         return false;

@@ -1,7 +1,7 @@
 #include "SystemInfo.h"
+#include "DiskWorld/World.h"
 #include "PropertyList.h"
 #include "SystemRoot.h"
-#include "DiskWorld/World.h"
 
 #include <QFile>
 #include <QMutex>
@@ -50,7 +50,8 @@ std::optional<SystemVersion> SystemInfo::systemVersion()
         if (g_versionSet)
             return g_version;
     }
-    if (auto plist = PropertyList::readDictionary(rootPath(QStringLiteral("/System/Library/CoreServices/SystemVersion.plist")))) {
+    if (auto plist = PropertyList::readDictionary(
+            rootPath(QStringLiteral("/System/Library/CoreServices/SystemVersion.plist")))) {
         if (auto v = parseVersion(plist->value(QStringLiteral("ProductVersion")).toString()))
             return v;
     }
@@ -132,10 +133,7 @@ QString screenUser()
 
 } // namespace
 
-QString SystemInfo::ConsoleUser::homeFolder() const
-{
-    return homePath.isEmpty() ? QString() : rootPath(homePath);
-}
+QString SystemInfo::ConsoleUser::homeFolder() const { return homePath.isEmpty() ? QString() : rootPath(homePath); }
 
 SystemInfo::ConsoleUser SystemInfo::consoleUser()
 {
@@ -226,8 +224,8 @@ QString SystemInfo::platformUUID()
         if (f.open(QIODevice::ReadOnly)) {
             const QString id = QString::fromLatin1(f.readAll()).trimmed().toUpper();
             if (id.size() == 32)
-                return id.left(8) + QLatin1Char('-') + id.mid(8, 4) + QLatin1Char('-') + id.mid(12, 4) + QLatin1Char('-') +
-                       id.mid(16, 4) + QLatin1Char('-') + id.mid(20);
+                return id.left(8) + QLatin1Char('-') + id.mid(8, 4) + QLatin1Char('-') + id.mid(12, 4) +
+                       QLatin1Char('-') + id.mid(16, 4) + QLatin1Char('-') + id.mid(20);
         }
     }
     return {};

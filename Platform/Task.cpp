@@ -2,10 +2,7 @@
 
 namespace Platform {
 
-Task::Task(QObject *parent)
-    : QObject(parent)
-{
-}
+Task::Task(QObject *parent) : QObject(parent) {}
 
 Task::~Task()
 {

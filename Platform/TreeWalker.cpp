@@ -17,10 +17,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace Platform
-{
-namespace
-{
+namespace Platform {
+namespace {
 
 // A given folder, held open: everything below it is opened from it.
 struct Top {
@@ -96,9 +94,9 @@ private:
         quint64 bytes = 0;
         std::vector<Folder> found;
         // Never through a link, never onto another file system.
-        const int fd = folder.rel.empty() ? dup(folder.top->fd)
-                                          : openBeneath(folder.top->fd, QByteArray::fromStdString(folder.rel),
-                                                        O_RDONLY | O_DIRECTORY);
+        const int fd = folder.rel.empty()
+                           ? dup(folder.top->fd)
+                           : openBeneath(folder.top->fd, QByteArray::fromStdString(folder.rel), O_RDONLY | O_DIRECTORY);
         struct stat self;
         if (fd >= 0 && fstat(fd, &self) == 0 && self.st_dev == folder.top->device) {
             if (DIR *dir = fdopendir(fd)) {

@@ -1,8 +1,7 @@
 #pragma once
 #include <QStringList>
 
-namespace Platform
-{
+namespace Platform {
 
 // Sums what folder trees hold the way the file system's catalog counts it: the
 // logical size of every entry that is not a folder, at any depth, hidden ones

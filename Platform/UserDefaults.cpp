@@ -63,7 +63,10 @@ void UserDefaults::removeObject(const QString &key)
     g_values.remove(key);
 }
 
-QStringList UserDefaults::appleLanguages() const { return objectForKey(QStringLiteral("AppleLanguages")).toStringList(); }
+QStringList UserDefaults::appleLanguages() const
+{
+    return objectForKey(QStringLiteral("AppleLanguages")).toStringList();
+}
 
 bool UserDefaults::boolForKey(const QString &key) const { return objectForKey(key).toBool(); }
 

@@ -136,8 +136,7 @@ WorkFolder WorkFolder::create(const QString &destination, const QString &prefix)
 bool WorkFolder::destinationHas(const QString &name) const
 {
     struct stat st {};
-    return m_destFd >= 0 &&
-           ::fstatat(m_destFd, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return m_destFd >= 0 && ::fstatat(m_destFd, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool WorkFolder::holdFile(const QString &name)
@@ -161,21 +160,23 @@ bool WorkFolder::holdFile(const QString &name)
 
 bool WorkFolder::isHeldFile(const QString &path) const
 {
-    struct stat held {}, now {};
+    struct stat held {
+    }, now{};
     return statFd(m_heldFd, &held) && ::stat(QFile::encodeName(path).constData(), &now) == 0 && sameFile(held, now);
 }
 
 bool WorkFolder::isEntry(const QString &path, const QString &name) const
 {
-    struct stat entry {}, now {};
-    return isValid() &&
-           ::fstatat(m_workFd, QFile::encodeName(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+    struct stat entry {
+    }, now{};
+    return isValid() && ::fstatat(m_workFd, QFile::encodeName(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
            ::stat(QFile::encodeName(path).constData(), &now) == 0 && sameFile(entry, now);
 }
 
 bool WorkFolder::pathsAreOurs() const
 {
-    struct stat work {}, byPath {};
+    struct stat work {
+    }, byPath{};
     if (!statFd(m_workFd, &work) || ::lstat(QFile::encodeName(m_path).constData(), &byPath) != 0 ||
         !sameFile(work, byPath))
         return false;
@@ -184,7 +185,8 @@ bool WorkFolder::pathsAreOurs() const
 
 bool WorkFolder::moveHeldFileOut(const QString &finalName)
 {
-    struct stat held {}, entry {};
+    struct stat held {
+    }, entry{};
     if (!statFd(m_heldFd, &held) || !usableName(finalName)) {
         m_error = QStringLiteral("no file is held");
         return false;
@@ -233,7 +235,8 @@ QStringList WorkFolder::discard()
     } else if (listFd >= 0) {
         ::close(listFd);
     }
-    struct stat work {}, entry {};
+    struct stat work {
+    }, entry{};
     const QByteArray name = QFile::encodeName(m_name);
     if (statFd(m_workFd, &work) && ::fstatat(m_destFd, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
         sameFile(work, entry))

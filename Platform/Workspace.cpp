@@ -8,6 +8,7 @@
 #include "SystemLog.h"
 #include "SystemRoot.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -16,17 +17,14 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QCoreApplication>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QUrl>
 
-namespace Platform
-{
-namespace
-{
+namespace Platform {
+namespace {
 
 using DiskWorld::World;
 
@@ -51,9 +49,9 @@ const QString kPrivateBusName = QStringLiteral("tarnwick-file-manager-bus");
 // knows, onVolume's for a path on one of its volumes. nullopt when the host's
 // own file system is to be asked instead; a device node is never asked there.
 template <typename Info>
-std::optional<std::optional<Info>>
-askWorld(const World &w, const QString &path, const Info &device,
-         const std::function<Info(const DiskWorld::State &, const DiskWorld::Disk &, const DiskWorld::Node &)> &onVolume)
+std::optional<std::optional<Info>> askWorld(
+    const World &w, const QString &path, const Info &device,
+    const std::function<Info(const DiskWorld::State &, const DiskWorld::Disk &, const DiskWorld::Node &)> &onVolume)
 {
     const QString node = deviceNode(path);
     std::optional<Info> out;
@@ -170,10 +168,7 @@ bool Workspace::openWithDesktop(const QString &what)
     return true;
 }
 
-bool Workspace::openFile(const QString &path)
-{
-    return open(path);
-}
+bool Workspace::openFile(const QString &path) { return open(path); }
 
 void Workspace::setFileManagerBusAddress(const QString &address)
 {
@@ -209,15 +204,9 @@ void Workspace::selectFile(const QString &path)
     });
 }
 
-bool Workspace::openURL(const QString &url)
-{
-    return open(url);
-}
+bool Workspace::openURL(const QString &url) { return open(url); }
 
-void Workspace::setOpener(Opener opener)
-{
-    m_opener = std::move(opener);
-}
+void Workspace::setOpener(Opener opener) { m_opener = std::move(opener); }
 
 void Workspace::setRecordingOpens(bool on)
 {
@@ -225,20 +214,11 @@ void Workspace::setRecordingOpens(bool on)
     m_opened.clear();
 }
 
-QStringList Workspace::openedItems() const
-{
-    return m_opened;
-}
+QStringList Workspace::openedItems() const { return m_opened; }
 
-void Workspace::clearOpenedItems()
-{
-    m_opened.clear();
-}
+void Workspace::clearOpenedItems() { m_opened.clear(); }
 
-void Workspace::setLauncher(Launcher launcher)
-{
-    m_launcher = std::move(launcher);
-}
+void Workspace::setLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
 
 QStringList Workspace::mountedLocalVolumePaths() const
 {

@@ -6,12 +6,10 @@
 #include <memory>
 #include <optional>
 
-namespace Platform
-{
+namespace Platform {
 
 class NotificationCenter;
-namespace DiskWorld
-{
+namespace DiskWorld {
 class VolumeWatcher;
 }
 
@@ -42,8 +40,7 @@ struct FileSystemAttributes {
 
 // NSWorkspace's place: launching bundles, opening files and links, the
 // workspace notification centre, and the volume services over the disk world.
-class Workspace
-{
+class Workspace {
 public:
     static Workspace &shared();
     ~Workspace();

@@ -12,7 +12,4 @@ DMGMakeSureWC::DMGMakeSureWC(QWidget *parent) : ConfirmPanel(parent), ui(std::ma
 
 DMGMakeSureWC::~DMGMakeSureWC() = default;
 
-void DMGMakeSureWC::doneButtonAction()
-{
-    closeThenTell(&DMGMakeSureWCDelegate::beginToMakeDMGorZIP);
-}
+void DMGMakeSureWC::doneButtonAction() { closeThenTell(&DMGMakeSureWCDelegate::beginToMakeDMGorZIP); }

@@ -24,23 +24,18 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace
-{
+namespace {
 
 const QString kMakingImage = QStringLiteral("制作镜像中...");
 const QString kEnumerating = QStringLiteral("正在枚举文件...");
 constexpr double kStartDelay = 0.3;
 
-bool isStartupPath(const QString &path)
-{
-    return path == QLatin1String("/") || Platform::isStartupMountPoint(path);
-}
+bool isStartupPath(const QString &path) { return path == QLatin1String("/") || Platform::isStartupMountPoint(path); }
 
 // The size summer reports once, on a background thread, to a plain pointer.
 // This receiver outlives the page if need be and carries the report to the
 // main thread, where the page checks that the sum is still wanted.
-class SizeReceiver : public GetFilesSizeDelegate
-{
+class SizeReceiver : public GetFilesSizeDelegate {
 public:
     SizeReceiver(DmgViewController *page, quint64 serial, std::function<void(quint64, qint64)> deliver)
         : m_page(page), m_serial(serial), m_deliver(std::move(deliver))
@@ -89,10 +84,7 @@ DmgViewController::~DmgViewController()
 
 // ---- Outlets
 
-QPushButton *DmgViewController::makeZipBut() const
-{
-    return ui->makeZipBut;
-}
+QPushButton *DmgViewController::makeZipBut() const { return ui->makeZipBut; }
 QPushButton *DmgViewController::makeDmgBut() const { return ui->makeDmgBut; }
 
 // ---- Set-up
@@ -231,14 +223,10 @@ QString DmgViewController::targetFolder(const QString &volumePath, int systemVer
     return volumePath;
 }
 
-namespace
-{
+namespace {
 
 // The Desktop of the person at the screen, not of the (root) process.
-QString desktopUser()
-{
-    return Platform::SystemInfo::consoleUser().name;
-}
+QString desktopUser() { return Platform::SystemInfo::consoleUser().name; }
 
 } // namespace
 

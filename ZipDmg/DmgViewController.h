@@ -17,8 +17,7 @@
 class MakeDmg;
 class QPushButton;
 
-namespace Ui
-{
+namespace Ui {
 class DmgViewController;
 }
 

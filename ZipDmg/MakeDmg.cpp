@@ -22,8 +22,7 @@
 #include <algorithm>
 #include <functional>
 
-namespace
-{
+namespace {
 
 const QString kStatus = QStringLiteral("制作镜像中...");
 const QString kVolumeName = QStringLiteral("KestrovaDiskCloneDmg");
@@ -42,10 +41,7 @@ constexpr int kStopPollMs = 50;
 using Platform::FileAttributes;
 using Platform::FileManager;
 
-void logLine(const QString &text)
-{
-    Platform::systemLog(QStringLiteral("MakeDmg: ") + text);
-}
+void logLine(const QString &text) { Platform::systemLog(QStringLiteral("MakeDmg: ") + text); }
 
 // A path with its folders resolved and its own last component kept as it is:
 // a link among the items is copied as a link, so it holds nothing.
@@ -123,7 +119,8 @@ MakeDmg::ZipSelection selectionOf(const TakenItems &taken, const QList<QByteArra
         for (const FileNode *node : below) {
             switch (keptOut(rule, *node)) {
             case MakeDmg::KeptOut::OtherVolume:
-                logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
+                logLine(
+                    QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(node->path));
                 continue;
             case MakeDmg::KeptOut::HoldsResult:
                 selection.refused << node->path;
@@ -203,8 +200,7 @@ struct MakeDmg::Job {
     }
 };
 
-namespace
-{
+namespace {
 
 using Job = MakeDmg::Job;
 using JobPtr = std::shared_ptr<Job>;
@@ -243,8 +239,8 @@ int runHdiutil(const JobPtr &job, const QStringList &arguments, QByteArray *out,
 QStringList disksAttachedFrom(const Platform::WorkFolder &work, const QString &name)
 {
     QStringList disks;
-    const std::optional<QVariantMap> list =
-        MakeDmg::getDisjInfo(ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("list"), QStringLiteral("-plist")}));
+    const std::optional<QVariantMap> list = MakeDmg::getDisjInfo(
+        ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("list"), QStringLiteral("-plist")}));
     if (!list)
         return disks;
     for (const QVariant &whole : list->value(QStringLiteral("WholeDisks")).toList()) {
@@ -273,9 +269,10 @@ void abandonImage(const JobPtr &job)
         logLine(QStringLiteral("ejected %1, still attached from the unfinished image (%2)").arg(disk, result.path));
     }
     const QStringList removed = work->discard();
-    logLine(removed.contains(job->imageName)
-                ? QStringLiteral("the unfinished image %1 is removed").arg(work->path() + QLatin1Char('/') + job->imageName)
-                : QStringLiteral("the work folder %1 is removed").arg(work->path()));
+    logLine(
+        removed.contains(job->imageName)
+            ? QStringLiteral("the unfinished image %1 is removed").arg(work->path() + QLatin1Char('/') + job->imageName)
+            : QStringLiteral("the work folder %1 is removed").arg(work->path()));
 }
 
 // Ends a job that failed: the image goes first, then the failure is reported.
@@ -495,7 +492,8 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
             if (chosen != name)
                 logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image")
                             .arg(path, QFile::decodeName(chosen)));
-            const Platform::OpenFolder from = Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
+            const Platform::OpenFolder from =
+                Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
             QString error = into.isOpen() ? QString() : QStringLiteral("the image's volume cannot be opened");
             if (!into.isOpen() || !from.isOpen() || !fm.copyItemAt(from, name, into, chosen, &error)) {
                 Platform::systemLog(QStringLiteral("error--------%1").arg(error.isEmpty() ? path : error));
@@ -581,37 +579,16 @@ std::shared_ptr<MakeDmg::Job> MakeDmg::startJob()
     return job;
 }
 
-bool MakeDmg::isCancelCopy() const
-{
-    return currentJob()->cancel;
-}
+bool MakeDmg::isCancelCopy() const { return currentJob()->cancel; }
 
-void MakeDmg::setIsCancelCopy(bool cancel)
-{
-    currentJob()->cancel = cancel;
-}
+void MakeDmg::setIsCancelCopy(bool cancel) { currentJob()->cancel = cancel; }
 
-QString MakeDmg::stagingFolderPrefix()
-{
-    return kStagingPrefix;
-}
-QString MakeDmg::imageVolumeName()
-{
-    return kVolumeName;
-}
-QString MakeDmg::rootImageFolder()
-{
-    return QLatin1Char('/') + kRootFolderName;
-}
-QString MakeDmg::statusText()
-{
-    return kStatus;
-}
+QString MakeDmg::stagingFolderPrefix() { return kStagingPrefix; }
+QString MakeDmg::imageVolumeName() { return kVolumeName; }
+QString MakeDmg::rootImageFolder() { return QLatin1Char('/') + kRootFolderName; }
+QString MakeDmg::statusText() { return kStatus; }
 
-quint64 MakeDmg::imageSize(qint64 selectionSize)
-{
-    return quint64(std::max<qint64>(0, selectionSize)) + kImageMargin;
-}
+quint64 MakeDmg::imageSize(qint64 selectionSize) { return quint64(std::max<qint64>(0, selectionSize)) + kImageMargin; }
 
 int MakeDmg::copyProgress(qint64 j, qint64 n)
 {
@@ -666,8 +643,7 @@ quint64 MakeDmg::getAllFileCountWithPath(const QByteArray &path)
     return quint64(entries.size());
 }
 
-namespace
-{
+namespace {
 void collectEntries(const Platform::OpenFolder &folder, const QByteArray &path, quint64 device,
                     QList<QByteArray> *entries, QList<QByteArray> *leftOut)
 {
@@ -691,8 +667,7 @@ void collectEntries(const Platform::OpenFolder &folder, const QByteArray &path, 
 }
 } // namespace
 
-void MakeDmg::entriesOnOneFileSystem(const QByteArray &folder, QList<QByteArray> *entries,
-                                     QList<QByteArray> *leftOut)
+void MakeDmg::entriesOnOneFileSystem(const QByteArray &folder, QList<QByteArray> *entries, QList<QByteArray> *leftOut)
 {
     const Platform::OpenFolder top = Platform::OpenFolder::open(folder);
     if (top.isOpen())
@@ -763,10 +738,7 @@ void MakeDmg::stopMakeDmg()
         });
 }
 
-qint64 MakeDmg::zipProcessIdentifier() const
-{
-    return m_task ? m_task->processIdentifier() : 0;
-}
+qint64 MakeDmg::zipProcessIdentifier() const { return m_task ? m_task->processIdentifier() : 0; }
 
 void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr)
 {
@@ -822,8 +794,7 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
 void MakeDmg::launchZip(const QString &zipPath, const ZipSelection &selection, quint64 count)
 {
     m_allSelectFileCout = count;
-    Platform::systemLog(
-        QStringLiteral("MakeDmg: zip items: %1").arg(selection.paths.join(QStringLiteral(", "))));
+    Platform::systemLog(QStringLiteral("MakeDmg: zip items: %1").arg(selection.paths.join(QStringLiteral(", "))));
     Platform::systemLog(QStringLiteral("MakeDmg: zip expects %1 entries").arg(count));
     if (selection.paths.isEmpty())
         return failZip(QStringLiteral("nothing is selected for the archive"));

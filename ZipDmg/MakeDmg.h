@@ -13,11 +13,10 @@
 #include <mutex>
 #include <optional>
 
-namespace Platform
-{
+namespace Platform {
 class Task;
 class WorkFolder;
-}
+} // namespace Platform
 
 // Backs up a selection in one of two ways:
 //
@@ -39,8 +38,7 @@ class WorkFolder;
 // already is left alone. One engine serves one job at a time and is reused
 // for the next; each job has a stop flag of its own, so a worker of a stopped
 // job never reports into the job that follows it.
-class MakeDmg : public QObject
-{
+class MakeDmg : public QObject {
     Q_OBJECT
 public:
     // The image and its volume, as the mount gave them.
@@ -63,11 +61,11 @@ public:
     };
     // What an archive job takes from a checked tree (getAllFileCount).
     struct ZipSelection {
-        QStringList paths;   // in walking order
+        QStringList paths;           // in walking order
         QList<QByteArray> pathBytes; // the same paths exactly as the file system has them
-        QStringList folders; // the taken paths that are folders, counted on a worker
+        QStringList folders;         // the taken paths that are folders, counted on a worker
         QList<QByteArray> folderBytes;
-        quint64 files = 0;   // the taken paths that are files
+        quint64 files = 0; // the taken paths that are files
         // What zip is given, one name an entry: the taken paths and everything
         // below the folders among them that lies on their own file system.
         QList<QByteArray> entryBytes;

@@ -7,8 +7,7 @@
 // leaves out. The first report of a disk image job comes on the thread that
 // started it; every other report comes on the main thread. After a stop the
 // engine reports nothing more for that job.
-class MakeDmgDelegate
-{
+class MakeDmgDelegate {
 public:
     virtual ~MakeDmgDelegate() = default;
 

@@ -10,8 +10,7 @@
 // "adding:" line is one entry written to the archive. A "zip warning:" or
 // "zip error:" line (a name that was not there, a file that could not be
 // read) means the archive is not what was asked for.
-class ZipOutput
-{
+class ZipOutput {
 public:
     // Takes one chunk; true when it completed at least one entry.
     bool feed(const QByteArray &chunk);

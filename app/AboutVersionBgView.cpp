@@ -5,10 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-AboutVersionBgView::AboutVersionBgView(QWidget *parent)
-    : QWidget(parent)
-{
-}
+AboutVersionBgView::AboutVersionBgView(QWidget *parent) : QWidget(parent) {}
 
 void AboutVersionBgView::paintEvent(QPaintEvent *)
 {

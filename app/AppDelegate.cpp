@@ -20,9 +20,9 @@
 
 #include <QAction>
 #include <QDeadlineTimer>
-#include <QThread>
 #include <QLineEdit>
 #include <QMenu>
+#include <QThread>
 #include <cstdlib>
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -75,7 +75,8 @@ bool AppDelegate::checkAppDuplicateAndBringToFrontWithBundle(const QString &bund
 {
     const qint64 own = Platform::RunningApplications::currentProcessIdentifier();
     bool found = false;
-    for (const Platform::RunningApplication &app : Platform::RunningApplications::withBundleIdentifier(bundleIdentifier)) {
+    for (const Platform::RunningApplication &app :
+         Platform::RunningApplications::withBundleIdentifier(bundleIdentifier)) {
         if (app.processIdentifier == own)
             continue;
         if (Platform::RunningApplications::activate(app)) {
@@ -96,7 +97,8 @@ bool AppDelegate::endsSoon(const QString &bundleIdentifier, qint64 processIdenti
     const QDeadlineTimer deadline(kEndingInstanceWaitMs);
     for (;;) {
         bool running = false;
-        for (const Platform::RunningApplication &app : Platform::RunningApplications::withBundleIdentifier(bundleIdentifier))
+        for (const Platform::RunningApplication &app :
+             Platform::RunningApplications::withBundleIdentifier(bundleIdentifier))
             running = running || app.processIdentifier == processIdentifier;
         if (!running)
             return true;
@@ -125,13 +127,13 @@ QUrl AppDelegate::installRequestUrl(const QString &uid)
                          QStringLiteral("/userinfo.php?uid=") + (uid.isNull() ? QStringLiteral("(null)") : uid) +
                          QStringLiteral("&ptype=Quillane&install=1");
     // What a query may hold as it is; everything else is percent-encoded.
-    return QUrl::fromEncoded(QUrl::toPercentEncoding(text, QByteArrayLiteral("!$&'()*+,-./:;=?@_~")),
-                             QUrl::StrictMode);
+    return QUrl::fromEncoded(QUrl::toPercentEncoding(text, QByteArrayLiteral("!$&'()*+,-./:;=?@_~")), QUrl::StrictMode);
 }
 
 void AppDelegate::sendInstallRequest()
 {
-    const Platform::HttpReply reply = Platform::Http::get(installRequestUrl(getOrCreateUID()), kInstallNoticeTimeoutSeconds);
+    const Platform::HttpReply reply =
+        Platform::Http::get(installRequestUrl(getOrCreateUID()), kInstallNoticeTimeoutSeconds);
     // Any answer of the server counts as a reply, whatever its status.
     if (reply.ok || reply.status > 0)
         Platform::systemLog(QStringLiteral("响应: ") + QString::fromUtf8(reply.body));

@@ -4,10 +4,7 @@
 
 #include <QPainter>
 
-MainBgView::MainBgView(QWidget *parent)
-    : QWidget(parent)
-{
-}
+MainBgView::MainBgView(QWidget *parent) : QWidget(parent) {}
 
 void MainBgView::paintEvent(QPaintEvent *)
 {

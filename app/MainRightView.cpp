@@ -7,10 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-MainRightView::MainRightView(QWidget *parent)
-    : QWidget(parent)
-{
-}
+MainRightView::MainRightView(QWidget *parent) : QWidget(parent) {}
 
 void MainRightView::paintEvent(QPaintEvent *)
 {

@@ -4,9 +4,9 @@
 
 #include "AppWindowFrame.h"
 #include "CocoaGeometry.h"
-#include "Fonts.h"
 #include "DiskCopyViewController.h"
 #include "DmgViewController.h"
+#include "Fonts.h"
 #include "GetColor.h"
 #include "LeftButton.h"
 #include "QoPublicUtilities.h"

@@ -3,10 +3,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-MyNSApplication::MyNSApplication(int &argc, char **argv)
-    : QApplication(argc, argv)
-{
-}
+MyNSApplication::MyNSApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
 QString MyNSApplication::actionForKey(Qt::KeyboardModifiers modifiers, const QString &characters)
 {

@@ -147,7 +147,8 @@ void QoCheckUpdateWindowController::windowDidLoad()
     if (_installButton) {
         _installButton->setButtonEnabled(true);
         _installButton->setImageFromFileNormalName(QStringLiteral("btn_pop_pri"), QStringLiteral("btn_pop_pri_press"),
-                                                   QStringLiteral("btn_pop_pri_hover"), QStringLiteral("btn_pop_disable"));
+                                                   QStringLiteral("btn_pop_pri_hover"),
+                                                   QStringLiteral("btn_pop_disable"));
         _installButton->setTextWithName(QStringLiteral("现在安装"));
         connect(_installButton, &QAbstractButton::clicked, this, &QoCheckUpdateWindowController::updateClickHereAction);
     }
@@ -163,8 +164,9 @@ void QoCheckUpdateWindowController::windowDidLoad()
     QObject::disconnect(close, &QAbstractButton::clicked, nullptr, nullptr);
     connect(close, &QAbstractButton::clicked, this, &QoCheckUpdateWindowController::closeWindow);
 
-    std::thread([controller = QPointer<QoCheckUpdateWindowController>(this)] { getVersionChange(controller); })
-        .detach();
+    std::thread([controller = QPointer<QoCheckUpdateWindowController>(this)] {
+        getVersionChange(controller);
+    }).detach();
 
     ui->changeValueScrollView->horizontalScrollBar()->setValue(0);
     ui->changeValueScrollView->verticalScrollBar()->setValue(0);

@@ -68,10 +68,11 @@ void ZrPreferenceWindowController::setAboutLink()
     font.setPixelSize(14);
     _linkButton->setFont(font);
     const QColor c = getColor(22, 110, 255, 1);
-    _linkButton->setStyleSheet(QStringLiteral("QPushButton { color: rgb(%1, %2, %3); border: none; background: transparent; }")
-                                   .arg(c.red())
-                                   .arg(c.green())
-                                   .arg(c.blue()));
+    _linkButton->setStyleSheet(
+        QStringLiteral("QPushButton { color: rgb(%1, %2, %3); border: none; background: transparent; }")
+            .arg(c.red())
+            .arg(c.green())
+            .arg(c.blue()));
     _linkButton->setText(_linkButton->text());
 }
 

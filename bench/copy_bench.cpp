@@ -32,8 +32,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace
-{
+namespace {
 
 int makeWorld(const QString &root)
 {
@@ -126,8 +125,7 @@ int generate(const std::string &dir)
     return 0;
 }
 
-class Job : public DoCopyFilesDelegate
-{
+class Job : public DoCopyFilesDelegate {
 public:
     void topCopyProgress(float progress) override
     {
@@ -144,8 +142,7 @@ public:
 };
 
 // Ticks every 10 ms on the main thread and keeps the longest time between two ticks.
-class MainThreadWatch
-{
+class MainThreadWatch {
 public:
     MainThreadWatch()
     {

@@ -19,8 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 int generate(const std::string &dir, int folders, int files)
 {

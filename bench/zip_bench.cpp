@@ -16,11 +16,9 @@
 #include <cstdio>
 #include <string>
 
-namespace
-{
+namespace {
 
-class Job : public MakeDmgDelegate
-{
+class Job : public MakeDmgDelegate {
 public:
     void copyFileToDmgWithFileName(const QString &, float Withprogress) override
     {

@@ -2,8 +2,7 @@
 
 #include <iterator>
 
-namespace
-{
+namespace {
 
 // The tens of the copying phases. "10" is tested first and must not be the
 // start of "100"; after it the first number that the text holds wins, so a

@@ -11,8 +11,7 @@
 //
 // The restore has finished only when two chunks were exactly "100": the end
 // of the copying phase and the end of the verifying phase.
-class AsrParser
-{
+class AsrParser {
 public:
     struct Report {
         enum class Kind {

@@ -18,8 +18,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 
 // The erase gets ten minutes before QoTask gives up on it.
 constexpr double kEraseTimeout = 600.0;
@@ -76,10 +75,7 @@ void QoBootable::QoInit()
     m_parser.reset();
 }
 
-void QoBootable::QoSetDelegate(QoBootableDelegate *delegate)
-{
-    _delegateObj = delegate;
-}
+void QoBootable::QoSetDelegate(QoBootableDelegate *delegate) { _delegateObj = delegate; }
 
 QString QoBootable::fileSystemForSystemVersion(int version)
 {
@@ -126,10 +122,7 @@ int QoBootable::QoStop()
     return 0;
 }
 
-bool QoBootable::isCancelled(quint64 run) const
-{
-    return _bUserCancel || run != m_run;
-}
+bool QoBootable::isCancelled(quint64 run) const { return _bUserCancel || run != m_run; }
 
 void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volumeName, quint64 run)
 {
@@ -253,22 +246,17 @@ void QoBootable::changeProTimeWithTag(int tag, int withStep)
 {
     const quint64 run = m_run;
     Platform::Dispatch::mainAsync([this, tag, withStep, run] {
-        if (run == m_run && _delegateObj &&
-            _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProTimeWithTag))
+        if (run == m_run && _delegateObj && _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProTimeWithTag))
             _delegateObj->changeProTimeWithTag(tag, withStep);
     });
 }
 
-void QoBootable::changeProLabelValue(const QString &value)
-{
-    labelFor(m_run, value);
-}
+void QoBootable::changeProLabelValue(const QString &value) { labelFor(m_run, value); }
 
 void QoBootable::labelFor(quint64 run, const QString &value)
 {
     Platform::Dispatch::mainAsync([this, value, run] {
-        if (run == m_run && _delegateObj &&
-            _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProLabelValue))
+        if (run == m_run && _delegateObj && _delegateObj->respondsTo(QoBootableDelegate::MethodChangeProLabelValue))
             _delegateObj->changeProLabelValue(value);
     });
 }

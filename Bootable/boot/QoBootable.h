@@ -9,8 +9,7 @@
 #include <atomic>
 #include <optional>
 
-namespace Platform
-{
+namespace Platform {
 class Task;
 }
 
@@ -27,8 +26,7 @@ class Task;
 // the user before the restore, -7 the restore did not finish, -4 no mount
 // point after the erase, -3 the chosen disk is no longer there (or no longer
 // the one chosen), -2 no target given (returned by QoStart only).
-class QoBootable
-{
+class QoBootable {
 public:
     static QoBootable *QoShareInstance();
 

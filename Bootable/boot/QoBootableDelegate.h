@@ -8,8 +8,7 @@
 // optional: a delegate names the ones it implements in implementedMethods(),
 // and the engine sends only those (the empty bodies stand for the rest). All
 // calls arrive on the main thread, in the order the reports were made.
-class QoBootableDelegate
-{
+class QoBootableDelegate {
 public:
     enum Method : unsigned {
         MethodQoUINotify = 1u << 0,

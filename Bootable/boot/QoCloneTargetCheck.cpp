@@ -4,17 +4,10 @@
 
 #include "Platform/SystemLog.h"
 
-namespace
-{
+namespace {
 
-QString str(const QVariantMap &m, const char *key)
-{
-    return m.value(QLatin1String(key)).toString();
-}
-bool flag(const QVariantMap &m, const char *key)
-{
-    return m.value(QLatin1String(key)).toBool();
-}
+QString str(const QVariantMap &m, const char *key) { return m.value(QLatin1String(key)).toString(); }
+bool flag(const QVariantMap &m, const char *key) { return m.value(QLatin1String(key)).toBool(); }
 
 // The engine's own runner with the picker's 64-byte line.
 std::optional<QVariantMap> diskInfo(const QString &identifier)

@@ -10,8 +10,7 @@
 // one chosen: a USB disk the external-only picker would offer, not the disk
 // the running system sits on, with the chosen record's device name, size and
 // (when the record has one) disk UUID.
-class QoCloneTargetCheck
-{
+class QoCloneTargetCheck {
 public:
     // The picker's tests on `diskutil info -plist /dev/<disk>`: the bus is
     // USB, and it is no RAID set, no encrypted CoreStorage volume, no HFSX

@@ -7,8 +7,7 @@
 
 #include <QMutexLocker>
 
-namespace
-{
+namespace {
 const QString kBaseName = QStringLiteral("NewCloneSystem");
 const QString kVolumes = QStringLiteral("/Volumes");
 // The command lines of the disk listing fit the callers' 64-byte buffer.
@@ -22,10 +21,7 @@ std::optional<QVariantMap> diskInfo(const QString &bsdName)
         .dictionary();
 }
 
-QString lastComponent(const QString &disk)
-{
-    return disk.mid(disk.lastIndexOf(QLatin1Char('/')) + 1);
-}
+QString lastComponent(const QString &disk) { return disk.mid(disk.lastIndexOf(QLatin1Char('/')) + 1); }
 
 } // namespace
 
@@ -73,10 +69,7 @@ QString QoUSBControl::QoGetMorvexVolumeName() const
     return _strMorvexVolumeName;
 }
 
-QString QoUSBControl::QoGetMorvexVolumePath() const
-{
-    return kVolumes + QLatin1Char('/') + QoGetMorvexVolumeName();
-}
+QString QoUSBControl::QoGetMorvexVolumePath() const { return kVolumes + QLatin1Char('/') + QoGetMorvexVolumeName(); }
 
 std::optional<QVariantMap> QoUSBControl::usbEntryFromInfo(const QVariantMap &info)
 {
@@ -169,10 +162,7 @@ void QoUSBControl::QoStopDiskCallbacks()
     m_session.reset();
 }
 
-bool QoUSBControl::QoDiskCallbacksRunning() const
-{
-    return m_session.has_value();
-}
+bool QoUSBControl::QoDiskCallbacksRunning() const { return m_session.has_value(); }
 
 void QoUSBControl::QoDiskAppeared(const QString &bsdName)
 {
@@ -209,10 +199,7 @@ void QoUSBControl::QoDiskDisappeared(const QString &bsdName)
     _dictErrObjs.remove(bsdName);
 }
 
-QString QoUSBControl::sizeArgument(qint64 bytes)
-{
-    return QString::number(bytes) + QLatin1Char('B');
-}
+QString QoUSBControl::sizeArgument(qint64 bytes) { return QString::number(bytes) + QLatin1Char('B'); }
 
 bool QoUSBControl::QoCreatePartition(const QString &bsdName, qint64 volumeSize)
 {

@@ -18,8 +18,7 @@ class QoBootable;
 // the disk callbacks keep current, and makes room on such a disk for a new
 // Journaled HFS+ volume of the chosen name. The clone flow uses neither: it
 // erases the whole disk.
-class QoUSBControl
-{
+class QoUSBControl {
 public:
     // Keys of one entry of the USB disk list.
     static const QString kBsdNameKey;   // "QoUSBBsdName": the whole disk's BSD name ("disk4")

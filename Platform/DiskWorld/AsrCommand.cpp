@@ -7,10 +7,8 @@
 #include <cerrno>
 #include <unistd.h>
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 int usage()
 {

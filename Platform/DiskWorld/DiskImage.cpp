@@ -17,23 +17,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace Platform::DiskWorld::DiskImage
-{
-namespace
-{
+namespace Platform::DiskWorld::DiskImage {
+namespace {
 
 const QString kHeaderName = QStringLiteral(".TarnwickImage.plist");
 const QString kFormat = QStringLiteral("TarnwickDiskImage");
 
-QByteArray enc(const QString &p)
-{
-    return QFile::encodeName(p);
-}
+QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
-Outcome failed(const QString &error)
-{
-    return Outcome{false, {}, error};
-}
+Outcome failed(const QString &error) { return Outcome{false, {}, error}; }
 
 QByteArray headerData(const Header &h)
 {
@@ -70,9 +62,9 @@ bool writeImage(const QString &path, const Header &h, const QString &content, bo
         if (linkat(AT_FDCWD, self.constData(), AT_FDCWD, enc(path).constData(), AT_SYMLINK_FOLLOW) != 0)
             ok = failErrno(path);
     } else if (ok) {
-        const QByteArray temp = enc(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                    QStringLiteral(".tw-") +
-                                    QString::number(QRandomGenerator::global()->generate64(), 36));
+        const QByteArray temp =
+            enc(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".tw-") +
+                QString::number(QRandomGenerator::global()->generate64(), 36));
         // The new image takes the old one's place by an exchange, after
         // which the old one goes: a rename over an existing file would make
         // the file system write the whole new image out before it returns.
@@ -100,10 +92,7 @@ QString identityOf(const struct stat &st)
         .arg(st.st_mtim.tv_nsec);
 }
 
-qint64 nanoseconds(const struct timespec &t)
-{
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
+qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
 // The file system's own clock, as it stamps a change, read off a new file.
 qint64 fileSystemNow(const QString &folder)
@@ -317,8 +306,8 @@ Outcome attach(const World &w, const QString &imagePath)
                 if (node->volume->uuid.compare(uuid, Qt::CaseInsensitive) == 0)
                     uuid = newUUID(); // a copy of an image that is attached already
             Node n{d.id + QStringLiteral("s1"), kind->partitionType, newUUID(), h->capacity, {}, {}};
-            n.volume = Volume{h->volumeName, kind->name,     uuid,  c.freeMountName(h->volumeName),
-                              true,          kind->writable, false, {}, held};
+            n.volume = Volume{h->volumeName, kind->name, uuid, c.freeMountName(h->volumeName), true, kind->writable,
+                              false,         {},         held};
             d.nodes.push_back(n);
             c.state.disks.push_back(d);
             if (!c.adoptContent(*c.state.disks.back().nodes.back().volume, staging))

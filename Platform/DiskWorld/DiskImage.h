@@ -10,8 +10,7 @@
 
 #include <optional>
 
-namespace Platform::DiskWorld::DiskImage
-{
+namespace Platform::DiskWorld::DiskImage {
 
 struct Header {
     QString volumeName;

@@ -4,15 +4,10 @@
 #include <QTextStream>
 #include <algorithm>
 
-namespace Platform::DiskWorld::DiskInfo
-{
-namespace
-{
+namespace Platform::DiskWorld::DiskInfo {
+namespace {
 
-int diskNumber(const QString &id)
-{
-    return id.mid(4).toInt();
-}
+int diskNumber(const QString &id) { return id.mid(4).toInt(); }
 
 std::vector<const Disk *> sortedDisks(const State &s, const std::optional<Ref> &only)
 {

@@ -5,8 +5,7 @@
 
 #include <QVariantMap>
 
-namespace Platform::DiskWorld::DiskInfo
-{
+namespace Platform::DiskWorld::DiskInfo {
 
 QVariantMap info(const World &w, const State &s, const Ref &ref);
 // Every disk, or only the disk of `only` (a physical disk with its containers).

@@ -10,8 +10,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 void writeOut(const QByteArray &data)
 {
@@ -40,8 +39,7 @@ void writeErr(const QString &text)
     }
 }
 
-namespace
-{
+namespace {
 QSet<QString> &nonUtf8Arguments()
 {
     static QSet<QString> set;
@@ -61,10 +59,7 @@ QStringList argumentsOf(int argc, char **argv)
     return args;
 }
 
-bool isUtf8Argument(const QString &argument)
-{
-    return !nonUtf8Arguments().contains(argument);
-}
+bool isUtf8Argument(const QString &argument) { return !nonUtf8Arguments().contains(argument); }
 
 int refuseNonUtf8Name(const QString &tool)
 {
@@ -72,8 +67,7 @@ int refuseNonUtf8Name(const QString &tool)
     return 1;
 }
 
-namespace
-{
+namespace {
 
 int usage()
 {

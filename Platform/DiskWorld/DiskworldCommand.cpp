@@ -6,10 +6,8 @@
 
 #include <QTextStream>
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 int usage()
 {
@@ -54,10 +52,7 @@ qint64 sizeArgument(QString text)
     return ok && v > 0 ? qint64(v * double(unit)) : -1;
 }
 
-QString sizeText(qint64 bytes)
-{
-    return QStringLiteral("%1 MB").arg(double(bytes) / 1e6, 0, 'f', 1);
-}
+QString sizeText(qint64 bytes) { return QStringLiteral("%1 MB").arg(double(bytes) / 1e6, 0, 'f', 1); }
 
 int show(const World &w)
 {

@@ -2,8 +2,7 @@
 
 #include <QStringList>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 std::optional<FileSystemKind> fileSystemNamed(const QString &personality)
 {

@@ -2,8 +2,7 @@
 #include <QString>
 #include <optional>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 // One file system the world can put on a volume, with the names the tools use for it.
 struct FileSystemKind {

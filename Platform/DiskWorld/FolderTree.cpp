@@ -9,15 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace Platform::DiskWorld::FolderTree
-{
-namespace
-{
+namespace Platform::DiskWorld::FolderTree {
+namespace {
 
-QByteArray enc(const QString &p)
-{
-    return QFile::encodeName(p);
-}
+QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
 bool fail(QString *error, const QString &what, int err)
 {
@@ -45,7 +40,8 @@ QList<QByteArray> encodeAll(const QStringList &names)
 }
 
 // Calls fn(name, stat) for every entry of a folder, "." and ".." left out.
-template <typename Fn> bool forEachEntry(int dirFd, Fn fn)
+template <typename Fn>
+bool forEachEntry(int dirFd, Fn fn)
 {
     int fd = dup(dirFd);
     if (fd < 0)
@@ -335,9 +331,6 @@ bool moveNoReplace(const QString &from, const QString &to, QString *error)
     return true;
 }
 
-bool remove(const QString &path)
-{
-    return removeAt(AT_FDCWD, enc(path).constData());
-}
+bool remove(const QString &path) { return removeAt(AT_FDCWD, enc(path).constData()); }
 
 } // namespace Platform::DiskWorld::FolderTree

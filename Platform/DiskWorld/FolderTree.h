@@ -5,8 +5,7 @@
 #include <QStringList>
 #include <functional>
 
-namespace Platform::DiskWorld::FolderTree
-{
+namespace Platform::DiskWorld::FolderTree {
 
 // Bytes the regular files below `path` hold (logical sizes, links not followed),
 // leaving out the named entries of the top level.

@@ -2,10 +2,8 @@
 #include "Operations.h"
 #include "ToolCommands.h"
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 int usage()
 {

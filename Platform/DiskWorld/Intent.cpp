@@ -14,15 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
-QByteArray enc(const QString &p)
-{
-    return QFile::encodeName(p);
-}
+QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
 bool exists(const QString &path)
 {
@@ -96,8 +91,8 @@ bool Intent::write(QString *error) const
         ok = false;
     if (!ok) {
         if (error)
-            *error = QStringLiteral("cannot write the change's intent record: ") +
-                     QString::fromLocal8Bit(strerror(errno));
+            *error =
+                QStringLiteral("cannot write the change's intent record: ") + QString::fromLocal8Bit(strerror(errno));
         unlink(temp.constData());
     }
     return ok;

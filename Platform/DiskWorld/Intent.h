@@ -9,19 +9,17 @@
 #include <optional>
 #include <vector>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
-class Intent
-{
+class Intent {
 public:
     struct Step {
         enum Kind { Move, MakeFolder };
         Kind kind = Move;
-        QString from; // Move: where the folder was
-        QString to;   // Move: where it goes; MakeFolder: the new folder
-        int mode = -1;         // Move: the folder's mode, restored wherever it ends; -1: not changed
-        bool writable = true;  // MakeFolder: false for a read-only volume's folder
+        QString from;         // Move: where the folder was
+        QString to;           // Move: where it goes; MakeFolder: the new folder
+        int mode = -1;        // Move: the folder's mode, restored wherever it ends; -1: not changed
+        bool writable = true; // MakeFolder: false for a read-only volume's folder
     };
 
     // A record for a change that starts from the state with this serial.

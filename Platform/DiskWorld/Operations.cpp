@@ -10,22 +10,14 @@
 
 #include <cstring>
 
-namespace Platform::DiskWorld::Operations
-{
-namespace
-{
+namespace Platform::DiskWorld::Operations {
+namespace {
 
 const QString kContainerContent = QStringLiteral("EF57347C-0000-11AA-AA11-00306543ECAC");
 const QString kApfsVolumeContent = QStringLiteral("41504653-0000-11AA-AA11-00306543ECAC");
 
-Outcome done(const QString &output)
-{
-    return Outcome{true, output, {}};
-}
-Outcome failed(const QString &error)
-{
-    return Outcome{false, {}, error};
-}
+Outcome done(const QString &output) { return Outcome{true, output, {}}; }
+Outcome failed(const QString &error) { return Outcome{false, {}, error}; }
 
 // Runs one change and turns it into an outcome.
 Outcome changeWorld(const World &w, const std::function<bool(Change &, QString &output)> &fn)
@@ -167,10 +159,7 @@ Volume *makeContainer(Change &c, const QString &diskId, const QString &storeId, 
     return &*c.state.disks.back().nodes.back().volume;
 }
 
-QString eraseName(const QString &name)
-{
-    return name.isEmpty() ? QStringLiteral("Untitled") : name;
-}
+QString eraseName(const QString &name) { return name.isEmpty() ? QStringLiteral("Untitled") : name; }
 
 bool checkName(Change &c, const QString &name, const FileSystemKind &kind)
 {
@@ -180,10 +169,7 @@ bool checkName(Change &c, const QString &name, const FileSystemKind &kind)
     return true;
 }
 
-QString sizeText(qint64 bytes)
-{
-    return QStringLiteral("%1 MB").arg(double(bytes) / 1e6, 0, 'f', 1);
-}
+QString sizeText(qint64 bytes) { return QStringLiteral("%1 MB").arg(double(bytes) / 1e6, 0, 'f', 1); }
 
 // Takes a physical disk and its containers out of the disks, unmounting
 // every volume; returns them in order (the disk first).
@@ -254,33 +240,34 @@ Outcome renameVolume(const World &w, const QString &identifier, const QString &n
 {
     return onVolume(w, identifier, QStringLiteral("%1 does not hold a volume that could be renamed"),
                     [&](Change &c, const Ref &r, Volume &v, QString &out) {
-        const std::optional<FileSystemKind> kind = fileSystemNamed(v.fs);
-        if (!kind)
-            return c.fail(QStringLiteral("%1 has a file system that cannot be renamed").arg(identifier));
-        if (!checkName(c, newName, *kind))
-            return false;
-        if (!v.writable)
-            return c.fail(QStringLiteral("%1 is read-only and cannot be renamed").arg(v.name));
-        const QString oldName = v.name;
-        QString folderName = newName;
-        folderName.replace(QLatin1Char('/'), QLatin1Char(':'));
-        if (v.mounted && v.mountName != folderName) {
-            // The folder keeps its own name out of the way of the free-name search.
-            const QString oldMount = v.mountName;
-            v.mountName.clear();
-            v.mounted = false;
-            const QString mountName = c.freeMountName(newName);
-            v.mounted = true;
-            v.mountName = oldMount;
-            if (!c.move(c.world.volumesDir() + QLatin1Char('/') + oldMount,
-                        c.world.volumesDir() + QLatin1Char('/') + mountName))
-                return c.fail(QStringLiteral("cannot rename %1: %2").arg(oldName, c.error()));
-            v.mountName = mountName;
-        }
-        v.name = newName;
-        out = QStringLiteral("Volume on %1 renamed to %2\n").arg(r.node, newName);
-        return true;
-    });
+                        const std::optional<FileSystemKind> kind = fileSystemNamed(v.fs);
+                        if (!kind)
+                            return c.fail(
+                                QStringLiteral("%1 has a file system that cannot be renamed").arg(identifier));
+                        if (!checkName(c, newName, *kind))
+                            return false;
+                        if (!v.writable)
+                            return c.fail(QStringLiteral("%1 is read-only and cannot be renamed").arg(v.name));
+                        const QString oldName = v.name;
+                        QString folderName = newName;
+                        folderName.replace(QLatin1Char('/'), QLatin1Char(':'));
+                        if (v.mounted && v.mountName != folderName) {
+                            // The folder keeps its own name out of the way of the free-name search.
+                            const QString oldMount = v.mountName;
+                            v.mountName.clear();
+                            v.mounted = false;
+                            const QString mountName = c.freeMountName(newName);
+                            v.mounted = true;
+                            v.mountName = oldMount;
+                            if (!c.move(c.world.volumesDir() + QLatin1Char('/') + oldMount,
+                                        c.world.volumesDir() + QLatin1Char('/') + mountName))
+                                return c.fail(QStringLiteral("cannot rename %1: %2").arg(oldName, c.error()));
+                            v.mountName = mountName;
+                        }
+                        v.name = newName;
+                        out = QStringLiteral("Volume on %1 renamed to %2\n").arg(r.node, newName);
+                        return true;
+                    });
 }
 
 Outcome eraseVolume(const World &w, const QString &type, const QString &name, const QString &identifier)
@@ -421,15 +408,16 @@ Outcome eraseDisk(const World &w, const QString &fs, const QString &name, const 
 
 Outcome reformatVolume(const World &w, const QString &identifier)
 {
-    return onVolume(w, identifier, QStringLiteral("%1 does not hold a volume"),
-                    [&](Change &c, const Ref &r, Volume &v, QString &out) {
-        if (holdsStartup(c.state, *c.state.disk(r.disk)))
-            return c.fail(QStringLiteral("%1 is on the startup disk and in use").arg(identifier));
-        if (!c.eraseContent(v, newUUID()))
-            return false;
-        out = QStringLiteral("Started erase on %1 %2\nErasing\nFinished erase on %1 %2\n").arg(r.node, v.name);
-        return true;
-    });
+    return onVolume(
+        w, identifier, QStringLiteral("%1 does not hold a volume"),
+        [&](Change &c, const Ref &r, Volume &v, QString &out) {
+            if (holdsStartup(c.state, *c.state.disk(r.disk)))
+                return c.fail(QStringLiteral("%1 is on the startup disk and in use").arg(identifier));
+            if (!c.eraseContent(v, newUUID()))
+                return false;
+            out = QStringLiteral("Started erase on %1 %2\nErasing\nFinished erase on %1 %2\n").arg(r.node, v.name);
+            return true;
+        });
 }
 
 std::optional<qint64> sizeNamed(const QString &text)
@@ -438,9 +426,18 @@ std::optional<qint64> sizeNamed(const QString &text)
         const char *suffix;
         qint64 bytes;
     };
-    static const Unit units[] = {{"KiB", 1LL << 10}, {"MiB", 1LL << 20}, {"GiB", 1LL << 30}, {"TiB", 1LL << 40},
-                                 {"KB", 1000LL},     {"MB", 1000000LL},  {"GB", 1000000000LL}, {"TB", 1000000000000LL},
-                                 {"K", 1000LL},      {"M", 1000000LL},   {"G", 1000000000LL},  {"T", 1000000000000LL},
+    static const Unit units[] = {{"KiB", 1LL << 10},
+                                 {"MiB", 1LL << 20},
+                                 {"GiB", 1LL << 30},
+                                 {"TiB", 1LL << 40},
+                                 {"KB", 1000LL},
+                                 {"MB", 1000000LL},
+                                 {"GB", 1000000000LL},
+                                 {"TB", 1000000000000LL},
+                                 {"K", 1000LL},
+                                 {"M", 1000000LL},
+                                 {"G", 1000000000LL},
+                                 {"T", 1000000000000LL},
                                  {"B", 1}};
     QString digits = text;
     qint64 unit = 1;
@@ -496,7 +493,8 @@ Outcome resizeVolume(const World &w, const QString &identifier, const QString &s
         else if (node->volume)
             used = c.world.usedBytes(*node->volume);
         if (*shrinkTo >= node->size)
-            return c.fail(QStringLiteral("%1 is %2 bytes; it can only be made smaller").arg(identifier).arg(node->size));
+            return c.fail(
+                QStringLiteral("%1 is %2 bytes; it can only be made smaller").arg(identifier).arg(node->size));
         if (*shrinkTo < used)
             return c.fail(QStringLiteral("the data on %1 (%2 bytes) would not fit in %3 bytes")
                               .arg(identifier)
@@ -516,9 +514,11 @@ Outcome resizeVolume(const World &w, const QString &identifier, const QString &s
         int index = 0;
         for (const Node &n : disk->nodes)
             index = std::max(index, n.id.mid(diskId.size() + 1).toInt());
-        Node fresh{diskId + QLatin1Char('s') + QString::number(index + 1), kind->partitionType, newUUID(), *added, {}, {}};
+        Node fresh{
+            diskId + QLatin1Char('s') + QString::number(index + 1), kind->partitionType, newUUID(), *added, {}, {}};
         fresh.volume = newVolume(name, *kind);
-        const auto at = std::find_if(disk->nodes.begin(), disk->nodes.end(), [&](const Node &n) { return n.id == nodeId; });
+        const auto at =
+            std::find_if(disk->nodes.begin(), disk->nodes.end(), [&](const Node &n) { return n.id == nodeId; });
         const QString freshId = fresh.id;
         disk->nodes.insert(at + 1, fresh);
         Volume &v = *c.state.node(freshId)->volume;
@@ -622,23 +622,23 @@ Outcome mountVolume(const World &w, const QString &identifier)
 {
     return onVolume(w, identifier, QStringLiteral("%1 holds no volume that could be mounted"),
                     [&](Change &c, const Ref &r, Volume &v, QString &out) {
-        if (!c.mount(v))
-            return false;
-        out = QStringLiteral("Volume %1 on %2 mounted\n").arg(v.name, r.node);
-        return true;
-    });
+                        if (!c.mount(v))
+                            return false;
+                        out = QStringLiteral("Volume %1 on %2 mounted\n").arg(v.name, r.node);
+                        return true;
+                    });
 }
 
 Outcome unmountVolume(const World &w, const QString &identifier)
 {
     return onVolume(w, identifier, QStringLiteral("%1 holds no volume"),
                     [&](Change &c, const Ref &r, Volume &v, QString &out) {
-        const QString name = v.name;
-        if (!c.unmount(v))
-            return false;
-        out = QStringLiteral("Volume %1 on %2 unmounted\n").arg(name, r.node);
-        return true;
-    });
+                        const QString name = v.name;
+                        if (!c.unmount(v))
+                            return false;
+                        out = QStringLiteral("Volume %1 on %2 unmounted\n").arg(name, r.node);
+                        return true;
+                    });
 }
 
 Outcome unplug(const World &w, const QString &identifier)

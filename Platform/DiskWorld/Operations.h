@@ -4,8 +4,7 @@
 // carries the message for standard error.
 #include "World.h"
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 struct Outcome {
     bool ok = false;
@@ -13,8 +12,7 @@ struct Outcome {
     QString error;  // what it prints on standard error when it fails
 };
 
-namespace Operations
-{
+namespace Operations {
 
 Outcome renameVolume(const World &w, const QString &identifier, const QString &newName);
 // `type` is any name fileSystemNamed knows; an empty name gives "Untitled".

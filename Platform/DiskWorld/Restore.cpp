@@ -1,10 +1,8 @@
 #include "Restore.h"
 #include "FolderTree.h"
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 // Seconds between two writes, and around the two completion marks, which a
 // reader must see as chunks of their own.
@@ -21,8 +19,7 @@ struct Side {
 };
 
 // Emits "....10" … "....90" as progress passes each ten.
-class TensWriter
-{
+class TensWriter {
 public:
     explicit TensWriter(const RestoreIO &io) : m_io(io) {}
     void progress(qint64 done, qint64 total)
@@ -196,8 +193,15 @@ int restore(const World &w, const RestoreOptions &o, const RestoreIO &io)
                        0,
                        {},
                        {}};
-                n.volume = Volume{QStringLiteral("Preboot"), QStringLiteral("APFS"), newUUID(), {}, false, true, false,
-                                  QStringLiteral("Preboot"), {}};
+                n.volume = Volume{QStringLiteral("Preboot"),
+                                  QStringLiteral("APFS"),
+                                  newUUID(),
+                                  {},
+                                  false,
+                                  true,
+                                  false,
+                                  QStringLiteral("Preboot"),
+                                  {}};
                 d.nodes.push_back(n);
                 return c.createContent(*d.nodes.back().volume);
             }

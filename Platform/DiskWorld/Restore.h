@@ -7,8 +7,7 @@
 #include <functional>
 #include <optional>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 struct RestoreOptions {
     QString source; // a mount point or identifier; "/" is the running system

@@ -4,10 +4,8 @@
 #include "UsageCache.h"
 #include "World.h"
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 qint64 used(const World &w, const Volume &v)
 {
@@ -46,9 +44,6 @@ std::optional<qint64> spaceFor(const QString &destination)
     return free;
 }
 
-void installSpaceProvider()
-{
-    FileManager::setSpaceProvider(&spaceFor);
-}
+void installSpaceProvider() { FileManager::setSpaceProvider(&spaceFor); }
 
 } // namespace Platform::DiskWorld

@@ -2,8 +2,7 @@
 #include <QString>
 #include <optional>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 // Free bytes of the world volume a new entry at `destination` would land on
 // (0 for a read-only volume); nothing when no world volume holds it. The world

@@ -5,26 +5,21 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <mutex>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
-namespace Platform::DiskWorld::TarArchive
-{
-namespace
-{
+namespace Platform::DiskWorld::TarArchive {
+namespace {
 
 constexpr int kBlock = 512;
 
-QByteArray enc(const QString &p)
-{
-    return QFile::encodeName(p);
-}
+QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
 bool fail(QString *error, const QString &text)
 {
@@ -93,10 +88,7 @@ QByteArray headerBlock(const Entry &e)
     return block;
 }
 
-QByteArray padding(qint64 size)
-{
-    return QByteArray(int((kBlock - size % kBlock) % kBlock), '\0');
-}
+QByteArray padding(qint64 size) { return QByteArray(int((kBlock - size % kBlock) % kBlock), '\0'); }
 
 // Everything in front of a member's data: a pax record for what ustar cannot
 // hold, then the header block.
@@ -174,9 +166,9 @@ bool copyRange(int in, qint64 from, int out, qint64 to, qint64 size, QString *er
 // data is copied, so that the data can be copied by several workers at once.
 struct Plan {
     struct Piece {
-        qint64 at = 0;    // where the header goes (for a file's later chunks: nothing)
-        QByteArray head;  // header bytes
-        qint32 file = -1; // index into files, or -1 for a member without data
+        qint64 at = 0;                 // where the header goes (for a file's later chunks: nothing)
+        QByteArray head;               // header bytes
+        qint32 file = -1;              // index into files, or -1 for a member without data
         qint64 offset = 0, length = 0; // the file's bytes this piece copies
         qint64 dataAt = 0;
     };
@@ -408,10 +400,7 @@ bool checksumOk(const char *h)
     return qint64(usum) == *stored || qint64(ssum) == *stored;
 }
 
-QByteArray field(const char *f, int width)
-{
-    return QByteArray(f, int(strnlen(f, size_t(width))));
-}
+QByteArray field(const char *f, int width) { return QByteArray(f, int(strnlen(f, size_t(width)))); }
 
 // A member name made safe: relative, no "..", no "." components.
 std::optional<QByteArray> safeName(const QByteArray &raw)
@@ -429,8 +418,7 @@ std::optional<QByteArray> safeName(const QByteArray &raw)
     return parts.join('/');
 }
 
-class Reader
-{
+class Reader {
 public:
     explicit Reader(int fd) : m_fd(fd) {}
 

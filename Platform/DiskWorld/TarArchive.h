@@ -9,8 +9,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace Platform::DiskWorld::TarArchive
-{
+namespace Platform::DiskWorld::TarArchive {
 
 // Set-uid and set-gid modes an archive held for files (relative path → mode),
 // which extraction does not give the files it makes.

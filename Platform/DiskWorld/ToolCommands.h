@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 int diskutilMain(const QStringList &args);
 int asrMain(const QStringList &args);

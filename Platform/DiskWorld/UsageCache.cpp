@@ -18,8 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 // Each folder of a measured tree has an inotify watch. The events name the
 // entries that changed; only those are looked at again, and the difference in
@@ -258,10 +257,7 @@ struct UsageCache::Impl {
     }
 };
 
-UsageCache::UsageCache() : d(new Impl)
-{
-    d->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-}
+UsageCache::UsageCache() : d(new Impl) { d->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC); }
 
 UsageCache::~UsageCache()
 {

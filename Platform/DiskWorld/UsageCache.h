@@ -2,15 +2,13 @@
 #include <QString>
 #include <QStringList>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 // What FolderTree::bytes answers, kept up to date with inotify, so that the
 // file manager's space check before every copy does not walk the whole
 // destination volume again: a folder is read again only when something in it
 // changed. Where inotify gives out (no more watches), it walks as before.
-class UsageCache
-{
+class UsageCache {
 public:
     static UsageCache &shared();
     qint64 bytes(const QString &path, const QStringList &skipTopLevel = {});

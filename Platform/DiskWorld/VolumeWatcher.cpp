@@ -12,10 +12,8 @@
 
 #include <sys/stat.h>
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 // Inode and modification time: a folder that gained or lost an entry, or a
 // state file replaced by a rename, shows a new pair.
@@ -48,10 +46,7 @@ VolumeWatcher::VolumeWatcher(NotificationCenter &center, QObject *parent) : QObj
     follow(systemRoot());
 }
 
-void VolumeWatcher::synchronize()
-{
-    follow(systemRoot());
-}
+void VolumeWatcher::synchronize() { follow(systemRoot()); }
 
 void VolumeWatcher::followSystemRoot()
 {
@@ -116,10 +111,7 @@ void VolumeWatcher::poll()
     }
 }
 
-void VolumeWatcher::scheduleScan()
-{
-    m_debounce.start();
-}
+void VolumeWatcher::scheduleScan() { m_debounce.start(); }
 
 void VolumeWatcher::scan()
 {

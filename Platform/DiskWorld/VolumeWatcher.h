@@ -8,16 +8,13 @@
 #include <QTimer>
 #include <map>
 
-namespace Platform
-{
+namespace Platform {
 class NotificationCenter;
 }
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
-class VolumeWatcher : public QObject
-{
+class VolumeWatcher : public QObject {
     Q_OBJECT
 public:
     explicit VolumeWatcher(NotificationCenter &center, QObject *parent = nullptr);

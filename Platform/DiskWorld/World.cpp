@@ -22,15 +22,10 @@
 
 extern char **environ;
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
-QByteArray enc(const QString &p)
-{
-    return QFile::encodeName(p);
-}
+QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
 QString cleanRoot(const QString &root)
 {
@@ -46,8 +41,7 @@ QString join(const QString &dir, const QString &name)
 
 // flock(2) on the world's lock file, held for the life of the object. Each
 // holder opens the file itself, so threads of one process exclude each other too.
-class FileLock
-{
+class FileLock {
 public:
     FileLock(const QString &path, bool exclusive)
     {
@@ -83,8 +77,7 @@ private:
 };
 
 // Holds back the signals that end a process, for the calling thread, while it lives.
-class SignalHold
-{
+class SignalHold {
 public:
     SignalHold()
     {
@@ -231,8 +224,8 @@ bool recover(const World &w, QString *error)
 void removeInBackground(const QString &path)
 {
     const QByteArray target = enc(path);
-    const char *argv[] = {"/usr/bin/setsid", "-f", "/bin/rm", "-rf", "--one-file-system", "--", target.constData(),
-                          nullptr};
+    const char *argv[] = {"/usr/bin/setsid",   "-f", "/bin/rm",          "-rf",
+                          "--one-file-system", "--", target.constData(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
@@ -265,39 +258,15 @@ QStringList trashLeftOver(const World &w)
 
 World::World(const QString &root) : m_root(cleanRoot(root)) {}
 
-QString World::stateDir() const
-{
-    return join(m_root, QStringLiteral(".diskworld"));
-}
-QString World::statePath() const
-{
-    return stateDir() + QStringLiteral("/state.plist");
-}
-QString World::intentPath() const
-{
-    return stateDir() + QStringLiteral("/intent.plist");
-}
-QString World::storeDir() const
-{
-    return stateDir() + QStringLiteral("/store");
-}
-QString World::trashDir() const
-{
-    return stateDir() + QStringLiteral("/trash");
-}
-QString World::volumesDir() const
-{
-    return join(m_root, QStringLiteral("Volumes"));
-}
-bool World::exists() const
-{
-    return QFileInfo::exists(statePath());
-}
+QString World::stateDir() const { return join(m_root, QStringLiteral(".diskworld")); }
+QString World::statePath() const { return stateDir() + QStringLiteral("/state.plist"); }
+QString World::intentPath() const { return stateDir() + QStringLiteral("/intent.plist"); }
+QString World::storeDir() const { return stateDir() + QStringLiteral("/store"); }
+QString World::trashDir() const { return stateDir() + QStringLiteral("/trash"); }
+QString World::volumesDir() const { return join(m_root, QStringLiteral("Volumes")); }
+bool World::exists() const { return QFileInfo::exists(statePath()); }
 
-QStringList World::bootExclusions()
-{
-    return {QStringLiteral("Volumes"), QStringLiteral(".diskworld")};
-}
+QStringList World::bootExclusions() { return {QStringLiteral("Volumes"), QStringLiteral(".diskworld")}; }
 
 std::optional<State> World::load(QString *error) const
 {
@@ -417,10 +386,7 @@ qint64 World::usedBytes(const Volume &v) const
     return FolderTree::bytes(contentPath(v), v.boot ? bootExclusions() : QStringList());
 }
 
-qint64 World::capacity(const State &, const Disk &d, const Node &n)
-{
-    return d.isContainer() ? d.size : n.size;
-}
+qint64 World::capacity(const State &, const Disk &d, const Node &n) { return d.isContainer() ? d.size : n.size; }
 
 qint64 World::containerFree(const State &, const Disk &container) const
 {
@@ -485,8 +451,7 @@ std::optional<Ref> World::resolve(const State &s, const QString &identifier) con
     return unmounted;
 }
 
-namespace
-{
+namespace {
 QStringList pathCandidates(const QString &root, const QString &path)
 {
     const QString clean = QDir::cleanPath(path);

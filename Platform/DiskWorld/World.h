@@ -20,8 +20,7 @@
 #include <functional>
 #include <optional>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 class Change;
 
@@ -32,8 +31,7 @@ struct Ref {
     bool isWholeDisk() const { return node.isEmpty(); }
 };
 
-class World
-{
+class World {
 public:
     // The world under a root; the process's system root by default.
     explicit World(const QString &root = QString());
@@ -55,8 +53,8 @@ public:
     // state and moves folders through the Change, which records each step
     // before it is taken; when fn returns false (or the state cannot be
     // written), the folders are put back and the state file is left as it
-    // was. A change a killed tool left half done is finished or undone first. fn must not look at the world through another
-    // call (load, inspect, change): the lock is held and would wait for itself.
+    // was. A change a killed tool left half done is finished or undone first. fn must not look at the world through
+    // another call (load, inspect, change): the lock is held and would wait for itself.
     bool change(const std::function<bool(Change &)> &fn, QString *error = nullptr) const;
     // Writes a first state (creating the world's folders); fails when a world exists.
     bool create(const State &initial, QString *error = nullptr) const;
@@ -93,8 +91,7 @@ private:
 };
 
 // One change to the world, made while the exclusive lock is held.
-class Change
-{
+class Change {
 public:
     Change(const World &world, State state);
 

@@ -12,10 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 constexpr qint64 kGptOverhead = 20480;
 constexpr qint64 kMbrOverhead = 1 << 20;
@@ -155,10 +153,7 @@ QMap<QString, QByteArray> demoSystemFiles(const QString &version, const QString 
 
 } // namespace
 
-qint64 efiPartitionSize(qint64 diskSize)
-{
-    return std::min<qint64>(209715200, (diskSize / 32) & ~qint64(4095));
-}
+qint64 efiPartitionSize(qint64 diskSize) { return std::min<qint64>(209715200, (diskSize / 32) & ~qint64(4095)); }
 
 std::optional<QStringList> attachDisk(const World &w, const DiskSpec &spec, QString *error)
 {
@@ -219,7 +214,7 @@ std::optional<QStringList> attachDisk(const World &w, const DiskSpec &spec, QStr
                     apfs.emplace_back(d.nodes.size(), &p);
                 } else {
                     n.volume = Volume{p.name, kind.name, newUUID(), {}, false, p.writable.value_or(kind.writable),
-                                      false,  p.role, {}};
+                                      false,  p.role,    {}};
                     specOf[n.volume->uuid] = &p;
                 }
                 d.nodes.push_back(n);
@@ -250,7 +245,8 @@ std::optional<QStringList> attachDisk(const World &w, const DiskSpec &spec, QStr
                            {},
                            {}};
                     n.volume = Volume{vs->name, QStringLiteral("APFS"),      newUUID(), {},
-                                      false,    vs->writable.value_or(true), false,     vs->role, {}};
+                                      false,    vs->writable.value_or(true), false,     vs->role,
+                                      {}};
                     specOf[n.volume->uuid] = vs;
                     container.nodes.push_back(n);
                 }
@@ -344,7 +340,8 @@ bool createWorld(const QString &root, const WorldOptions &options, QString *erro
     auto apfsVolume = [&](const QString &id, const QString &name, const QString &role, bool bootVolume) {
         Node n{id, kApfsVolumeContent, newUUID(), 0, {}, {}};
         n.volume = Volume{
-            name, QStringLiteral("APFS"), newUUID(), bootVolume ? name : QString(), bootVolume, true, bootVolume, role, {}};
+            name, QStringLiteral("APFS"), newUUID(), bootVolume ? name : QString(), bootVolume, true, bootVolume, role,
+            {}};
         return n;
     };
     container.nodes.push_back(

@@ -3,10 +3,8 @@
 #include <QUuid>
 #include <set>
 
-namespace Platform::DiskWorld
-{
-namespace
-{
+namespace Platform::DiskWorld {
+namespace {
 
 const QString kFormat = QStringLiteral("TarnwickDiskWorld");
 constexpr int kFormatVersion = 1;
@@ -143,10 +141,7 @@ Disk *State::disk(const QString &id)
     return nullptr;
 }
 
-const Disk *State::disk(const QString &id) const
-{
-    return const_cast<State *>(this)->disk(id);
-}
+const Disk *State::disk(const QString &id) const { return const_cast<State *>(this)->disk(id); }
 
 Node *State::node(const QString &id, Disk **owner)
 {
@@ -249,9 +244,6 @@ std::optional<State> State::fromVariant(const QVariantMap &map, QString *error)
     return s;
 }
 
-QString newUUID()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
+QString newUUID() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
 
 } // namespace Platform::DiskWorld

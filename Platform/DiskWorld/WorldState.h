@@ -8,8 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace Platform::DiskWorld
-{
+namespace Platform::DiskWorld {
 
 struct Volume {
     QString name;

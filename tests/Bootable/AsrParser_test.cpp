@@ -26,8 +26,7 @@ void PrintTo(const Report &r, std::ostream *os)
     }
 }
 
-namespace
-{
+namespace {
 
 const QString kCloning = QStringLiteral("克隆中...");
 const QString kValidatingTarget = QStringLiteral("正在验证目标...");
@@ -47,14 +46,9 @@ struct ChunkCase {
     QList<Report> reports;
 };
 
-void PrintTo(const ChunkCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const ChunkCase &c, std::ostream *os) { *os << c.name; }
 
-class AsrParserChunks : public ::testing::TestWithParam<ChunkCase>
-{
-};
+class AsrParserChunks : public ::testing::TestWithParam<ChunkCase> {};
 
 TEST_P(AsrParserChunks, GiveTheirReportsInOrder)
 {

@@ -5,9 +5,9 @@
 
 #include "CloneRig.h"
 
-#include "HasM1Chip.h"
 #include "ErrorWindowController.h"
 #include "FullDiskAccessViewController.h"
+#include "HasM1Chip.h"
 #include "MakeSureCancelCloneSystemVC.h"
 #include "MakeSureToCloneSystemVC.h"
 #include "SelectDrivceViewController.h"
@@ -27,11 +27,11 @@
 #include "World.h"
 
 #include <QDirIterator>
-#include <QPointer>
-#include <QTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 #include <functional>
@@ -55,7 +55,8 @@ QMap<QString, QByteArray> treeOf(const QString &folder, const QStringList &skip 
         const QFileInfo info(path);
         if (info.isSymLink())
             // The link's own text: a relative link must stay relative.
-            out.insert(rel, "link:" + QByteArray::fromStdString(std::filesystem::read_symlink(path.toStdString()).string()));
+            out.insert(rel,
+                       "link:" + QByteArray::fromStdString(std::filesystem::read_symlink(path.toStdString()).string()));
         else if (info.isDir())
             out.insert(rel, "dir");
         else
@@ -285,7 +286,8 @@ TEST(ClonePageEndToEnd, ClonesTheSystemOntoThePickedUsbDiskWithItsCryptexes)
     const QString clone = w.rig.world.at(QStringLiteral("/Volumes/NewCloneSystem"));
     ASSERT_TRUE(QFileInfo(clone).isDir());
     EXPECT_EQ(differences(system, treeOf(clone)), QStringList());
-    EXPECT_EQ(differences(system, treeOf(w.rig.world.root(), bootSkip)), QStringList()) << "the source is left as it was";
+    EXPECT_EQ(differences(system, treeOf(w.rig.world.root(), bootSkip)), QStringList())
+        << "the source is left as it was";
 
     // The clone's own Preboot volume holds the cryptexes.
     const QString prebootContent =
@@ -373,8 +375,8 @@ TEST(ClonePageEndToEnd, StartWhileTheStoppedRunIsStillEndingShowsTheErrorWindow)
     w.rig.setEraseMode(QStringLiteral("hang"));
     ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
     ASSERT_TRUE(w.startClone());
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return QFileInfo::exists(w.rig.toolPath(QStringLiteral("erase.pid"))); }, 60000));
+    ASSERT_TRUE(
+        TestSupport::waitUntil([&] { return QFileInfo::exists(w.rig.toolPath(QStringLiteral("erase.pid"))); }, 60000));
 
     // Stop, "好的", pick again and confirm at once: the engine has not ended yet.
     page.cancelToCopySystem();
@@ -503,8 +505,8 @@ TEST(ClonePageEndToEnd, StopPanelOpenAtTheEndOfTheRestoreClosesAndTheCloneEndsOn
     ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
     PrebootHold hold(w.rig);
     ASSERT_TRUE(w.startClone());
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return QFileInfo::exists(w.rig.toolPath(QStringLiteral("asr.printed"))); }, 180000));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return QFileInfo::exists(w.rig.toolPath(QStringLiteral("asr.printed"))); },
+                                       180000));
 
     QTest::mouseClick(page.cancelButton(), Qt::LeftButton);
     ASSERT_TRUE(page.makeSureCancelVC());

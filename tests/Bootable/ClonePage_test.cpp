@@ -346,7 +346,8 @@ TEST(ClonePage, TargetAsLargeAsTheUsedSizeIsAcceptedAndOneByteLessIsRefused)
     EXPECT_EQ(page.selectToVC()->bgImageName(), QStringLiteral("source_sel"));
     EXPECT_EQ(page.freeSize(), used);
     EXPECT_EQ(page.selectToVC()->nameLabel()->text(), QStringLiteral("Test Disk"));
-    EXPECT_EQ(page.selectToVC()->sizeLabel()->text(), QoPublicUtilities::longlongDiskSize(used) + QStringLiteral("空间"));
+    EXPECT_EQ(page.selectToVC()->sizeLabel()->text(),
+              QoPublicUtilities::longlongDiskSize(used) + QStringLiteral("空间"));
     EXPECT_FALSE(page.selectToVC()->closeDisk()->isHidden());
 
     // Clearing the card forgets the target and locks the start again.

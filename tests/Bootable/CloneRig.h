@@ -25,13 +25,9 @@
 
 #include <ostream>
 
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
-namespace CloneTest
-{
+namespace CloneTest {
 
 // One delegate call as it arrived.
 struct Event {
@@ -65,8 +61,7 @@ inline void PrintTo(const Event &e, std::ostream *os)
     }
 }
 
-class RecordingDelegate : public QoBootableDelegate
-{
+class RecordingDelegate : public QoBootableDelegate {
 public:
     unsigned methods = MethodQoUINotify | MethodChangeProLabelValue | MethodChangeProTimeWithTag;
     QList<Event> events;
@@ -193,8 +188,7 @@ inline QByteArray asrSuccess()
            QByteArrayLiteral("say '\nRestore completed successfully.\n'\nexit 0\n");
 }
 
-class CloneRig
-{
+class CloneRig {
 public:
     explicit CloneRig(const TestSupport::DiskWorldFixture::Options &options = {})
         : world(options), m_previousTools(Platform::toolsDirectory())

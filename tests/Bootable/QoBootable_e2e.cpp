@@ -15,8 +15,7 @@
 using CloneTest::CloneRig;
 using CloneTest::Event;
 
-namespace
-{
+namespace {
 
 // One entry of a folder tree, as far as a copy has to keep it.
 struct Entry {
@@ -104,14 +103,9 @@ struct WorldCase {
     QString fileSystem; // as diskutil names the new volume's
 };
 
-void PrintTo(const WorldCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const WorldCase &c, std::ostream *os) { *os << c.name; }
 
-class QoBootableClone : public ::testing::TestWithParam<WorldCase>
-{
-};
+class QoBootableClone : public ::testing::TestWithParam<WorldCase> {};
 
 TEST_P(QoBootableClone, PutsACopyOfTheSystemOnTheChosenDiskOnly)
 {

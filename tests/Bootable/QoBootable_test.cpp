@@ -17,8 +17,7 @@
 using CloneTest::CloneRig;
 using CloneTest::Event;
 
-namespace
-{
+namespace {
 
 const QString kValidatingTarget = QStringLiteral("正在验证目标...");
 
@@ -47,14 +46,9 @@ struct VersionCase {
     const char *fileSystem;
 };
 
-void PrintTo(const VersionCase &c, std::ostream *os)
-{
-    *os << c.major << '.' << c.minor;
-}
+void PrintTo(const VersionCase &c, std::ostream *os) { *os << c.major << '.' << c.minor; }
 
-class QoBootableFileSystem : public ::testing::TestWithParam<VersionCase>
-{
-};
+class QoBootableFileSystem : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(QoBootableFileSystem, FollowsTheSystemVersion)
 {
@@ -71,9 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Thresholds, QoBootableFileSystem,
                              return "V" + std::to_string(info.param.major * 100 + info.param.minor);
                          });
 
-class QoBootableEraseCommand : public ::testing::TestWithParam<VersionCase>
-{
-};
+class QoBootableEraseCommand : public ::testing::TestWithParam<VersionCase> {};
 
 // The version comes from the running system, so the world decides it.
 TEST_P(QoBootableEraseCommand, NamesTheFileSystemOfTheRunningVersion)
@@ -218,10 +210,7 @@ struct TargetCase {
     std::function<void(CloneRig &, VolumeObjPtr &)> change;
 };
 
-void PrintTo(const TargetCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const TargetCase &c, std::ostream *os) { *os << c.name; }
 
 Platform::DiskWorld::DiskSpec usbDisk(const QString &registryName, qint64 size, const QString &volume)
 {
@@ -235,9 +224,7 @@ Platform::DiskWorld::DiskSpec usbDisk(const QString &registryName, qint64 size, 
     return spec;
 }
 
-class QoBootableTarget : public ::testing::TestWithParam<TargetCase>
-{
-};
+class QoBootableTarget : public ::testing::TestWithParam<TargetCase> {};
 
 TEST_P(QoBootableTarget, ThatIsNoLongerTheChosenDiskIsNotErased)
 {
@@ -396,14 +383,9 @@ struct EndingCase {
     QByteArray script;
 };
 
-void PrintTo(const EndingCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const EndingCase &c, std::ostream *os) { *os << c.name; }
 
-class QoBootableRestoreEnding : public ::testing::TestWithParam<EndingCase>
-{
-};
+class QoBootableRestoreEnding : public ::testing::TestWithParam<EndingCase> {};
 
 TEST_P(QoBootableRestoreEnding, WithoutAFinishedRestoreIsMinusSeven)
 {
@@ -461,14 +443,9 @@ struct StopCase {
     Event stopAfter; // the report after which the user stops
 };
 
-void PrintTo(const StopCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const StopCase &c, std::ostream *os) { *os << c.name; }
 
-class QoBootableRestoreStop : public ::testing::TestWithParam<StopCase>
-{
-};
+class QoBootableRestoreStop : public ::testing::TestWithParam<StopCase> {};
 
 TEST_P(QoBootableRestoreStop, TerminatesTheToolAndFails)
 {

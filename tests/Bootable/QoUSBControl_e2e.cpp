@@ -18,8 +18,7 @@
 using TestSupport::DiskWorldFixture;
 using TestSupport::RunnerFolder;
 
-namespace
-{
+namespace {
 
 // The whole disk `diskworld attach` plugged in.
 QString attach(const DiskWorldFixture &f, const QStringList &options)

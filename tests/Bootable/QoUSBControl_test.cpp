@@ -17,8 +17,7 @@
 
 #include <ostream>
 
-namespace
-{
+namespace {
 
 struct NameCase {
     const char *name;
@@ -27,14 +26,9 @@ struct NameCase {
     QString expected;
 };
 
-void PrintTo(const NameCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+void PrintTo(const NameCase &c, std::ostream *os) { *os << c.name; }
 
-class QoUSBControlNames : public ::testing::TestWithParam<NameCase>
-{
-};
+class QoUSBControlNames : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(QoUSBControlNames, TakeTheFirstNameNoFolderHolds)
 {
@@ -108,8 +102,7 @@ if [ "$1" = resizeVolume ] && [ -f "$dir/resize-status" ]; then exit "$(cat "$di
 exit 0
 )SH";
 
-class RecordingDiskutil
-{
+class RecordingDiskutil {
 public:
     RecordingDiskutil() : m_previous(Platform::toolsDirectory())
     {

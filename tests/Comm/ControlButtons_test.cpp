@@ -44,19 +44,13 @@ const QColor PriDisable(67, 69, 73);
 
 bool near(const QColor &a, const QColor &b, int tolerance = 4)
 {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-           && std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
 }
 
-QColor pixel(QWidget *widget, QPoint at)
-{
-    return drawnImage(widget).pixelColor(at);
-}
+QColor pixel(QWidget *widget, QPoint at) { return drawnImage(widget).pixelColor(at); }
 
-QColor labelColor(const QoImageButton &button)
-{
-    return button.textField()->palette().color(QPalette::WindowText);
-}
+QColor labelColor(const QoImageButton &button) { return button.textField()->palette().color(QPalette::WindowText); }
 
 void enter(QWidget *widget)
 {
@@ -80,7 +74,8 @@ protected:
     }
 
     // A button set up the way the pages do it: usable, images, text.
-    template <typename Button> Button *made(const QString &prefix = QStringLiteral("btn_pri"))
+    template <typename Button>
+    Button *made(const QString &prefix = QStringLiteral("btn_pri"))
     {
         auto *button = new Button(QRect(10, 10, 140, 40), host.get());
         button->setButtonEnabled(true);
@@ -140,7 +135,7 @@ TEST_F(ImageButtons, UnusableButtonIgnoresClicksAndHover)
     EXPECT_FALSE(button->isTracking());
 
     enter(button);
-    EXPECT_TRUE(button->isFocus()); // the control itself is enabled, so the pointer is followed
+    EXPECT_TRUE(button->isFocus());                     // the control itself is enabled, so the pointer is followed
     EXPECT_EQ(button->currentState(), State::Disabled); // but the disabled look wins
     EXPECT_TRUE(near(pixel(button, {6, 20}), PriDisable));
     EXPECT_TRUE(button->isEnabled()); // the control's own state is untouched
@@ -513,19 +508,57 @@ TEST_F(ImageButtons, AButtonLeftAloneIsNotPaintedAgain)
         std::function<void(QoImageButton *)> into;
     };
     const Case cases[] = {
-        {"text button, unusable", [&] { auto *b = made<TextImageButton>(); b->setTextWithName("现在复制"); return static_cast<QoImageButton *>(b); },
+        {"text button, unusable",
+         [&] {
+             auto *b = made<TextImageButton>();
+             b->setTextWithName("现在复制");
+             return static_cast<QoImageButton *>(b);
+         },
          [](QoImageButton *b) { b->setButtonEnabled(false); }},
-        {"text button, normal", [&] { auto *b = made<TextImageButton>(); b->setTextWithName("好的"); return static_cast<QoImageButton *>(b); },
+        {"text button, normal",
+         [&] {
+             auto *b = made<TextImageButton>();
+             b->setTextWithName("好的");
+             return static_cast<QoImageButton *>(b);
+         },
          [](QoImageButton *) {}},
-        {"text button, hovered", [&] { auto *b = made<TextImageButton>(); b->setTextWithName("好的"); return static_cast<QoImageButton *>(b); },
-         [](QoImageButton *b) { QTest::mouseMove(b, QPoint(70, 20)); enter(b); }},
-        {"cancel button, hovered", [&] { auto *b = made<CancelTextImageButton>("btn_sec"); b->setTextWithName("取消"); return static_cast<QoImageButton *>(b); },
+        {"text button, hovered",
+         [&] {
+             auto *b = made<TextImageButton>();
+             b->setTextWithName("好的");
+             return static_cast<QoImageButton *>(b);
+         },
+         [](QoImageButton *b) {
+             QTest::mouseMove(b, QPoint(70, 20));
+             enter(b);
+         }},
+        {"cancel button, hovered",
+         [&] {
+             auto *b = made<CancelTextImageButton>("btn_sec");
+             b->setTextWithName("取消");
+             return static_cast<QoImageButton *>(b);
+         },
          [](QoImageButton *b) { enter(b); }},
-        {"cancel button, held down", [&] { auto *b = made<CancelTextImageButton>("btn_sec"); b->setTextWithName("取消"); return static_cast<QoImageButton *>(b); },
+        {"cancel button, held down",
+         [&] {
+             auto *b = made<CancelTextImageButton>("btn_sec");
+             b->setTextWithName("取消");
+             return static_cast<QoImageButton *>(b);
+         },
          [](QoImageButton *b) { QTest::mousePress(b, Qt::LeftButton, {}, QPoint(70, 20)); }},
-        {"cancel button, unusable", [&] { auto *b = made<CancelTextImageButton>("btn_sec"); b->setTextWithName("取消"); return static_cast<QoImageButton *>(b); },
+        {"cancel button, unusable",
+         [&] {
+             auto *b = made<CancelTextImageButton>("btn_sec");
+             b->setTextWithName("取消");
+             return static_cast<QoImageButton *>(b);
+         },
          [](QoImageButton *b) { b->setButtonEnabled(false); }},
-        {"format button, unusable", [&] { auto *b = made<ZrImageButton>(); b->setTextWithName("Format", QRectF(0, 0, 104, 32)); return static_cast<QoImageButton *>(b); },
+        {"format button, unusable",
+         [&] {
+             auto *b = made<ZrImageButton>();
+             b->setTextWithName("Format", QRectF(0, 0, 104, 32));
+             return static_cast<QoImageButton *>(b);
+         },
          [](QoImageButton *b) { b->setButtonEnabled(false); }},
     };
     for (const Case &c : cases) {

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QEnterEvent>
-#include <QDir>
 #include <QMimeData>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <climits>
 #include <functional>
@@ -48,12 +48,12 @@ using ::testing::ElementsAre;
 
 bool near(const QColor &a, const QColor &b, int tolerance = 3)
 {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-           && std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
 }
 
 struct Sample {
-    QPoint at;   // Qt coordinates of the view
+    QPoint at; // Qt coordinates of the view
     QColor color;
 };
 
@@ -69,25 +69,43 @@ const QColor clear(0, 0, 0, 0);
 TEST(DrawnViews, EachDrawsItsShapesInItsColours)
 {
     const DrawnCase cases[] = {
-        {"PopWBgView", [](QWidget *p) { return new PopWBgView(p); }, {200, 100},
+        {"PopWBgView",
+         [](QWidget *p) { return new PopWBgView(p); },
+         {200, 100},
          {{{100, 60}, QColor(255, 255, 255)}, {{100, 10}, QColor(255, 52, 52)}, {{100, 25}, QColor(255, 255, 255)}}},
-        {"PopNoHeaderV", [](QWidget *p) { return new PopNoHeaderV(p); }, {200, 100},
+        {"PopNoHeaderV",
+         [](QWidget *p) { return new PopNoHeaderV(p); },
+         {200, 100},
          {{{100, 50}, QColor(52, 52, 52)}, {{1, 1}, clear}}},
-        {"PopWTopBgView", [](QWidget *p) { return new PopWTopBgView(p); }, {200, 100},
+        {"PopWTopBgView",
+         [](QWidget *p) { return new PopWTopBgView(p); },
+         {200, 100},
          // the band squares off the bottom corners
          {{{100, 50}, QColor(52, 52, 52)}, {{1, 98}, QColor(52, 52, 52)}, {{1, 1}, clear}}},
         {"PopBgView", [](QWidget *p) { return new PopBgView(p); }, {100, 50}, {{{50, 25}, QColor(55, 55, 55)}}},
-        {"BGMView", [](QWidget *p) { return new BGMView(p); }, {100, 50},
+        {"BGMView",
+         [](QWidget *p) { return new BGMView(p); },
+         {100, 50},
          {{{50, 25}, QColor(249, 250, 251)}, {{1, 1}, QColor(249, 250, 251)}}},
-        {"LeftBgView", [](QWidget *p) { return new LeftBgView(p); }, {100, 50},
+        {"LeftBgView",
+         [](QWidget *p) { return new LeftBgView(p); },
+         {100, 50},
          {{{50, 25}, QColor(225, 231, 239)}, {{0, 0}, clear}}},
-        {"ActiveView", [](QWidget *p) { return new ActiveView(p); }, {200, 100},
+        {"ActiveView",
+         [](QWidget *p) { return new ActiveView(p); },
+         {200, 100},
          {{{100, 50}, QColor(255, 255, 255)}, {{100, 0}, QColor(170, 170, 170)}}},
-        {"BGWView", [](QWidget *p) { return new BGWView(p); }, {888, 558},
+        {"BGWView",
+         [](QWidget *p) { return new BGWView(p); },
+         {888, 558},
          // the band at the top squares off the upper corners
          {{{444, 300}, QColor(242, 247, 255)}, {{1, 1}, QColor(242, 247, 255)}, {{1, 556}, clear}}},
-        {"TopBgView", [](QWidget *p) { return new TopBgView(p); }, {888, 300},
-         {{{50, 50}, QColor(65, 98, 255)}, {{400, 50}, QColor(242, 247, 255)}, {{45, 290}, QColor(65, 98, 255)},
+        {"TopBgView",
+         [](QWidget *p) { return new TopBgView(p); },
+         {888, 300},
+         {{{50, 50}, QColor(65, 98, 255)},
+          {{400, 50}, QColor(242, 247, 255)},
+          {{45, 290}, QColor(65, 98, 255)},
           {{400, 200}, clear}}},
         {"LeftSelView", [](QWidget *p) { return new LeftSelView(p); }, {100, 40}, {{{50, 20}, QColor(13, 193, 97)}}},
     };
@@ -100,7 +118,8 @@ TEST(DrawnViews, EachDrawsItsShapesInItsColours)
         const QImage drawn = drawnImage(view);
         for (const Sample &s : c.samples)
             EXPECT_TRUE(near(drawn.pixelColor(s.at), s.color))
-                << "at " << s.at.x() << "," << s.at.y() << " got " << drawn.pixelColor(s.at).name(QColor::HexArgb).toStdString();
+                << "at " << s.at.x() << "," << s.at.y() << " got "
+                << drawn.pixelColor(s.at).name(QColor::HexArgb).toStdString();
     }
 }
 

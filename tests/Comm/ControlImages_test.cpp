@@ -73,7 +73,7 @@ TEST(ImageLoader, DrawsAPartScaledIntoItsRectangle)
     image.draw(painter, QRectF(0, 0, 70, 40), QRectF(70, 0, 70, 40));
     painter.end();
     EXPECT_EQ(canvas.pixelColor(5, 20), QColor(2, 125, 255)); // the left edge of the right half is inside the button
-    EXPECT_LT(canvas.pixelColor(69, 1).alpha(), 255);        // the rounded top-right corner
+    EXPECT_LT(canvas.pixelColor(69, 1).alpha(), 255);         // the rounded top-right corner
 }
 
 TEST(ImageLoader, RendersAtAnyScale)

@@ -110,12 +110,11 @@ class QuickLookTable : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Platform::NotificationCenter::defaultCenter().addObserver(
-            this, QStringLiteral("SpacePreviewFile"), nullptr,
-            [this](const Platform::Notification &n) {
-                ++posted;
-                EXPECT_EQ(n.object, nullptr);
-            });
+        Platform::NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("SpacePreviewFile"), nullptr,
+                                                                  [this](const Platform::Notification &n) {
+                                                                      ++posted;
+                                                                      EXPECT_EQ(n.object, nullptr);
+                                                                  });
         table.setModel(modelWithRows(&table, 5, {QStringLiteral("Name")}));
         table.resize(300, 200);
         table.show();
@@ -209,7 +208,7 @@ TEST(ImageAndTextCellLayout, ImageTakesTheLeftSlice)
     option.rect = QRect(0, 0, 200, 21);
     const QModelIndex index = model.index(0, 0);
 
-    EXPECT_EQ(cell.imageFrameForCellFrame(QRectF(10, 40, 200, 21)), QRectF(13, 43, 16, 16)); // ceil(2.5)
+    EXPECT_EQ(cell.imageFrameForCellFrame(QRectF(10, 40, 200, 21)), QRectF(13, 43, 16, 16));     // ceil(2.5)
     EXPECT_EQ(cell.drawnImageRectForCellFrame(QRectF(10, 40, 200, 21)), QRectF(13, 43, 18, 18)); // -17 + ceil(19.5)
     EXPECT_EQ(cell.textFrameForEditing(QRectF(10, 40, 200, 21)), QRectF(29, 40, 181, 21));
     EXPECT_EQ(cell.sizeHint(option, index).width(), plain.sizeHint(option, index).width() + 19);

@@ -31,8 +31,8 @@ QImage drawnImage(QWidget *widget)
 
 bool near(const QColor &a, const QColor &b, int tolerance = 4)
 {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-           && std::abs(a.blue() - b.blue()) <= tolerance;
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 TEST(StripedBar, StartsFullAndMoving)
@@ -161,9 +161,9 @@ TEST(StripedBar, StripeImageTilesAcross)
         EXPECT_EQ(qGray(stripes.pixel(0, y)), qGray(stripes.pixel(29, y))) << y;
     EXPECT_EQ(qGray(stripes.pixel(0, 2)), 0);
     EXPECT_EQ(qGray(stripes.pixel(0, 8)), 255);
-    EXPECT_EQ(qGray(stripes.pixel(2, 1)), 0);        // the top-left triangle
-    EXPECT_EQ(qGray(stripes.pixel(22, 1)), 255);     // white between the stripes
-    EXPECT_EQ(qGray(stripes.pixel(15, 8)), 0);       // the wide stripe
+    EXPECT_EQ(qGray(stripes.pixel(2, 1)), 0);    // the top-left triangle
+    EXPECT_EQ(qGray(stripes.pixel(22, 1)), 255); // white between the stripes
+    EXPECT_EQ(qGray(stripes.pixel(15, 8)), 0);   // the wide stripe
 }
 
 TEST(StripedBar, StoppingFadesTheStripesThenDropsTheirMotion)

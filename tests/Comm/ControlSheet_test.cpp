@@ -105,7 +105,8 @@ public:
         QApplication::processEvents();
     }
 
-    template <typename T, typename... Args> T *make(Args &&...args)
+    template <typename T, typename... Args>
+    T *make(Args &&...args)
     {
         return new T(std::forward<Args>(args)..., &m_root);
     }
@@ -266,8 +267,8 @@ TEST(ControlSheet, EveryControlInEachState)
     for (const Family &f : families) {
         sheet.heading(QStringLiteral("TextImageButton — %1").arg(QString::fromLatin1(f.prefix)));
         for (int s = 0; s < 5; ++s) {
-            TextImageButton *button = s == 4 ? sheet.make<TextImageButton>()
-                                             : sheet.make<TextImageButton>(QRect(QPoint(), f.size));
+            TextImageButton *button =
+                s == 4 ? sheet.make<TextImageButton>() : sheet.make<TextImageButton>(QRect(QPoint(), f.size));
             button->resize(f.size);
             if (s != 4)
                 button->setButtonEnabled(s != 3);

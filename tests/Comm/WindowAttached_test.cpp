@@ -35,7 +35,7 @@ AttachedWindowMetrics tableMetrics()
 
 struct SideRow {
     int side;
-    QRectF frame;     // window frame for the point (500, 300), distance 3
+    QRectF frame; // window frame for the point (500, 300), distance 3
     QPointF viewOrigin;
 };
 
@@ -170,8 +170,8 @@ TEST(WindowAttachedGeometry, OutlineCornersAndArrows)
     // Side 3 (arrow on the bottom edge, centred): view frame (2, 7) in a 104 × 49 window.
     QPainterPath p = AttachedWindowGeometry::backgroundPath(QRectF(2, 7, 100, 40), 3, m);
     EXPECT_EQ(p.boundingRect(), QRectF(1, 1, 102, 47)); // outline 1..103 × 6..48, arrow tip at 6 − 5
-    EXPECT_TRUE(p.contains(QPointF(52, 2.5)));           // inside the arrow
-    EXPECT_FALSE(p.contains(QPointF(30, 3)));            // beside it
+    EXPECT_TRUE(p.contains(QPointF(52, 2.5)));          // inside the arrow
+    EXPECT_FALSE(p.contains(QPointF(30, 3)));           // beside it
     // Without the arrow flag the edge runs straight where the arrow was.
     m.hasArrow = false;
     p = AttachedWindowGeometry::backgroundPath(QRectF(2, 7, 100, 40), 3, m);
@@ -185,8 +185,8 @@ TEST(WindowAttachedGeometry, OutlineCornersAndArrows)
         QPointF squareCorner; // just inside the corner that stays square
     };
     const QRectF vf(2, 2, 100, 40); // outline 1..103 × 1..43
-    for (const Corner &c : {Corner{11, {1.3, 42.7}}, Corner{10, {102.7, 42.7}}, Corner{4, {102.7, 1.3}},
-                            Corner{9, {1.3, 1.3}}}) {
+    for (const Corner &c :
+         {Corner{11, {1.3, 42.7}}, Corner{10, {102.7, 42.7}}, Corner{4, {102.7, 1.3}}, Corner{9, {1.3, 1.3}}}) {
         SCOPED_TRACE(c.side);
         const QPainterPath path = AttachedWindowGeometry::backgroundPath(vf, c.side, m);
         EXPECT_TRUE(path.contains(c.squareCorner));
@@ -208,7 +208,7 @@ TEST(WindowAttached, ErrorBubbleExample)
     EXPECT_EQ(view->parentWidget(), w.get());
     const QPainterPath path = w->backgroundPath();
     EXPECT_EQ(path.boundingRect(), QRectF(1, 1, 102, 42));
-    EXPECT_FALSE(path.contains(QPointF(2, 2)));  // cut off by the radius-4 corner
+    EXPECT_FALSE(path.contains(QPointF(2, 2))); // cut off by the radius-4 corner
     EXPECT_TRUE(path.contains(QPointF(3, 3)));
     EXPECT_TRUE(path.contains(QPointF(50, 1.5)));
     // Filled with the bubble grey, transparent outside the outline.
@@ -255,8 +255,15 @@ TEST(WindowAttached, VariantDefaults)
         bool shadow, movable;
     };
     auto row = [](const char *n, const auto &w) {
-        return Row{n, w.windowBackgroundColor().color(), w.borderColor(), w.borderWidth(), w.viewMargin(),
-                   w.arrowBaseWidth(), w.cornerRadius(), w.drawsRoundCornerBesideArrow(), w.windowHasShadow(),
+        return Row{n,
+                   w.windowBackgroundColor().color(),
+                   w.borderColor(),
+                   w.borderWidth(),
+                   w.viewMargin(),
+                   w.arrowBaseWidth(),
+                   w.cornerRadius(),
+                   w.drawsRoundCornerBesideArrow(),
+                   w.windowHasShadow(),
                    w.movableByWindowBackground()};
     };
     const QColor grey = QColor::fromRgbF(33 / 255.0f, 33 / 255.0f, 33 / 255.0f, 1);

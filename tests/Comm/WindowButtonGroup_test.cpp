@@ -77,8 +77,7 @@ TEST(WindowButtonGroup, CaptureCountAndItsNotification)
     int posted = 0;
     const int observer = 0;
     Platform::NotificationCenter::defaultCenter().addObserver(
-        &observer, ZrWindowButtonGroup::DidUpdateRolloverStateNotification, g,
-        [&](const Platform::Notification &n) {
+        &observer, ZrWindowButtonGroup::DidUpdateRolloverStateNotification, g, [&](const Platform::Notification &n) {
             EXPECT_EQ(n.object, g);
             ++posted;
         });

@@ -18,9 +18,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
-#include <QPushButton>
 
 namespace {
 
@@ -411,9 +411,9 @@ TEST(WindowTitlebar, BarOutlineAndColourHelper)
 {
     const QPainterPath p = VoTitlebarView::outline(QRectF(0, 0, 200, 50));
     EXPECT_EQ(p.boundingRect(), QRectF(0, 0, 200, 50));
-    EXPECT_TRUE(p.contains(QPointF(1, 1)));       // square bottom corners
+    EXPECT_TRUE(p.contains(QPointF(1, 1))); // square bottom corners
     EXPECT_TRUE(p.contains(QPointF(199, 1)));
-    EXPECT_FALSE(p.contains(QPointF(1, 49)));     // rounded top corners
+    EXPECT_FALSE(p.contains(QPointF(1, 49))); // rounded top corners
     EXPECT_FALSE(p.contains(QPointF(199, 49)));
     const QColor c = Vo_CGColorCreate(QColor::fromHsvF(0.5f, 1, 1, 0.5f));
     EXPECT_EQ(c.spec(), QColor::Rgb);

@@ -39,8 +39,7 @@ esac
 
 class FakeTools {
 public:
-    FakeTools()
-        : m_previous(Platform::toolsDirectory())
+    FakeTools() : m_previous(Platform::toolsDirectory())
     {
         const QString path = m_dir.filePath(QStringLiteral("diskutil"));
         TestSupport::writeFile(path, kFakeDiskutil);
@@ -61,8 +60,7 @@ private:
 // A bundle of the test's own whose resources the test writes.
 class TempBundle {
 public:
-    TempBundle()
-        : m_previous(Platform::Bundle::mainBundle().bundlePath())
+    TempBundle() : m_previous(Platform::Bundle::mainBundle().bundlePath())
     {
         m_path = m_dir.filePath(QStringLiteral("Tarnwick.app"));
         TestSupport::writeFile(m_path + QStringLiteral("/Contents/Info.plist"), {});

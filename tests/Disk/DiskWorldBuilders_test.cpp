@@ -6,8 +6,8 @@
 #include "DiskArbitration.h"
 #include "DiskTestSupport.h"
 #include "DiskWorldFixture.h"
-#include "RunnerFolder.h"
 #include "QoPublicUtilities.h"
+#include "RunnerFolder.h"
 #include "ShellRunners.h"
 #include "VolumeObjBuilders.h"
 
@@ -17,8 +17,7 @@
 using TestSupport::DiskWorldFixture;
 using TestSupport::RunnerFolder;
 
-namespace
-{
+namespace {
 
 std::optional<QVariantMap> infoThrough(RunnerResult (*runner)(const ToolCommand &), const QString &id, int buffer)
 {

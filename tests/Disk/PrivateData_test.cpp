@@ -25,12 +25,12 @@ namespace {
 
 QVariantMap resourceSettings(const QVariant &versionCheck, const QVariant &copyInfoVersion)
 {
-    QVariantMap d{{"CompanyName", QStringLiteral("Acme")},
-                  {"IsFristTime", QStringLiteral("0")},
-                  {"en", QVariantMap{{"AboutURL", QStringLiteral("https://en.example/about")},
-                                     {"Support", QStringLiteral("https://en.example/support")}}},
-                  {"zh-Hans", QVariantMap{{"AboutURL", QStringLiteral("https://zh.example/about")},
-                                          {"Support", QString()}}}};
+    QVariantMap d{
+        {"CompanyName", QStringLiteral("Acme")},
+        {"IsFristTime", QStringLiteral("0")},
+        {"en", QVariantMap{{"AboutURL", QStringLiteral("https://en.example/about")},
+                           {"Support", QStringLiteral("https://en.example/support")}}},
+        {"zh-Hans", QVariantMap{{"AboutURL", QStringLiteral("https://zh.example/about")}, {"Support", QString()}}}};
     if (versionCheck.isValid())
         d["VersionCheck"] = versionCheck;
     if (copyInfoVersion.isValid())
@@ -306,7 +306,8 @@ TEST_F(Links, CurrentLanguageFirstThenEnglish)
     // A language without its own dictionary, or one with a region, is English.
     for (const char *language : {"de", "zh-Hans-CN", "en"}) {
         setLanguage(QString::fromLatin1(language));
-        EXPECT_EQ(QoLinkUrl::GetUrl(QStringLiteral("AboutURL")), QStringLiteral("https://en.example/about")) << language;
+        EXPECT_EQ(QoLinkUrl::GetUrl(QStringLiteral("AboutURL")), QStringLiteral("https://en.example/about"))
+            << language;
     }
     // Missing everywhere: nothing to open.
     EXPECT_TRUE(QoLinkUrl::GetUrl(QStringLiteral("UpdateURL")).isNull());

@@ -124,15 +124,14 @@ TEST_F(LogFile, PlantedEntriesAreReplacedNeverWrittenThrough)
              ASSERT_EQ(lchown(encoded(m_path).constData(), kOtherUser, kOtherUser), 0);
          }},
         {"dangling link",
-         [&] {
-             ASSERT_EQ(symlink(encoded(elsewhere.filePath("new")).constData(), encoded(m_path).constData()), 0);
-         }},
+         [&] { ASSERT_EQ(symlink(encoded(elsewhere.filePath("new")).constData(), encoded(m_path).constData()), 0); }},
         {"file of another user",
          [&] {
              TestSupport::writeFile(m_path, "planted\n");
              ASSERT_EQ(chown(encoded(m_path).constData(), kOtherUser, kOtherUser), 0);
          }},
-        {"hard link to root's file", [&] { ASSERT_EQ(link(encoded(victim).constData(), encoded(m_path).constData()), 0); }},
+        {"hard link to root's file",
+         [&] { ASSERT_EQ(link(encoded(victim).constData(), encoded(m_path).constData()), 0); }},
         {"fifo", [&] { ASSERT_EQ(mkfifo(encoded(m_path).constData(), 0666), 0); }},
     };
     for (const Plant &p : plants) {

@@ -87,8 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Floors, QoTaskTimeout,
                          ::testing::Values(TimeoutCase{0, 60}, TimeoutCase{30, 60}, TimeoutCase{59.9, 60},
                                            TimeoutCase{600, 600}),
                          [](const ::testing::TestParamInfo<TimeoutCase> &info) {
-                             return "Requested" + QString::number(info.param.requested * 10).toStdString() +
-                                    "Tenths";
+                             return "Requested" + QString::number(info.param.requested * 10).toStdString() + "Tenths";
                          });
 
 TEST(QoTask, HungToolIsTerminated)
@@ -96,8 +95,8 @@ TEST(QoTask, HungToolIsTerminated)
     Platform::ClockScaleGuard scale(kScale);
     QTemporaryDir dir;
     const QString pidFile = dir.filePath(QStringLiteral("pid"));
-    setUp(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("echo $$ > '%1'; exec sleep 100000").arg(pidFile)},
-          60);
+    setUp(QStringLiteral("/bin/sh"),
+          {QStringLiteral("-c"), QStringLiteral("echo $$ > '%1'; exec sleep 100000").arg(pidFile)}, 60);
     runTask();
     const qint64 pid = TestSupport::readFile(pidFile).trimmed().toLongLong();
     ASSERT_GT(pid, 0);

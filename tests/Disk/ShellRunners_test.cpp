@@ -92,16 +92,11 @@ TEST_F(ShellRunners, NamesReachTheToolAsOneArgumentEachAndNoShellReadsThem)
 {
     const QString marker = m_runnerDir.filePath(QStringLiteral("pwned"));
     const QStringList names = {
-        QStringLiteral("My \"Quoted\" Disk"),
-        QStringLiteral("$(touch %1)").arg(marker),
-        QStringLiteral("`touch %1`").arg(marker),
-        QStringLiteral("a; touch %1").arg(marker),
-        QStringLiteral("a & touch %1 &").arg(marker),
-        QStringLiteral("two\nlines"),
-        QStringLiteral("  spaces  around  "),
-        QStringLiteral("> %1").arg(marker),
-        QStringLiteral("名字 'single' \\ back"),
-        QString(),
+        QStringLiteral("My \"Quoted\" Disk"),         QStringLiteral("$(touch %1)").arg(marker),
+        QStringLiteral("`touch %1`").arg(marker),     QStringLiteral("a; touch %1").arg(marker),
+        QStringLiteral("a & touch %1 &").arg(marker), QStringLiteral("two\nlines"),
+        QStringLiteral("  spaces  around  "),         QStringLiteral("> %1").arg(marker),
+        QStringLiteral("名字 'single' \\ back"),      QString(),
     };
     ToolCommand command(QStringLiteral("diskutil"), {QStringLiteral("args")});
     for (const QString &n : names)

@@ -95,8 +95,8 @@ TEST(VolumeObjBuilders, EachBuilderFillsItsRow)
 
 TEST(VolumeObjBuilders, ApfsShowsItsContainersFreeSpaceInTextAndBytes)
 {
-    for (Builder build : {VolumeObjFromCloneRescan, VolumeObjFromPicker, VolumeObjFromExternalDisk,
-                          VolumeObjFromDiskManager}) {
+    for (Builder build :
+         {VolumeObjFromCloneRescan, VolumeObjFromPicker, VolumeObjFromExternalDisk, VolumeObjFromDiskManager}) {
         const VolumeObjPtr v = build(apfsVolume());
         ASSERT_TRUE(v);
         EXPECT_EQ(v->volumeFreeSizeNum, 123456789012);
@@ -163,8 +163,8 @@ TEST(VolumeObjBuilders, ExternalWholeDiskWithoutRegistryNameIsUnknown)
 TEST(VolumeObjBuilders, MissingSizesAreZeroBytes)
 {
     const QVariantMap d{{"VolumeName", QStringLiteral("Empty")}};
-    for (Builder build : {VolumeObjFromCloneRescan, VolumeObjFromPicker, VolumeObjFromExternalDisk,
-                          VolumeObjFromDiskManager}) {
+    for (Builder build :
+         {VolumeObjFromCloneRescan, VolumeObjFromPicker, VolumeObjFromExternalDisk, VolumeObjFromDiskManager}) {
         const VolumeObjPtr v = build(d);
         ASSERT_TRUE(v);
         EXPECT_EQ(v->volumeTotalSizeNum, 0);

@@ -36,8 +36,7 @@
 #include <atomic>
 #include <mutex>
 
-namespace
-{
+namespace {
 
 // What a page receives from the browser window.
 class RecordingPage : public DiskListWCDelegate {
@@ -71,7 +70,10 @@ struct Volume {
         write(QStringLiteral("Tool.app/Contents/x"), 10);
         write(QStringLiteral("Lib.framework/y"), 2);
     }
-    void write(const QString &rel, int bytes) { TestSupport::writeFile(path() + QLatin1Char('/') + rel, QByteArray(bytes, 'x')); }
+    void write(const QString &rel, int bytes)
+    {
+        TestSupport::writeFile(path() + QLatin1Char('/') + rel, QByteArray(bytes, 'x'));
+    }
     QString path() const { return dir.path(); }
     QTemporaryDir dir;
 };
@@ -87,7 +89,10 @@ struct Browser {
     ListFileViewController *vc() const { return wc.listFileVC(); }
     NewOutlineView *outline() const { return vc()->outlineView(); }
     ListFileOutlineModel *model() const { return vc()->model(); }
-    bool scanDone() { return TestSupport::waitUntil([&] { return !vc()->isScan(); }); }
+    bool scanDone()
+    {
+        return TestSupport::waitUntil([&] { return !vc()->isScan(); });
+    }
     FileNode *top(const QString &name) const
     {
         for (const FileNodePtr &n : *vc()->rootNodeArr())
@@ -420,9 +425,10 @@ TEST(BrowserTest, AKeptSelectionShowsItsMarksAndRefreshRescansIntoTheSameArray)
     EXPECT_FALSE(b.vc()->sortTimer());
     EXPECT_EQ(b.vc()->rootNodeArr(), kept);
     EXPECT_EQ(b.vc()->selectAllButtonImageName(), QStringLiteral("checkbox_halfsel"));
-    EXPECT_EQ(b.value(b.top(QStringLiteral("small.txt")), QStringLiteral("CheckBox"), ListFileOutlineModel::ImageNameRole)
-                  .toString(),
-              QStringLiteral("checkbox_unsel"));
+    EXPECT_EQ(
+        b.value(b.top(QStringLiteral("small.txt")), QStringLiteral("CheckBox"), ListFileOutlineModel::ImageNameRole)
+            .toString(),
+        QStringLiteral("checkbox_unsel"));
     // The folder left open is shown open.
     EXPECT_TRUE(b.outline()->isExpanded(b.model()->indexForNode(docs)));
 
@@ -545,7 +551,8 @@ TEST(BrowserTest, NameCellGeometry)
     EXPECT_EQ(LagImageATextCell::imageRectForCellFrame(frame, 24, true), QRectF(10, 40 - 21 + 22, 20, 20));
     EXPECT_EQ(LagImageATextCell::imageRectForCellFrame(frame, 24, false), QRectF(10, 40 - 21 + 2, 20, 20));
     EXPECT_EQ(LagImageATextCell::imageRectForCellFrame(frame, 25, true), QRectF(10, 40 - 21 + 23, 20, 20));
-    EXPECT_EQ(LagImageATextCell::titleRectForBounds(QRectF(33, 40, 170, 24), frame, 16), QRectF(33, 40 + 4 - 2, 170, 16));
+    EXPECT_EQ(LagImageATextCell::titleRectForBounds(QRectF(33, 40, 170, 24), frame, 16),
+              QRectF(33, 40 + 4 - 2, 170, 16));
     EXPECT_EQ(LagImageATextCell::textFrameForEditing(frame, 20), QRectF(33, 40, 177, 24));
     EXPECT_EQ(LagImageATextCell::cellWidth(100, 20), 123);
     EXPECT_EQ(LagImageATextCell::cellWidth(100, 0), 103);

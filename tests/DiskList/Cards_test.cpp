@@ -20,8 +20,7 @@
 #include <QUrl>
 #include <gmock/gmock.h>
 
-namespace
-{
+namespace {
 
 struct Call {
     QString what;
@@ -31,7 +30,10 @@ struct Call {
 
 class RecordingPage : public SelectValueViewDelegate {
 public:
-    void selectDiskButton(qint32 withID, QObject *sender) override { calls.append({QStringLiteral("select"), withID, sender}); }
+    void selectDiskButton(qint32 withID, QObject *sender) override
+    {
+        calls.append({QStringLiteral("select"), withID, sender});
+    }
     void closeDiskValue(qint32 diskFrom) override { calls.append({QStringLiteral("close"), diskFrom, nullptr}); }
     void viewDragAction(const FileNodeArrayPtr &nodes) override
     {
@@ -266,7 +268,8 @@ TEST(CardsTest, Screenshots)
             card->nameLabel()->setText(QStringLiteral("Travel Drive"));
             card->sizeLabel()->setText(QStringLiteral("10.00 KB/61.98 MB"));
             card->nodeSelectLabel()->setText(QStringLiteral("已选择 2 个文件"));
-            card->selectDiskBut()->setIcon(QIcon(QoImage::named(QStringLiteral("ic_usb_main")).pixmap(QSize(64, 64), 2)));
+            card->selectDiskBut()->setIcon(
+                QIcon(QoImage::named(QStringLiteral("ic_usb_main")).pixmap(QSize(64, 64), 2)));
             card->closeDisk()->show();
             card->setIsHaveD(true);
         } else {

@@ -19,8 +19,7 @@
 
 using ::testing::StrictMock;
 
-namespace
-{
+namespace {
 
 class MockBoxPage : public LComboBoxDelegate {
 public:

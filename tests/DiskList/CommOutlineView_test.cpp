@@ -9,8 +9,7 @@
 #include <QHeaderView>
 #include <QTest>
 
-namespace
-{
+namespace {
 
 QString shown(const CommOutlineView &view, int row, const QString &identifier)
 {

@@ -4,12 +4,10 @@
 #include <QString>
 #include <ostream>
 
-inline std::ostream &operator<<(std::ostream &os, const QString &s)
-{
-    return os << '"' << s.toStdString() << '"';
-}
+inline std::ostream &operator<<(std::ostream &os, const QString &s) { return os << '"' << s.toStdString() << '"'; }
 
-template <typename T> std::ostream &operator<<(std::ostream &os, const QList<T> &list)
+template <typename T>
+std::ostream &operator<<(std::ostream &os, const QList<T> &list)
 {
     os << '{';
     for (qsizetype i = 0; i < list.size(); ++i)
@@ -17,7 +15,4 @@ template <typename T> std::ostream &operator<<(std::ostream &os, const QList<T> 
     return os << '}';
 }
 
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << s;
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << s; }

@@ -12,8 +12,7 @@
 
 using ::testing::NiceMock;
 
-namespace
-{
+namespace {
 
 class MockControllerDelegate : public ControllerDelegate {
 public:

@@ -18,8 +18,7 @@
 #include <mutex>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 class Report : public GetFilesSizeDelegate {
 public:

@@ -31,8 +31,7 @@
 #include <QTest>
 #include <gmock/gmock.h>
 
-namespace
-{
+namespace {
 
 VolumeObjPtr volume(const QString &name, qint64 total, qint64 free, bool eject = false, const QString &mount = {})
 {
@@ -134,30 +133,32 @@ TEST(PickerRowTest, UsageBarValues)
     };
     const Row rows[] = {
         {1000, 250, false, 75},
-        {1000, 999, false, 1},  // the free share is truncated: 99
-        {1000, 1, false, 100},  // 0 % free
+        {1000, 999, false, 1}, // the free share is truncated: 99
+        {1000, 1, false, 100}, // 0 % free
         {1000, 0, false, 100},
         {1000, 1000, false, 0},
         {1000, 1500, false, 100}, // free above the total: full bar
         {1000, -5, false, 100},   // negative free: full bar
         {0, 0, false, 0},         // no size: no division, an empty bar
         {0, 100, false, 0},
-        {1000, 250, true, 0.1f},  // external-only rows always show 0.1
+        {1000, 250, true, 0.1f}, // external-only rows always show 0.1
         {0, 0, true, 0.1f},
         {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max() / 2, false, 51}, // 49.99.. % free
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(QStringLiteral("%1/%2").arg(r.free).arg(r.total).toStdString());
-        EXPECT_FLOAT_EQ(DiskListViewController::usageValue(*volume(QStringLiteral("v"), r.total, r.free), r.externalOnly),
-                        r.value);
+        EXPECT_FLOAT_EQ(
+            DiskListViewController::usageValue(*volume(QStringLiteral("v"), r.total, r.free), r.externalOnly), r.value);
     }
 }
 
 TEST(PickerRowTest, IconRule)
 {
     TestSupport::TempRoot root;
-    EXPECT_EQ(DiskListViewController::iconNameForVolume(*volume(QStringLiteral("a"), 1, 0)), QStringLiteral("ic_disk_main"));
-    EXPECT_EQ(DiskListViewController::iconNameForVolume(*volume(QStringLiteral("a"), 1, 0, true)), QStringLiteral("ic_usb_main"));
+    EXPECT_EQ(DiskListViewController::iconNameForVolume(*volume(QStringLiteral("a"), 1, 0)),
+              QStringLiteral("ic_disk_main"));
+    EXPECT_EQ(DiskListViewController::iconNameForVolume(*volume(QStringLiteral("a"), 1, 0, true)),
+              QStringLiteral("ic_usb_main"));
     EXPECT_EQ(DiskListViewController::iconNameForVolume(*volume(QStringLiteral("a"), 1, 0, false, QStringLiteral("/"))),
               QStringLiteral("ic_os_main_b"));
     // The startup volume's mount point is the system root.
@@ -321,12 +322,13 @@ TEST(PickerDiscoveryTest, NormalListingOfAWorldAndTheRowsWhereTheyBelong)
     for (const VolumeObjPtr &v : picker.allVolumeArr())
         names << v->volumeName;
     names.sort();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("Macintosh HD"), QStringLiteral("Stick One"), QStringLiteral("Stick Two")}));
+    EXPECT_EQ(names,
+              (QStringList{QStringLiteral("Macintosh HD"), QStringLiteral("Stick One"), QStringLiteral("Stick Two")}));
 
     const QWidget *doc = picker.documentView();
     ASSERT_TRUE(doc);
-    EXPECT_EQ(headingsOf(doc), (QStringList{SelectDiskViewController::internalHeading(),
-                                            SelectDiskViewController::externalHeading()}));
+    EXPECT_EQ(headingsOf(doc),
+              (QStringList{SelectDiskViewController::internalHeading(), SelectDiskViewController::externalHeading()}));
     const auto layout = SelectDiskViewController::layoutFor(1, 2, false);
     QList<DiskListViewController *> rows = rowsOf(doc);
     ASSERT_EQ(rows.size(), 3);
@@ -360,9 +362,9 @@ TEST(PickerDiscoveryTest, NamesThatAreNoVolumeAndNamesFullOfShellSignsAreSkipped
     // And the info command itself given such a name.
     // A shell would run these and hand diskutil the boot volume's name.
     ASSERT_TRUE(SelectDiskViewController::getDisjInfo(QStringLiteral("disk1s1")));
-    for (const QString &evil : {QStringLiteral("disk1s1;true"), QStringLiteral("$(echo disk1s1)"),
-                                QStringLiteral("`echo disk1s1`"), QStringLiteral("disk1s1 && true"),
-                                QStringLiteral("disk1s1\ntrue")}) {
+    for (const QString &evil :
+         {QStringLiteral("disk1s1;true"), QStringLiteral("$(echo disk1s1)"), QStringLiteral("`echo disk1s1`"),
+          QStringLiteral("disk1s1 && true"), QStringLiteral("disk1s1\ntrue")}) {
         SCOPED_TRACE(evil.toStdString());
         EXPECT_FALSE(SelectDiskViewController::getDisjInfo(evil));
         EXPECT_FALSE(SelectDiskViewController::QoGetDiskInfo(evil));

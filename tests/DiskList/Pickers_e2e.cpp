@@ -29,10 +29,10 @@
 #include "TestSupport.h"
 
 #include <QDirIterator>
-#include <QScopeGuard>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <gmock/gmock.h>
@@ -42,8 +42,7 @@
 
 using ::testing::UnorderedElementsAreArray;
 
-namespace
-{
+namespace {
 
 // The page's side of the cards, the picker and the browser.
 class Page : public SelectValueViewDelegate, public SelectDiskVCDelegate, public DiskListWCDelegate {
@@ -120,7 +119,10 @@ void runModal(DiskListWC &wc)
 }
 
 struct ActiveApplication {
-    ActiveApplication() { VoPopoverController::setApplicationActiveProvider([] { return true; }); }
+    ActiveApplication()
+    {
+        VoPopoverController::setApplicationActiveProvider([] { return true; });
+    }
     ~ActiveApplication() { VoPopoverController::setApplicationActiveProvider(nullptr); }
 };
 
@@ -203,8 +205,8 @@ TEST(PickersE2E, TheVolumePickerListsTheWorldInBothModesAndHandsBackTheClickedRe
         external = row->volumeObj()->bCanEject;
         EXPECT_EQ(row->nameLabel()->text(), row->volumeObj()->volumeName);
     }
-    const QString popoverShot = TestSupport::saveScreenshot(page.popover->popoverWindow(),
-                                                            QStringLiteral("disklist_picker_popover"));
+    const QString popoverShot =
+        TestSupport::saveScreenshot(page.popover->popoverWindow(), QStringLiteral("disklist_picker_popover"));
     EXPECT_FALSE(QImage(popoverShot).isNull());
 
     DiskListViewController *travel = nullptr;
@@ -251,8 +253,8 @@ TEST(PickersE2E, TwoPickersDiscoveringAtOnceEachGetTheirOwnRecords)
     normal.awakeFromNib();
     usb.awakeFromNib();
     again.awakeFromNib();
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return normal.isListShown() && usb.isListShown() && again.isListShown(); }, 60000));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return normal.isListShown() && usb.isListShown() && again.isListShown(); },
+                                       60000));
     EXPECT_THAT(namesOf(normal.allVolumeArr()), UnorderedElementsAreArray(namesOf(again.allVolumeArr())));
     for (const VolumeObjPtr &v : normal.allVolumeArr())
         EXPECT_FALSE(v->volumeMountPoint.isEmpty()) << v->volumeName.toStdString();
@@ -285,7 +287,8 @@ TEST(PickersE2E, TheBrowserOnAVolumeReturnsTheTickedTreeAndItsSize)
         return nullptr;
     };
     auto clickBox = [&](const FileNode *node) {
-        const QRect r = outline->visualRect(model->indexForNode(node, outline->columnWithIdentifier(QStringLiteral("CheckBox"))));
+        const QRect r =
+            outline->visualRect(model->indexForNode(node, outline->columnWithIdentifier(QStringLiteral("CheckBox"))));
         QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, r.center());
     };
 

@@ -16,15 +16,14 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gmock/gmock.h>
 
 #include <atomic>
 
-namespace
-{
+namespace {
 
 class CountingDelegate : public ControllerDelegate {
 public:
@@ -91,10 +90,7 @@ QStringList expectedTopLevel(const QString &dir)
     return out + folders;
 }
 
-bool scanDone(const Controller &c)
-{
-    return !c.isScanning();
-}
+bool scanDone(const Controller &c) { return !c.isScanning(); }
 
 } // namespace
 

@@ -59,7 +59,8 @@ public:
 
     CustomTableView *table() const { return page->parTableView(); }
     QWidget *cell(int row) const { return table()->viewAtColumn(0, row); }
-    template <class T = QWidget> T *subview(int row, const QString &identifier) const
+    template <class T = QWidget>
+    T *subview(int row, const QString &identifier) const
     {
         QWidget *c = cell(row);
         return c ? c->findChild<T *>(identifier, Qt::FindDirectChildrenOnly) : nullptr;

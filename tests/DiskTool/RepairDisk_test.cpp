@@ -149,9 +149,9 @@ TEST(DiskManagerTexts, UsageBarNeverDividesByZero)
     EXPECT_EQ(RepairDiskViewController::usedPercent(*record(QStringLiteral("a"), false, {}, 100, 300)), 0);
     // Not rounded to whole percents.
     EXPECT_DOUBLE_EQ(RepairDiskViewController::usedPercent(*record(QStringLiteral("a"), false, {}, 1000, 4)), 99.6);
-    EXPECT_DOUBLE_EQ(
-        RepairDiskViewController::usedPercent(*record(QStringLiteral("a"), false, {}, 8'000'000'000'000, 1'000'000'000)),
-        99.9875);
+    EXPECT_DOUBLE_EQ(RepairDiskViewController::usedPercent(
+                         *record(QStringLiteral("a"), false, {}, 8'000'000'000'000, 1'000'000'000)),
+                     99.9875);
 
     WipeDiskProView bar;
     bar.resize(340, 4);
@@ -343,9 +343,8 @@ TEST_F(PageTest, NearlyFullVolumesBarShowsItsShareNotAWholePercent)
     };
     // 99.6 % of 340 points is 338.64, more than a point short of full; 99.8 %
     // is 339.32, within a point of it, so the bar is drawn full.
-    const Row rows[] = {{1'000'000'000, 4'000'000, 0.996f},
-                        {1'000'000'000, 2'000'000, 1.0f},
-                        {2'000'000'000, 1'010'000'000, 0.495f}};
+    const Row rows[] = {
+        {1'000'000'000, 4'000'000, 0.996f}, {1'000'000'000, 2'000'000, 1.0f}, {2'000'000'000, 1'010'000'000, 0.495f}};
     for (const Row &r : rows) {
         SCOPED_TRACE(r.free);
         page.scanDidEnd({record(QStringLiteral("Stick"), true, QStringLiteral("ExFAT"), r.total, r.free)});

@@ -1,7 +1,7 @@
 // A world volume takes what fits and no more: every chunk a copy writes is
 // held to the volume's live use, also when someone else fills it meanwhile.
-#include "DoCopyFiles.h"
 #include "DiskWorldFixture.h"
+#include "DoCopyFiles.h"
 
 #include "FileManager.h"
 #include "SpaceProvider.h"
@@ -18,19 +18,16 @@
 using Platform::FileManager;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
-class Ends : public DoCopyFilesDelegate
-{
+class Ends : public DoCopyFilesDelegate {
 public:
     void topCopyProgress(float progress) override { events.append(QString::number(double(progress))); }
     void copyFileError() override { events.append(QStringLiteral("error")); }
     QStringList events;
 };
 
-class CopyCapacityTest : public ::testing::Test
-{
+class CopyCapacityTest : public ::testing::Test {
 protected:
     void SetUp() override
     {

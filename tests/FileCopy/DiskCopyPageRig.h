@@ -30,19 +30,16 @@
 
 #include <memory>
 
-namespace DiskCopyPageRig
-{
+namespace DiskCopyPageRig {
 
-class TabLock : public DiskCopyVCDelegate
-{
+class TabLock : public DiskCopyVCDelegate {
 public:
     void canChangeTab(bool can) override { calls.append(can); }
     QList<bool> calls;
 };
 
 // The main window's size and the page's place in it.
-class PageWindow
-{
+class PageWindow {
 public:
     PageWindow()
     {

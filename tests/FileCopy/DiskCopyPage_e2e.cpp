@@ -26,11 +26,9 @@
 using namespace DiskCopyPageRig;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
-class DiskCopyPageE2E : public ::testing::Test
-{
+class DiskCopyPageE2E : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -26,8 +26,7 @@
 using namespace DiskCopyPageRig;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 struct StepCase {
     qint32 index;
@@ -69,8 +68,7 @@ TEST(WbgViewTest, FillsARoundedWhiteCardInsideItsBounds)
     EXPECT_EQ(image.pixelColor(198, 98), QColor(Qt::black));
 }
 
-class Confirmed : public CopyMakeSureWCDelegate
-{
+class Confirmed : public CopyMakeSureWCDelegate {
 public:
     void beginToCopyFiles() override { ++count; }
     int count = 0;
@@ -164,8 +162,7 @@ TEST(DiskCopyDestinationTest, LinksWhereTheDatedFolderOrTheDesktopGoReceiveNothi
     Platform::SystemInfo::resetOverrides();
 }
 
-class DiskCopyPageTest : public ::testing::Test
-{
+class DiskCopyPageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {

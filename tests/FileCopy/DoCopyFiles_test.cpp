@@ -25,12 +25,10 @@ using Platform::FileManager;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-namespace
-{
+namespace {
 
 // Every report in order, as text: "5", "33", "path <name>", "error".
-class Recorder : public DoCopyFilesDelegate
-{
+class Recorder : public DoCopyFilesDelegate {
 public:
     void topCopyFilePath(const QString &path) override
     {
@@ -102,8 +100,7 @@ QStringList tree(const QString &root)
     return out;
 }
 
-class DoCopyFilesTest : public ::testing::Test
-{
+class DoCopyFilesTest : public ::testing::Test {
 protected:
     QString src(const QString &rel) const { return m_dir.filePath(QStringLiteral("src/") + rel); }
     QString dest() const { return m_dir.filePath(QStringLiteral("dest")); }
@@ -292,7 +289,8 @@ TEST_F(DoCopyFilesTest, AStopEndsTheJobWithoutAnotherReport)
         const QStringList copied = tree(dest());
         EXPECT_EQ(copied.mid(0, c.copied.size()), c.copied);
         for (const QString &name : copied)
-            EXPECT_EQ(TestSupport::readFile(dest() + "/" + name), QByteArray::number(name.mid(1).toInt())) << name.toStdString();
+            EXPECT_EQ(TestSupport::readFile(dest() + "/" + name), QByteArray::number(name.mid(1).toInt()))
+                << name.toStdString();
     }
 }
 
@@ -422,11 +420,7 @@ TEST_F(DoCopyFilesTest, TheCopyNeverTakesInItsDestinationOrOtherVolumes)
          {},
          2,
          "error"},
-        {"a dropped system root",
-         [&] { return FileNodeArray{node("/", 1)}; },
-         {},
-         1,
-         "error"},
+        {"a dropped system root", [&] { return FileNodeArray{node("/", 1)}; }, {}, 1, "error"},
         {"a volume mounted in the mount folder",
          [&] {
              return FileNodeArray{node(usb + "/s.txt", 1), node(other, 2, {node(other + "/o.txt", 1)})};
@@ -445,7 +439,9 @@ TEST_F(DoCopyFilesTest, TheCopyNeverTakesInItsDestinationOrOtherVolumes)
         runJob(engine, c.arr(), copyDest, target);
         EXPECT_EQ(tree(copyDest), c.copied);
         EXPECT_EQ(log.count("skipped--"), c.skipped);
-        EXPECT_EQ(r.events.last(), QString(c.end)) << log.lines().join(" / ").toStdString() << "leaving out other volumes is no failure; leaving out what was chosen is";
+        EXPECT_EQ(r.events.last(), QString(c.end))
+            << log.lines().join(" / ").toStdString()
+            << "leaving out other volumes is no failure; leaving out what was chosen is";
         EXPECT_FALSE(r.progress().contains("100") && QString(c.end) == "error");
         EXPECT_EQ(TestSupport::readFile(target + "/old.txt"), "old");
     }
@@ -486,8 +482,7 @@ TEST_F(DoCopyFilesTest, AJobWithoutADelegateStillCopiesAndALateDelegateHearsNoth
     EXPECT_EQ(tree(dest()), (QStringList{"f0", "f1", "f2"}));
 }
 
-namespace
-{
+namespace {
 
 // A node for a path of the file system's bytes, listed as the scanner lists it.
 FileNodePtr nativeNode(const QByteArray &path, qint64 state, FileNodeList children = {})

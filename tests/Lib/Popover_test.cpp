@@ -76,10 +76,10 @@ TEST(Popover, FrameForEachDirection)
         QRectF frame;
     };
     const Row rows[] = {
-        {1, {100, -92, 324, 224}},  // right of the anchor, centred on it
-        {2, {-324, -92, 324, 224}}, // left of it
+        {1, {100, -92, 324, 224}},   // right of the anchor, centred on it
+        {2, {-324, -92, 324, 224}},  // left of it
         {3, {-102, -224, 324, 224}}, // below, 10 points right of the centre
-        {4, {-112, 40, 324, 224}},  // above
+        {4, {-112, 40, 324, 224}},   // above
         {0, QRectF()},
         {9, QRectF()},
     };

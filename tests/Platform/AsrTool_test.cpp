@@ -13,15 +13,11 @@
 #include <unistd.h>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 struct Restore {
     QList<QByteArray> chunks;

@@ -34,8 +34,7 @@ QString loginSessionUser()
     return pw ? QString::fromLocal8Bit(pw->pw_name) : QString();
 }
 
-class ConsoleUser : public ::testing::Test
-{
+class ConsoleUser : public ::testing::Test {
 protected:
     void SetUp() override { SystemInfo::resetOverrides(); }
     void TearDown() override { SystemInfo::resetOverrides(); }
@@ -49,8 +48,8 @@ protected:
 // whoever started the program.
 TEST_F(ConsoleUser, InADiskWorldIsTheWorldsUser)
 {
-    TestSupport::DiskWorldFixture world(TestSupport::DiskWorldFixture::Options{false, QStringLiteral("13.4"),
-                                                                               QStringLiteral("alice")});
+    TestSupport::DiskWorldFixture world(
+        TestSupport::DiskWorldFixture::Options{false, QStringLiteral("13.4"), QStringLiteral("alice")});
     ASSERT_TRUE(world.ok()) << world.error().toStdString();
     for (const char *caller : {"", "bob"}) {
         SCOPED_TRACE(caller);

@@ -9,16 +9,12 @@
 #include <QTest>
 #include <QThread>
 
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using namespace Platform::DiskArbitration;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 const QVariantMap kWholeDisks{{QLatin1String(DescriptionMediaWholeKey), true}};
 
@@ -55,10 +51,7 @@ QStringList sorted(QStringList list)
 
 // The events a change causes arrive within a moment; a short wait more shows
 // that no second call follows.
-void settle()
-{
-    QTest::qWait(400);
-}
+void settle() { QTest::qWait(400); }
 
 QStringList attach(const DiskWorldFixture &f, const QStringList &options)
 {

@@ -9,10 +9,7 @@
 #include <QDir>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using namespace Platform::DiskArbitration;
 using TestSupport::DiskWorldFixture;

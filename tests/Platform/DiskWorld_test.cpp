@@ -22,16 +22,12 @@
 #include <thread>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using namespace Platform::DiskWorld;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 const Volume *volumeNamed(const State &s, const QString &name, const Disk **disk = nullptr, const Node **node = nullptr)
 {

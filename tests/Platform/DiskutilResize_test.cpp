@@ -7,17 +7,13 @@
 #include <QFileInfo>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::DiskWorldFixture;
 using TestSupport::ToolRun;
 namespace DW = Platform::DiskWorld;
 
-namespace
-{
+namespace {
 
 const DW::Disk *diskOf(const DW::State &s, const QString &node)
 {
@@ -38,9 +34,10 @@ TEST(DiskutilResize, ShrinksThePartitionAndMountsTheNewJournaledVolumeAfterIt)
     const QString part = f.bsdName(QStringLiteral("Big Stick"));
     const qint64 before = f.state().node(part)->size;
 
-    const ToolRun r = f.run(QStringLiteral("diskutil"),
-                            {QStringLiteral("resizeVolume"), part, QString::number(before - 1'000'000'000) + "B",
-                             QStringLiteral("JHFS+"), QStringLiteral("New \"Clone\" $(x)"), QStringLiteral("1000000000B")});
+    const ToolRun r =
+        f.run(QStringLiteral("diskutil"),
+              {QStringLiteral("resizeVolume"), part, QString::number(before - 1'000'000'000) + "B",
+               QStringLiteral("JHFS+"), QStringLiteral("New \"Clone\" $(x)"), QStringLiteral("1000000000B")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
 
     const DW::State s = f.state();
@@ -104,8 +101,8 @@ TEST(DiskutilResize, RefusesWhatCannotBeDoneAndLeavesTheWorldAsItWas)
         EXPECT_EQ(f.stateBytes(), before);
     }
     // An APFS volume is not a partition of a whole disk.
-    ASSERT_EQ(f.run(QStringLiteral("diskutil"), {QStringLiteral("eraseVolume"), QStringLiteral("APFS"),
-                                                 QStringLiteral("Shiny"), part})
+    ASSERT_EQ(f.run(QStringLiteral("diskutil"),
+                    {QStringLiteral("eraseVolume"), QStringLiteral("APFS"), QStringLiteral("Shiny"), part})
                   .status,
               0);
     const QByteArray before = f.stateBytes();

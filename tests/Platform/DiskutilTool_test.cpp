@@ -9,28 +9,18 @@
 #include <QTemporaryDir>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::DiskWorldFixture;
 using TestSupport::ToolRun;
 
-namespace
-{
+namespace {
 
 const QString kDiskutil = QStringLiteral("diskutil");
 
-std::string text(const QByteArray &b)
-{
-    return b.toStdString();
-}
+std::string text(const QByteArray &b) { return b.toStdString(); }
 
-ToolRun diskutil(const DiskWorldFixture &f, const QStringList &args)
-{
-    return f.run(kDiskutil, args);
-}
+ToolRun diskutil(const DiskWorldFixture &f, const QStringList &args) { return f.run(kDiskutil, args); }
 
 QStringList entriesOf(const QString &folder)
 {

@@ -11,16 +11,12 @@
 #include <QTemporaryDir>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::DiskWorldFixture;
 using TestSupport::ToolRun;
 
-namespace
-{
+namespace {
 
 ToolRun diskworld(const QStringList &args, const QString &root = QString())
 {

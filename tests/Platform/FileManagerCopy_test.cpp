@@ -3,8 +3,8 @@
 // that fails anywhere leaves nothing under the new name.
 #include "FileManager.h"
 #include "SystemLog.h"
-#include "TreeWalker.h"
 #include "TestSupport.h"
+#include "TreeWalker.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -27,17 +27,12 @@
 
 using Platform::FileManager;
 
-namespace
-{
+namespace {
 
-QByteArray enc(const QString &p)
-{
-    return QFile::encodeName(p);
-}
+QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
 // Restores the copy settings a test changes.
-class CopySettings
-{
+class CopySettings {
 public:
     explicit CopySettings(int parallelism) : m_parallelism(FileManager::copyParallelism())
     {
@@ -281,8 +276,7 @@ TEST(FileManagerCopy, TheLongestNameCopies)
         << error.toStdString();
 }
 
-namespace
-{
+namespace {
 
 // Runs a program with arguments (no shell); its exit status.
 int runTool(const QString &program, const QStringList &arguments, QByteArray *out = nullptr)

@@ -4,8 +4,7 @@
 
 #include <QFontInfo>
 
-namespace
-{
+namespace {
 
 QFont font(const char *family, int weight = QFont::Normal, bool italic = false)
 {

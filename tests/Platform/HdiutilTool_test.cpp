@@ -14,16 +14,12 @@
 #include <unistd.h>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::DiskWorldFixture;
 using TestSupport::ToolRun;
 
-namespace
-{
+namespace {
 
 const QString kVolume = QStringLiteral("KestrovaDiskCloneDmg");
 

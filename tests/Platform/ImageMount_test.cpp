@@ -17,8 +17,7 @@
 using TestSupport::DiskWorldFixture;
 using TestSupport::ToolRun;
 
-namespace
-{
+namespace {
 
 mode_t modeOf(const QString &path)
 {
@@ -61,7 +60,8 @@ TEST(ImageMount, SetIdBitsAndDevicesFromAnImageTakeNoEffectAndTheImageKeepsItsMo
     QDir().mkpath(devDir);
     ASSERT_EQ(mknod(QFile::encodeName(devDir + "/mem").constData(), S_IFCHR | 0666, makedev(1, 1)), 0);
     QProcess tar;
-    tar.start(QStringLiteral("tar"), {QStringLiteral("-rf"), image, QStringLiteral("-C"), devDir, QStringLiteral("mem")});
+    tar.start(QStringLiteral("tar"),
+              {QStringLiteral("-rf"), image, QStringLiteral("-C"), devDir, QStringLiteral("mem")});
     ASSERT_TRUE(tar.waitForFinished(60000));
     ASSERT_EQ(tar.exitCode(), 0) << tar.readAllStandardError().toStdString();
     ASSERT_TRUE(memberLine(image, "mem").startsWith('c'));
@@ -77,8 +77,10 @@ TEST(ImageMount, SetIdBitsAndDevicesFromAnImageTakeNoEffectAndTheImageKeepsItsMo
     // Ejected, the image holds the modes it held, so a backup round-trips.
     ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), f.bsdName(QStringLiteral("Held"))}).status,
               0);
-    EXPECT_TRUE(memberLine(image, "bin/shell").startsWith("-rwsr-xr-x")) << memberLine(image, "bin/shell").toStdString();
-    EXPECT_TRUE(memberLine(image, "bin/group").startsWith("-rwx--s--x")) << memberLine(image, "bin/group").toStdString();
+    EXPECT_TRUE(memberLine(image, "bin/shell").startsWith("-rwsr-xr-x"))
+        << memberLine(image, "bin/shell").toStdString();
+    EXPECT_TRUE(memberLine(image, "bin/group").startsWith("-rwx--s--x"))
+        << memberLine(image, "bin/group").toStdString();
 
     // Mounted again: still no set-id bits; a file the user changed meanwhile keeps the user's mode.
     ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image}).status, 0);
@@ -87,7 +89,8 @@ TEST(ImageMount, SetIdBitsAndDevicesFromAnImageTakeNoEffectAndTheImageKeepsItsMo
     ASSERT_EQ(chmod(QFile::encodeName(again + "/bin/shell").constData(), 0700), 0);
     ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), f.bsdName(QStringLiteral("Held"))}).status,
               0);
-    EXPECT_TRUE(memberLine(image, "bin/shell").startsWith("-rwx------")) << memberLine(image, "bin/shell").toStdString();
+    EXPECT_TRUE(memberLine(image, "bin/shell").startsWith("-rwx------"))
+        << memberLine(image, "bin/shell").toStdString();
     EXPECT_TRUE(f.problems().isEmpty());
 }
 

@@ -81,7 +81,8 @@ TEST(FileManager, CopyKeepsTreeLinksModesAndNeverOverwrites)
     EXPECT_EQ(TestSupport::readFile(dir.filePath("dst/sub/b.bin")).size(), 100000);
     EXPECT_EQ(fm.attributes(dir.filePath("dst/link")).type, FileAttributes::Type::SymbolicLink);
     EXPECT_EQ(fm.attributes(dir.filePath("dst/a.txt")).permissions, 0640u);
-    EXPECT_EQ(fm.attributes(dir.filePath("dst/a.txt")).modificationTime, fm.attributes(src + "/a.txt").modificationTime);
+    EXPECT_EQ(fm.attributes(dir.filePath("dst/a.txt")).modificationTime,
+              fm.attributes(src + "/a.txt").modificationTime);
 
     TestSupport::writeFile(dir.filePath("existing.txt"), "keep");
     QString error;

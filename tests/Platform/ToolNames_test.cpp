@@ -9,8 +9,7 @@
 
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 // Runs a tool with raw bytes as its arguments (QProcess would turn them into text first).
 struct RawRun {
@@ -64,8 +63,8 @@ TEST(ToolNames, NamesThatAreNotUtf8AreRefusedAndTheWorldStaysAsItWas)
         EXPECT_TRUE(f.problems().isEmpty());
     }
     EXPECT_FALSE(QFileInfo::exists(f.at(QStringLiteral("/Users/Shared/x.dmg"))));
-    EXPECT_TRUE(QFileInfo(f.mountPoint(QStringLiteral("Travel Drive")) + QStringLiteral("/Documents/Trip plan.txt"))
-                    .isFile());
+    EXPECT_TRUE(
+        QFileInfo(f.mountPoint(QStringLiteral("Travel Drive")) + QStringLiteral("/Documents/Trip plan.txt")).isFile());
     // A name that is valid UTF-8 (here with characters outside ASCII) still works.
     const RawRun ok = runRaw(f, "\"$T/diskutil\" rename " + travel + " $'R\\xc3\\xa9sum\\xc3\\xa9'");
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();

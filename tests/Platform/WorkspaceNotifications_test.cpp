@@ -14,16 +14,12 @@
 #include <QProcess>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using Platform::Workspace;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 // Every workspace notification of one test, and whether it came on the main thread.
 struct Recorder {

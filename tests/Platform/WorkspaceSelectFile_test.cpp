@@ -15,11 +15,9 @@ using Platform::Workspace;
 using TestSupport::PrivateBus;
 using TestSupport::StandInFileManager;
 
-namespace
-{
+namespace {
 
-class SelectFile : public ::testing::Test
-{
+class SelectFile : public ::testing::Test {
 protected:
     void SetUp() override
     {

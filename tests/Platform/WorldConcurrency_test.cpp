@@ -10,15 +10,11 @@
 #include <memory>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 struct LoopRun {
     int status = -1;
@@ -121,7 +117,8 @@ TEST(WorldConcurrency, ToolsKilledMidChangeLeaveASoundWorldWithAllContent)
     const QString backup = f.bsdName(QStringLiteral("BACKUP"));
     // `timeout -s KILL` ends a tool after a random few milliseconds, often in the middle of its change.
     const QStringList loops = {
-        QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" rename "$TRAVEL" "Alpha $i"; done)sh"),
+        QStringLiteral(
+            R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" rename "$TRAVEL" "Alpha $i"; done)sh"),
         QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" unmount "$SPINNER";
                              timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" mount "$SPINNER"; done)sh"),
         QStringLiteral(R"sh(for i in $(seq 1 %1); do timeout -s KILL 0.0$((RANDOM % 9 + 1)) "$T" unmount "$BACKUP";

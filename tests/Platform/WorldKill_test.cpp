@@ -11,17 +11,13 @@
 #include <map>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 using TestSupport::DiskWorldFixture;
 using TestSupport::ToolRun;
 namespace DW = Platform::DiskWorld;
 
-namespace
-{
+namespace {
 
 const QByteArray kMark("this volume's own content\n");
 
@@ -32,8 +28,8 @@ void markVolumes(const DiskWorldFixture &f)
     const DW::State s = f.state();
     for (const auto &[d, n] : s.volumes())
         if (!n->volume->boot)
-            ASSERT_TRUE(TestSupport::writeFile(w.contentPath(*n->volume) + QStringLiteral("/mark-") +
-                                                   n->volume->uuid + QStringLiteral(".txt"),
+            ASSERT_TRUE(TestSupport::writeFile(w.contentPath(*n->volume) + QStringLiteral("/mark-") + n->volume->uuid +
+                                                   QStringLiteral(".txt"),
                                                kMark));
 }
 
@@ -138,10 +134,7 @@ void runDrill(const Drill &drill)
     EXPECT_GT(kills, 0) << drill.name << " has no stop point";
 }
 
-QStringList none(const DiskWorldFixture &)
-{
-    return {};
-}
+QStringList none(const DiskWorldFixture &) { return {}; }
 
 // `diskutil <verb> <the volume's BSD name>`.
 Prepare diskutilOn(const QString &verb, const QString &volume)
@@ -158,10 +151,11 @@ QString makeImage(DiskWorldFixture &f)
 {
     const QString image = f.at(kImage);
     QDir().mkpath(QFileInfo(image).absolutePath());
-    EXPECT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("create"), image, QStringLiteral("-volname"),
-                                                QStringLiteral("Carried"), QStringLiteral("-size"), QStringLiteral("4m")})
-                  .status,
-              0);
+    EXPECT_EQ(
+        f.run(QStringLiteral("hdiutil"), {QStringLiteral("create"), image, QStringLiteral("-volname"),
+                                          QStringLiteral("Carried"), QStringLiteral("-size"), QStringLiteral("4m")})
+            .status,
+        0);
     return image;
 }
 
@@ -171,9 +165,9 @@ TEST(WorldKill, RenameKilledAtEveryStepKeepsEveryVolume)
 {
     runDrill({"rename",
               [](DiskWorldFixture &f) {
-                  return std::pair{QStringLiteral("diskutil"), QStringList{QStringLiteral("rename"),
-                                                                           f.bsdName(QStringLiteral("Travel Drive")),
-                                                                           QStringLiteral("Renamed")}};
+                  return std::pair{QStringLiteral("diskutil"),
+                                   QStringList{QStringLiteral("rename"), f.bsdName(QStringLiteral("Travel Drive")),
+                                               QStringLiteral("Renamed")}};
               },
               none,
               {}});
@@ -221,8 +215,7 @@ TEST(WorldKill, ImageEjectKilledAtEveryStepKeepsTheContentInTheWorldOrInTheImage
                   return std::pair{QStringLiteral("hdiutil"),
                                    QStringList{QStringLiteral("detach"), f.bsdName(QStringLiteral("Carried"))}};
               },
-              [](const DiskWorldFixture &f) { return QStringList{f.volumeUUID(QStringLiteral("Carried"))}; },
-              kImage});
+              [](const DiskWorldFixture &f) { return QStringList{f.volumeUUID(QStringLiteral("Carried"))}; }, kImage});
 }
 
 TEST(WorldKill, ImageAttachKilledAtEveryStepLeavesASoundWorld)

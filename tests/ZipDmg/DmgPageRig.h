@@ -31,11 +31,9 @@
 
 #include <gtest/gtest.h>
 
-namespace DmgPageRig
-{
+namespace DmgPageRig {
 
-class TabRecorder : public DmgVCDelegate
-{
+class TabRecorder : public DmgVCDelegate {
 public:
     void canChangeTab(bool can) override { calls << can; }
     QList<bool> calls;
@@ -53,8 +51,7 @@ inline QString bubbleText(const DmgViewController &page)
     return {};
 }
 
-class PageOnWorld : public ::testing::Test
-{
+class PageOnWorld : public ::testing::Test {
 protected:
     void SetUp() override
     {

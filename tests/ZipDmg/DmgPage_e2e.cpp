@@ -13,19 +13,17 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <csignal>
 
 using DmgPageRig::PageOnWorld;
 
-namespace
-{
+namespace {
 
-class ImagePageOnDemoWorld : public PageOnWorld
-{
+class ImagePageOnDemoWorld : public PageOnWorld {
 protected:
     void SetUp() override
     {
@@ -189,12 +187,11 @@ TEST_F(ImagePageOnDemoWorld, StopWhileTheImageIsMadeLeavesNothingMounted)
         ASSERT_TRUE(QFile::link(real + QLatin1Char('/') + tool, tools.path() + QLatin1Char('/') + tool));
     // It makes the image and attaches it, then waits to be stopped.
     const QByteArray hdiutil = "'" + QFile::encodeName(real) + "/hdiutil'";
-    ASSERT_TRUE(MakeDmgRig::writeScript(tools.path() + QStringLiteral("/hdiutil"),
-                                        "if [ \"$1\" = create ]; then\n  " + hdiutil +
-                                            " \"$@\" >/dev/null || exit 1\n  " + hdiutil +
-                                            " mount \"$2\" >/dev/null || exit 1\n  : > '" +
-                                            QFile::encodeName(tools.path()) + "/started'\n  exec sleep 30\nfi\nexec " +
-                                            hdiutil + " \"$@\"\n"));
+    ASSERT_TRUE(MakeDmgRig::writeScript(
+        tools.path() + QStringLiteral("/hdiutil"),
+        "if [ \"$1\" = create ]; then\n  " + hdiutil + " \"$@\" >/dev/null || exit 1\n  " + hdiutil +
+            " mount \"$2\" >/dev/null || exit 1\n  : > '" + QFile::encodeName(tools.path()) +
+            "/started'\n  exec sleep 30\nfi\nexec " + hdiutil + " \"$@\"\n"));
     Platform::setToolsDirectory(tools.path());
     struct Restore {
         QString dir;

@@ -17,8 +17,7 @@
 using DmgPageRig::bubbleText;
 using DmgPageRig::PageOnWorld;
 
-namespace
-{
+namespace {
 
 // What the success label reads, whatever markup colours its link phrase.
 QString shownText(const QLabel *label)

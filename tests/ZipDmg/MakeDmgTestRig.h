@@ -19,18 +19,14 @@
 #include <functional>
 #include <mutex>
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
-namespace MakeDmgRig
-{
+namespace MakeDmgRig {
 
 struct Report {
     QString text;
@@ -38,8 +34,7 @@ struct Report {
     bool onMainThread = false;
 };
 
-class Recorder : public MakeDmgDelegate
-{
+class Recorder : public MakeDmgDelegate {
 public:
     void copyFileToDmgWithFileName(const QString &fileName, float Withprogress) override
     {
@@ -241,10 +236,7 @@ inline QStringList archiveNames(const QString &archive)
 }
 
 // How zip stores an absolute path: without its leading "/".
-inline QString stored(const QString &path)
-{
-    return path.mid(1);
-}
+inline QString stored(const QString &path) { return path.mid(1); }
 
 inline bool writeScript(const QString &path, const QByteArray &body)
 {

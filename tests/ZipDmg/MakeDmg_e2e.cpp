@@ -12,11 +12,9 @@ using MakeDmgRig::node;
 using MakeDmgRig::Recorder;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
-class EngineOnDemoWorld : public ::testing::Test
-{
+class EngineOnDemoWorld : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -16,8 +16,7 @@ using MakeDmgRig::node;
 using MakeDmgRig::Recorder;
 using TestSupport::DiskWorldFixture;
 
-namespace
-{
+namespace {
 
 const QString kImageVolume = QStringLiteral("KestrovaDiskCloneDmg");
 const QString kStatus = QStringLiteral("制作镜像中...");
@@ -25,8 +24,7 @@ const QString kStatus = QStringLiteral("制作镜像中...");
 // The stand-in tools with hdiutil (and, given a body, diskutil) behind a
 // script: the body runs first with $REAL naming the real stand-in and $LOG a
 // file prefix in the script's folder.
-class ScriptedHdiutil
-{
+class ScriptedHdiutil {
 public:
     explicit ScriptedHdiutil(const QByteArray &body, const QByteArray &diskutilBody = {})
         : m_previous(Platform::toolsDirectory())
@@ -71,8 +69,7 @@ const QByteArray kRecordCreate = R"sh(if [ "$1" = create ]; then
   ls -A "$src" > "$LOG.content"
 fi)sh";
 
-class DiskImageJob : public ::testing::Test
-{
+class DiskImageJob : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -297,10 +294,10 @@ TEST_F(DiskImageJob, CreateGetsTheFixedArgumentsAndAFreshPrivateStagingFolder)
     ASSERT_EQ(args.size(), 12) << tools.log(QStringLiteral(".create")).toStdString();
     const QString staging = args.at(11);
     EXPECT_EQ(args.at(0), QStringLiteral("create"));
-    EXPECT_EQ(args.mid(2, 9), (QStringList{QStringLiteral("-volname"), kImageVolume, QStringLiteral("-size"),
-                                           QStringLiteral("50000000"), QStringLiteral("-fs"), QStringLiteral("HFS+"),
-                                           QStringLiteral("-format"), QStringLiteral("UDRW"),
-                                           QStringLiteral("-srcfolder")}));
+    EXPECT_EQ(args.mid(2, 9),
+              (QStringList{QStringLiteral("-volname"), kImageVolume, QStringLiteral("-size"),
+                           QStringLiteral("50000000"), QStringLiteral("-fs"), QStringLiteral("HFS+"),
+                           QStringLiteral("-format"), QStringLiteral("UDRW"), QStringLiteral("-srcfolder")}));
     // The image is made in a private folder of the job's own in the target's
     // root folder, and has its final name only at the end.
     const QFileInfo made(args.at(1));
@@ -536,8 +533,8 @@ TEST_F(DiskImageJob, StopBeforeTheCopyEjectsTheMountedImage)
     EXPECT_EQ(recorder.values(), QList<float>{20});
     EXPECT_EQ(recorder.fails, 0);
     EXPECT_FALSE(QFileInfo::exists(image()));
-    EXPECT_TRUE(QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden)
-                    .isEmpty());
+    EXPECT_TRUE(
+        QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden).isEmpty());
 }
 
 TEST_F(DiskImageJob, StopDuringTheCopyReportsNothingMoreAndEjects)
@@ -576,8 +573,8 @@ TEST_F(DiskImageJob, StopDuringTheCopyReportsNothingMoreAndEjects)
     EXPECT_EQ(recorder.fails, 0);
     EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
     EXPECT_FALSE(QFileInfo::exists(image()));
-    EXPECT_TRUE(QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden)
-                    .isEmpty());
+    EXPECT_TRUE(
+        QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden).isEmpty());
 }
 
 TEST_F(DiskImageJob, ANewJobAfterAStopIsNotDisturbedByTheOldOne)
@@ -636,8 +633,8 @@ TEST_F(DiskImageJob, AFileThatAppearsUnderTheFinalNameMeanwhileIsNotReplaced)
     EXPECT_EQ(recorder.fails, 1);
     EXPECT_EQ(recorder.hundreds(), 0);
     EXPECT_EQ(TestSupport::readFile(image()), QByteArray("put there during the job"));
-    EXPECT_TRUE(QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden)
-                    .isEmpty());
+    EXPECT_TRUE(
+        QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::AllEntries | QDir::Hidden).isEmpty());
 }
 
 TEST_F(DiskImageJob, AnImageSwappedBeforeTheMountIsNeverUsed)
@@ -647,13 +644,14 @@ TEST_F(DiskImageJob, AnImageSwappedBeforeTheMountIsNeverUsed)
     ASSERT_TRUE(QDir().mkpath(QFileInfo(other).path()));
     const QString content = world.at(QStringLiteral("/Users/tester/payload"));
     ASSERT_TRUE(TestSupport::writeFile(content + QStringLiteral("/planted.txt"), "planted"));
-    ASSERT_EQ(world.run(QStringLiteral("hdiutil"),
-                        {QStringLiteral("create"), other, QStringLiteral("-volname"), kImageVolume,
-                         QStringLiteral("-size"), QStringLiteral("50000000"), QStringLiteral("-fs"),
-                         QStringLiteral("HFS+"), QStringLiteral("-format"), QStringLiteral("UDRW"),
-                         QStringLiteral("-srcfolder"), content})
-                  .status,
-              0);
+    ASSERT_EQ(
+        world
+            .run(QStringLiteral("hdiutil"),
+                 {QStringLiteral("create"), other, QStringLiteral("-volname"), kImageVolume, QStringLiteral("-size"),
+                  QStringLiteral("50000000"), QStringLiteral("-fs"), QStringLiteral("HFS+"), QStringLiteral("-format"),
+                  QStringLiteral("UDRW"), QStringLiteral("-srcfolder"), content})
+            .status,
+        0);
     // Right before the mount, the image file is replaced by that other one.
     ScriptedHdiutil tools("if [ \"$1\" = mount ]; then cp '" + QFile::encodeName(other) +
                           "' \"$2.new\" && mv -f \"$2.new\" \"$2\"; fi");
@@ -679,11 +677,9 @@ TEST_F(DiskImageJob, ATargetFolderThatIsALinkReceivesNothing)
 
 // --- The archive job --------------------------------------------------------
 
-namespace
-{
+namespace {
 
-class ArchiveJob : public ::testing::Test
-{
+class ArchiveJob : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -886,7 +882,8 @@ TEST_F(ArchiveJob, AStoppedArchiveLeavesNothingBehind)
     engine.stopMakeDmg();
     EXPECT_TRUE(TestSupport::waitUntil(
         [&] {
-            return QDir(at(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+            return QDir(at(QStringLiteral("out")))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                 .isEmpty();
         },
         10000));
@@ -918,9 +915,8 @@ TEST_F(ArchiveJob, WhatZipCouldNotTakeFailsTheJobAndLeavesNoArchive)
         ASSERT_TRUE(MakeDmgRig::waitForEnd(failing)) << z.script;
         EXPECT_EQ(failing.fails, 1) << z.script;
         EXPECT_EQ(failing.hundreds(), 0) << z.script;
-        EXPECT_TRUE(QDir(at(QStringLiteral("out")))
-                        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-                        .isEmpty())
+        EXPECT_TRUE(
+            QDir(at(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty())
             << z.script;
     }
 }

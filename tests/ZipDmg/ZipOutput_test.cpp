@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 const QByteArray kListing = "  adding: Volumes/USB/Docs/ (stored 0%)\n"
                             "  adding: Volumes/USB/Docs/a.txt (deflated 40%)\n"
@@ -82,8 +81,9 @@ TEST(ZipOutput, WarningsAndErrorsAreKeptNotCounted)
     for (qsizetype cut : {qsizetype(0), qsizetype(5), qsizetype(60), qsizetype(100)}) {
         const Result r = readInPieces(stream, cut ? QList<qsizetype>{cut} : QList<qsizetype>{});
         EXPECT_EQ(r.entries, 2u);
-        EXPECT_EQ(r.warnings, (QStringList{QStringLiteral("zip warning: name not matched: Volumes/USB/gone.txt"),
-                                           QStringLiteral("zip warning: could not open for reading: Volumes/USB/locked"),
-                                           QStringLiteral("zip error: Nothing to do!")}));
+        EXPECT_EQ(r.warnings,
+                  (QStringList{QStringLiteral("zip warning: name not matched: Volumes/USB/gone.txt"),
+                               QStringLiteral("zip warning: could not open for reading: Volumes/USB/locked"),
+                               QStringLiteral("zip error: Nothing to do!")}));
     }
 }

@@ -26,8 +26,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QEventLoop>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QNetworkAccessManager>
@@ -59,7 +59,8 @@ public:
                     if (!m_buffer[s].contains("\r\n\r\n"))
                         return;
                     requests << QString::fromLatin1(m_buffer[s].left(m_buffer[s].indexOf("\r\n")));
-                    s->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+                    s->write(
+                        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
                     s->disconnectFromHost();
                 });
                 QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
@@ -128,8 +129,8 @@ protected:
     QString flag() const { return DMReadUserInfoPlist().value_or(QVariantMap()).value("IsFristTime").toString(); }
     QString resourceLink(const QString &key) const
     {
-        const auto d = Platform::PropertyList::readDictionary(TestSupport::bundlePath() +
-                                                              "/Contents/Resources/PrivateData.plist");
+        const auto d =
+            Platform::PropertyList::readDictionary(TestSupport::bundlePath() + "/Contents/Resources/PrivateData.plist");
         return d->value("en").toMap().value(key).toString();
     }
 

@@ -28,8 +28,8 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QTemporaryDir>
-#include <functional>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -166,10 +166,11 @@ TEST(Links, AFailedOpenIsLoggedWithItsReason)
     EXPECT_TRUE(logsFailedOpen([&] { delegate.helpMenuItemAction(); }, ": no xdg-open installed"));
 
     // An opener that finds no handler, as xdg-open does on a bare desktop.
-    TestSupport::writeFile(dir.filePath("xdg-open"), "#!/bin/sh\necho \"no method available for opening '$1'\" >&2\nexit 3\n");
+    TestSupport::writeFile(dir.filePath("xdg-open"),
+                           "#!/bin/sh\necho \"no method available for opening '$1'\" >&2\nexit 3\n");
     QFile::setPermissions(dir.filePath("xdg-open"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("PATH", QFile::encodeName(dir.path()) + ":" + savedPath);
-    EXPECT_TRUE(logsFailedOpen([&] { delegate.userGuideMenuItemAction(); },
-                               ": xdg-open ended with 3: no method available"));
+    EXPECT_TRUE(
+        logsFailedOpen([&] { delegate.userGuideMenuItemAction(); }, ": xdg-open ended with 3: no method available"));
     qputenv("PATH", savedPath);
 }

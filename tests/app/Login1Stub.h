@@ -106,4 +106,3 @@ public:
     QThread thread;
     bool ok = false;
 };
-

@@ -5,11 +5,11 @@
 #include "MainWindowController.h"
 
 #include "DiskCopyViewController.h"
+#include "Dispatch.h"
 #include "DmgViewController.h"
 #include "LeftButton.h"
 #include "RepairDiskViewController.h"
 #include "SelectDrivceViewController.h"
-#include "Dispatch.h"
 #include "TestSupport.h"
 #include "ZrImageWindow.h"
 
@@ -224,8 +224,8 @@ TEST_F(MainWindow, Screenshot)
     const QImage img(TestSupport::saveScreenshot(controller.window(), "app_main_window"));
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.size(), QSize(1200, 680));
-    EXPECT_EQ(img.pixelColor(800, 20), QColor(38, 38, 38));    // title bar
-    EXPECT_EQ(img.pixelColor(10, 500), QColor(38, 38, 38));    // tab bar
+    EXPECT_EQ(img.pixelColor(800, 20), QColor(38, 38, 38));          // title bar
+    EXPECT_EQ(img.pixelColor(10, 500), QColor(38, 38, 38));          // tab bar
     EXPECT_EQ(img.pixelColor(25, 48 + 3 + 30), QColor(13, 193, 97)); // the selected tab's plate
 }
 

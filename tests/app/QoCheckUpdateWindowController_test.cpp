@@ -83,7 +83,8 @@ protected:
                                           QVariantMap{{"CFBundleIdentifier", "com.kestrova.clone"}});
         Platform::PropertyList::writeFile(
             bundle + "/Contents/Resources/PrivateData.plist",
-            QVariantMap{{"VersionCheck", build}, {"en", QVariantMap{{"IniURL", kListUrl}, {"UpdateURL", kDownloadUrl}}}});
+            QVariantMap{{"VersionCheck", build},
+                        {"en", QVariantMap{{"IniURL", kListUrl}, {"UpdateURL", kDownloadUrl}}}});
         Platform::Bundle::setMainBundlePath(bundle);
     }
     void serve(const QVariant &list)
@@ -330,7 +331,8 @@ TEST(TextHeight, GrowsWithTheLinesTheTextNeeds)
     const double one = QoCheckUpdateWindowController::heightForStringDrawing("word", font, 400);
     EXPECT_GT(one, 0);
     EXPECT_LT(one, 20);
-    const double many = QoCheckUpdateWindowController::heightForStringDrawing(QString("word ").repeated(200), font, 400);
+    const double many =
+        QoCheckUpdateWindowController::heightForStringDrawing(QString("word ").repeated(200), font, 400);
     EXPECT_GT(many, 5 * one);
     EXPECT_EQ(QoCheckUpdateWindowController::heightForStringDrawing("", font, 400), 0);
 }

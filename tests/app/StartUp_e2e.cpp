@@ -34,8 +34,8 @@ QString copyBundleAlone(const QString &folder)
 {
     const QString from = tarnwickBundle();
     const QString to = folder + "/Tarnwick.app";
-    for (const char *path : {"/Contents/Info.plist", "/Contents/MacOS/Tarnwick", "/Contents/Resources/PrivateData.plist",
-                             "/Contents/Resources/SystemFile.plist"}) {
+    for (const char *path : {"/Contents/Info.plist", "/Contents/MacOS/Tarnwick",
+                             "/Contents/Resources/PrivateData.plist", "/Contents/Resources/SystemFile.plist"}) {
         QDir().mkpath(QFileInfo(to + path).absolutePath());
         QFile::copy(from + path, to + path);
     }

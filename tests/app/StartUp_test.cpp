@@ -14,18 +14,18 @@
 #include "TestSupport.h"
 #include "Workspace.h"
 
-#include <QDir>
-#include <QFile>
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
+#include <QDir>
+#include <QFile>
 #include <QMutex>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-#include <vector>
-#include <memory>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -99,7 +99,6 @@ TEST_F(HandOver, WithoutALauncherAroundNothingIsLaunched)
     EXPECT_TRUE(launched.isEmpty());
 }
 
-
 // Started by the launcher, the program runs as root without a session bus:
 // the display stays awake through logind on the system bus, for as long as
 // the assertion is held.
@@ -141,7 +140,6 @@ TEST(PreventSleep, NothingThatKeepsTheDisplayAwakeIsNoSuccess)
               Platform::PowerAssertion::Failure);
 }
 
-
 namespace {
 
 // A program that does nothing for a while, inside a bundle of its own.
@@ -149,8 +147,8 @@ QString sleeperBundle(const QString &folder, const QString &identifier)
 {
     const QString bundle = folder + "/Sleeper.app";
     QDir().mkpath(bundle + "/Contents/MacOS");
-    Platform::PropertyList::writeFile(bundle + "/Contents/Info.plist",
-                                      QVariantMap{{"CFBundleIdentifier", identifier}, {"CFBundleExecutable", "Sleeper"}});
+    Platform::PropertyList::writeFile(bundle + "/Contents/Info.plist", QVariantMap{{"CFBundleIdentifier", identifier},
+                                                                                   {"CFBundleExecutable", "Sleeper"}});
     QFile::copy(QStandardPaths::findExecutable("sleep"), bundle + "/Contents/MacOS/Sleeper");
     QFile::setPermissions(bundle + "/Contents/MacOS/Sleeper", QFile::ReadOwner | QFile::ExeOwner);
     return bundle + "/Contents/MacOS/Sleeper";
@@ -227,4 +225,3 @@ TEST(SingleInstance, ActivationSocketGoesWithAnOrderlyEnd)
     ASSERT_FALSE(pid.isEmpty());
     EXPECT_FALSE(QFile::exists(QDir::tempPath() + "/tarnwick-activate-" + QString::fromLatin1(pid)));
 }
-

@@ -22,9 +22,9 @@
 
 #include <csignal>
 #include <memory>
-#include <vector>
 #include <sys/types.h>
 #include <unistd.h>
+#include <vector>
 
 namespace TarnwickRig {
 
@@ -111,8 +111,7 @@ inline bool terminate(qint64 pid)
 // it without losing their output.
 class Process {
 public:
-    Process(const QProcessEnvironment &env, const QString &logFile)
-        : m_log(logFile)
+    Process(const QProcessEnvironment &env, const QString &logFile) : m_log(logFile)
     {
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
@@ -156,14 +155,14 @@ private:
 // One test's world and the lock that keeps it alone on the machine.
 class World {
 public:
-    World()
-        : m_lock(QDir::tempPath() + "/tarnwick-instance-tests.lock")
+    World() : m_lock(QDir::tempPath() + "/tarnwick-instance-tests.lock")
     {
         m_lock.setStaleLockTime(0);
         m_locked = m_lock.tryLock(300000);
         // The per-user copy as it is after the first start.
-        auto settings = Platform::PropertyList::readDictionary(tarnwickBundle() + "/Contents/Resources/PrivateData.plist")
-                            .value_or(QVariantMap());
+        auto settings =
+            Platform::PropertyList::readDictionary(tarnwickBundle() + "/Contents/Resources/PrivateData.plist")
+                .value_or(QVariantMap());
         const QString company = settings.value("CompanyName").toString();
         settings["IsFristTime"] = QStringLiteral("1");
         const QString copy = root() + "/Users/" + kUser + "/Library/Application Support/" + company;
@@ -199,9 +198,8 @@ public:
     QList<qint64> ours() const
     {
         QList<qint64> pids;
-        for (const Platform::RunningApplication &app :
-             Platform::RunningApplications::withBundleIdentifier(kBundleIdentifier,
-                                                               Platform::RunningApplications::Scope::AnySession)) {
+        for (const Platform::RunningApplication &app : Platform::RunningApplications::withBundleIdentifier(
+                 kBundleIdentifier, Platform::RunningApplications::Scope::AnySession)) {
             if (environmentValue(app.processIdentifier, "TARNWICK_ROOT") == root() && !isGone(app.processIdentifier))
                 pids << app.processIdentifier;
         }
@@ -212,9 +210,8 @@ public:
     QList<qint64> others() const
     {
         QList<qint64> pids;
-        for (const Platform::RunningApplication &app :
-             Platform::RunningApplications::withBundleIdentifier(kBundleIdentifier,
-                                                               Platform::RunningApplications::Scope::AnySession)) {
+        for (const Platform::RunningApplication &app : Platform::RunningApplications::withBundleIdentifier(
+                 kBundleIdentifier, Platform::RunningApplications::Scope::AnySession)) {
             if (environmentValue(app.processIdentifier, "TARNWICK_ROOT") != root() && !isGone(app.processIdentifier))
                 pids << app.processIdentifier;
         }
@@ -251,14 +248,17 @@ private:
 inline bool waitForInterface(qint64 pid, const QString &bundlePath, int timeoutMs = 30000)
 {
     return TestSupport::waitUntil(
-        [&] { return Platform::RunningApplications::activate({pid, bundlePath}); }, timeoutMs);
+        [&] {
+            return Platform::RunningApplications::activate({pid, bundlePath});
+        },
+        timeoutMs);
 }
 
 } // namespace TarnwickRig
 
-#define TARNWICK_NEEDS_BUILT_PROGRAMS()                                                                              \
-    do {                                                                                                             \
-        if (!QFileInfo(TarnwickRig::tarnwickExecutable()).isExecutable() ||                                          \
-            !QFileInfo(TarnwickRig::helmrunExecutable()).isExecutable())                                             \
-            GTEST_FAIL() << "build the Tarnwick and Helmrun targets first";                                          \
+#define TARNWICK_NEEDS_BUILT_PROGRAMS()                                                                                \
+    do {                                                                                                               \
+        if (!QFileInfo(TarnwickRig::tarnwickExecutable()).isExecutable() ||                                            \
+            !QFileInfo(TarnwickRig::helmrunExecutable()).isExecutable())                                               \
+            GTEST_FAIL() << "build the Tarnwick and Helmrun targets first";                                            \
     } while (false)

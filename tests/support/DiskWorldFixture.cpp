@@ -7,18 +7,11 @@
 #include <QFile>
 #include <QProcess>
 
-namespace TestSupport
-{
+namespace TestSupport {
 
-QVariantMap ToolRun::plist() const
-{
-    return Platform::PropertyList::fromData(out).toMap();
-}
+QVariantMap ToolRun::plist() const { return Platform::PropertyList::fromData(out).toMap(); }
 
-bool ToolRun::isPlist() const
-{
-    return Platform::PropertyList::fromData(out).typeId() == QMetaType::QVariantMap;
-}
+bool ToolRun::isPlist() const { return Platform::PropertyList::fromData(out).typeId() == QMetaType::QVariantMap; }
 
 DiskWorldFixture::DiskWorldFixture() : DiskWorldFixture(Options{}) {}
 
@@ -45,10 +38,7 @@ DiskWorldFixture::~DiskWorldFixture()
         qunsetenv("TARNWICK_ROOT");
 }
 
-Platform::DiskWorld::World DiskWorldFixture::world() const
-{
-    return Platform::DiskWorld::World(m_root.path());
-}
+Platform::DiskWorld::World DiskWorldFixture::world() const { return Platform::DiskWorld::World(m_root.path()); }
 
 Platform::DiskWorld::State DiskWorldFixture::state() const
 {
@@ -146,14 +136,8 @@ QVariantMap DiskWorldFixture::info(const QString &identifier) const
     return run(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), identifier}).plist();
 }
 
-QByteArray DiskWorldFixture::stateBytes() const
-{
-    return readFile(world().statePath());
-}
+QByteArray DiskWorldFixture::stateBytes() const { return readFile(world().statePath()); }
 
-QStringList DiskWorldFixture::problems() const
-{
-    return world().problems();
-}
+QStringList DiskWorldFixture::problems() const { return world().problems(); }
 
 } // namespace TestSupport

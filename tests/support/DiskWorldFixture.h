@@ -12,8 +12,7 @@
 #include <QVariantMap>
 #include <optional>
 
-namespace TestSupport
-{
+namespace TestSupport {
 
 // One run of a stand-in tool.
 struct ToolRun {
@@ -25,8 +24,7 @@ struct ToolRun {
     bool isPlist() const;
 };
 
-class DiskWorldFixture
-{
+class DiskWorldFixture {
 public:
     struct Options {
         bool demo = true;

@@ -7,8 +7,7 @@
 #include <QDBusError>
 #include <QUuid>
 
-namespace TestSupport
-{
+namespace TestSupport {
 
 PrivateBus::PrivateBus()
 {
@@ -78,9 +77,6 @@ FileManagerRig::~FileManagerRig()
     Platform::Workspace::shared().setFileManagerBusAddress(QString());
 }
 
-QStringList FileManagerRig::opened() const
-{
-    return Platform::Workspace::shared().openedItems();
-}
+QStringList FileManagerRig::opened() const { return Platform::Workspace::shared().openedItems(); }
 
 } // namespace TestSupport

@@ -10,11 +10,9 @@
 
 #include <memory>
 
-namespace TestSupport
-{
+namespace TestSupport {
 
-class PrivateBus
-{
+class PrivateBus {
 public:
     PrivateBus();
     ~PrivateBus();
@@ -32,8 +30,7 @@ private:
 
 // org.freedesktop.FileManager1 at /org/freedesktop/FileManager1 on a bus:
 // keeps what ShowItems was asked to show, or refuses it with an error.
-class StandInFileManager : public QObject, protected QDBusContext
-{
+class StandInFileManager : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 public:
@@ -59,8 +56,7 @@ private:
 // A private bus with a stand-in file manager on it, and the workspace asking
 // that bus and recording what it would open instead of opening it; all of
 // it undone at the end.
-class FileManagerRig
-{
+class FileManagerRig {
 public:
     explicit FileManagerRig(StandInFileManager::Answer answer = StandInFileManager::Answer::Show);
     ~FileManagerRig();

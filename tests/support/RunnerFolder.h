@@ -5,11 +5,9 @@
 
 #include <QTemporaryDir>
 
-namespace TestSupport
-{
+namespace TestSupport {
 
-class RunnerFolder
-{
+class RunnerFolder {
 public:
     RunnerFolder() { QoSetRunnerDirectory(m_dir.path()); }
     ~RunnerFolder() { QoSetRunnerDirectory(QString()); }
