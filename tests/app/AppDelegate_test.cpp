@@ -416,28 +416,11 @@ TEST(AboutWindow, LinkInTheLinkColour)
     EXPECT_FALSE(img.isNull());
 }
 
-namespace {
-
-// A bundle of its own identifier whose program is a copy of sleep(1), so its
-// processes are found by that identifier.
-QString sleeperBundle(const QString &folder, const QString &identifier)
-{
-    const QString bundle = folder + "/Sleeper.app";
-    QDir().mkpath(bundle + "/Contents/MacOS");
-    Platform::PropertyList::writeFile(bundle + "/Contents/Info.plist",
-                                      QVariantMap{{"CFBundleIdentifier", identifier}, {"CFBundleExecutable", "sleep"}});
-    QFile::copy(QStandardPaths::findExecutable("sleep"), bundle + "/Contents/MacOS/sleep");
-    QFile::setPermissions(bundle + "/Contents/MacOS/sleep", QFile::ReadOwner | QFile::ExeOwner);
-    return bundle + "/Contents/MacOS/sleep";
-}
-
-} // namespace
-
 TEST(SingleInstance, AStartThatIsEndingIsNoInstanceButOneThatStaysIs)
 {
     QTemporaryDir folder;
     const QString identifier = QStringLiteral("com.kestrova.test.sleeper.%1").arg(QCoreApplication::applicationPid());
-    const QString sleeper = sleeperBundle(folder.path(), identifier);
+    const QString sleeper = TestSupport::sleeperBundle(folder.path(), identifier);
     AppDelegate delegate;
     EXPECT_FALSE(delegate.checkAppDuplicateAndBringToFrontWithBundle(identifier));
 

@@ -140,22 +140,6 @@ TEST(PreventSleep, NothingThatKeepsTheDisplayAwakeIsNoSuccess)
               Platform::PowerAssertion::Failure);
 }
 
-namespace {
-
-// A program that does nothing for a while, inside a bundle of its own.
-QString sleeperBundle(const QString &folder, const QString &identifier)
-{
-    const QString bundle = folder + "/Sleeper.app";
-    QDir().mkpath(bundle + "/Contents/MacOS");
-    Platform::PropertyList::writeFile(bundle + "/Contents/Info.plist", QVariantMap{{"CFBundleIdentifier", identifier},
-                                                                                   {"CFBundleExecutable", "Sleeper"}});
-    QFile::copy(QStandardPaths::findExecutable("sleep"), bundle + "/Contents/MacOS/Sleeper");
-    QFile::setPermissions(bundle + "/Contents/MacOS/Sleeper", QFile::ReadOwner | QFile::ExeOwner);
-    return bundle + "/Contents/MacOS/Sleeper";
-}
-
-} // namespace
-
 // An instance counts only when it serves the same display and the same
 // system root: a start in another session or world brings nothing of it to
 // the front.
@@ -163,7 +147,7 @@ TEST(SingleInstance, OnlyInstancesOfThisSessionCount)
 {
     QTemporaryDir dir;
     const QString identifier = "com.kestrova.test-session-" + QString::number(::getpid());
-    const QString exe = sleeperBundle(dir.path(), identifier);
+    const QString exe = TestSupport::sleeperBundle(dir.path(), identifier);
     struct Start {
         const char *what;
         QString root; // empty: this process's own

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "Bundle.h"
+#include "PropertyList.h"
 #include "SystemRoot.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QThread>
 #include <QWidget>
 
@@ -74,6 +76,17 @@ QImage screenPicture(const QRect &area, const QColor &background, const QList<QW
 
 QString bundlePath() { return QStringLiteral(TARNWICK_BUNDLE_DIR); }
 QString toolsPath() { return QStringLiteral(TARNWICK_TOOLS_DIR); }
+
+QString sleeperBundle(const QString &folder, const QString &identifier)
+{
+    const QString bundle = folder + "/Sleeper.app";
+    QDir().mkpath(bundle + "/Contents/MacOS");
+    Platform::PropertyList::writeFile(bundle + "/Contents/Info.plist",
+                                      QVariantMap{{"CFBundleIdentifier", identifier}, {"CFBundleExecutable", "sleep"}});
+    QFile::copy(QStandardPaths::findExecutable("sleep"), bundle + "/Contents/MacOS/sleep");
+    QFile::setPermissions(bundle + "/Contents/MacOS/sleep", QFile::ReadOwner | QFile::ExeOwner);
+    return bundle + "/Contents/MacOS/sleep";
+}
 
 UnsetEnvironment::UnsetEnvironment(const QList<QByteArray> &names)
 {

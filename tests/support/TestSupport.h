@@ -52,6 +52,11 @@ QImage screenPicture(const QRect &area, const QColor &background, const QList<QW
 QString bundlePath();
 QString toolsPath();
 
+// A bundle in `folder` with the identifier `identifier` whose program is a
+// copy of sleep(1), so that its processes are found by that identifier; the
+// program's path.
+QString sleeperBundle(const QString &folder, const QString &identifier);
+
 // Removes environment variables of this process for as long as it lives,
 // then puts back what was there.
 class UnsetEnvironment {
