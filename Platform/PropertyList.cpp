@@ -149,6 +149,8 @@ plist_t fromVariant(const QVariant &v)
 
 } // namespace
 
+QVariant fromNode(plist_t node) { return node ? toVariant(node) : QVariant(); }
+
 QVariant fromData(const QByteArray &data)
 {
     if (data.isEmpty())

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <optional>
+#include <plist/plist.h>
 
 namespace Platform::PropertyList {
 
@@ -11,6 +12,8 @@ namespace Platform::PropertyList {
 // real → double, boolean → bool, date → QDateTime, data → QByteArray.
 // Anything unreadable gives a null QVariant.
 QVariant fromData(const QByteArray &data);
+// The same for a property list already parsed or built with libplist.
+QVariant fromNode(plist_t node);
 QVariant readFile(const QString &path);
 // dictionaryWithContentsOfFile: a file that is missing, empty, not a property
 // list or not a dictionary gives nothing.

@@ -1,4 +1,5 @@
 #include "SystemRoot.h"
+#include "WorldPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,10 +17,7 @@ bool g_toolsSet = false;
 
 QString cleanRoot(const QString &r)
 {
-    if (r.isEmpty())
-        return QStringLiteral("/");
-    QString c = QDir::cleanPath(QFileInfo(r).absoluteFilePath());
-    return c.isEmpty() ? QStringLiteral("/") : c;
+    return QFile::decodeName(QByteArray::fromStdString(DiskWorld::Core::cleanRoot(QFile::encodeName(r).toStdString())));
 }
 } // namespace
 

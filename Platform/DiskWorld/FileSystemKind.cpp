@@ -1,4 +1,5 @@
 #include "FileSystemKind.h"
+#include "FileSystems.h"
 
 #include <QStringList>
 
@@ -6,31 +7,11 @@ namespace Platform::DiskWorld {
 
 std::optional<FileSystemKind> fileSystemNamed(const QString &personality)
 {
-    struct Entry {
-        QStringList names;
-        FileSystemKind kind;
-    };
-    static const std::vector<Entry> table = {
-        {{QStringLiteral("APFS"), QStringLiteral("APFSX")},
-         {QStringLiteral("APFS"), QStringLiteral("apfs"), QStringLiteral("Apple_APFS"), 255, true}},
-        {{QStringLiteral("Journaled HFS+"), QStringLiteral("JHFS+"), QStringLiteral("HFSJ"),
-          QStringLiteral("Mac OS Extended (Journaled)")},
-         {QStringLiteral("Journaled HFS+"), QStringLiteral("hfs"), QStringLiteral("Apple_HFS"), 255, true}},
-        {{QStringLiteral("HFS+"), QStringLiteral("HFS"), QStringLiteral("Mac OS Extended")},
-         {QStringLiteral("HFS+"), QStringLiteral("hfs"), QStringLiteral("Apple_HFS"), 255, true}},
-        {{QStringLiteral("ExFAT")},
-         {QStringLiteral("ExFAT"), QStringLiteral("exfat"), QStringLiteral("Microsoft Basic Data"), 255, true}},
-        {{QStringLiteral("MS-DOS FAT32"), QStringLiteral("FAT32"), QStringLiteral("MS-DOS"), QStringLiteral("msdos")},
-         {QStringLiteral("MS-DOS FAT32"), QStringLiteral("msdos"), QStringLiteral("Microsoft Basic Data"), 11, true}},
-        {{QStringLiteral("NTFS")},
-         {QStringLiteral("NTFS"), QStringLiteral("ntfs"), QStringLiteral("Microsoft Basic Data"), 255, false}},
-    };
-    const QString wanted = personality.trimmed();
-    for (const Entry &e : table)
-        for (const QString &n : e.names)
-            if (n.compare(wanted, Qt::CaseInsensitive) == 0)
-                return e.kind;
-    return std::nullopt;
+    const Core::FileSystem *fs = Core::fileSystemNamed(personality.toStdString());
+    if (!fs)
+        return std::nullopt;
+    return FileSystemKind{QString::fromStdString(fs->names.front()), QString::fromStdString(fs->type),
+                          QString::fromStdString(fs->partitionType), fs->maxNameLength, fs->writable};
 }
 
 bool validVolumeName(const QString &name, const FileSystemKind &fs, QString *error)

@@ -1,4 +1,5 @@
 #include "FolderTree.h"
+#include "VolumeSpace.h"
 
 #include <QFile>
 
@@ -67,34 +68,12 @@ bool forEachEntry(int dirFd, Fn fn)
     return ok;
 }
 
-void measure(int dirFd, int depth, const QList<QByteArray> &skip, qint64 &bytes, qint64 &count)
+Core::TreeSize measureRoot(const QString &path, const QStringList &skipTopLevel)
 {
-    forEachEntry(dirFd, [&](const char *name, const struct stat &st) {
-        if (skipped(depth, name, skip))
-            return true;
-        ++count;
-        if (S_ISREG(st.st_mode)) {
-            bytes += qint64(st.st_size);
-        } else if (S_ISDIR(st.st_mode)) {
-            int sub = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub >= 0) {
-                measure(sub, depth + 1, skip, bytes, count);
-                close(sub);
-            }
-        }
-        return true;
-    });
-}
-
-void measureRoot(const QString &path, const QStringList &skipTopLevel, qint64 &bytes, qint64 &count)
-{
-    bytes = 0;
-    count = 0;
-    int fd = open(enc(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    measure(fd, 0, encodeAll(skipTopLevel), bytes, count);
-    close(fd);
+    std::vector<std::string> skip;
+    for (const QString &name : skipTopLevel)
+        skip.push_back(enc(name).toStdString());
+    return Core::measureTree(enc(path).toStdString(), skip);
 }
 
 struct Copier {
@@ -272,19 +251,9 @@ bool removeAt(int dirFd, const char *name)
 
 } // namespace
 
-qint64 bytes(const QString &path, const QStringList &skipTopLevel)
-{
-    qint64 b = 0, n = 0;
-    measureRoot(path, skipTopLevel, b, n);
-    return b;
-}
+qint64 bytes(const QString &path, const QStringList &skipTopLevel) { return measureRoot(path, skipTopLevel).bytes; }
 
-qint64 entries(const QString &path, const QStringList &skipTopLevel)
-{
-    qint64 b = 0, n = 0;
-    measureRoot(path, skipTopLevel, b, n);
-    return n;
-}
+qint64 entries(const QString &path, const QStringList &skipTopLevel) { return measureRoot(path, skipTopLevel).entries; }
 
 bool copyContents(const QString &from, const QString &to, const QStringList &skipTopLevel,
                   const std::function<void(qint64)> &progress, QString *error)

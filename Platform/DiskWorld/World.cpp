@@ -2,6 +2,9 @@
 #include "FolderTree.h"
 #include "PropertyList.h"
 #include "SystemRoot.h"
+#include "VolumeSpace.h"
+#include "WorldLock.h"
+#include "WorldPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,53 +30,16 @@ namespace {
 
 QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
-QString cleanRoot(const QString &root)
-{
-    const QString r = root.isEmpty() ? systemRoot() : root;
-    const QString c = QDir::cleanPath(QFileInfo(r).absoluteFilePath());
-    return c.isEmpty() ? QStringLiteral("/") : c;
-}
+std::string path(const QString &p) { return enc(p).toStdString(); }
+QString fromPath(const std::string &p) { return QFile::decodeName(QByteArray::fromStdString(p)); }
 
-QString join(const QString &dir, const QString &name)
-{
-    return dir == QLatin1String("/") ? QLatin1Char('/') + name : dir + QLatin1Char('/') + name;
-}
+QString join(const QString &dir, const QString &name) { return fromPath(Core::joinPath(path(dir), path(name))); }
 
-// flock(2) on the world's lock file, held for the life of the object. Each
-// holder opens the file itself, so threads of one process exclude each other too.
-class FileLock {
+// The world's lock, with the text of a failure.
+class FileLock : public Core::WorldLock {
 public:
-    FileLock(const QString &path, bool exclusive)
-    {
-        m_fd = open(enc(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (m_fd < 0 && !exclusive)
-            m_fd = open(enc(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (m_fd < 0) {
-            m_errno = errno;
-            return;
-        }
-        while (flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
-            if (errno != EINTR) {
-                m_errno = errno;
-                close(m_fd);
-                m_fd = -1;
-                return;
-            }
-        }
-    }
-    ~FileLock()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    bool ok() const { return m_fd >= 0; }
-    QString error() const { return QString::fromLocal8Bit(strerror(m_errno)); }
-    FileLock(const FileLock &) = delete;
-    FileLock &operator=(const FileLock &) = delete;
-
-private:
-    int m_fd = -1;
-    int m_errno = 0;
+    FileLock(const QString &path, bool exclusive) : Core::WorldLock(enc(path).toStdString(), exclusive) {}
+    QString errorText() const { return QString::fromLocal8Bit(strerror(error())); }
 };
 
 // Holds back the signals that end a process, for the calling thread, while it lives.
@@ -107,35 +73,9 @@ bool pathExists(const QString &path)
     return lstat(enc(path).constData(), &st) == 0;
 }
 
-// The canonical form of a path that may not exist yet: the deepest existing
-// ancestor with links resolved, and the rest as written.
-QString canonicalish(const QString &path)
-{
-    QString head = QDir::cleanPath(path);
-    QStringList tail;
-    while (!head.isEmpty()) {
-        const QString c = QFileInfo(head).canonicalFilePath();
-        if (!c.isEmpty()) {
-            QString out = c;
-            for (auto it = tail.crbegin(); it != tail.crend(); ++it)
-                out = join(out, *it);
-            return out;
-        }
-        if (head == QLatin1String("/"))
-            break;
-        const int slash = head.lastIndexOf(QLatin1Char('/'));
-        tail.append(head.mid(slash + 1));
-        head = slash <= 0 ? QStringLiteral("/") : head.left(slash);
-    }
-    return QDir::cleanPath(path);
-}
+QString canonicalish(const QString &p) { return fromPath(Core::canonicalish(path(p))); }
 
-bool within(const QString &path, const QString &dir)
-{
-    if (dir == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path == dir || path.startsWith(dir + QLatin1Char('/'));
-}
+bool within(const QString &p, const QString &dir) { return Core::within(path(p), path(dir)); }
 
 bool writeState(const World &w, const State &s, QString *error)
 {
@@ -171,17 +111,13 @@ bool writeState(const World &w, const State &s, QString *error)
 
 std::optional<State> readState(const World &w, QString *error)
 {
-    QFile f(w.statePath());
-    if (!f.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("there is no disk world at ") + w.root());
+    std::string failure;
+    const std::optional<Core::State> s = Core::readState(path(w.root()), &failure);
+    if (!s) {
+        setError(error, QString::fromStdString(failure));
         return std::nullopt;
     }
-    const QVariant v = PropertyList::fromData(f.readAll());
-    if (v.typeId() != QMetaType::QVariantMap) {
-        setError(error, QStringLiteral("the world's state file cannot be read"));
-        return std::nullopt;
-    }
-    return State::fromVariant(v.toMap(), error);
+    return fromCore(*s);
 }
 
 bool makeFolderAt(const QString &path, bool writable, QString *error)
@@ -256,17 +192,24 @@ QStringList trashLeftOver(const World &w)
 
 } // namespace
 
-World::World(const QString &root) : m_root(cleanRoot(root)) {}
+World::World(const QString &root) : m_root(fromPath(Core::cleanRoot(path(root.isEmpty() ? systemRoot() : root)))) {}
 
-QString World::stateDir() const { return join(m_root, QStringLiteral(".diskworld")); }
-QString World::statePath() const { return stateDir() + QStringLiteral("/state.plist"); }
-QString World::intentPath() const { return stateDir() + QStringLiteral("/intent.plist"); }
-QString World::storeDir() const { return stateDir() + QStringLiteral("/store"); }
-QString World::trashDir() const { return stateDir() + QStringLiteral("/trash"); }
-QString World::volumesDir() const { return join(m_root, QStringLiteral("Volumes")); }
+Core::WorldPaths World::paths() const { return Core::WorldPaths(path(m_root)); }
+QString World::stateDir() const { return fromPath(paths().stateDir()); }
+QString World::statePath() const { return fromPath(paths().statePath()); }
+QString World::intentPath() const { return fromPath(paths().intentPath()); }
+QString World::storeDir() const { return fromPath(paths().storeDir()); }
+QString World::trashDir() const { return fromPath(paths().trashDir()); }
+QString World::volumesDir() const { return fromPath(paths().volumesDir()); }
 bool World::exists() const { return QFileInfo::exists(statePath()); }
 
-QStringList World::bootExclusions() { return {QStringLiteral("Volumes"), QStringLiteral(".diskworld")}; }
+QStringList World::bootExclusions()
+{
+    QStringList out;
+    for (const std::string &name : Core::bootExclusions())
+        out << fromPath(name);
+    return out;
+}
 
 std::optional<State> World::load(QString *error) const
 {
@@ -289,7 +232,7 @@ bool World::inspect(const std::function<void(const State &)> &fn, QString *error
     }
     FileLock lock(stateDir() + QStringLiteral("/lock"), false);
     if (!lock.ok()) {
-        setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
+        setError(error, QStringLiteral("cannot lock the disk world: ") + lock.errorText());
         return false;
     }
     std::optional<State> s = readState(*this, error);
@@ -313,7 +256,7 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
         const SignalHold hold;
         FileLock lock(stateDir() + QStringLiteral("/lock"), true);
         if (!lock.ok()) {
-            setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
+            setError(error, QStringLiteral("cannot lock the disk world: ") + lock.errorText());
             return false;
         }
         if (!recover(*this, error))
@@ -355,7 +298,7 @@ bool World::create(const State &initial, QString *error) const
     }
     FileLock lock(stateDir() + QStringLiteral("/lock"), true);
     if (!lock.ok()) {
-        setError(error, QStringLiteral("cannot lock the disk world: ") + lock.error());
+        setError(error, QStringLiteral("cannot lock the disk world: ") + lock.errorText());
         return false;
     }
     if (exists()) {
@@ -365,113 +308,41 @@ bool World::create(const State &initial, QString *error) const
     return writeState(*this, initial, error);
 }
 
-QString World::contentPath(const Volume &v) const
-{
-    if (v.boot)
-        return m_root;
-    if (v.mounted)
-        return join(volumesDir(), v.mountName);
-    return join(storeDir(), v.uuid);
-}
+QString World::contentPath(const Volume &v) const { return fromPath(paths().contentPath(toCore(v))); }
 
-QString World::mountPoint(const Volume &v) const
-{
-    if (!v.mounted)
-        return {};
-    return v.boot ? m_root : join(volumesDir(), v.mountName);
-}
+QString World::mountPoint(const Volume &v) const { return fromPath(paths().mountPoint(toCore(v))); }
 
-qint64 World::usedBytes(const Volume &v) const
-{
-    return FolderTree::bytes(contentPath(v), v.boot ? bootExclusions() : QStringList());
-}
+qint64 World::usedBytes(const Volume &v) const { return Core::volumeBytes(paths(), toCore(v)); }
 
-qint64 World::capacity(const State &, const Disk &d, const Node &n) { return d.isContainer() ? d.size : n.size; }
+qint64 World::capacity(const State &, const Disk &d, const Node &n) { return Core::capacity(d, n); }
 
 qint64 World::containerFree(const State &, const Disk &container) const
 {
-    qint64 used = 0;
-    for (const Node &n : container.nodes)
-        if (n.volume)
-            used += usedBytes(*n.volume);
-    return std::max<qint64>(0, container.size - used);
+    return Core::containerFree(paths(), toCore(container));
 }
 
-qint64 World::freeBytes(const State &s, const Disk &d, const Node &n) const
+qint64 World::freeBytes(const State &, const Disk &d, const Node &n) const
 {
-    if (d.isContainer())
-        return containerFree(s, d);
-    if (!n.volume)
-        return 0;
-    return std::max<qint64>(0, n.size - usedBytes(*n.volume));
-}
-
-std::optional<Ref> World::resolve(const State &s, const QString &identifier) const
-{
-    if (identifier.isEmpty())
-        return std::nullopt;
-    QString id = identifier;
-    const bool devNode = id.startsWith(QLatin1String("/dev/"));
-    if (devNode) {
-        id = id.mid(5);
-        if (id.startsWith(QLatin1String("rdisk")))
-            id = id.mid(1);
-    }
-    for (const Disk &d : s.disks) {
-        if (d.id == id)
-            return Ref{d.id, {}};
-        for (const Node &n : d.nodes)
-            if (n.id == id)
-                return Ref{d.id, n.id};
-    }
-    if (devNode)
-        return std::nullopt;
-    if (identifier.startsWith(QLatin1Char('/')))
-        return volumeAtMountPoint(s, identifier);
-    for (const Disk &d : s.disks) {
-        if (!d.diskUUID.isEmpty() && d.diskUUID.compare(identifier, Qt::CaseInsensitive) == 0)
-            return Ref{d.id, {}};
-        for (const Node &n : d.nodes) {
-            if (!n.diskUUID.isEmpty() && n.diskUUID.compare(identifier, Qt::CaseInsensitive) == 0)
-                return Ref{d.id, n.id};
-            if (n.volume && n.volume->uuid.compare(identifier, Qt::CaseInsensitive) == 0)
-                return Ref{d.id, n.id};
-        }
-    }
-    // A name last: mounted volumes before the others.
-    std::optional<Ref> unmounted;
-    for (const Disk &d : s.disks)
-        for (const Node &n : d.nodes)
-            if (n.volume && n.volume->name == identifier) {
-                if (n.volume->mounted)
-                    return Ref{d.id, n.id};
-                if (!unmounted)
-                    unmounted = Ref{d.id, n.id};
-            }
-    return unmounted;
+    return Core::freeBytes(paths(), toCore(d), toCore(n));
 }
 
 namespace {
-QStringList pathCandidates(const QString &root, const QString &path)
+std::optional<Ref> refFromCore(const std::optional<Core::Ref> &r)
 {
-    const QString clean = QDir::cleanPath(path);
-    if (root == QLatin1String("/") || within(clean, root))
-        return {clean};
-    // A path of the original platform ("/Volumes/X"): under the root.
-    return {clean == QLatin1String("/") ? root : root + clean};
+    if (!r)
+        return std::nullopt;
+    return Ref{QString::fromStdString(r->disk), QString::fromStdString(r->node)};
 }
 } // namespace
 
-std::optional<Ref> World::volumeAtMountPoint(const State &s, const QString &path) const
+std::optional<Ref> World::resolve(const State &s, const QString &identifier) const
 {
-    for (const QString &candidate : pathCandidates(m_root, path)) {
-        const QString wanted = canonicalish(candidate);
-        for (const Disk &d : s.disks)
-            for (const Node &n : d.nodes)
-                if (n.volume && n.volume->mounted && canonicalish(mountPoint(*n.volume)) == wanted)
-                    return Ref{d.id, n.id};
-    }
-    return std::nullopt;
+    return refFromCore(paths().resolve(toCore(s), identifier.toStdString()));
+}
+
+std::optional<Ref> World::volumeAtMountPoint(const State &s, const QString &where) const
+{
+    return refFromCore(paths().volumeAtMountPoint(toCore(s), path(where)));
 }
 
 std::optional<Ref> World::volumeHolding(const State &s, const QString &path) const

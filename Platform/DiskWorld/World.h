@@ -13,6 +13,7 @@
 //   <root>                          content of the boot volume (Volumes and .diskworld left out);
 //                                   <root>/Volumes/<boot name> is a link to it, as on the original platform
 #include "Intent.h"
+#include "WorldPaths.h"
 #include "WorldState.h"
 
 #include <QString>
@@ -85,6 +86,9 @@ public:
     // Everything that does not add up (folders missing or left over, names used
     // twice); empty for a sound world.
     QStringList problems() const;
+
+    // The same world as the Qt-free core sees it.
+    Core::WorldPaths paths() const;
 
 private:
     QString m_root;

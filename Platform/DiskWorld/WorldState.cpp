@@ -25,25 +25,6 @@ QVariantMap toVariant(const Volume &v)
     return m;
 }
 
-Volume volumeFromVariant(const QVariantMap &m)
-{
-    Volume v;
-    v.name = m.value(QStringLiteral("Name")).toString();
-    v.fs = m.value(QStringLiteral("FS")).toString();
-    v.uuid = m.value(QStringLiteral("UUID")).toString();
-    v.mountName = m.value(QStringLiteral("MountName")).toString();
-    v.mounted = m.value(QStringLiteral("Mounted")).toBool();
-    v.writable = m.value(QStringLiteral("Writable"), true).toBool();
-    v.boot = m.value(QStringLiteral("Boot")).toBool();
-    v.role = m.value(QStringLiteral("Role")).toString();
-    for (const QVariant &h : m.value(QStringLiteral("HeldModes")).toList()) {
-        const QVariantMap e = h.toMap();
-        v.heldModes.insert(e.value(QStringLiteral("Path")).toByteArray(),
-                           quint32(e.value(QStringLiteral("Mode")).toLongLong()));
-    }
-    return v;
-}
-
 QVariantMap toVariant(const Node &n)
 {
     QVariantMap m{{QStringLiteral("ID"), n.id},
@@ -56,33 +37,12 @@ QVariantMap toVariant(const Node &n)
     return m;
 }
 
-Node nodeFromVariant(const QVariantMap &m)
-{
-    Node n;
-    n.id = m.value(QStringLiteral("ID")).toString();
-    n.content = m.value(QStringLiteral("Content")).toString();
-    n.diskUUID = m.value(QStringLiteral("DiskUUID")).toString();
-    n.size = m.value(QStringLiteral("Size")).toLongLong();
-    n.container = m.value(QStringLiteral("Container")).toString();
-    if (m.contains(QStringLiteral("Volume")))
-        n.volume = volumeFromVariant(m.value(QStringLiteral("Volume")).toMap());
-    return n;
-}
-
 QVariantList disksToVariant(const std::vector<Disk> &disks)
 {
     QVariantList list;
     for (const Disk &d : disks)
         list.append(toVariant(d));
     return list;
-}
-
-std::vector<Disk> disksFromVariant(const QVariant &v)
-{
-    std::vector<Disk> disks;
-    for (const QVariant &d : v.toList())
-        disks.push_back(diskFromVariant(d.toMap()));
-    return disks;
 }
 
 } // namespace
@@ -110,83 +70,19 @@ QVariantMap toVariant(const Disk &d)
             {QStringLiteral("Nodes"), nodes}};
 }
 
-Disk diskFromVariant(const QVariantMap &m)
-{
-    Disk d;
-    d.id = m.value(QStringLiteral("ID")).toString();
-    d.bus = m.value(QStringLiteral("Bus")).toString();
-    d.registryName = m.value(QStringLiteral("RegistryName")).toString();
-    d.mediaName = m.value(QStringLiteral("MediaName")).toString();
-    d.content = m.value(QStringLiteral("Content")).toString();
-    d.diskUUID = m.value(QStringLiteral("DiskUUID")).toString();
-    d.size = m.value(QStringLiteral("Size")).toLongLong();
-    d.internal = m.value(QStringLiteral("Internal")).toBool();
-    d.ejectable = m.value(QStringLiteral("Ejectable")).toBool();
-    d.isVirtual = m.value(QStringLiteral("Virtual")).toBool();
-    d.solidState = m.value(QStringLiteral("SolidState")).toBool();
-    d.imagePath = m.value(QStringLiteral("ImagePath")).toString();
-    d.imageIdentity = m.value(QStringLiteral("ImageIdentity")).toString();
-    d.imageSince = m.value(QStringLiteral("ImageSince")).toLongLong();
-    d.physicalStore = m.value(QStringLiteral("PhysicalStore")).toString();
-    for (const QVariant &n : m.value(QStringLiteral("Nodes")).toList())
-        d.nodes.push_back(nodeFromVariant(n.toMap()));
-    return d;
-}
+Disk *State::disk(const QString &id) { return Core::findDisk(*this, id); }
 
-Disk *State::disk(const QString &id)
-{
-    for (Disk &d : disks)
-        if (d.id == id)
-            return &d;
-    return nullptr;
-}
+const Disk *State::disk(const QString &id) const { return Core::findDisk(*this, id); }
 
-const Disk *State::disk(const QString &id) const { return const_cast<State *>(this)->disk(id); }
+Node *State::node(const QString &id, Disk **owner) { return Core::findNode(*this, id, owner); }
 
-Node *State::node(const QString &id, Disk **owner)
-{
-    for (Disk &d : disks)
-        for (Node &n : d.nodes)
-            if (n.id == id) {
-                if (owner)
-                    *owner = &d;
-                return &n;
-            }
-    return nullptr;
-}
+const Node *State::node(const QString &id, const Disk **owner) const { return Core::findNode(*this, id, owner); }
 
-const Node *State::node(const QString &id, const Disk **owner) const
-{
-    Disk *d = nullptr;
-    const Node *n = const_cast<State *>(this)->node(id, &d);
-    if (owner)
-        *owner = d;
-    return n;
-}
+const Disk *State::containerOf(const Node &store) const { return Core::containerOf(*this, store); }
 
-const Disk *State::containerOf(const Node &store) const
-{
-    return store.container.isEmpty() ? nullptr : disk(store.container);
-}
+const Disk *State::physicalDisk(const Disk &d) const { return Core::physicalDisk(*this, d); }
 
-const Disk *State::physicalDisk(const Disk &d) const
-{
-    if (!d.isContainer())
-        return &d;
-    const Disk *owner = nullptr;
-    if (node(d.physicalStore, &owner))
-        return owner;
-    return nullptr;
-}
-
-std::vector<const Disk *> State::family(const Disk &physical) const
-{
-    std::vector<const Disk *> out{&physical};
-    for (const Node &n : physical.nodes)
-        if (const Disk *c = containerOf(n))
-            out.push_back(c);
-    return out;
-}
+std::vector<const Disk *> State::family(const Disk &physical) const { return Core::family(*this, physical); }
 
 const Volume *State::bootVolume() const
 {
@@ -228,20 +124,134 @@ QVariantMap State::toVariant() const
             {QStringLiteral("Unplugged"), disksToVariant(unplugged)}};
 }
 
-std::optional<State> State::fromVariant(const QVariantMap &map, QString *error)
+namespace {
+
+QString text(const std::string &s) { return QString::fromStdString(s); }
+
+Volume volumeFromCore(const Core::Volume &c)
 {
-    if (map.value(QStringLiteral("Format")).toString() != kFormat ||
-        map.value(QStringLiteral("Version")).toInt() != kFormatVersion) {
-        if (error)
-            *error = QStringLiteral("the world's state file is not one this program understands");
-        return std::nullopt;
+    Volume v;
+    v.name = text(c.name);
+    v.fs = text(c.fs);
+    v.uuid = text(c.uuid);
+    v.mountName = text(c.mountName);
+    v.mounted = c.mounted;
+    v.writable = c.writable;
+    v.boot = c.boot;
+    v.role = text(c.role);
+    for (const auto &[path, mode] : c.heldModes)
+        v.heldModes.insert(QByteArray::fromStdString(path), mode);
+    return v;
+}
+
+Disk diskFromCore(const Core::Disk &c)
+{
+    Disk d;
+    d.id = text(c.id);
+    d.bus = text(c.bus);
+    d.registryName = text(c.registryName);
+    d.mediaName = text(c.mediaName);
+    d.content = text(c.content);
+    d.diskUUID = text(c.diskUUID);
+    d.size = c.size;
+    d.internal = c.internal;
+    d.ejectable = c.ejectable;
+    d.isVirtual = c.isVirtual;
+    d.solidState = c.solidState;
+    d.imagePath = text(c.imagePath);
+    d.imageIdentity = text(c.imageIdentity);
+    d.imageSince = c.imageSince;
+    d.physicalStore = text(c.physicalStore);
+    for (const Core::Node &cn : c.nodes) {
+        Node n;
+        n.id = text(cn.id);
+        n.content = text(cn.content);
+        n.diskUUID = text(cn.diskUUID);
+        n.size = cn.size;
+        n.container = text(cn.container);
+        if (cn.volume)
+            n.volume = volumeFromCore(*cn.volume);
+        d.nodes.push_back(std::move(n));
     }
+    return d;
+}
+
+} // namespace
+
+Core::Disk toCore(const Disk &d)
+{
+    Core::Disk c;
+    c.id = d.id.toStdString();
+    c.bus = d.bus.toStdString();
+    c.registryName = d.registryName.toStdString();
+    c.mediaName = d.mediaName.toStdString();
+    c.content = d.content.toStdString();
+    c.diskUUID = d.diskUUID.toStdString();
+    c.size = d.size;
+    c.internal = d.internal;
+    c.ejectable = d.ejectable;
+    c.isVirtual = d.isVirtual;
+    c.solidState = d.solidState;
+    c.imagePath = d.imagePath.toStdString();
+    c.imageIdentity = d.imageIdentity.toStdString();
+    c.imageSince = d.imageSince;
+    c.physicalStore = d.physicalStore.toStdString();
+    for (const Node &n : d.nodes)
+        c.nodes.push_back(toCore(n));
+    return c;
+}
+
+Core::Node toCore(const Node &n)
+{
+    Core::Node c;
+    c.id = n.id.toStdString();
+    c.content = n.content.toStdString();
+    c.diskUUID = n.diskUUID.toStdString();
+    c.size = n.size;
+    c.container = n.container.toStdString();
+    if (n.volume)
+        c.volume = toCore(*n.volume);
+    return c;
+}
+
+State fromCore(const Core::State &c)
+{
     State s;
-    s.consoleUser = map.value(QStringLiteral("ConsoleUser")).toString();
-    s.serial = map.value(QStringLiteral("Serial")).toLongLong();
-    s.disks = disksFromVariant(map.value(QStringLiteral("Disks")));
-    s.unplugged = disksFromVariant(map.value(QStringLiteral("Unplugged")));
+    s.consoleUser = text(c.consoleUser);
+    s.serial = c.serial;
+    for (const Core::Disk &d : c.disks)
+        s.disks.push_back(diskFromCore(d));
+    for (const Core::Disk &d : c.unplugged)
+        s.unplugged.push_back(diskFromCore(d));
     return s;
+}
+
+Core::State toCore(const State &s)
+{
+    Core::State c;
+    c.consoleUser = s.consoleUser.toStdString();
+    c.serial = s.serial;
+    for (const Disk &d : s.disks)
+        c.disks.push_back(toCore(d));
+    for (const Disk &d : s.unplugged)
+        c.unplugged.push_back(toCore(d));
+    return c;
+}
+
+Core::Volume toCore(const Volume &v)
+{
+    Core::Volume c;
+    c.name = v.name.toStdString();
+    c.fs = v.fs.toStdString();
+    c.uuid = v.uuid.toStdString();
+    c.mountName = v.mountName.toStdString();
+    c.mounted = v.mounted;
+    c.writable = v.writable;
+    c.boot = v.boot;
+    c.role = v.role.toStdString();
+    for (auto it = v.heldModes.cbegin(); it != v.heldModes.cend(); ++it)
+        c.heldModes[it.key().toStdString()] = it.value();
+    return c;
 }
 
 QString newUUID() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }

@@ -2,6 +2,8 @@
 // The simulated disks as plain records: what the world's state file holds.
 // Content never lives here: a volume's files are a real folder, found through
 // World::contentPath.
+#include "CoreState.h"
+
 #include <QMap>
 #include <QString>
 #include <QVariantMap>
@@ -86,11 +88,17 @@ struct State {
     QString freeDiskId() const;
 
     QVariantMap toVariant() const;
-    static std::optional<State> fromVariant(const QVariantMap &map, QString *error = nullptr);
 };
 
 QVariantMap toVariant(const Disk &d);
-Disk diskFromVariant(const QVariantMap &m);
+
+// The same records in the form of the Qt-free core, which reads the state
+// file and holds the rules the stand-in tools share with the application.
+State fromCore(const Core::State &s);
+Core::State toCore(const State &s);
+Core::Disk toCore(const Disk &d);
+Core::Node toCore(const Node &n);
+Core::Volume toCore(const Volume &v);
 
 QString newUUID();
 

@@ -1,7 +1,5 @@
-// The stand-in diskutil: lists and changes the disks of the world under TARNWICK_ROOT.
-#include "ToolCommands.h"
+// The stand-in diskutil: answers `info -plist` and `list -plist` without Qt,
+// and hands every other call to the full program in libexec/.
+#include "DiskutilFront.h"
 
-int main(int argc, char **argv)
-{
-    return Platform::DiskWorld::diskutilMain(Platform::DiskWorld::argumentsOf(argc, argv));
-}
+int main(int argc, char **argv) { return Platform::DiskWorld::Core::diskutilFrontMain(argc, argv); }

@@ -1,0 +1,123 @@
+#include "VolumeSpace.h"
+
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Platform::DiskWorld::Core {
+namespace {
+
+void measure(int dirFd, int depth, const std::vector<std::string> &skip, TreeSize &size)
+{
+    const int fd = dup(dirFd);
+    if (fd < 0)
+        return;
+    DIR *d = fdopendir(fd);
+    if (!d) {
+        close(fd);
+        return;
+    }
+    while (dirent *e = readdir(d)) {
+        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
+            continue;
+        if (depth == 0 && std::find(skip.begin(), skip.end(), e->d_name) != skip.end())
+            continue;
+        struct stat st;
+        if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        ++size.entries;
+        if (S_ISREG(st.st_mode)) {
+            size.bytes += int64_t(st.st_size);
+        } else if (S_ISDIR(st.st_mode)) {
+            const int sub = openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub >= 0) {
+                measure(sub, depth + 1, skip, size);
+                close(sub);
+            }
+        }
+    }
+    closedir(d);
+}
+
+// A single name of a folder entry: not empty, no "/", not "." or "..".
+bool plainName(const std::string &name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// Opens the folders `names` one below the other from `dirFd`, none through a link.
+int openBelow(int dirFd, const std::vector<std::string> &names)
+{
+    int fd = dup(dirFd);
+    for (const std::string &name : names) {
+        if (fd < 0)
+            return -1;
+        const int next =
+            plainName(name) ? openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        close(fd);
+        fd = next;
+    }
+    return fd;
+}
+
+} // namespace
+
+TreeSize measureTree(int dirFd, const std::vector<std::string> &skipTopLevel)
+{
+    TreeSize size;
+    measure(dirFd, 0, skipTopLevel, size);
+    return size;
+}
+
+TreeSize measureTree(const std::string &path, const std::vector<std::string> &skipTopLevel)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const TreeSize size = measureTree(fd, skipTopLevel);
+    close(fd);
+    return size;
+}
+
+int64_t volumeBytes(const WorldPaths &w, const Volume &v)
+{
+    const int root = open(w.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0)
+        return 0;
+    int64_t bytes = 0;
+    if (v.boot) {
+        bytes = measureTree(root, bootExclusions()).bytes;
+    } else {
+        const int fd =
+            v.mounted ? openBelow(root, {"Volumes", v.mountName}) : openBelow(root, {".diskworld", "store", v.uuid});
+        if (fd >= 0) {
+            bytes = measureTree(fd).bytes;
+            close(fd);
+        }
+    }
+    close(root);
+    return bytes;
+}
+
+int64_t containerFree(const WorldPaths &w, const Disk &container)
+{
+    int64_t used = 0;
+    for (const Node &n : container.nodes)
+        if (n.volume)
+            used += volumeBytes(w, *n.volume);
+    return std::max<int64_t>(0, container.size - used);
+}
+
+int64_t freeBytes(const WorldPaths &w, const Disk &d, const Node &n)
+{
+    if (d.isContainer())
+        return containerFree(w, d);
+    if (!n.volume)
+        return 0;
+    return std::max<int64_t>(0, n.size - volumeBytes(w, *n.volume));
+}
+
+} // namespace Platform::DiskWorld::Core
