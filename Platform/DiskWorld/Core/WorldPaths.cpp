@@ -44,9 +44,10 @@ std::string cleanPath(const std::string &path)
             end = path.size();
         const std::string part = path.substr(start, end - start);
         if (part == "..") {
+            // As Qt cleans paths: a ".." with nothing to go back over stays, even at the top.
             if (!parts.empty() && parts.back() != "..")
                 parts.pop_back();
-            else if (!absolute)
+            else
                 parts.push_back(part);
         } else if (!part.empty() && part != ".") {
             parts.push_back(part);
