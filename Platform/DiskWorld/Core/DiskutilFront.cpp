@@ -93,12 +93,12 @@ bool present(const std::string &path)
 // a world that holds still. Nothing when the full program must answer.
 std::optional<int> answer(int argc, char **argv)
 {
+    if (argc < 2)
+        return std::nullopt;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string &a : args)
         if (!validUtf8(a))
             return std::nullopt;
-    if (args.empty())
-        return std::nullopt;
     const bool info = isWord(args[0], "info") || isWord(args[0], "information");
     if (!info && !isWord(args[0], "list"))
         return std::nullopt;
