@@ -126,133 +126,131 @@ QVariantMap State::toVariant() const
 
 namespace {
 
-QString text(const std::string &s) { return QString::fromStdString(s); }
-
-Volume volumeFromCore(const Core::Volume &c)
+// The fields of each record, named once for both directions: fields(to, from,
+// copy) hands every pair of fields to copy.
+template <typename To, typename From, typename Copy>
+void volumeFields(To &to, const From &from, const Copy &copy)
 {
-    Volume v;
-    v.name = text(c.name);
-    v.fs = text(c.fs);
-    v.uuid = text(c.uuid);
-    v.mountName = text(c.mountName);
-    v.mounted = c.mounted;
-    v.writable = c.writable;
-    v.boot = c.boot;
-    v.role = text(c.role);
-    for (const auto &[path, mode] : c.heldModes)
-        v.heldModes.insert(QByteArray::fromStdString(path), mode);
-    return v;
+    copy(to.name, from.name);
+    copy(to.fs, from.fs);
+    copy(to.uuid, from.uuid);
+    copy(to.mountName, from.mountName);
+    copy(to.mounted, from.mounted);
+    copy(to.writable, from.writable);
+    copy(to.boot, from.boot);
+    copy(to.role, from.role);
+    copy(to.heldModes, from.heldModes);
 }
 
-Disk diskFromCore(const Core::Disk &c)
+template <typename To, typename From, typename Copy>
+void nodeFields(To &to, const From &from, const Copy &copy)
 {
-    Disk d;
-    d.id = text(c.id);
-    d.bus = text(c.bus);
-    d.registryName = text(c.registryName);
-    d.mediaName = text(c.mediaName);
-    d.content = text(c.content);
-    d.diskUUID = text(c.diskUUID);
-    d.size = c.size;
-    d.internal = c.internal;
-    d.ejectable = c.ejectable;
-    d.isVirtual = c.isVirtual;
-    d.solidState = c.solidState;
-    d.imagePath = text(c.imagePath);
-    d.imageIdentity = text(c.imageIdentity);
-    d.imageSince = c.imageSince;
-    d.physicalStore = text(c.physicalStore);
-    for (const Core::Node &cn : c.nodes) {
-        Node n;
-        n.id = text(cn.id);
-        n.content = text(cn.content);
-        n.diskUUID = text(cn.diskUUID);
-        n.size = cn.size;
-        n.container = text(cn.container);
-        if (cn.volume)
-            n.volume = volumeFromCore(*cn.volume);
-        d.nodes.push_back(std::move(n));
+    copy(to.id, from.id);
+    copy(to.content, from.content);
+    copy(to.diskUUID, from.diskUUID);
+    copy(to.size, from.size);
+    copy(to.container, from.container);
+    copy(to.volume, from.volume);
+}
+
+template <typename To, typename From, typename Copy>
+void diskFields(To &to, const From &from, const Copy &copy)
+{
+    copy(to.id, from.id);
+    copy(to.bus, from.bus);
+    copy(to.registryName, from.registryName);
+    copy(to.mediaName, from.mediaName);
+    copy(to.content, from.content);
+    copy(to.diskUUID, from.diskUUID);
+    copy(to.size, from.size);
+    copy(to.internal, from.internal);
+    copy(to.ejectable, from.ejectable);
+    copy(to.isVirtual, from.isVirtual);
+    copy(to.solidState, from.solidState);
+    copy(to.imagePath, from.imagePath);
+    copy(to.imageIdentity, from.imageIdentity);
+    copy(to.imageSince, from.imageSince);
+    copy(to.physicalStore, from.physicalStore);
+    copy(to.nodes, from.nodes);
+}
+
+template <typename To, typename From, typename Copy>
+void stateFields(To &to, const From &from, const Copy &copy)
+{
+    copy(to.disks, from.disks);
+    copy(to.unplugged, from.unplugged);
+    copy(to.consoleUser, from.consoleUser);
+    copy(to.serial, from.serial);
+}
+
+// Copies a field of one form into the other: texts as UTF-8, paths as bytes.
+struct Copy {
+    template <typename T>
+    void operator()(T &to, const T &from) const
+    {
+        to = from;
     }
-    return d;
+    void operator()(qint64 &to, const int64_t &from) const { to = from; }
+    void operator()(int64_t &to, const qint64 &from) const { to = from; }
+    void operator()(QString &to, const std::string &from) const { to = QString::fromStdString(from); }
+    void operator()(std::string &to, const QString &from) const { to = from.toStdString(); }
+    void operator()(QMap<QByteArray, quint32> &to, const std::map<std::string, uint32_t> &from) const
+    {
+        for (const auto &[path, mode] : from)
+            to.insert(QByteArray::fromStdString(path), mode);
+    }
+    void operator()(std::map<std::string, uint32_t> &to, const QMap<QByteArray, quint32> &from) const
+    {
+        for (auto it = from.cbegin(); it != from.cend(); ++it)
+            to[it.key().toStdString()] = it.value();
+    }
+    template <typename T, typename F>
+    void operator()(std::optional<T> &to, const std::optional<F> &from) const
+    {
+        if (from)
+            (*this)(to.emplace(), *from);
+    }
+    template <typename T, typename F>
+    void operator()(std::vector<T> &to, const std::vector<F> &from) const
+    {
+        for (const F &item : from)
+            (*this)(to.emplace_back(), item);
+    }
+    void operator()(Volume &to, const Core::Volume &from) const { volumeFields(to, from, *this); }
+    void operator()(Core::Volume &to, const Volume &from) const { volumeFields(to, from, *this); }
+    void operator()(Node &to, const Core::Node &from) const { nodeFields(to, from, *this); }
+    void operator()(Core::Node &to, const Node &from) const { nodeFields(to, from, *this); }
+    void operator()(Disk &to, const Core::Disk &from) const { diskFields(to, from, *this); }
+    void operator()(Core::Disk &to, const Disk &from) const { diskFields(to, from, *this); }
+};
+
+template <typename To, typename From>
+To converted(const From &from)
+{
+    To to;
+    Copy()(to, from);
+    return to;
 }
 
 } // namespace
 
-Core::Disk toCore(const Disk &d)
-{
-    Core::Disk c;
-    c.id = d.id.toStdString();
-    c.bus = d.bus.toStdString();
-    c.registryName = d.registryName.toStdString();
-    c.mediaName = d.mediaName.toStdString();
-    c.content = d.content.toStdString();
-    c.diskUUID = d.diskUUID.toStdString();
-    c.size = d.size;
-    c.internal = d.internal;
-    c.ejectable = d.ejectable;
-    c.isVirtual = d.isVirtual;
-    c.solidState = d.solidState;
-    c.imagePath = d.imagePath.toStdString();
-    c.imageIdentity = d.imageIdentity.toStdString();
-    c.imageSince = d.imageSince;
-    c.physicalStore = d.physicalStore.toStdString();
-    for (const Node &n : d.nodes)
-        c.nodes.push_back(toCore(n));
-    return c;
-}
-
-Core::Node toCore(const Node &n)
-{
-    Core::Node c;
-    c.id = n.id.toStdString();
-    c.content = n.content.toStdString();
-    c.diskUUID = n.diskUUID.toStdString();
-    c.size = n.size;
-    c.container = n.container.toStdString();
-    if (n.volume)
-        c.volume = toCore(*n.volume);
-    return c;
-}
-
 State fromCore(const Core::State &c)
 {
     State s;
-    s.consoleUser = text(c.consoleUser);
-    s.serial = c.serial;
-    for (const Core::Disk &d : c.disks)
-        s.disks.push_back(diskFromCore(d));
-    for (const Core::Disk &d : c.unplugged)
-        s.unplugged.push_back(diskFromCore(d));
+    stateFields(s, c, Copy());
     return s;
 }
 
 Core::State toCore(const State &s)
 {
     Core::State c;
-    c.consoleUser = s.consoleUser.toStdString();
-    c.serial = s.serial;
-    for (const Disk &d : s.disks)
-        c.disks.push_back(toCore(d));
-    for (const Disk &d : s.unplugged)
-        c.unplugged.push_back(toCore(d));
+    stateFields(c, s, Copy());
     return c;
 }
 
-Core::Volume toCore(const Volume &v)
-{
-    Core::Volume c;
-    c.name = v.name.toStdString();
-    c.fs = v.fs.toStdString();
-    c.uuid = v.uuid.toStdString();
-    c.mountName = v.mountName.toStdString();
-    c.mounted = v.mounted;
-    c.writable = v.writable;
-    c.boot = v.boot;
-    c.role = v.role.toStdString();
-    for (auto it = v.heldModes.cbegin(); it != v.heldModes.cend(); ++it)
-        c.heldModes[it.key().toStdString()] = it.value();
-    return c;
-}
+Core::Disk toCore(const Disk &d) { return converted<Core::Disk>(d); }
+Core::Node toCore(const Node &n) { return converted<Core::Node>(n); }
+Core::Volume toCore(const Volume &v) { return converted<Core::Volume>(v); }
 
 QString newUUID() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
 
