@@ -149,6 +149,41 @@ TEST(DiskWorld, FreeSpaceIsTheCapacityLessWhatTheFolderHolds)
     EXPECT_EQ(boot.value("APFSContainerSize").toLongLong(), boot.value("TotalSize").toLongLong());
 }
 
+TEST(DiskWorld, WhatLiesBehindALinkNeverCountsAsAVolumesContent)
+{
+    DiskWorldFixture f;
+    const QString disk = f.attachUsb(QStringLiteral("Linked"), QStringLiteral("ExFAT"), 10'000'000);
+    ASSERT_FALSE(disk.isEmpty()) << f.error().toStdString();
+    const QString bsd = f.bsdName(QStringLiteral("Linked"));
+    const QString mountPoint = f.mountPoint(QStringLiteral("Linked"));
+    const qint64 total = f.info(bsd).value("TotalSize").toLongLong();
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(TestSupport::writeFile(elsewhere.path() + QStringLiteral("/big"), QByteArray(2'000'000, 'x')));
+    const QString uuid = f.volumeUUID(QStringLiteral("Linked"));
+    const QString store = f.world().storeDir() + QLatin1Char('/') + uuid;
+
+    // A link inside the volume, and the volume's own folder (mounted, or in the
+    // store) replaced by a link: none of them is followed.
+    ASSERT_TRUE(QFile::link(elsewhere.path() + QStringLiteral("/big"), mountPoint + QStringLiteral("/link")));
+    EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total);
+    ASSERT_TRUE(QDir().rename(mountPoint, mountPoint + QStringLiteral(".real")));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), mountPoint));
+    EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total);
+    EXPECT_EQ(f.run(QStringLiteral("libexec/diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), bsd})
+                  .plist()
+                  .value("FreeSpace")
+                  .toLongLong(),
+              total);
+    const State s = f.state();
+    EXPECT_EQ(f.world().usedBytes(*volumeNamed(s, QStringLiteral("Linked"))), 0);
+    ASSERT_TRUE(QFile::remove(mountPoint));
+    ASSERT_TRUE(QDir().rename(mountPoint + QStringLiteral(".real"), mountPoint));
+
+    ASSERT_EQ(f.run(QStringLiteral("diskutil"), {QStringLiteral("unmount"), bsd}).status, 0);
+    ASSERT_TRUE(QDir().rename(store, store + QStringLiteral(".real")));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), store));
+    EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total);
+}
 TEST(DiskWorld, ACopyThatWouldOverfillAVolumeFailsAndLeavesNothing)
 {
     DiskWorldFixture f;
