@@ -38,7 +38,7 @@ QString join(const QString &dir, const QString &name) { return fromPath(Core::jo
 // The world's lock, with the text of a failure.
 class FileLock : public Core::WorldLock {
 public:
-    FileLock(const QString &path, bool exclusive) : Core::WorldLock(enc(path).toStdString(), exclusive) {}
+    FileLock(const Core::WorldPaths &paths, bool exclusive) : Core::WorldLock(paths.lockPath(), exclusive) {}
     QString errorText() const { return QString::fromLocal8Bit(strerror(error())); }
 };
 
@@ -226,11 +226,11 @@ bool World::inspect(const std::function<void(const State &)> &fn, QString *error
     }
     if (pathExists(intentPath())) {
         // A change was cut short: set it right before looking.
-        FileLock lock(stateDir() + QStringLiteral("/lock"), true);
+        FileLock lock(paths(), true);
         if (lock.ok() && !recover(*this, error))
             return false;
     }
-    FileLock lock(stateDir() + QStringLiteral("/lock"), false);
+    FileLock lock(paths(), false);
     if (!lock.ok()) {
         setError(error, QStringLiteral("cannot lock the disk world: ") + lock.errorText());
         return false;
@@ -254,7 +254,7 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
         // A tool told to stop (SIGTERM, ^C) finishes the change first; one
         // killed outright leaves its intent record for the next tool.
         const SignalHold hold;
-        FileLock lock(stateDir() + QStringLiteral("/lock"), true);
+        FileLock lock(paths(), true);
         if (!lock.ok()) {
             setError(error, QStringLiteral("cannot lock the disk world: ") + lock.errorText());
             return false;
@@ -296,7 +296,7 @@ bool World::create(const State &initial, QString *error) const
         setError(error, QStringLiteral("cannot make the world's folders under ") + m_root);
         return false;
     }
-    FileLock lock(stateDir() + QStringLiteral("/lock"), true);
+    FileLock lock(paths(), true);
     if (!lock.ok()) {
         setError(error, QStringLiteral("cannot lock the disk world: ") + lock.errorText());
         return false;
