@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
+#include <QSet>
+
+#include <cstdlib>
 
 namespace {
 
@@ -18,6 +21,45 @@ constexpr int kZZDoCommandLineBuffer = 4096;
 
 QMutex g_directoryMutex;
 QString g_directory;
+
+// The outputs tools are writing right now. A program that ends meanwhile
+// (quit while a volume is being measured) removes them on its way out rather
+// than leave empty files behind; the tool writes on into a removed file.
+QMutex g_underWayMutex;
+QSet<QString> &underWay()
+{
+    static QSet<QString> paths;
+    return paths;
+}
+void removeUnderWay()
+{
+    QMutexLocker lock(&g_underWayMutex);
+    for (const QString &path : std::as_const(underWay()))
+        Platform::SecureFile::removeEntry(path);
+    underWay().clear();
+}
+
+class UnderWay {
+public:
+    explicit UnderWay(const QString &path) : m_path(path)
+    {
+        QMutexLocker lock(&g_underWayMutex);
+        underWay().insert(m_path);
+        // Registered after the set is made, so it runs before the set is gone.
+        static const bool registered = std::atexit(removeUnderWay) == 0;
+        (void)registered;
+    }
+    ~UnderWay()
+    {
+        QMutexLocker lock(&g_underWayMutex);
+        underWay().remove(m_path);
+    }
+    UnderWay(const UnderWay &) = delete;
+    UnderWay &operator=(const UnderWay &) = delete;
+
+private:
+    const QString m_path;
+};
 
 RunnerResult runInto(const ToolCommand &command, const QString &outputPath, int lineBuffer)
 {
@@ -44,6 +86,7 @@ RunnerResult runInto(const ToolCommand &command, const QString &outputPath, int 
                                 .arg(QFileInfo(outputPath).absolutePath(), out.errorString()));
         return result;
     }
+    const UnderWay underWay(out.path());
     result.exitStatus = Platform::CommandRunner::run(command.executablePath(), command.arguments(), out);
     result.ran = true;
     result.output = out.readAll();

@@ -8,7 +8,8 @@
 # into a folder of its own and all of them are deleted only after the last
 # timed run: creating files right after a large deletion costs far more on
 # ext4, so a deletion between runs would measure the file system, not the
-# copy. Our copy is moved out of the target volume after its run (a rename,
+# copy; the first run waits out deletions made before the benchmark (see
+# lib/settle.sh). Our copy is moved out of the target volume after its run (a rename,
 # not a deletion), so every run starts on the same volume. The first copy of
 # ours is compared with its source. A 10 ms timer on the main thread measures
 # how long it went without running its events while the job ran, beside the
@@ -16,6 +17,7 @@
 # Last line: copy: ratio R (ours X s, cp -a Y s)
 set -euo pipefail
 . "$(dirname "$0")/lib/build.sh"
+. "$(dirname "$0")/lib/settle.sh"
 bench_build copy copy_bench
 bin="$build/bench/copy_bench"
 
@@ -46,6 +48,7 @@ cat "$src"/movie*.mov >/dev/null
 find "$src" -type f -exec cat {} + >/dev/null
 
 ours=() theirs=() peers=() gaps=() idle=()
+settle
 for run in 1 2 3; do
   sync
   t0=$(seconds)

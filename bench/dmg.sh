@@ -8,10 +8,14 @@
 # of three runs taken alternately, ours first in one run and cp -a first in the
 # next. Every run writes into a folder of its own and nothing is deleted until
 # the last timed run is over, so that no run pays for the deletions of the one
-# before it. The first image is attached again and compared with its source.
+# before it: the removal of the mounted copy after each of our runs is waited
+# out (see lib/settle.sh), as are deletions made before the benchmark. The
+# image is sized before the timing, as the page has the volume's size from its
+# record before the job starts. The first image is attached again and compared with its source.
 # Last line: dmg: ratio R (ours X s, cp -a Y s)
 set -euo pipefail
 . "$(dirname "$0")/lib/build.sh"
+. "$(dirname "$0")/lib/settle.sh"
 bench_build dmg dmg_bench copy_bench tarnwick_tools
 bin="$build/bench/dmg_bench"
 tools="$build/Helmrun.app/Contents/MacOS/Tarnwick.app/Contents/Resources/tools"
@@ -26,6 +30,7 @@ if [ ! -d "$src" ] || [ ! -d "$dst" ]; then
 fi
 "$build/bench/copy_bench" generate "$src"
 export TARNWICK_ROOT=$world TARNWICK_TOOLS=$tools
+size=$("$bin" size "$src")
 
 seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
@@ -41,19 +46,21 @@ runOurs() {
   mkdir "$folder"
   sync
   t0=$(seconds)
-  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" dmg "$src" "$folder" 2>/dev/null); then
+  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" dmg "$src" "$folder" "$size" 2>/dev/null); then
     echo "dmg: our image job failed" >&2
     exit 1
   fi
   t1=$(seconds)
   ours+=("$(elapsed "$t0" "$t1")")
   # The eject leaves the removal of the mounted copy to a remover of its own,
-  # after the job has ended: let it finish outside the timing, so that the
-  # next run (ours or cp -a) does not pay for it.
+  # after the job has ended: let it finish outside the timing, and wait out
+  # the file system's slow state after its deletions, so that the next run
+  # (ours or cp -a) does not pay for them.
   for _ in $(seq 1 600); do
     [ -z "$(ls -A "$world/.diskworld/trash" 2>/dev/null)" ] && break
     sleep 0.5
   done
+  settle
   image=$(printf '%s\n' "$out" | sed -n 1p)
   read -r _ gap < <(printf '%s\n' "$out" | sed -n 2p)
   gaps+=("$gap")
@@ -70,6 +77,7 @@ runTheirs() {
 }
 
 ours=() theirs=() gaps=() images=()
+settle
 for run in 1 2 3; do
   if [ $((run % 2)) = 1 ]; then
     runOurs "$run"; runTheirs "$run"

@@ -1,9 +1,10 @@
 // The disk image job of the image and archive engine over a whole world volume.
-//   dmg_bench dmg SRC DST   makes an image of every top-level entry of the mounted volume SRC in the
-//                           folder DST, sized as the page sizes a whole volume (what it holds), with the
-//                           world and the stand-in tools that TARNWICK_ROOT and TARNWICK_TOOLS name;
-//                           prints the image's path, then seconds and the longest time (ms) the main
-//                           thread went without running its events while the job ran
+//   dmg_bench size SRC          prints the bytes SRC holds, as the page sizes a whole volume
+//   dmg_bench dmg SRC DST SIZE  makes an image of SIZE bytes of every top-level entry of the mounted
+//                               volume SRC in the folder DST, with the world and the stand-in tools
+//                               that TARNWICK_ROOT and TARNWICK_TOOLS name; prints the image's path,
+//                               then seconds and the longest time (ms) the main thread went without
+//                               running its events while the job ran
 #include "FileNode.h"
 #include "MakeDmg.h"
 
@@ -40,7 +41,7 @@ public:
     bool succeeded = false;
 };
 
-int dmg(int argc, char **argv, const QString &source, const QString &target)
+int dmg(int argc, char **argv, const QString &source, const QString &target, qint64 size)
 {
     QCoreApplication app(argc, argv);
     Platform::DiskWorld::installSpaceProvider();
@@ -48,9 +49,6 @@ int dmg(int argc, char **argv, const QString &source, const QString &target)
     for (const QString &name : Platform::FileManager::defaultManager().contentsOfDirectory(source))
         job.paths << source + QLatin1Char('/') + name;
     const QString name = QStringLiteral("KestrovaDiskClone(bench)");
-    // A whole volume that was never browsed is sized by what it holds (the
-    // page has that number from the volume's record before the job starts).
-    const qint64 size = qint64(Platform::TreeWalker::totalSize(source));
 
     MakeDmg engine(&job);
     job.engine = &engine;
@@ -78,8 +76,15 @@ int dmg(int argc, char **argv, const QString &source, const QString &target)
 int main(int argc, char **argv)
 {
     const std::string mode = argc >= 2 ? argv[1] : "";
-    if (mode == "dmg" && argc == 4)
-        return dmg(argc, argv, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    std::fprintf(stderr, "usage: dmg_bench dmg SOURCE TARGET\n");
+    // A whole volume that was never browsed is sized by what it holds (the
+    // page has that number from the volume's record before the job starts).
+    if (mode == "size" && argc == 3) {
+        std::printf("%lld\n", static_cast<long long>(Platform::TreeWalker::totalSize(QString::fromLocal8Bit(argv[2]))));
+        return 0;
+    }
+    if (mode == "dmg" && argc == 5)
+        return dmg(argc, argv, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                   QByteArray(argv[4]).toLongLong());
+    std::fprintf(stderr, "usage: dmg_bench size SOURCE | dmg_bench dmg SOURCE TARGET SIZE\n");
     return 2;
 }

@@ -156,12 +156,21 @@ bool recover(const World &w, QString *error)
 // that threw away a large volume is done as soon as its change is written. A
 // folder the remover leaves (killed, or a folder it may not enter) is still
 // in the trash, where the next change finds it; where no remover can be
-// started, the folder is deleted here and now.
+// started, the folder is deleted here and now. Every change starts the
+// removal of what it finds in the trash, so a folder being removed may be
+// handed over again: the remover holds a lock on the folder, and a second
+// one for the same folder gives way at once instead of walking it too.
 void removeInBackground(const QString &path)
 {
     const QByteArray target = enc(path);
-    const char *argv[] = {"/usr/bin/setsid",   "-f", "/bin/rm",          "-rf",
-                          "--one-file-system", "--", target.constData(), nullptr};
+    struct stat st;
+    const bool folder = lstat(target.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    const char *remove[] = {"/usr/bin/setsid",   "-f", "/bin/rm",          "-rf",
+                            "--one-file-system", "--", target.constData(), nullptr};
+    const char *removeOnce[] = {"/usr/bin/setsid", "-f", "/usr/bin/flock", "-n",          target.constData(),
+                                "/bin/rm",         "-rf", "--one-file-system", "--", target.constData(),
+                                nullptr};
+    const char *const *argv = folder ? removeOnce : remove;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})

@@ -287,6 +287,25 @@ TEST_F(ShellRunners, ConcurrentRunsOfOneMemberEachReadTheirOwnOutput)
     EXPECT_EQ(QDir(m_runnerDir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+TEST_F(ShellRunners, AProgramThatEndsWhileAToolWritesLeavesNoOutputBehind)
+{
+    // The page measures the startup volume in the background; a quit at that
+    // moment must not leave the run's own output file in the folder.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const QString folder = m_runnerDir.path();
+    EXPECT_EXIT(
+        {
+            std::thread([] {
+                execCommand(ToolCommand(QStringLiteral("diskutil"), {"slowinfo", "1", "late"}));
+            }).detach();
+            for (int i = 0; i < 500 && QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty(); ++i)
+                usleep(10000);
+            std::exit(QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1 ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
 TEST(QoCheckFolderExist, FolderYesFileMissingAndNullNo)
 {
     TestSupport::TempRoot root;
