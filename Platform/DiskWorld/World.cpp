@@ -167,9 +167,9 @@ void removeInBackground(const QString &path)
     const bool folder = lstat(target.constData(), &st) == 0 && S_ISDIR(st.st_mode);
     const char *remove[] = {"/usr/bin/setsid",   "-f", "/bin/rm",          "-rf",
                             "--one-file-system", "--", target.constData(), nullptr};
-    const char *removeOnce[] = {"/usr/bin/setsid", "-f", "/usr/bin/flock", "-n",          target.constData(),
-                                "/bin/rm",         "-rf", "--one-file-system", "--", target.constData(),
-                                nullptr};
+    const char *removeOnce[] = {
+        "/usr/bin/setsid",   "-f", "/usr/bin/flock",   "-n",   target.constData(), "/bin/rm", "-rf",
+        "--one-file-system", "--", target.constData(), nullptr};
     const char *const *argv = folder ? removeOnce : remove;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
