@@ -116,7 +116,8 @@ std::optional<int> answer(int argc, char **argv)
     if (!validUtf8(w.root()) || !exists(w.statePath()) || present(w.intentPath()))
         return std::nullopt;
     const WorldLock lock(w.lockPath(), false);
-    if (!lock.ok())
+    // Looked at again under the lock: a change may have been cut short meanwhile.
+    if (!lock.ok() || present(w.intentPath()))
         return std::nullopt;
     const std::optional<State> s = readState(w.root());
     if (!s)
