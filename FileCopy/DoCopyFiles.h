@@ -111,6 +111,10 @@ public:
     QByteArray createFileWithPath(const Platform::OpenFolder &folder, const QByteArray &withFileNormalName,
                                   const QByteArray &withFileName);
 
+    // The unique-name rule over a set of taken names.
+    QByteArray uniqueName(const QSet<QByteArray> &taken, const QByteArray &withFileNormalName,
+                          const QByteArray &withFileName);
+
     DoCopyFiles(const DoCopyFiles &) = delete;
     DoCopyFiles &operator=(const DoCopyFiles &) = delete;
 
@@ -134,9 +138,6 @@ private:
         int queued = 0;
     };
     TopLevel walkTopLevel(const FileNode *node);
-    // The unique-name rule over a set of taken names.
-    QByteArray uniqueName(const QSet<QByteArray> &taken, const QByteArray &withFileNormalName,
-                          const QByteArray &withFileName);
     // Sends the reports of a walked top-level node as its copies end; false
     // when the job is to end (stopped, or the destination has gone).
     bool reportTopLevel(TopLevel &top);

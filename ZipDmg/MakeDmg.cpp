@@ -17,9 +17,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 
 namespace {
@@ -453,60 +455,102 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
     if (!imageFolder.isEmpty())
         resultPlaces << QFile::encodeName(imageFolder);
     const CopyKeepOut rule = keepOutRule(resultPlaces);
-    FileManager &fm = FileManager::defaultManager();
     DoCopyFiles names;
     // The image's root folder, held by its descriptor for the whole copy.
     const Platform::OpenFolder into = Platform::OpenFolder::open(QFile::encodeName(mountPoint));
+    // What the image's root holds, listed once; the names this job gives are
+    // added as it gives them, since items still being copied have not taken
+    // theirs yet.
+    const QList<QByteArray> present = into.isOpen() ? into.names() : QList<QByteArray>();
+    QSet<QByteArray> namesTaken(present.begin(), present.end());
 
     const qint64 n = items.size();
     bool failed = false;
     bool finished = n == 0;
-    for (qint64 j = 0; j < n && !job->cancel; ++j) {
-        const QString &path = items.at(j).path;
-        // Names are bytes: the item keeps its own exactly, valid text or not.
-        const QByteArray &bytes = items.at(j).pathBytes;
-        const qsizetype slash = bytes.lastIndexOf('/');
-        const QByteArray name = bytes.mid(slash + 1);
-        const int p = MakeDmg::copyProgress(j, n);
-        if (name.isEmpty() || name == " ") {
-            if (p >= 100)
-                finished = true;
-            continue;
-        }
-        if (j == 0)
-            job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 20.0f); });
-        CopyKeepOut itemRule = rule;
-        itemRule.enterTopLevel(*FileNode::initWithNativePath(items.at(j).topLevel, false, nullptr));
-        const MakeDmg::KeptOut kept = keptOut(itemRule, *FileNode::initWithNativePath(bytes, false, nullptr));
-        if (kept == MakeDmg::KeptOut::OtherVolume) {
-            logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(path));
-        } else if (kept == MakeDmg::KeptOut::HoldsResult) {
-            // What the user chose is not all in the image: no whole backup.
-            Platform::systemLog(QStringLiteral("error--------%1 is left out: it holds the image").arg(path));
-            failed = true;
-        } else {
-            // Two items of one name both go in: the second gets the Disk Copy
-            // engine's next free "name N".
-            names.setIBegin(0);
-            const QByteArray chosen = names.createFileWithPath(into, name, name);
-            if (chosen != name)
-                logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image")
-                            .arg(path, QFile::decodeName(chosen)));
-            const Platform::OpenFolder from =
-                Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
-            QString error = into.isOpen() ? QString() : QStringLiteral("the image's volume cannot be opened");
-            if (!into.isOpen() || !from.isOpen() || !fm.copyItemAt(from, name, into, chosen, &error)) {
-                Platform::systemLog(QStringLiteral("error--------%1").arg(error.isEmpty() ? path : error));
+    {
+        // One pool for every item: later items are copied while earlier ones
+        // are still running, and each item's progress is sent, in order, once
+        // that item is in. A stop ends every copy under way.
+        Platform::CopyJob copies([job](Platform::CopyJob::Ticket) { return job->cancel.load(); });
+        struct Queued {
+            Platform::CopyJob::Ticket ticket = 0; // 0: nothing to wait for
+            QString path;
+            int progress = 0;
+            bool reported = true; // false: an item without a name, passed over without a word
+        };
+        std::deque<Queued> queued;
+        // Waits for the oldest item and sends its progress; false once the
+        // copy is to end (stopped, or the last item is in).
+        auto reportOldest = [&] {
+            const Queued q = queued.front();
+            queued.pop_front();
+            QString error;
+            if (q.ticket != 0 && !copies.wait(q.ticket, &error)) {
+                Platform::systemLog(QStringLiteral("error--------%1").arg(error.isEmpty() ? q.path : error));
                 failed = true;
             }
+            if (job->cancel)
+                return false;
+            if (q.progress >= 100) {
+                finished = true;
+                return false;
+            }
+            if (q.reported)
+                job->onMain([p = q.progress](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, float(p)); });
+            return true;
+        };
+        constexpr size_t kAhead = 256;
+        bool going = true;
+        for (qint64 j = 0; j < n && going && !job->cancel; ++j) {
+            const QString &path = items.at(j).path;
+            // Names are bytes: the item keeps its own exactly, valid text or not.
+            const QByteArray &bytes = items.at(j).pathBytes;
+            const qsizetype slash = bytes.lastIndexOf('/');
+            const QByteArray name = bytes.mid(slash + 1);
+            Queued q{0, path, MakeDmg::copyProgress(j, n), true};
+            if (name.isEmpty() || name == " ") {
+                q.reported = false;
+            } else {
+                if (j == 0)
+                    job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 20.0f); });
+                CopyKeepOut itemRule = rule;
+                itemRule.enterTopLevel(*FileNode::initWithNativePath(items.at(j).topLevel, false, nullptr));
+                const MakeDmg::KeptOut kept = keptOut(itemRule, *FileNode::initWithNativePath(bytes, false, nullptr));
+                if (kept == MakeDmg::KeptOut::OtherVolume) {
+                    logLine(QStringLiteral("%1 is left out: another volume or the disk world's own folder").arg(path));
+                } else if (kept == MakeDmg::KeptOut::HoldsResult) {
+                    // What the user chose is not all in the image: no whole backup.
+                    Platform::systemLog(QStringLiteral("error--------%1 is left out: it holds the image").arg(path));
+                    failed = true;
+                } else {
+                    // Two items of one name both go in: the second gets the Disk
+                    // Copy engine's next free "name N".
+                    names.setIBegin(0);
+                    const QByteArray chosen = names.uniqueName(namesTaken, name, name);
+                    namesTaken.insert(chosen);
+                    if (chosen != name)
+                        logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image")
+                                    .arg(path, QFile::decodeName(chosen)));
+                    const Platform::OpenFolder from =
+                        Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
+                    if (!into.isOpen() || !from.isOpen()) {
+                        Platform::systemLog(QStringLiteral("error--------%1").arg(
+                            into.isOpen() ? path : QStringLiteral("the image's volume cannot be opened")));
+                        failed = true;
+                    } else {
+                        q.ticket = copies.add(from, name, into, chosen);
+                    }
+                }
+            }
+            queued.push_back(q);
+            // Progress goes out as soon as the oldest items are in; the walk
+            // runs no further than so many items ahead of it.
+            while (going && !queued.empty() &&
+                   (queued.size() > kAhead || queued.front().ticket == 0 || copies.isDone(queued.front().ticket)))
+                going = reportOldest();
         }
-        if (job->cancel)
-            break;
-        if (p >= 100) {
-            finished = true;
-            break;
-        }
-        job->onMain([p](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, float(p)); });
+        while (going && !queued.empty() && !job->cancel)
+            going = reportOldest();
     }
 
     {
