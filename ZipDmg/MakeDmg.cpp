@@ -534,8 +534,9 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
                     const Platform::OpenFolder from =
                         Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
                     if (!into.isOpen() || !from.isOpen()) {
-                        Platform::systemLog(QStringLiteral("error--------%1").arg(
-                            into.isOpen() ? path : QStringLiteral("the image's volume cannot be opened")));
+                        Platform::systemLog(
+                            QStringLiteral("error--------%1")
+                                .arg(into.isOpen() ? path : QStringLiteral("the image's volume cannot be opened")));
                         failed = true;
                     } else {
                         q.ticket = copies.add(from, name, into, chosen);
