@@ -91,8 +91,16 @@ int64_t volumeBytes(const WorldPaths &w, const Volume &v)
     if (v.boot) {
         bytes = measureTree(root, bootExclusions()).bytes;
     } else {
-        const int fd =
-            v.mounted ? openBelow(root, {"Volumes", v.mountName}) : openBelow(root, {".diskworld", "store", v.uuid});
+        // The folders from the root down to the volume's files, each opened
+        // by its name alone.
+        const std::string content = w.contentPath(v);
+        std::vector<std::string> names;
+        for (size_t from = w.root() == "/" ? 1 : w.root().size() + 1; from <= content.size();) {
+            const size_t slash = std::min(content.find('/', from), content.size());
+            names.push_back(content.substr(from, slash - from));
+            from = slash + 1;
+        }
+        const int fd = openBelow(root, names);
         if (fd >= 0) {
             bytes = measureTree(fd).bytes;
             close(fd);
