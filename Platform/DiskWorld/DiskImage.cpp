@@ -264,7 +264,7 @@ Outcome attach(const World &w, const QString &imagePath)
     // The content comes out before the lock is taken; attaching only moves it in.
     const QString staging =
         w.storeDir() + QStringLiteral("/.incoming-") + QString::number(QRandomGenerator::global()->generate64(), 36);
-    if (!QDir().mkpath(staging))
+    if (!w.makeVolumeFolders() || !QDir().mkpath(staging))
         return failed(QStringLiteral("attach failed - cannot make ") + staging);
     struct stat before;
     if (lstat(enc(path).constData(), &before) != 0)

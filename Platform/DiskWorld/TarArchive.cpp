@@ -8,7 +8,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -303,36 +305,68 @@ int openListed(int rootFd, const Plan::File &f, QString *error)
     return fd;
 }
 
-// Writes the planned members at their places in `out`, by several workers.
-bool writePlanned(int out, qint64 base, int rootFd, const Plan &plan, QString *error)
+// The listed file a worker reads from; it stays open over the worker's
+// consecutive pieces of one file.
+class Source {
+public:
+    Source(int rootFd, const Plan &plan) : m_rootFd(rootFd), m_plan(plan) {}
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+    ~Source()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    int open(qint32 file, QString *error)
+    {
+        if (file != m_file) {
+            if (m_fd >= 0)
+                close(m_fd);
+            m_file = file;
+            m_fd = openListed(m_rootFd, m_plan.files[size_t(file)], error);
+        }
+        return m_fd;
+    }
+
+private:
+    int m_rootFd;
+    const Plan &m_plan;
+    qint32 m_file = -1;
+    int m_fd = -1;
+};
+
+// What one worker keeps between its tasks: the file it reads from, and the
+// memory it fills a stretch of the archive in (made when first asked for).
+struct Worker {
+    explicit Worker(int rootFd, const Plan &plan) : source(rootFd, plan) {}
+    char *stretch(qint64 size)
+    {
+        if (!buffer) {
+            void *b = nullptr;
+            if (posix_memalign(&b, 4096, size_t(size)) == 0)
+                buffer.reset(static_cast<char *>(b));
+        }
+        return buffer.get();
+    }
+    Source source;
+    std::unique_ptr<char, decltype(&free)> buffer{nullptr, &free};
+};
+
+// Runs task(i, worker, error) for every i below `count` on several workers,
+// each taking the next i; the first failure stops the rest and is the answer.
+template <typename Task>
+bool shareOut(size_t count, int rootFd, const Plan &plan, QString *error, const Task &task)
 {
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
     std::mutex lock;
     QString firstError;
     auto work = [&] {
-        // The file a worker copies from stays open over its consecutive chunks.
-        qint32 openFile = -1;
-        int in = -1;
+        Worker worker(rootFd, plan);
         QString err;
         bool ok = true;
-        for (size_t i = next++; ok && !failed && i < plan.pieces.size(); i = next++) {
-            const Plan::Piece &p = plan.pieces[i];
-            if (!p.head.isEmpty())
-                ok = writeAllAt(out, p.head.constData(), p.head.size(), base + p.at, &err);
-            if (ok && p.file >= 0) {
-                if (p.file != openFile) {
-                    if (in >= 0)
-                        close(in);
-                    openFile = p.file;
-                    in = openListed(rootFd, plan.files[size_t(p.file)], &err);
-                    ok = in >= 0;
-                }
-                ok = ok && copyRange(in, p.offset, out, base + p.dataAt, p.length, &err);
-            }
-        }
-        if (in >= 0)
-            close(in);
+        for (size_t i = next++; ok && !failed && i < count; i = next++)
+            ok = task(i, worker, &err);
         if (!ok) {
             const std::lock_guard<std::mutex> hold(lock);
             if (!failed.exchange(true))
@@ -341,7 +375,7 @@ bool writePlanned(int out, qint64 base, int rootFd, const Plan &plan, QString *e
     };
     const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     std::vector<std::thread> threads;
-    for (unsigned i = 1; i < workers && i < plan.pieces.size(); ++i)
+    for (unsigned i = 1; i < workers && i < count; ++i)
         threads.emplace_back(work);
     work();
     for (std::thread &t : threads)
@@ -349,6 +383,114 @@ bool writePlanned(int out, qint64 base, int rootFd, const Plan &plan, QString *e
     if (failed)
         return fail(error, firstError);
     return true;
+}
+
+// Writes the planned members at their places in `out`, by several workers.
+bool writePlanned(int out, qint64 base, int rootFd, const Plan &plan, QString *error)
+{
+    return shareOut(plan.pieces.size(), rootFd, plan, error, [&](size_t i, Worker &worker, QString *err) {
+        const Plan::Piece &p = plan.pieces[i];
+        if (!p.head.isEmpty() && !writeAllAt(out, p.head.constData(), p.head.size(), base + p.at, err))
+            return false;
+        if (p.file < 0)
+            return true;
+        const int in = worker.source.open(p.file, err);
+        return in >= 0 && copyRange(in, p.offset, out, base + p.dataAt, p.length, err);
+    });
+}
+
+bool readAllAt(int fd, char *to, qint64 size, qint64 from, QString *error)
+{
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, to, size_t(std::min<qint64>(size, 1 << 30)), from);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return failErrno(error, QStringLiteral("copying"));
+        if (n == 0)
+            return fail(error, QStringLiteral("the data ends early"));
+        to += n;
+        from += n;
+        size -= n;
+    }
+    return true;
+}
+
+// The archive is written in stretches of this size, each made whole in memory.
+constexpr qint64 kStretch = qint64(8) << 20;
+
+// Writes the whole archive (`front`, then the planned members from `base`
+// on, then zeros up to `total`) in stretches that go to the disk directly,
+// by several workers. Writes through the page cache into one file take turns
+// on the file's lock, so they gain nothing from more workers; direct writes
+// of whole blocks into space the file already holds run side by side. Each
+// worker fills a stretch in memory (headers, data read from the listed
+// files, zeros between) and writes it at once. nullopt when the file system
+// cannot take direct writes or cannot reserve the space ahead; the caller
+// then writes the archive the ordinary way.
+std::optional<bool> writeDirect(int out, const QByteArray &front, int rootFd, const Plan &plan, qint64 total,
+                                QString *error)
+{
+    struct statx sx;
+    if (statx(out, "", AT_EMPTY_PATH, STATX_DIOALIGN, &sx) != 0 || !(sx.stx_mask & STATX_DIOALIGN) ||
+        sx.stx_dio_offset_align == 0 || sx.stx_dio_offset_align > kBlock || sx.stx_dio_mem_align == 0 ||
+        sx.stx_dio_mem_align > 4096)
+        return std::nullopt;
+    if (fallocate(out, 0, 0, total) != 0) {
+        if (errno == EOPNOTSUPP || errno == ENOSYS)
+            return std::nullopt;
+        return failErrno(error, QStringLiteral("writing the image"));
+    }
+    const int flags = fcntl(out, F_GETFL);
+    if (flags < 0 || fcntl(out, F_SETFL, flags | O_DIRECT) != 0)
+        return std::nullopt;
+
+    const qint64 base = front.size();
+    auto pieceEnd = [&](const Plan::Piece &p) {
+        return base + (p.file >= 0 ? p.dataAt + p.length : p.at + p.head.size());
+    };
+    const size_t stretches = size_t((total + kStretch - 1) / kStretch);
+    const bool ok = shareOut(stretches, rootFd, plan, error, [&](size_t i, Worker &worker, QString *err) {
+        char *buf = worker.stretch(kStretch);
+        if (!buf)
+            return fail(err, QStringLiteral("writing the image: out of memory"));
+        const qint64 from = qint64(i) * kStretch, to = std::min(total, from + kStretch);
+        qint64 filled = from; // everything before this is in `buf`
+        // Puts the bytes [at, at + size) of the archive into the stretch, the
+        // part of them that falls inside it; what lies between gets zeros.
+        auto put = [&](qint64 at, qint64 size, const auto &fill) {
+            const qint64 start = std::max(at, from), end = std::min(at + size, to);
+            if (start >= end)
+                return true;
+            memset(buf + (filled - from), 0, size_t(start - filled));
+            filled = end;
+            return fill(buf + (start - from), start - at, end - start);
+        };
+        auto bytes = [&](const char *data) {
+            return [data](char *into, qint64 skip, qint64 n) {
+                memcpy(into, data + skip, size_t(n));
+                return true;
+            };
+        };
+        if (!put(0, front.size(), bytes(front.constData())))
+            return false;
+        auto first = std::partition_point(plan.pieces.begin(), plan.pieces.end(),
+                                          [&](const Plan::Piece &p) { return pieceEnd(p) <= from; });
+        for (auto p = first; p != plan.pieces.end() && (p->head.isEmpty() ? base + p->dataAt : base + p->at) < to;
+             ++p) {
+            if (!p->head.isEmpty() && !put(base + p->at, p->head.size(), bytes(p->head.constData())))
+                return false;
+            if (p->file >= 0 && !put(base + p->dataAt, p->length, [&](char *into, qint64 skip, qint64 n) {
+                    const int in = worker.source.open(p->file, err);
+                    return in >= 0 && readAllAt(in, into, n, p->offset + skip, err);
+                }))
+                return false;
+        }
+        memset(buf + (filled - from), 0, size_t(to - filled));
+        return writeAllAt(out, buf, to - from, from, err);
+    });
+    fcntl(out, F_SETFL, flags);
+    return ok;
 }
 
 // --- reading ---
@@ -614,8 +756,12 @@ bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QStri
     const qint64 total = front.size() + plan.size + 2 * kBlock;
     if (ok && ftruncate(fd, total) != 0)
         ok = failErrno(error, QStringLiteral("writing the image"));
-    ok = ok && writeAllAt(fd, front.constData(), front.size(), 0, error) &&
-         writePlanned(fd, front.size(), dirFd, plan, error);
+    if (ok) {
+        const std::optional<bool> direct = writeDirect(fd, front, dirFd, plan, total, error);
+        ok = direct ? *direct
+                    : writeAllAt(fd, front.constData(), front.size(), 0, error) &&
+                          writePlanned(fd, front.size(), dirFd, plan, error);
+    }
     close(dirFd);
     if (ok && lseek(fd, total, SEEK_SET) < 0)
         ok = failErrno(error, QStringLiteral("writing the image"));

@@ -16,9 +16,11 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -208,6 +210,37 @@ QString World::stateDir() const { return fromPath(paths().stateDir()); }
 QString World::statePath() const { return fromPath(paths().statePath()); }
 QString World::intentPath() const { return fromPath(paths().intentPath()); }
 QString World::storeDir() const { return fromPath(paths().storeDir()); }
+
+namespace {
+
+// Asks the host file system to spread the folders made in `dir` over the
+// disk, each with room for its own tree, rather than next to `dir` (ext4's
+// "top of directory hierarchies"). Where the host keeps no such mark nothing
+// changes; the world works the same, only its volumes may share ground.
+void markTopOfTrees(const QString &dir)
+{
+    const int fd = open(enc(dir).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    int flags = 0;
+    if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && !(flags & FS_TOPDIR_FL)) {
+        flags |= FS_TOPDIR_FL;
+        ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    close(fd);
+}
+
+} // namespace
+
+bool World::makeVolumeFolders() const
+{
+    for (const QString &dir : {volumesDir(), storeDir()}) {
+        if (!QDir().mkpath(dir))
+            return false;
+        markTopOfTrees(dir);
+    }
+    return true;
+}
 QString World::trashDir() const { return fromPath(paths().trashDir()); }
 QString World::volumesDir() const { return fromPath(paths().volumesDir()); }
 bool World::exists() const { return QFileInfo::exists(statePath()); }
@@ -300,8 +333,7 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
 
 bool World::create(const State &initial, QString *error) const
 {
-    if (!QDir().mkpath(stateDir()) || !QDir().mkpath(storeDir()) || !QDir().mkpath(trashDir()) ||
-        !QDir().mkpath(volumesDir())) {
+    if (!QDir().mkpath(stateDir()) || !QDir().mkpath(trashDir()) || !makeVolumeFolders()) {
         setError(error, QStringLiteral("cannot make the world's folders under ") + m_root);
         return false;
     }
@@ -460,7 +492,7 @@ bool Change::mount(Volume &v)
 {
     if (v.mounted)
         return true;
-    QDir().mkpath(world.volumesDir());
+    world.makeVolumeFolders();
     const QString from = world.contentPath(v);
     const QString name = freeMountName(v.name);
     const QString to = join(world.volumesDir(), name);
@@ -483,7 +515,7 @@ bool Change::unmount(Volume &v)
     // ours left there: it is never thrown away to make room.
     if (pathExists(to) && rmdir(enc(to).constData()) != 0)
         return fail(QStringLiteral("cannot unmount %1: the store already holds content for it (%2)").arg(v.name, to));
-    QDir().mkpath(world.storeDir());
+    world.makeVolumeFolders();
     if (pathExists(from) ? !move(from, to) : !makeFolder(to, v.writable))
         return fail(QStringLiteral("cannot unmount %1: %2").arg(v.name, m_error));
     v.mounted = false;

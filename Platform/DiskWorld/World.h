@@ -45,6 +45,11 @@ public:
     QString trashDir() const;
     QString volumesDir() const;
     bool exists() const;
+    // Makes the folders that hold volumes (Volumes/ and the store), each the
+    // top of separate trees: the world's volumes share one host file system,
+    // and a volume made there is placed apart from the others' files, as it
+    // would be on its own disk, not packed among what a removed volume freed.
+    bool makeVolumeFolders() const;
 
     // The state as it is now (under a shared lock).
     std::optional<State> load(QString *error = nullptr) const;

@@ -368,7 +368,7 @@ bool createWorld(const QString &root, const WorldOptions &options, QString *erro
     if (options.demo && !QFileInfo::exists(w.root() + QStringLiteral("/etc")))
         QFile::link(QStringLiteral("private/etc"), w.root() + QStringLiteral("/etc"));
 
-    if (!QDir().mkpath(w.volumesDir()) || !QDir().mkpath(w.storeDir())) {
+    if (!w.makeVolumeFolders()) {
         setError(error, QStringLiteral("cannot make the world's folders under ") + w.root());
         return false;
     }

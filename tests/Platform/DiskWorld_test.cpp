@@ -18,8 +18,12 @@
 
 #include <atomic>
 #include <cstdio>
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <random>
+#include <sys/ioctl.h>
 #include <thread>
+#include <unistd.h>
 
 // Failure messages show texts as texts.
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
@@ -123,6 +127,24 @@ TEST(DiskWorld, ANewWorldNeverReplacesOne)
     EXPECT_FALSE(createWorld(f.root(), WorldOptions{}, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("already"))) << error.toStdString();
     EXPECT_EQ(f.stateBytes(), before);
+}
+
+// The volumes share the host's file system; where it keeps folder flags, the
+// folders that hold them ask it to place each volume's tree apart.
+TEST(DiskWorld, TheFoldersThatHoldVolumesAreTheTopsOfSeparateTrees)
+{
+    DiskWorldFixture f;
+    ASSERT_TRUE(f.ok());
+    for (const QString &dir : {f.world().volumesDir(), f.world().storeDir()}) {
+        const int fd = open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(fd, 0) << dir.toStdString();
+        int flags = 0;
+        const bool kept = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        close(fd);
+        if (!kept)
+            GTEST_SKIP() << "the host file system keeps no folder flags";
+        EXPECT_TRUE(flags & FS_TOPDIR_FL) << dir.toStdString();
+    }
 }
 
 TEST(DiskWorld, FreeSpaceIsTheCapacityLessWhatTheFolderHolds)

@@ -142,10 +142,19 @@ QByteArray numberedBlocks(qint64 size, char seed)
     return data;
 }
 
-TEST(HdiutilTool, LargeAndManyFilesComeBackWholeAfterTheEjectAndTarReadsTheImage)
+// The image written where the file system takes direct writes (the
+// temporary folder here) and where it does not (a memory file system).
+class HdiutilImagePlace : public testing::TestWithParam<const char *> {};
+
+TEST_P(HdiutilImagePlace, LargeAndManyFilesComeBackWholeAfterTheEjectAndTarReadsTheImage)
 {
+    const QString folder = QString::fromUtf8(GetParam());
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+        GTEST_SKIP() << folder.toStdString() << " is not here";
     DiskWorldFixture f;
-    QTemporaryDir source, place, unpacked;
+    QTemporaryDir source, unpacked;
+    QTemporaryDir place(folder.isEmpty() ? QDir::tempPath() + QStringLiteral("/tw-XXXXXX")
+                                         : folder + QStringLiteral("/tw-XXXXXX"));
     // Files larger than the pieces an image is written in, of sizes that end
     // inside a block, among many small ones and empty ones.
     TestSupport::writeFile(source.filePath(QStringLiteral("big.bin")), numberedBlocks((40 << 20) + 5, 'b'));
@@ -178,6 +187,8 @@ TEST(HdiutilTool, LargeAndManyFilesComeBackWholeAfterTheEjectAndTarReadsTheImage
     fromTar.remove(QStringLiteral(".TarnwickImage.plist"));
     EXPECT_EQ(fromTar, filled);
 }
+
+INSTANTIATE_TEST_SUITE_P(HdiutilTool, HdiutilImagePlace, testing::Values("", "/dev/shm"));
 
 TEST(HdiutilTool, CreateNeverReplacesAFileAndRefusesWhatDoesNotFit)
 {
