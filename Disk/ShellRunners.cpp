@@ -39,12 +39,18 @@ void removeUnderWay()
     underWay().clear();
 }
 
+// A run's output file, made and noted as under way in one step: a program
+// that ends meanwhile finds it either not made yet or noted, never made and
+// not yet noted.
 class UnderWay {
 public:
-    explicit UnderWay(const QString &path) : m_path(path)
+    explicit UnderWay(const QString &prefix)
     {
         QMutexLocker lock(&g_underWayMutex);
-        underWay().insert(m_path);
+        m_file = Platform::SecureFile::createUnique(prefix);
+        m_path = m_file.path();
+        if (m_file.isOpen())
+            underWay().insert(m_path);
         // Registered after the set is made, so it runs before the set is gone.
         static const bool registered = std::atexit(removeUnderWay) == 0;
         (void)registered;
@@ -57,8 +63,11 @@ public:
     UnderWay(const UnderWay &) = delete;
     UnderWay &operator=(const UnderWay &) = delete;
 
+    Platform::SecureFile &file() { return m_file; }
+
 private:
-    const QString m_path;
+    Platform::SecureFile m_file;
+    QString m_path;
 };
 
 RunnerResult runInto(const ToolCommand &command, const QString &outputPath, int lineBuffer)
@@ -80,13 +89,13 @@ RunnerResult runInto(const ToolCommand &command, const QString &outputPath, int 
     // fixed name, and only then takes the fixed name: concurrent runs never
     // read each other's output, and nothing planted under the name is
     // written through.
-    Platform::SecureFile out = Platform::SecureFile::createUnique(outputPath + QLatin1Char('.'));
+    UnderWay underWay(outputPath + QLatin1Char('.'));
+    Platform::SecureFile &out = underWay.file();
     if (!out.isOpen()) {
         Platform::systemLog(QStringLiteral("cannot create the output of a command in %1: %2")
                                 .arg(QFileInfo(outputPath).absolutePath(), out.errorString()));
         return result;
     }
-    const UnderWay underWay(out.path());
     result.exitStatus = Platform::CommandRunner::run(command.executablePath(), command.arguments(), out);
     result.ran = true;
     result.output = out.readAll();

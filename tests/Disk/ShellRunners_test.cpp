@@ -287,6 +287,21 @@ TEST_F(ShellRunners, ConcurrentRunsOfOneMemberEachReadTheirOwnOutput)
     EXPECT_EQ(QDir(m_runnerDir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+// True when some process has this one as its parent.
+static bool aChildRuns()
+{
+    const QByteArray me = QByteArray::number(getpid());
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("PPid:") && line.mid(5).trimmed() == me)
+                return true;
+    }
+    return false;
+}
+
 TEST_F(ShellRunners, AProgramThatEndsWhileAToolWritesLeavesNoOutputBehind)
 {
     // The page measures the startup volume in the background; a quit at that
@@ -298,8 +313,12 @@ TEST_F(ShellRunners, AProgramThatEndsWhileAToolWritesLeavesNoOutputBehind)
             std::thread([] {
                 execCommand(ToolCommand(QStringLiteral("diskutil"), {"slowinfo", "1", "late"}));
             }).detach();
-            for (int i = 0; i < 500 && QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty(); ++i)
+            // Ends once the tool runs and the thread waits for it: the file
+            // is made and a child of this process exists.
+            for (int i = 0; i < 500 && (QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty() || !aChildRuns());
+                 ++i)
                 usleep(10000);
+            usleep(100000);
             std::exit(QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1 ? 0 : 3);
         },
         ::testing::ExitedWithCode(0), "");
