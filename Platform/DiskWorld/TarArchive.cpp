@@ -335,15 +335,19 @@ private:
     int m_fd = -1;
 };
 
+// A directly written archive goes out in stretches of this size, each made
+// whole in memory first.
+constexpr qint64 kStretch = qint64(8) << 20;
+
 // What one worker keeps between its tasks: the file it reads from, and the
 // memory it fills a stretch of the archive in (made when first asked for).
 struct Worker {
     explicit Worker(int rootFd, const Plan &plan) : source(rootFd, plan) {}
-    char *stretch(qint64 size)
+    char *stretch()
     {
         if (!buffer) {
             void *b = nullptr;
-            if (posix_memalign(&b, 4096, size_t(size)) == 0)
+            if (posix_memalign(&b, 4096, size_t(kStretch)) == 0)
                 buffer.reset(static_cast<char *>(b));
         }
         return buffer.get();
@@ -416,9 +420,6 @@ bool readAllAt(int fd, char *to, qint64 size, qint64 from, QString *error)
     return true;
 }
 
-// The archive is written in stretches of this size, each made whole in memory.
-constexpr qint64 kStretch = qint64(8) << 20;
-
 // Writes the whole archive (`front`, then the planned members from `base`
 // on, then zeros up to `total`) in stretches that go to the disk directly,
 // by several workers. Writes through the page cache into one file take turns
@@ -451,7 +452,7 @@ std::optional<bool> writeDirect(int out, const QByteArray &front, int rootFd, co
     };
     const size_t stretches = size_t((total + kStretch - 1) / kStretch);
     const bool ok = shareOut(stretches, rootFd, plan, error, [&](size_t i, Worker &worker, QString *err) {
-        char *buf = worker.stretch(kStretch);
+        char *buf = worker.stretch();
         if (!buf)
             return fail(err, QStringLiteral("writing the image: out of memory"));
         const qint64 from = qint64(i) * kStretch, to = std::min(total, from + kStretch);

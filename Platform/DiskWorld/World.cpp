@@ -210,6 +210,9 @@ QString World::stateDir() const { return fromPath(paths().stateDir()); }
 QString World::statePath() const { return fromPath(paths().statePath()); }
 QString World::intentPath() const { return fromPath(paths().intentPath()); }
 QString World::storeDir() const { return fromPath(paths().storeDir()); }
+QString World::trashDir() const { return fromPath(paths().trashDir()); }
+QString World::volumesDir() const { return fromPath(paths().volumesDir()); }
+bool World::exists() const { return QFileInfo::exists(statePath()); }
 
 namespace {
 
@@ -241,9 +244,6 @@ bool World::makeVolumeFolders() const
     }
     return true;
 }
-QString World::trashDir() const { return fromPath(paths().trashDir()); }
-QString World::volumesDir() const { return fromPath(paths().volumesDir()); }
-bool World::exists() const { return QFileInfo::exists(statePath()); }
 
 QStringList World::bootExclusions()
 {
