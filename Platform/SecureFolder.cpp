@@ -15,6 +15,12 @@
 namespace Platform {
 namespace {
 
+// What a file made here may carry: permission bits only. A folder may also
+// carry the sticky bit (a shared folder whose entries only their owners may
+// remove); set-uid and set-gid never.
+constexpr int kFileModeBits = 0777;
+constexpr int kFolderModeBits = 01777;
+
 QByteArray enc(const QString &p) { return QFile::encodeName(p); }
 
 QString errText(int err) { return QString::fromLocal8Bit(strerror(err)); }
@@ -36,6 +42,29 @@ std::optional<uint> uidForName(const QString &name)
     if (getpwnam_r(name.toLocal8Bit().constData(), &pw, buf.data(), buf.size(), &result) != 0 || !result)
         return std::nullopt;
     return uint(result->pw_uid);
+}
+
+// Only root can give a file away; anyone else makes files that are theirs
+// anyway.
+void changeOwner(int fd, uid_t uid, gid_t gid)
+{
+    if (geteuid() == 0)
+        (void)!fchown(fd, uid, gid);
+}
+
+// Gives the entry `name` inside `dirFd` (just made by this process) the owner
+// and group of the folder it stands in. The entry is opened without
+// following a link before its owner changes.
+void giveToFolderOwner(int dirFd, const QByteArray &name)
+{
+    struct stat folder;
+    if (geteuid() != 0 || fstat(dirFd, &folder) != 0)
+        return;
+    const int fd = openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    changeOwner(fd, folder.st_uid, folder.st_gid);
+    ::close(fd);
 }
 
 bool writeAll(int fd, const QByteArray &data)
@@ -124,8 +153,12 @@ SecureFolder SecureFolder::open(const QString &base, const QStringList &componen
                 return fail(Status::Failed, here + QStringLiteral(": ") + errText(errno));
             if (!create)
                 return fail(Status::Missing, here + QStringLiteral(": missing"));
-            if (mkdirat(fd, name.constData(), mode_t(folderMode)) != 0 && errno != EEXIST)
+            const bool made = mkdirat(fd, name.constData(), mode_t(folderMode & 01777)) == 0;
+            if (!made && errno != EEXIST)
                 return fail(Status::Failed, here + QStringLiteral(": ") + errText(errno));
+            // A folder made inside someone's folder is theirs, not root's.
+            if (made)
+                giveToFolderOwner(fd, name);
             if (fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
                 return fail(Status::Failed, here + QStringLiteral(": ") + errText(errno));
         }
@@ -209,12 +242,15 @@ bool SecureFolder::createFile(const QString &name, const QByteArray &data, int p
     if (!isOpen() || !validName(name))
         return false;
     const QByteArray n = enc(name);
-    const int fd =
-        openat(m_fd, n.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(permissions));
+    const int fd = openat(m_fd, n.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          mode_t(permissions & kFileModeBits));
     if (fd < 0) {
         m_error = errText(errno);
         return false;
     }
+    struct stat folder;
+    if (fstat(m_fd, &folder) == 0)
+        changeOwner(fd, folder.st_uid, folder.st_gid);
     const bool ok = writeAll(fd, data);
     ::close(fd);
     if (!ok)
@@ -227,9 +263,19 @@ bool SecureFolder::replaceFile(const QString &name, const QByteArray &data, int 
     if (!isOpen() || !validName(name))
         return false;
     const QByteArray n = enc(name);
+    // The new file takes the owner, group and permission bits of the file it
+    // replaces (a new name: the folder's owner and group). Set-uid, set-gid
+    // and sticky bits are never carried over: a root-made copy of a set-uid
+    // file would run as root.
+    struct stat owner;
+    if (fstat(m_fd, &owner) != 0)
+        return false;
+    mode_t mode = mode_t(permissions & kFileModeBits);
     struct stat old;
-    if (entry(name) == Entry::SafeFile && fstatat(m_fd, n.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0)
-        permissions = int(old.st_mode & 07777);
+    if (entry(name) == Entry::SafeFile && fstatat(m_fd, n.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
+        owner = old;
+        mode = old.st_mode & kFileModeBits;
+    }
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QByteArray tmp = "." + n + "." + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         const int fd = openat(m_fd, tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -239,7 +285,9 @@ bool SecureFolder::replaceFile(const QString &name, const QByteArray &data, int 
             m_error = errText(errno);
             return false;
         }
-        bool ok = writeAll(fd, data) && fchmod(fd, mode_t(permissions)) == 0 && fsync(fd) == 0;
+        // Owner first: a change of owner would clear bits set before it.
+        changeOwner(fd, owner.st_uid, owner.st_gid);
+        bool ok = writeAll(fd, data) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
         ::close(fd);
         ok = ok && renameat(m_fd, tmp.constData(), m_fd, n.constData()) == 0;
         if (!ok) {
@@ -271,11 +319,11 @@ bool SecureFolder::setFileMode(const QString &name, int mode)
     const int fd = openSafe(m_fd, enc(name), O_RDONLY, [this](uint uid) { return ownerTrusted(uid); });
     if (fd < 0)
         return false;
-    const bool ok = fchmod(fd, mode_t(mode)) == 0;
+    const bool ok = fchmod(fd, mode_t(mode & kFileModeBits)) == 0;
     ::close(fd);
     return ok;
 }
 
-bool SecureFolder::setMode(int mode) { return isOpen() && fchmod(m_fd, mode_t(mode)) == 0; }
+bool SecureFolder::setMode(int mode) { return isOpen() && fchmod(m_fd, mode_t(mode & kFolderModeBits)) == 0; }
 
 } // namespace Platform

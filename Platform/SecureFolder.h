@@ -37,7 +37,9 @@ public:
 
     // `components` are single names ("Library", "Application Support"); an
     // empty name, ".", ".." or one holding "/" is unsafe. With `create`,
-    // missing components are made with `folderMode` (less the umask).
+    // missing components are made with `folderMode` (less the umask; never
+    // set-uid or set-gid), owned by the owner and group of the folder they
+    // are made in.
     static SecureFolder open(const QString &base, const QStringList &components, const QStringList &trustedUsers,
                              bool create, int folderMode = 0777);
 
@@ -49,16 +51,21 @@ public:
     Entry entry(const QString &name) const;
     // The contents of a safe file; nothing for a missing or unsafe entry.
     std::optional<QByteArray> readFile(const QString &name) const;
-    // Creates a new file; never replaces an existing entry.
+    // Creates a new file, owned by the folder's owner and group; never
+    // replaces an existing entry.
     bool createFile(const QString &name, const QByteArray &data, int permissions = 0644);
     // Replaces the file atomically (a new file renamed over the name). The new
-    // file keeps the permission bits of a safe file it replaces.
+    // file keeps the owner, group and permission bits (0777 at most: never a
+    // set-uid, set-gid or sticky bit) of a safe file it replaces; without
+    // one it is made like createFile's.
     bool replaceFile(const QString &name, const QByteArray &data, int permissions = 0644);
     // Removes a file or link (never a folder, never what a link points to).
     bool removeFile(const QString &name);
-    // chmod(2) of a safe file inside, through a descriptor of the checked file.
+    // chmod(2) of a safe file inside, through a descriptor of the checked
+    // file; permission bits only (mode & 0777).
     bool setFileMode(const QString &name, int mode);
-    // chmod(2) of the folder itself.
+    // chmod(2) of the folder itself; permission bits and the sticky bit
+    // (mode & 01777).
     bool setMode(int mode);
 
 private:

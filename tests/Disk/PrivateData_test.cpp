@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QFont>
 
+#include <limits>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -347,4 +349,74 @@ TEST(SystemFolder, TheBundlesOwnListIsReadable)
 {
     // The built bundle (set up by the test main) carries a list starting at "0".
     EXPECT_TRUE(SystemFolder::isSystemFileWithFilePath(QStringLiteral("/System")));
+}
+
+namespace {
+
+struct stat statOf(const QString &path)
+{
+    struct stat st {};
+    lstat(encoded(path).constData(), &st);
+    return st;
+}
+
+// The settings of a real user ("nobody") whose home root made: what root
+// makes or rewrites there stays the user's and never runs as anyone else.
+class UserOwnedSettings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Platform::SystemInfo::setConsoleUserName(QStringLiteral("nobody"));
+        DMResetCurrentUserNameForTesting();
+        Platform::PropertyList::writeFile(m_bundle.resource(QStringLiteral("PrivateData.plist")),
+                                          resourceSettings(qint64(100), QStringLiteral("1.0")));
+        const QString home = m_root.at(QStringLiteral("/Users/nobody"));
+        QDir().mkpath(home);
+        ASSERT_EQ(chown(encoded(home).constData(), kOtherUser, kOtherUser), 0);
+    }
+    void TearDown() override
+    {
+        Platform::SystemInfo::resetOverrides();
+        DMResetCurrentUserNameForTesting();
+    }
+    QString at(const QString &below) const { return m_root.at(QStringLiteral("/Users/nobody/") + below); }
+
+    TestSupport::TempRoot m_root;
+    TempBundle m_bundle;
+};
+
+} // namespace
+
+TEST_F(UserOwnedSettings, FoldersAndFileMadeForTheUserAreTheUsers)
+{
+    DMCopyInfoPlistPath();
+    for (const QString &made :
+         {QStringLiteral("Library"), QStringLiteral("Library/Application Support"),
+          QStringLiteral("Library/Application Support/Acme"),
+          QStringLiteral("Library/Application Support/Acme/PrivateData.plist")}) {
+        SCOPED_TRACE(made.toStdString());
+        const struct stat st = statOf(at(made));
+        EXPECT_EQ(st.st_uid, kOtherUser);
+        EXPECT_EQ(st.st_gid, gid_t(kOtherUser));
+        EXPECT_EQ(st.st_mode & 07000, 0u);
+    }
+}
+
+TEST_F(UserOwnedSettings, ARewrittenSetUidFileLosesTheBitAndStaysTheUsers)
+{
+    DMCopyInfoPlistPath();
+    const QString file = at(QStringLiteral("Library/Application Support/Acme/PrivateData.plist"));
+    // The user makes their own copy set-uid (and set-gid, sticky).
+    ASSERT_EQ(chmod(encoded(file).constData(), 07777), 0);
+    ASSERT_EQ(statOf(file).st_mode & 07777, 07777u);
+
+    ASSERT_TRUE(DMSetUserInfoPlistValue(QStringLiteral("IsFristTime"), QStringLiteral("1")));
+    QoPublicUtilities::writBoldFont(QStringLiteral("Helvetica-Bold"));
+    const struct stat st = statOf(file);
+    EXPECT_EQ(st.st_uid, kOtherUser);
+    EXPECT_EQ(st.st_gid, gid_t(kOtherUser));
+    EXPECT_EQ(st.st_mode & 07777, 0777u);
+    const QVariantMap written = Platform::PropertyList::readDictionary(file).value_or(QVariantMap());
+    EXPECT_EQ(written.value(QStringLiteral("IsFristTime")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(written.value(QStringLiteral("FontBold")).toString(), QStringLiteral("Helvetica-Bold"));
 }
