@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QMutex>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 const QString kFileName = QStringLiteral("PrivateData.plist");
@@ -39,10 +42,40 @@ Platform::SecureFolder openUserFolder(bool create)
                                         {user}, create);
 }
 
-// intValue of the settings' version number; a missing key counts 0.
-int versionCheck(const std::optional<QVariantMap> &dict)
+// The settings' version number; a missing key counts 0.
+qint64 versionCheck(const std::optional<QVariantMap> &dict)
 {
-    return dict ? dict->value(QStringLiteral("VersionCheck")).toInt() : 0;
+    return dict ? DMIntegerValue(dict->value(QStringLiteral("VersionCheck"))) : 0;
+}
+
+qint64 saturated(double d)
+{
+    if (!std::isfinite(d))
+        return 0;
+    if (d >= 9.2e18)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -9.2e18)
+        return std::numeric_limits<qint64>::min();
+    return qint64(d);
+}
+
+qint64 leadingNumber(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
+        negative = text.at(i++) == QLatin1Char('-');
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    qint64 n = 0;
+    for (; i < text.size() && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'); ++i) {
+        const int digit = text.at(i).unicode() - '0';
+        if (n > (kMax - digit) / 10)
+            return negative ? std::numeric_limits<qint64>::min() : kMax;
+        n = n * 10 + digit;
+    }
+    return negative ? -n : n;
 }
 
 // Whether the two copies carry the same settings contents, so the per-user
@@ -65,6 +98,29 @@ QByteArray readResourceCopy()
 }
 
 } // namespace
+
+qint64 DMIntegerValue(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+        return value.toLongLong();
+    case QMetaType::ULongLong: {
+        const quint64 v = value.toULongLong();
+        return v > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max() : qint64(v);
+    }
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return saturated(value.toDouble());
+    case QMetaType::Bool:
+        return value.toBool() ? 1 : 0;
+    case QMetaType::QString:
+        return leadingNumber(value.toString());
+    default:
+        return 0;
+    }
+}
 
 QString GetCompanyName()
 {

@@ -29,6 +29,13 @@ QString DMGetInfoPlistPath();
 // file and its folder world-writable (mode 777). Errors are ignored.
 void DMCopyInfoPlistPath();
 
+// A settings value read as an integer ("VersionCheck" of the resource copy,
+// the per-user copy and the update list): an integer as it is, a real cut to
+// its whole part, a text by its leading number ("999" and " 999 builds" give
+// 999, "abc" 0), a boolean 0 or 1; anything else, a missing key included, 0.
+// Values beyond the range stop at its ends.
+qint64 DMIntegerValue(const QVariant &value);
+
 // The per-user copy as a dictionary (nothing when missing, unreadable or
 // reached only through something unsafe).
 std::optional<QVariantMap> DMReadUserInfoPlist();

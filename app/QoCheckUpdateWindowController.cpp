@@ -5,6 +5,7 @@
 #include "AppWindowFrame.h"
 #include "CocoaGeometry.h"
 #include "GetColor.h"
+#include "PrivateData.h"
 #include "QoLinkUrl.h"
 #include "QoPublicUtilities.h"
 #include "TextImageButton.h"
@@ -43,34 +44,6 @@ QFont systemFont(int size)
     QFont font = QApplication::font();
     font.setPixelSize(size);
     return font;
-}
-
-// A build number as the list carries it: integers and reals count (a real is
-// cut to its whole part), anything else is 0.
-qint64 buildNumber(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-        return value.toLongLong();
-    case QMetaType::ULongLong: {
-        const quint64 v = value.toULongLong();
-        return v > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max() : qint64(v);
-    }
-    case QMetaType::Double: {
-        const double d = value.toDouble();
-        if (!std::isfinite(d))
-            return 0;
-        if (d >= 9.2e18)
-            return std::numeric_limits<qint64>::max();
-        if (d <= -9.2e18)
-            return std::numeric_limits<qint64>::min();
-        return qint64(d);
-    }
-    default:
-        return 0;
-    }
 }
 
 // The version name as the heading shows it; "(null)" when the list has none
@@ -225,8 +198,8 @@ void QoCheckUpdateWindowController::whatIsNewVersionDiff(const std::optional<QVa
     showPanel(nullptr);
     const auto resource = Platform::PropertyList::readDictionary(Platform::Bundle::mainBundle().resourcePath() +
                                                                  QStringLiteral("/PrivateData.plist"));
-    const qint64 installed = resource ? buildNumber(resource->value(QStringLiteral("VersionCheck"))) : 0;
-    const qint64 offered = buildNumber(list->value(QStringLiteral("VersionCheck")));
+    const qint64 installed = resource ? DMIntegerValue(resource->value(QStringLiteral("VersionCheck"))) : 0;
+    const qint64 offered = DMIntegerValue(list->value(QStringLiteral("VersionCheck")));
     if (installed >= offered) {
         showPanel(noUpdateView());
         return;

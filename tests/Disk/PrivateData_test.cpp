@@ -420,3 +420,39 @@ TEST_F(UserOwnedSettings, ARewrittenSetUidFileLosesTheBitAndStaysTheUsers)
     EXPECT_EQ(written.value(QStringLiteral("IsFristTime")).toString(), QStringLiteral("1"));
     EXPECT_EQ(written.value(QStringLiteral("FontBold")).toString(), QStringLiteral("Helvetica-Bold"));
 }
+
+TEST(SettingsInteger, EveryKindOfValueReadsAsOneInteger)
+{
+    const std::pair<QVariant, qint64> cases[] = {
+        {QVariant(), 0},
+        {qint64(121), 121},
+        {int(-3), -3},
+        {121.7, 121},
+        {QString("999"), 999},
+        {QString("  42 builds"), 42},
+        {QString("-7"), -7},
+        {QString("abc"), 0},
+        {QString(), 0},
+        {QString("99999999999999999999999"), std::numeric_limits<qint64>::max()},
+        {true, 1},
+        {QVariantList{qint64(5)}, 0},
+    };
+    for (const auto &[value, expected] : cases) {
+        SCOPED_TRACE(value.toString().toStdString());
+        EXPECT_EQ(DMIntegerValue(value), expected);
+    }
+}
+
+TEST_F(Settings, RefreshReadsANumericTextBuildByItsNumber)
+{
+    // The per-user copy's "VersionCheck" as text with trailing words is still
+    // build 200, newer than the resource copy's 100: the copy stays.
+    DMCopyInfoPlistPath();
+    QVariantMap mine = readUserCopy();
+    mine["VersionCheck"] = QStringLiteral("200 (beta)");
+    mine["CopyInfoVersion"] = QStringLiteral("0.1");
+    mine["IsFristTime"] = QStringLiteral("1");
+    ASSERT_TRUE(Platform::PropertyList::writeFile(userCopy(), mine));
+    DMCopyInfoPlistPath();
+    EXPECT_EQ(readUserCopy().value("IsFristTime").toString(), QStringLiteral("1"));
+}

@@ -161,7 +161,10 @@ TEST_F(UpdateWindow, ResultPanelFollowsTheBuildNumbers)
         {"list is no property list", qint64(120), QVariant(), true, 2u, "noNetwork"},
         {"list cannot be fetched", qint64(120), list(qint64(121)), false, 2u, "noNetwork"},
         {"list is no dictionary", qint64(120), QVariantList{qint64(999)}, true, 2u, "noNetwork"},
-        {"build given as text", qint64(120), list(QString("999")), true, 2u, "noUpdate"},
+        // A build given as numeric text counts by its number, as the settings refresh reads it.
+        {"build given as text", qint64(120), list(QString("999")), true, 2u, "haveUpdate"},
+        {"installed build given as text", QString("130"), list(qint64(121)), true, 2u, "noUpdate"},
+        {"build given as other text", qint64(120), list(QString("new")), true, 2u, "noUpdate"},
         {"build missing", qint64(120), list(QVariant()), true, 2u, "noUpdate"},
         {"build given as a real", qint64(120), list(121.7), true, 2u, "haveUpdate"},
         {"no network", qint64(120), list(qint64(121)), true, 0u, "noNetwork"},
