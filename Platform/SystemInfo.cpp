@@ -4,6 +4,7 @@
 #include "SystemRoot.h"
 
 #include <QFile>
+#include <QMessageAuthenticationCode>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -13,6 +14,11 @@
 
 namespace Platform {
 namespace {
+// This program's application id: what the machine id is keyed over, so the
+// identifier the program shows the network is its own and tells nothing of
+// the machine id.
+const QByteArray kApplicationId = QByteArrayLiteral("936fbcc950c74c0c847fe4611adea56f");
+
 QMutex g_mutex;
 bool g_versionSet = false;
 std::optional<SystemVersion> g_version;
@@ -222,13 +228,30 @@ QString SystemInfo::platformUUID()
     for (const char *path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
         QFile f(QString::fromLatin1(path));
         if (f.open(QIODevice::ReadOnly)) {
-            const QString id = QString::fromLatin1(f.readAll()).trimmed().toUpper();
-            if (id.size() == 32)
-                return id.left(8) + QLatin1Char('-') + id.mid(8, 4) + QLatin1Char('-') + id.mid(12, 4) +
-                       QLatin1Char('-') + id.mid(16, 4) + QLatin1Char('-') + id.mid(20);
+            const QString id = applicationSpecificID(f.readAll().trimmed(), kApplicationId);
+            if (!id.isEmpty())
+                return id;
         }
     }
     return {};
+}
+
+QString SystemInfo::applicationSpecificID(const QByteArray &machineId, const QByteArray &appId)
+{
+    const auto raw = [](const QByteArray &hex) {
+        static const QRegularExpression digits(QStringLiteral("^[0-9a-fA-F]{32}$"));
+        return digits.match(QString::fromLatin1(hex)).hasMatch() ? QByteArray::fromHex(hex) : QByteArray();
+    };
+    const QByteArray key = raw(machineId);
+    const QByteArray message = raw(appId);
+    if (key.isEmpty() || message.isEmpty())
+        return {};
+    QByteArray id = QMessageAuthenticationCode::hash(message, key, QCryptographicHash::Sha256).left(16);
+    id[6] = char((id[6] & 0x0F) | 0x40); // version 4
+    id[8] = char((id[8] & 0x3F) | 0x80); // RFC 4122 variant
+    const QString hex = QString::fromLatin1(id.toHex()).toUpper();
+    return hex.left(8) + QLatin1Char('-') + hex.mid(8, 4) + QLatin1Char('-') + hex.mid(12, 4) + QLatin1Char('-') +
+           hex.mid(16, 4) + QLatin1Char('-') + hex.mid(20);
 }
 
 void SystemInfo::setPlatformUUID(const QString &uuid)

@@ -55,8 +55,17 @@ public:
     static std::optional<quint32> reachabilityFlags();
     static void setReachabilityFlags(std::optional<quint32> flags);
 
-    // IOPlatformUUID: the machine id as an upper-case UUID.
+    // IOPlatformUUID: an upper-case UUID that stays the same on this machine
+    // and is this program's alone. It is derived from the machine id
+    // (/etc/machine-id, else /var/lib/dbus/machine-id), which itself must
+    // never leave the machine: applicationSpecificID(machine id, the
+    // program's application id). Empty when no machine id can be read.
     static QString platformUUID();
+    // What sd_id128_get_machine_app_specific computes: HMAC-SHA256 keyed with
+    // the 16 bytes of `machineId` over the 16 bytes of `appId`, its first 16
+    // bytes made a version-4 UUID; as an upper-case UUID. Both ids are given
+    // as 32 hexadecimal digits; empty when either is not.
+    static QString applicationSpecificID(const QByteArray &machineId, const QByteArray &appId);
     static void setPlatformUUID(const QString &uuid);
 
     static void resetOverrides();

@@ -5,6 +5,7 @@
 #include "FileManager.h"
 #include "NotificationCenter.h"
 #include "PropertyList.h"
+#include "SystemInfo.h"
 #include "SystemRoot.h"
 #include "TestSupport.h"
 
@@ -186,4 +187,28 @@ TEST(SystemRoot, ResolvesOriginalPathsUnderTheRoot)
     EXPECT_FALSE(isStartupMountPoint(root.path() + "/Volumes/X"));
     EXPECT_TRUE(toolPath("/usr/sbin/diskutil").endsWith("/tools/diskutil"));
     EXPECT_EQ(toolPath("/usr/bin/zip"), "/usr/bin/zip");
+}
+
+TEST(MachineID, TheApplicationsIDIsAKeyedHashOfTheMachineID)
+{
+    using Platform::SystemInfo;
+    // HMAC-SHA256(key = machine id, message = application id), first 16
+    // bytes, made a version-4 UUID.
+    EXPECT_EQ(SystemInfo::applicationSpecificID("0123456789abcdef0123456789abcdef", "936fbcc950c74c0c847fe4611adea56f"),
+              "A6E98ECF-FA22-4A13-914A-ADA169E758FB");
+    EXPECT_EQ(SystemInfo::applicationSpecificID("00000000000000000000000000000000", "ffffffffffffffffffffffffffffffff"),
+              "293531BB-B426-4FD5-9459-15D35FCEEE6E");
+    for (const QByteArray &bad : {QByteArray(), QByteArray("0123"), QByteArray("0123456789abcdef0123456789abcdeg")})
+        EXPECT_TRUE(SystemInfo::applicationSpecificID(bad, "936fbcc950c74c0c847fe4611adea56f").isEmpty());
+
+    // This machine's answer is stable and is not its machine id.
+    QFile f(QStringLiteral("/etc/machine-id"));
+    if (!f.open(QIODevice::ReadOnly))
+        f.setFileName(QStringLiteral("/var/lib/dbus/machine-id"));
+    ASSERT_TRUE(f.isOpen() || f.open(QIODevice::ReadOnly));
+    const QString machineId = QString::fromLatin1(f.readAll()).trimmed().toUpper();
+    const QString id = SystemInfo::platformUUID();
+    ASSERT_EQ(id.size(), 36);
+    EXPECT_EQ(id, SystemInfo::platformUUID());
+    EXPECT_NE(QString(id).remove(QLatin1Char('-')), machineId);
 }
