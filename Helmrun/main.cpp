@@ -2,13 +2,14 @@
 // rights and ends. Whatever happens, it ends with status 0.
 #include <QCoreApplication>
 
-#include "Bundle.h"
+#include "ExecutablePath.h"
 #include "RunScript.h"
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString bundlePath = Platform::Bundle::bundlePathForExecutable(QCoreApplication::applicationFilePath());
-    RunScript::RunTool(HelmrunToolPath(bundlePath));
+    // The bundle's path as the system names it: a folder whose name is not
+    // UTF-8 is kept byte for byte.
+    RunScript::RunTool(HelmrunToolPath(HelmrunBundlePath(Platform::executableFileName())));
     return 0;
 }

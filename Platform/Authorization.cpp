@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <cerrno>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +29,50 @@ QByteArray processName(pid_t pid)
     return comm.readAll().trimmed();
 }
 
+// Starts the program (argv[0] its path) as a grandchild and reaps the child
+// at once: the program belongs to no one here and leaves no zombie behind.
+bool spawnDetached(const QList<QByteArray> &argvBytes)
+{
+    std::vector<QByteArray> storage(argvBytes.begin(), argvBytes.end());
+    std::vector<char *> argv;
+    for (QByteArray &a : storage)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return false;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return false;
+    }
+    if (child == 0) {
+        // Only async-signal-safe calls from here on.
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            ::execv(argv[0], argv.data());
+            const char failed = 1;
+            (void)!::write(pipeFds[1], &failed, 1);
+            ::_exit(127);
+        }
+        ::_exit(grandchild < 0 ? 1 : 0);
+    }
+    ::close(pipeFds[1]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The pipe closes without a byte when the exec succeeded.
+    char failed = 0;
+    ssize_t n;
+    do {
+        n = ::read(pipeFds[0], &failed, 1);
+    } while (n < 0 && errno == EINTR);
+    ::close(pipeFds[0]);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
+}
+
 class SystemBackend : public AuthorizationBackend {
 public:
     explicit SystemBackend(bool asRoot) : m_root(asRoot) {}
@@ -44,27 +89,69 @@ public:
                                                                                   : AuthorizationStatus::Success;
     }
 
-    int executeWithPrivileges(const QString &path, const QStringList &arguments) override
+    int executeWithPrivileges(const QByteArray &path, const QStringList &arguments) override
     {
-        if (!QFileInfo(path).isExecutable())
+        if (path.isEmpty() || ::access(path.constData(), X_OK) != 0)
             return AuthorizationStatus::ToolExecuteFailure;
+        QList<QByteArray> args;
+        for (const QString &a : arguments)
+            args << a.toLocal8Bit();
         if (m_root)
-            return QProcess::startDetached(path, arguments) ? AuthorizationStatus::Success
-                                                            : AuthorizationStatus::ToolExecuteFailure;
+            return spawnDetached(QList<QByteArray>{path} + args) ? AuthorizationStatus::Success
+                                                                 : AuthorizationStatus::ToolExecuteFailure;
         const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
         if (pkexec.isEmpty())
             return AuthorizationStatus::Denied;
         // pkexec clears the environment; carry over what the program needs
-        // to find the display and its disk world.
-        QStringList args{QStringLiteral("env")};
+        // to find the display and its disk world. `env` takes every argument
+        // holding "=" before the program for an assignment, so the program it
+        // starts is the script runner, which execs the tool's path given as
+        // its own argument: the path's bytes reach exec as they are, "=" or
+        // not, and the shell never reads them as script.
+        QList<QByteArray> pkexecArgs{QByteArrayLiteral("env")};
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "XDG_RUNTIME_DIR", "TARNWICK_ROOT",
                                  "TARNWICK_CLOCK_SCALE", "LANG"}) {
-            const QString value = qEnvironmentVariable(name);
+            const QByteArray value = qgetenv(name);
             if (!value.isEmpty())
-                args << QString::fromLatin1(name) + QLatin1Char('=') + value;
+                pkexecArgs << QByteArray(name) + '=' + value;
         }
-        args << path << arguments;
-        return runPkexec(pkexec, args);
+        pkexecArgs << QByteArrayLiteral("/bin/sh") << QByteArrayLiteral("-c") << QByteArrayLiteral("exec \"$0\" \"$@\"")
+                   << path << args;
+        return runPkexec(pkexec, pkexecArgs);
+    }
+
+    ShellResult runShellScript(const QString &commandLine, bool withRights) override
+    {
+        ShellResult result;
+        QString program = QStringLiteral("/bin/sh");
+        QStringList args{QStringLiteral("-c"), commandLine};
+        if (withRights && !m_root) {
+            program = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+            if (program.isEmpty()) {
+                result.authorization = AuthorizationStatus::Denied;
+                return result;
+            }
+            args.prepend(QStringLiteral("/bin/sh"));
+        }
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, args);
+        if (!process.waitForStarted(-1))
+            return result;
+        process.closeWriteChannel();
+        process.waitForFinished(-1);
+        result.output = process.readAllStandardOutput();
+        if (process.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.status = process.exitCode();
+        result.authorization = AuthorizationStatus::Success;
+        // pkexec's own answers: the dialog was dismissed or the right refused.
+        if (withRights && !m_root && (result.status == PkexecDismissed || result.status == PkexecRefused)) {
+            result.authorization =
+                result.status == PkexecDismissed ? AuthorizationStatus::Canceled : AuthorizationStatus::Denied;
+            result.status = -1;
+        }
+        return result;
     }
 
 private:
@@ -72,12 +159,12 @@ private:
     // the dialog is up (pkexec refuses a caller whose parent has gone). Once
     // pkexec has become the tool (its process shows another name) the tool
     // runs; pkexec ending first is the answer: dismissed, refused or failed.
-    static int runPkexec(const QString &pkexec, const QStringList &args)
+    static int runPkexec(const QString &pkexec, const QList<QByteArray> &args)
     {
         std::vector<QByteArray> storage;
         storage.push_back(QFile::encodeName(pkexec));
-        for (const QString &a : args)
-            storage.push_back(a.toLocal8Bit());
+        for (const QByteArray &a : args)
+            storage.push_back(a);
         std::vector<char *> argv;
         for (QByteArray &a : storage)
             argv.push_back(a.data());
@@ -161,7 +248,7 @@ int Authorization::copyRights(const QString &right, quint32 flags)
     return status;
 }
 
-int Authorization::executeWithPrivileges(const QString &path, const QStringList &arguments)
+int Authorization::executeWithPrivileges(const QByteArray &path, const QStringList &arguments)
 {
     if (!m_granted)
         return AuthorizationStatus::Denied;

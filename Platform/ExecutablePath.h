@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 namespace Platform {
@@ -7,5 +8,8 @@ namespace Platform {
 // start-up code needs its bundle before it decides which one to make). Empty
 // when the system cannot tell.
 QString executablePath();
+// The same file's name as the bytes the system holds (a name that is not
+// UTF-8 stays exactly as it is). Empty when the system cannot tell.
+QByteArray executableFileName();
 
 } // namespace Platform

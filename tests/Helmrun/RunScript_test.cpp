@@ -2,11 +2,14 @@
 
 #include "Authorization.h"
 #include "RunScript.h"
+#include "SystemLog.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,9 +26,9 @@ struct FakeAuthorization : Platform::AuthorizationBackend {
         askedFlags = flags;
         return rightsStatus;
     }
-    int executeWithPrivileges(const QString &path, const QStringList &arguments) override
+    int executeWithPrivileges(const QByteArray &path, const QStringList &arguments) override
     {
-        started << path << arguments;
+        started << QString::fromUtf8(path) << arguments;
         return 0;
     }
 };
@@ -39,12 +42,14 @@ struct RunScriptTest : ::testing::Test {
 
 TEST_F(RunScriptTest, StartsTheApplicationWithTheLoaderFlag)
 {
-    const QString path = HelmrunToolPath("/Applications/Helmrun.app");
+    const QByteArray path = HelmrunToolPath("/Applications/Helmrun.app");
     EXPECT_EQ(path, "/Applications/Helmrun.app/Contents/MacOS/Tarnwick.app/Contents/MacOS/Tarnwick");
     EXPECT_EQ(RunScript::RunTool(path), 0);
     EXPECT_EQ(fake->askedRight, "system.privilege.admin");
     EXPECT_EQ(fake->askedFlags, 19u);
-    EXPECT_EQ(fake->started, (QStringList{path, "en*loaderflag*"}));
+    EXPECT_EQ(fake->started, (QStringList{QString::fromUtf8(path), "en*loaderflag*"}));
+    EXPECT_EQ(HelmrunBundlePath("/Applications/Helmrun.app/Contents/MacOS/Helmrun"), "/Applications/Helmrun.app");
+    EXPECT_EQ(HelmrunBundlePath("/odd\xff=dir/H.app/Contents/MacOS/Helmrun"), "/odd\xff=dir/H.app");
 }
 
 TEST_F(RunScriptTest, CancelOrFailedCreateStartsNothing)
@@ -91,9 +96,8 @@ case "$PKEXEC_ANSWER" in
 esac
 )SH");
         QFile::setPermissions(pkexec, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        tool = dir.filePath("Tarnwick");
-        TestSupport::writeFile(tool, "#!/bin/sh\necho \"started $*\" >>\"$TOOL_LOG\"\nsleep 2\n");
-        QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        tool = QFile::encodeName(dir.filePath("Tarnwick"));
+        makeTool(tool);
         savedPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(dir.filePath("bin")) + ":" + savedPath);
         qputenv("PKEXEC_LOG", QFile::encodeName(dir.filePath("pkexec.log")));
@@ -113,8 +117,20 @@ esac
         return QString::fromUtf8(TestSupport::readFile(dir.filePath("pkexec.log"))).split('\n', Qt::SkipEmptyParts);
     }
 
+    // The stand-in application: notes its arguments and the name it was
+    // started under.
+    static void makeTool(const QByteArray &path)
+    {
+        const QByteArray script =
+            "#!/bin/sh\nprintf '%s' \"$0\" >\"$TOOL_LOG.name\"\necho \"started $*\" >>\"$TOOL_LOG\"\nsleep 2\n";
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0700);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, script.constData(), size_t(script.size())), ssize_t(script.size()));
+        ::close(fd);
+    }
+
     QTemporaryDir dir;
-    QString tool;
+    QByteArray tool;
     QByteArray savedPath;
 };
 
@@ -132,7 +148,7 @@ TEST_F(NonRootStart, AsksOnceAndStaysWhilePkexecAsks)
     const int first = int(log.indexOf("arg env"));
     ASSERT_GE(first, 0);
     EXPECT_TRUE(log.contains("arg TARNWICK_ROOT=" + dir.filePath("world")));
-    EXPECT_EQ(log.mid(log.size() - 2), (QStringList{"arg " + tool, "arg en*loaderflag*"}));
+    EXPECT_EQ(log.mid(log.size() - 2), (QStringList{"arg " + QString::fromUtf8(tool), "arg en*loaderflag*"}));
     EXPECT_TRUE(TestSupport::waitUntil(
         [&] { return TestSupport::readFile(dir.filePath("tool.log")) == "started en*loaderflag*\n"; }, 5000));
 }
@@ -149,4 +165,61 @@ TEST_F(NonRootStart, ADismissedOrRefusedDialogStartsNothing)
         EXPECT_EQ(logLines().count("call"), 1);
         EXPECT_FALSE(QFile::exists(dir.filePath("tool.log")));
     }
+}
+
+TEST_F(NonRootStart, ThePathReachesTheToolExactlyFromAnyFolder)
+{
+    qputenv("PKEXEC_ANSWER", "run");
+    const QByteArray base = QFile::encodeName(dir.path());
+    for (const QByteArray &folder : {QByteArray("a=b"), QByteArray("odd\xff" "dir"), QByteArray("x=\xfe=y z")}) {
+        SCOPED_TRACE(folder.toPercentEncoding().toStdString());
+        QFile::remove(dir.filePath("tool.log"));
+        const QByteArray place = base + '/' + folder;
+        ASSERT_EQ(::mkdir(place.constData(), 0700), 0);
+        const QByteArray path = place + "/Tarnwick";
+        makeTool(path);
+        EXPECT_EQ(RunScript::RunTool(path), 0);
+        EXPECT_TRUE(TestSupport::waitUntil(
+            [&] { return TestSupport::readFile(dir.filePath("tool.log")) == "started en*loaderflag*\n"; }, 5000));
+        EXPECT_EQ(TestSupport::readFile(dir.filePath("tool.log.name")), path);
+    }
+}
+
+TEST_F(NonRootStart, AFailedStartIsLogged)
+{
+    qputenv("PKEXEC_ANSWER", "1");
+    Platform::SystemLogCapture log;
+    EXPECT_EQ(RunScript::RunTool(tool), Platform::AuthorizationStatus::ToolExecuteFailure);
+    EXPECT_TRUE(log.contains("could not start")) << log.lines().join('|').toStdString();
+}
+
+TEST_F(NonRootStart, ShellScriptWithAdministratorPrivilegesAsksOnceAndRunsTheLineAsOneArgument)
+{
+    qputenv("PKEXEC_ANSWER", "run");
+    ASSERT_EQ(::geteuid(), 0u) << "the stand-in pkexec hands on this process's rights";
+    EXPECT_TRUE(RunScript::TestShellScriptWithAdministratorPrivileges());
+    const QStringList log = logLines();
+    EXPECT_EQ(log.count("call"), 1);
+    EXPECT_EQ(log.mid(log.size() - 3), (QStringList{"arg /bin/sh", "arg -c", "arg id -u"}));
+
+    // A dismissed dialog runs nothing.
+    qputenv("PKEXEC_ANSWER", "126");
+    int status = 0;
+    EXPECT_TRUE(RunScript::RunShellScript("touch \"$TOOL_LOG\"", true, &status).isEmpty());
+    EXPECT_EQ(status, -1);
+    EXPECT_FALSE(QFile::exists(dir.filePath("tool.log")));
+}
+
+TEST(ShellScript, OutputComesBackAsPrinted)
+{
+    Platform::Authorization::setBackend(Platform::makeSystemAuthorizationBackend(::geteuid() == 0));
+    EXPECT_TRUE(RunScript::TestShellScriptOutput());
+    Platform::Authorization::setBackend(nullptr);
+}
+
+TEST(ShellScript, AFailingLineGivesItsStatus)
+{
+    Platform::Authorization::setBackend(Platform::makeSystemAuthorizationBackend(::geteuid() == 0));
+    EXPECT_TRUE(RunScript::TestShellScriptFailure());
+    Platform::Authorization::setBackend(nullptr);
 }
