@@ -1,5 +1,6 @@
 #include "Workspace.h"
 #include "Bundle.h"
+#include "ConsoleUserProcess.h"
 #include "DiskWorld/FileSystemKind.h"
 #include "DiskWorld/VolumeWatcher.h"
 #include "DiskWorld/World.h"
@@ -22,6 +23,8 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QUrl>
+
+#include <unistd.h>
 
 namespace Platform {
 namespace {
@@ -138,9 +141,16 @@ bool Workspace::openWithDesktop(const QString &what)
         systemLog(QStringLiteral("could not open %1: no xdg-open installed").arg(what));
         return false;
     }
+    // Started as the person at the screen, in their session: never a root
+    // browser or file manager.
+    const ConsoleUserProcess user = ConsoleUserProcess::forConsoleUser();
     // Watched to its end, so that a desktop without a handler for the item
     // is logged with xdg-open's own words.
     auto *process = new QProcess(qApp);
+    if (!user.prepare(*process, what)) {
+        delete process;
+        return false;
+    }
     process->setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(process, &QProcess::finished, process, [process, what](int code, QProcess::ExitStatus status) {
         if (status != QProcess::NormalExit || code != 0)
@@ -184,6 +194,13 @@ void Workspace::selectFile(const QString &path)
     if (path.isEmpty())
         return;
     const QString folder = QFileInfo(QDir::cleanPath(path)).absolutePath();
+    // A call on the bus carries this process's identity: made for another
+    // user it would not be theirs. Their own file manager then opens the
+    // folder, started as them.
+    if (m_fileManagerBus.isEmpty() && ConsoleUserProcess::forConsoleUser().uid() != geteuid()) {
+        open(folder);
+        return;
+    }
     const QDBusConnection bus = m_fileManagerBus.isEmpty()
                                     ? QDBusConnection::sessionBus()
                                     : QDBusConnection::connectToBus(m_fileManagerBus, kPrivateBusName);

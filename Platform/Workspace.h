@@ -56,15 +56,20 @@ public:
 
     // Starts a bundle's executable with no arguments and does not wait.
     bool launchApplication(const QString &bundlePath);
-    // Open a file or folder in the file manager, a link in the browser.
+    // Open a file or folder in the file manager, a link in the browser. The
+    // desktop's opener runs as the person at the screen in their session
+    // (ConsoleUserProcess); when that user or session cannot be found,
+    // nothing is started (the reason is logged) and the answer is false.
     bool openFile(const QString &path);
     bool openURL(const QString &url);
     // selectFile:inFileViewerRootedAtPath:: shows the item selected in a
     // file-manager window through the desktop's file-manager interface
     // (org.freedesktop.FileManager1 ShowItems on the session bus). Where no
     // such service answers, the folder that holds the item is opened instead
-    // (openFile). Returns at once; the answer is awaited on the main thread.
-    // Call on the main thread.
+    // (openFile). A process acting for another user (root for the person at
+    // the screen) does not call on the bus with its own identity: it opens
+    // the folder, as that user. Returns at once; the answer is awaited on the
+    // main thread. Call on the main thread.
     void selectFile(const QString &path);
     // The bus that selectFile asks: a D-Bus address, or empty for the session bus.
     void setFileManagerBusAddress(const QString &address);

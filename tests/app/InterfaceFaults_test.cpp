@@ -170,7 +170,14 @@ TEST(Links, AFailedOpenIsLoggedWithItsReason)
                            "#!/bin/sh\necho \"no method available for opening '$1'\" >&2\nexit 3\n");
     QFile::setPermissions(dir.filePath("xdg-open"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("PATH", QFile::encodeName(dir.path()) + ":" + savedPath);
+    // The opener runs in the user's session, which has a display.
+    const QByteArray savedDisplay = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":57");
     EXPECT_TRUE(
         logsFailedOpen([&] { delegate.userGuideMenuItemAction(); }, ": xdg-open ended with 3: no method available"));
     qputenv("PATH", savedPath);
+    if (savedDisplay.isNull())
+        qunsetenv("DISPLAY");
+    else
+        qputenv("DISPLAY", savedDisplay);
 }
