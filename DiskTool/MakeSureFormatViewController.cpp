@@ -15,6 +15,7 @@
 #include "GetColor.h"
 
 #include "Dispatch.h"
+#include "PlainText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -71,8 +72,9 @@ QLabel *MakeSureFormatViewController::fileSysBg() const { return ui->fileSysBg; 
 
 void MakeSureFormatViewController::setName(const QString &name, const QString &setType)
 {
-    ui->nameLabel->setText(QStringLiteral("格式化 '%1'?").arg(name));
-    ui->nodeLabel->setText(QStringLiteral("格式化后，“%1”上的所有数据都将被删除，您要进行格式化吗？").arg(name));
+    Platform::setPlainText(ui->nameLabel, QStringLiteral("格式化 '%1'?").arg(name));
+    Platform::setPlainText(ui->nodeLabel,
+                           QStringLiteral("格式化后，“%1”上的所有数据都将被删除，您要进行格式化吗？").arg(name));
 
     // The field takes the name while it cannot be edited and becomes editable
     // once the panel is up (after a hop through another thread).
@@ -86,7 +88,7 @@ void MakeSureFormatViewController::setName(const QString &name, const QString &s
         });
     });
 
-    ui->typeLabel->setText(setType);
+    Platform::setPlainText(ui->typeLabel, setType);
     setLabelColor(ui->typeLabel, getColor(58, 58, 58, 1));
     ui->openImageV->setHidden(false);
     setImage(ui->fileSysBg, QStringLiteral("format_input"));

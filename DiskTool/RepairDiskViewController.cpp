@@ -24,6 +24,7 @@
 
 #include "Dispatch.h"
 #include "NotificationCenter.h"
+#include "PlainText.h"
 #include "SystemLog.h"
 #include "SystemRoot.h"
 #include "Task.h"
@@ -351,7 +352,7 @@ QWidget *RepairDiskViewController::viewForTableColumn(CustomTableView *tableView
         for (QWidget *sub : view->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
             if (sub->objectName() == QLatin1String("Tip")) {
                 if (auto *tip = qobject_cast<QLabel *>(sub))
-                    tip->setText(*heading);
+                    Platform::setPlainText(tip, *heading);
                 sub->setHidden(false);
             } else {
                 sub->setHidden(true);
@@ -433,19 +434,19 @@ void RepairDiskViewController::fillVolumeRow(QWidget *view, const VolumeObj &vol
         if (!label)
             continue;
         if (identifier == QLatin1String("name")) {
-            label->setText(volume.volumeName);
-            label->setToolTip(volume.volumeName);
+            Platform::setPlainText(label, volume.volumeName);
+            label->setToolTip(Platform::plainToolTip(volume.volumeName));
             label->setHidden(renaming);
         } else if (identifier == QLatin1String("type")) {
-            label->setText(volume.diskType);
-            label->setToolTip(volume.diskType);
+            Platform::setPlainText(label, volume.diskType);
+            label->setToolTip(Platform::plainToolTip(volume.diskType));
             label->setHidden(false);
         } else if (identifier == QLatin1String("size")) {
             const QString size = QStringLiteral("%1/%2").arg(
                 QoPublicUtilities::longlongConvertVolSpace(volume.volumeTotalSizeNum - volume.volumeFreeSizeNum),
                 volume.volumeTotalSize);
-            label->setText(size);
-            label->setToolTip(size);
+            Platform::setPlainText(label, size);
+            label->setToolTip(Platform::plainToolTip(size));
             label->setHidden(false);
         } else if (identifier == QLatin1String("Tip")) {
             label->setHidden(true);

@@ -15,6 +15,7 @@
 #include "Platform/Bundle.h"
 #include "Platform/Dispatch.h"
 #include "Platform/Http.h"
+#include "Platform/PlainText.h"
 #include "Platform/PropertyList.h"
 #include "Platform/SystemLog.h"
 #include "Platform/Workspace.h"
@@ -205,7 +206,8 @@ void QoCheckUpdateWindowController::whatIsNewVersionDiff(const std::optional<QVa
         return;
     }
     showPanel(haveUpdateView());
-    ui->versionLabel->setText(versionText(list->value(QStringLiteral("Version"))) + QStringLiteral("版本新功能:"));
+    Platform::setPlainText(ui->versionLabel,
+                           versionText(list->value(QStringLiteral("Version"))) + QStringLiteral("版本新功能:"));
 
     QVariantMap lines = *list;
     lines.remove(QStringLiteral("VersionCheck"));
@@ -233,6 +235,7 @@ void QoCheckUpdateWindowController::whatIsNewVersionDiff(const std::optional<QVa
             continue;
         const QString text = value.isValid() ? value.toString() : QString();
         auto *field = new QLabel(document);
+        field->setTextFormat(Qt::PlainText);
         field->setText(QString::number(j) + QLatin1Char(':') + (value.isValid() ? text : QStringLiteral("(null)")));
         field->setWordWrap(true);
         field->setAutoFillBackground(true);
@@ -240,7 +243,7 @@ void QoCheckUpdateWindowController::whatIsNewVersionDiff(const std::optional<QVa
         field->setFont(font);
         field->setTextInteractionFlags(Qt::NoTextInteraction);
         if (value.isValid())
-            field->setToolTip(text);
+            field->setToolTip(Platform::plainToolTip(text));
         const double h = std::max(20.0, heightForStringDrawing(text, font, 400));
         const float y = m - float(j) * float(h);
         field->setGeometry(CocoaGeometry::toQt(QRectF(0, y, 414, h), m).toRect());

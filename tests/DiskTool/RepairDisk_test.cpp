@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using DiskToolTest::DiskManagerHost;
@@ -46,6 +47,29 @@ VolumeObjPtr record(const QString &name, bool ejectable, const QString &type = Q
     v->volumeMountPoint = mount.isNull() ? QStringLiteral("/Volumes/") + name : mount;
     v->diskUUID = QStringLiteral("UUID-") + name;
     return v;
+}
+
+// What a tool tip shows: the tip's text read the way QToolTip reads it.
+QString shownToolTip(const QWidget *w)
+{
+    const QString tip = w->toolTip();
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument doc;
+    doc.setHtml(tip);
+    return doc.toPlainText();
+}
+
+// What a label shows: its text, read as rich text when the label would.
+QString shownText(const QLabel *label)
+{
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    if (!rich)
+        return label->text();
+    QTextDocument doc;
+    doc.setHtml(label->text());
+    return doc.toPlainText();
 }
 
 // A page on an empty root: its own first scan finds nothing.
@@ -310,7 +334,7 @@ TEST_F(PageTest, RowViewsShowTheRecordAndHeadingsOnlyTheirText)
     page.scanDidEnd({stick});
     const int row = 2;
     EXPECT_EQ(host.subview<QLabel>(row, QStringLiteral("name"))->text(), QStringLiteral("Stick"));
-    EXPECT_EQ(host.subview<QLabel>(row, QStringLiteral("name"))->toolTip(), QStringLiteral("Stick"));
+    EXPECT_EQ(shownToolTip(host.subview<QLabel>(row, QStringLiteral("name"))), QStringLiteral("Stick"));
     EXPECT_EQ(host.subview<QLabel>(row, QStringLiteral("type"))->text(), QStringLiteral("MS-DOS FAT32"));
     EXPECT_EQ(host.subview<QLabel>(row, QStringLiteral("size"))->text(), QStringLiteral("1.50 GB/2.00 GB"));
     auto *pro = host.subview<WipeDiskProView>(row, QStringLiteral("pro"));
@@ -496,4 +520,32 @@ TEST_F(PageTest, RescansAskedForDuringAScanRunOneAfterTheOther)
     QCoreApplication::processEvents();
     EXPECT_EQ(page.scanCount(), scans + 2);
     EXPECT_FALSE(page.isScanV());
+}
+
+TEST_F(PageTest, NamesAndTypesFromTheDiskAreShownAsTheyAre)
+{
+    Platform::ClockScaleGuard fast(30);
+    const QString name = QStringLiteral("Backup <b>2024</b> <img src=\"/etc/hostname\">");
+    const QString type = QStringLiteral("<i>ExFAT</i>");
+    page.scanDidEnd({record(name, true, type)});
+    const int row = 2;
+    for (const char *id : {"name", "type", "size"}) {
+        SCOPED_TRACE(id);
+        QLabel *label = host.subview<QLabel>(row, QString::fromLatin1(id));
+        ASSERT_TRUE(label);
+        EXPECT_EQ(shownText(label), label->text());
+        EXPECT_EQ(shownToolTip(label), label->text());
+    }
+    EXPECT_EQ(host.subview<QLabel>(row, QStringLiteral("name"))->text(), name);
+    EXPECT_EQ(host.subview<QLabel>(row, QStringLiteral("type"))->text(), type);
+
+    host.clickRow(row);
+    ASSERT_TRUE(host.clickButton(row, QStringLiteral("format")));
+    MakeSureFormatViewController *confirm = page.makeSureFormatVC();
+    ASSERT_TRUE(confirm);
+    EXPECT_EQ(shownText(confirm->nameLabel()), QStringLiteral("格式化 '%1'?").arg(name));
+    EXPECT_EQ(shownText(confirm->nodeLabel()),
+              QStringLiteral("格式化后，“%1”上的所有数据都将被删除，您要进行格式化吗？").arg(name));
+    EXPECT_EQ(shownText(confirm->typeLabel()), type);
+    confirm->noButtonAction();
 }

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QTextDocument>
 #include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
@@ -112,6 +113,29 @@ protected:
     std::shared_ptr<ListServer> server = std::make_shared<ListServer>();
 };
 
+// What a tool tip shows: the tip's text read the way QToolTip reads it.
+QString shownToolTip(const QWidget *w)
+{
+    const QString tip = w->toolTip();
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument doc;
+    doc.setHtml(tip);
+    return doc.toPlainText();
+}
+
+// What a label shows: its text, read as rich text when the label would.
+QString shownText(const QLabel *label)
+{
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    if (!rich)
+        return label->text();
+    QTextDocument doc;
+    doc.setHtml(label->text());
+    return doc.toPlainText();
+}
+
 QVariantMap list(const QVariant &build, const QVariantMap &lines = {}, const QVariant &version = QString("2.0"))
 {
     QVariantMap d = lines;
@@ -198,7 +222,7 @@ TEST_F(UpdateWindow, ThreeOneRowLinesAreLaidOutFromTheTop)
         EXPECT_EQ(121 - g.y() - g.height(), cocoaY[i]) << i;
         EXPECT_EQ(g.size(), QSize(414, 20)) << i;
         EXPECT_EQ(lines[i]->text(), texts[i]);
-        EXPECT_EQ(lines[i]->toolTip(), tips[i]);
+        EXPECT_EQ(shownToolTip(lines[i]), tips[i]);
         EXPECT_EQ(lines[i]->palette().color(QPalette::WindowText), QColor(199, 199, 199));
     }
     c.window()->show();
@@ -207,6 +231,19 @@ TEST_F(UpdateWindow, ThreeOneRowLinesAreLaidOutFromTheTop)
     c.installButton()->click();
     EXPECT_EQ(Platform::Workspace::shared().openedItems(), QStringList{kDownloadUrl});
     EXPECT_EQ(server->asked, QStringList{kListUrl});
+}
+
+TEST_F(UpdateWindow, TextFromTheListIsShownAsItIs)
+{
+    const QString line = QStringLiteral("Faster <b>copies</b> <img src=\"/etc/hostname\">");
+    serve(list(qint64(121), {{"1", line}}, QStringLiteral("<i>2.0</i>")));
+    QoCheckUpdateWindowController c;
+    ASSERT_EQ(resultOf(c), "haveUpdate");
+    EXPECT_EQ(shownText(c.versionLabel()), QStringLiteral("<i>2.0</i>版本新功能:"));
+    const QList<QLabel *> lines = c.lineFields();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(shownText(lines[0]), QStringLiteral("1:") + line);
+    EXPECT_EQ(shownToolTip(lines[0]), line);
 }
 
 TEST_F(UpdateWindow, LongListGrowsTheDocument)
@@ -239,7 +276,7 @@ TEST_F(UpdateWindow, LinesThatAreNoTextAreSkippedAndMissingOnesShowNull)
     QStringList texts, tips;
     for (QLabel *l : c.lineFields()) {
         texts << l->text();
-        tips << l->toolTip();
+        tips << shownToolTip(l);
     }
     EXPECT_EQ(texts, (QStringList{"1:First", "4:Fourth", "5:(null)"}));
     EXPECT_EQ(tips, (QStringList{"First", "Fourth", ""}));
