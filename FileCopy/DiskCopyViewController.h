@@ -80,6 +80,7 @@ private:
     void refuseEmptySelection() override;
     QString targetRefusal(const VolumeObj &volume) const override;
     void forgetDropSum() override;
+    bool selectionSizePending() const override { return _dropSizer != nullptr; }
 
     std::unique_ptr<Ui::DiskCopyViewController> ui;
 

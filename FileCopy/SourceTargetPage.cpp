@@ -58,6 +58,7 @@ SourceTargetPage::Differences SourceTargetPage::differencesOf(Page page)
     d.pickerBorderWidth = copy ? 1 : 0.5;
     d.pickerAnimates = copy;
     d.refusedSourceHidesComboBox = copy;
+    d.comboBoxHiddenAtSetUp = !copy;
     d.targetFreeFormat = copy ? QStringLiteral("%1 free") : QStringLiteral("%1空闲");
     d.fileChoiceSizeFormat = copy ? QStringLiteral("%1被选择") : QStringLiteral("%1");
     d.fileChoiceSizeAtOnce = !copy;
@@ -157,7 +158,8 @@ void SourceTargetPage::setUpPage(const Outlets &outlets)
 
     ui.failView->setHidden(true);
     ui.sussView->setHidden(true);
-    ui.comboBoxView->setHidden(true);
+    if (_differences.comboBoxHiddenAtSetUp)
+        ui.comboBoxView->setHidden(true);
     ui.endView->setHidden(true);
     ui.progressView->setHidden(false);
     ui.copyProgressView->setHidden(true);
@@ -356,7 +358,7 @@ void SourceTargetPage::changeSelectCopyType()
         return;
     }
     _lComboBox->setlComboBoxEnde(true);
-    _outlets.cloneButton->setButtonEnabled(true);
+    _outlets.cloneButton->setButtonEnabled(!selectionSizePending());
     _selectToVC->changeBgImageViewWithError(false);
 }
 
@@ -372,7 +374,7 @@ void SourceTargetPage::changeCloneButtonActon()
         _selectToVC->changeBgImageViewWithError(true);
         return;
     }
-    _outlets.cloneButton->setButtonEnabled(true);
+    _outlets.cloneButton->setButtonEnabled(!selectionSizePending());
     _selectToVC->changeBgImageViewWithError(false);
 }
 

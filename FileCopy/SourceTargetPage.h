@@ -81,6 +81,7 @@ public:
         qreal pickerBorderWidth;
         bool pickerAnimates;
         bool refusedSourceHidesComboBox;
+        bool comboBoxHiddenAtSetUp; // else left as the interface file has it
         QString targetFreeFormat; // "%1": the target's free space
         // A file choice that is not the whole volume: its size label ("%1":
         // the size), and whether its size is taken as soon as it arrives
@@ -289,6 +290,8 @@ protected:
     // the end of its job (before the tabs are unlocked).
     virtual QString targetRefusal(const VolumeObj &volume) const;
     virtual void forgetDropSum() {}
+    // The selection's size is still being summed: the start button waits for it.
+    virtual bool selectionSizePending() const { return false; }
     virtual void jobEnded() {}
 
     const Differences _differences;

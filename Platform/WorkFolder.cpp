@@ -139,6 +139,23 @@ bool WorkFolder::destinationHas(const QString &name) const
     return m_destFd >= 0 && ::fstatat(m_destFd, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+int WorkFolder::createFile(const QString &name, int mode)
+{
+    if (!isValid() || !usableName(name)) {
+        m_error = QStringLiteral("no work folder or no usable name for %1").arg(name);
+        return -1;
+    }
+    const int fd = ::openat(m_workFd, QFile::encodeName(name).constData(),
+                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode & 0777));
+    if (fd < 0) {
+        m_error = QStringLiteral("%1/%2: %3").arg(m_path, name, errText(errno));
+        return -1;
+    }
+    // The mode asked for, whatever the process's mask.
+    ::fchmod(fd, mode_t(mode & 0777));
+    return fd;
+}
+
 bool WorkFolder::holdFile(const QString &name)
 {
     if (!isValid() || !usableName(name))

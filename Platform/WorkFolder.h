@@ -38,6 +38,10 @@ public:
 
     // True when the receiving folder holds an entry of this name now.
     bool destinationHas(const QString &name) const;
+    // Makes the file `name` in the work folder (never over an entry, never
+    // through a link) and returns its descriptor, open for reading and writing and owned
+    // by the caller; -1 (errorString) when it cannot.
+    int createFile(const QString &name, int mode = 0600);
     // Takes hold of the file `name` that a tool made in the work folder: a
     // regular file, not a link, of this process's user, with one name only.
     bool holdFile(const QString &name);

@@ -20,6 +20,14 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -97,7 +105,45 @@ MakeDmg::KeptOut keptOut(const CopyKeepOut &rule, const FileNode &node)
 // each top-level node with the nodes taken below it (or itself). The nodes'
 // paths and kinds are fixed when they are listed, so the rest of the work
 // (which asks the file system) may run anywhere.
-using TakenItems = QList<std::pair<FileNodePtr, QList<const FileNode *>>>;
+// How a taken node is reached from its top-level item: the names from the
+// top-level item's own down to the node's, each with the device and inode it
+// was listed with.
+struct ListedPath {
+    QByteArray topLevel;
+    QList<QByteArray> names;
+    QList<FileAttributes> listed;
+};
+
+ListedPath listedPath(const FileNode &top, const FileNode &node)
+{
+    auto listing = [](const FileNode &n) {
+        FileAttributes a;
+        a.device = n.device;
+        a.inode = n.inode;
+        return a;
+    };
+    ListedPath p;
+    p.topLevel = top.pathBytes();
+    QList<const FileNode *> chain;
+    for (const FileNode *n = &node; n; n = n->father) {
+        chain.prepend(n);
+        if (n == &top)
+            break;
+    }
+    if (chain.first() != &top) // not below its top-level item after all: reached by its own path
+        chain = {&node}, p.topLevel = node.pathBytes();
+    for (const FileNode *n : chain) {
+        p.names << n->nameBytes();
+        p.listed << listing(*n);
+    }
+    return p;
+}
+
+struct TakenNode {
+    const FileNode *node;
+    ListedPath path;
+};
+using TakenItems = QList<std::pair<FileNodePtr, QList<TakenNode>>>;
 
 TakenItems takenItems(const FileNodeList &nodes)
 {
@@ -105,8 +151,8 @@ TakenItems takenItems(const FileNodeList &nodes)
     for (const FileNodePtr &top : nodes) {
         if (!top)
             continue;
-        QList<const FileNode *> below;
-        FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) { below << node; });
+        QList<TakenNode> below;
+        FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) { below.append({node, listedPath(*top, *node)}); });
         taken.append({top, below});
     }
     return taken;
@@ -118,7 +164,8 @@ MakeDmg::ZipSelection selectionOf(const TakenItems &taken, const QList<QByteArra
     CopyKeepOut rule = keepOutRule(resultPlaces);
     for (const auto &[top, below] : taken) {
         rule.enterTopLevel(*top);
-        for (const FileNode *node : below) {
+        for (const TakenNode &taken : below) {
+            const FileNode *node = taken.node;
             switch (keptOut(rule, *node)) {
             case MakeDmg::KeptOut::OtherVolume:
                 logLine(
@@ -132,6 +179,7 @@ MakeDmg::ZipSelection selectionOf(const TakenItems &taken, const QList<QByteArra
             }
             selection.paths << node->path;
             selection.pathBytes << node->pathBytes();
+            selection.items.append({taken.path.topLevel, taken.path.names, taken.path.listed});
             if (node->isDirectory) {
                 selection.folders << node->path;
                 selection.folderBytes << node->pathBytes();
@@ -434,6 +482,21 @@ bool finishImage(const JobPtr &job, QString *error)
     return moved;
 }
 
+// The folder that holds a copy item, opened from its top-level item's folder
+// down without following a link, each folder checked against its listing.
+Platform::OpenFolder openListedFolder(const MakeDmg::CopyItem &item, QString *why)
+{
+    Platform::OpenFolder folder = Platform::OpenFolder::openParent(item.topLevel);
+    for (qsizetype i = 0; folder.isOpen() && i + 1 < item.names.size(); ++i)
+        folder = folder.child(item.names.at(i), &item.listed.at(i));
+    if (!folder.isOpen())
+        *why = folder.error() == ESTALE ? QStringLiteral("a folder on its way changed since it was listed")
+                                        : QString::fromLocal8Bit(strerror(folder.error()));
+    else if (item.names.isEmpty())
+        *why = QStringLiteral("no name"), folder = Platform::OpenFolder();
+    return folder;
+}
+
 void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
 {
     std::optional<MakeDmg::MountedImage> image;
@@ -531,15 +594,17 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
                     if (chosen != name)
                         logLine(QStringLiteral("%1 is stored as \"%2\": the name is taken in the image")
                                     .arg(path, QFile::decodeName(chosen)));
-                    const Platform::OpenFolder from =
-                        Platform::OpenFolder::open(slash <= 0 ? QByteArray("/") : bytes.left(slash));
+                    // The item is reached as Disk Copy reaches it: from its
+                    // top-level item's folder down, each folder the one listed.
+                    QString why;
+                    const Platform::OpenFolder from = openListedFolder(items.at(j), &why);
                     if (!into.isOpen() || !from.isOpen()) {
-                        Platform::systemLog(
-                            QStringLiteral("error--------%1")
-                                .arg(into.isOpen() ? path : QStringLiteral("the image's volume cannot be opened")));
+                        Platform::systemLog(QStringLiteral("error--------%1").arg(
+                            into.isOpen() ? QStringLiteral("%1: %2").arg(path, why)
+                                          : QStringLiteral("the image's volume cannot be opened")));
                         failed = true;
                     } else {
-                        q.ticket = copies.add(from, name, into, chosen);
+                        q.ticket = copies.add(from, items.at(j).names.last(), into, chosen, &items.at(j).listed.last());
                     }
                 }
             }
@@ -587,14 +652,6 @@ MakeDmg::~MakeDmg()
     m_delegate->store(nullptr);
     const std::shared_ptr<Job> job = currentJob();
     job->cancel = true;
-    if (m_task) {
-        // Ended here, with nothing more reported, and what it wrote goes.
-        m_task->disconnect(this);
-        delete m_task; // ends the process and waits for it
-        m_task = nullptr;
-    }
-    if (m_zipWork)
-        m_zipWork->discard();
     std::optional<MountedImage> idle;
     {
         std::lock_guard<std::mutex> lock(job->mutex);
@@ -736,8 +793,10 @@ void MakeDmg::mountDmgWithDmgPath(const QString &dmgPath)
 void MakeDmg::doCopyFilesToDmgWithDmg(const QStringList &paths)
 {
     QList<CopyItem> items;
-    for (const QString &path : paths)
-        items.append({path, QFile::encodeName(path), QFile::encodeName(path)});
+    for (const QString &path : paths) {
+        const QByteArray bytes = QFile::encodeName(path);
+        items.append({path, bytes, bytes, {bytes.mid(bytes.lastIndexOf('/') + 1)}, {FileAttributes()}});
+    }
     const std::shared_ptr<Job> job = currentJob();
     Platform::Dispatch::globalAsync([job, items] { copyItems(job, items); });
 }
@@ -748,7 +807,8 @@ void MakeDmg::doCopyFilesToDmgWithDmg(const FileNodeArray &nodes)
     for (const FileNodePtr &top : nodes)
         if (top)
             FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
-                items.append({node->path, node->pathBytes(), top->pathBytes()});
+                const ListedPath listed = listedPath(*top, *node);
+                items.append({node->path, node->pathBytes(), listed.topLevel, listed.names, listed.listed});
             });
     const std::shared_ptr<Job> job = currentJob();
     Platform::Dispatch::globalAsync([job, items] { copyItems(job, items); });
@@ -762,12 +822,8 @@ void MakeDmg::stopMakeDmg()
     }
     const std::shared_ptr<Job> job = currentJob();
     job->cancel = true;
-    // A running `hdiutil create` is ended by its worker, which sees the flag.
-    if (m_task) {
-        Platform::Task *task = m_task;
-        m_task = nullptr;
-        task->terminate(); // deleted when it has ended (zipTaskTerminated)
-    }
+    // A running `hdiutil create` or archive is ended by its worker, which
+    // sees the flag and removes what it made.
     // An image that no worker holds is ejected now and removed; a worker
     // does the same with its own.
     std::optional<MountedImage> idle;
@@ -783,7 +839,59 @@ void MakeDmg::stopMakeDmg()
         });
 }
 
-qint64 MakeDmg::zipProcessIdentifier() const { return m_task ? m_task->processIdentifier() : 0; }
+namespace {
+
+// Reads the finished archive back from its descriptor: it must list exactly
+// the entries that were written into it.
+bool archiveListsEntries(int fd, quint64 expected, QString *error)
+{
+    struct archive *a = archive_read_new();
+    archive_read_support_format_zip_seekable(a);
+    quint64 listed = 0;
+    bool ok = ::lseek(fd, 0, SEEK_SET) == 0 && archive_read_open_fd(a, fd, 1 << 16) == ARCHIVE_OK;
+    struct archive_entry *entry = nullptr;
+    int r = ARCHIVE_OK;
+    // A warning is about a name this locale cannot show, not about the archive.
+    while (ok && ((r = archive_read_next_header(a, &entry)) == ARCHIVE_OK || r == ARCHIVE_WARN)) {
+        ++listed;
+        archive_read_data_skip(a);
+    }
+    if (!ok || r != ARCHIVE_EOF || listed != expected)
+        *error = QStringLiteral("the archive lists %1 of its %2 entries (%3)")
+                     .arg(listed)
+                     .arg(expected)
+                     .arg(QString::fromUtf8(archive_error_string(a) ? archive_error_string(a) : "read back"));
+    archive_read_free(a);
+    return error->isEmpty();
+}
+
+} // namespace
+
+// What the worker writing an archive tells the main thread, batched: one
+// queued note at a time, read there with the latest count and name.
+namespace {
+std::mutex g_zipHookMutex;
+MakeDmg::ZipEntryHook g_zipHook;
+
+MakeDmg::ZipEntryHook zipEntryHook()
+{
+    std::lock_guard<std::mutex> lock(g_zipHookMutex);
+    return g_zipHook;
+}
+} // namespace
+
+void MakeDmg::setZipEntryHook(ZipEntryHook hook)
+{
+    std::lock_guard<std::mutex> lock(g_zipHookMutex);
+    g_zipHook = std::move(hook);
+}
+
+struct MakeDmg::ZipProgress {
+    std::mutex mutex;
+    quint64 entries = 0;
+    QByteArray lastName;
+    bool posted = false;
+};
 
 void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr)
 {
@@ -792,182 +900,152 @@ void MakeDmg::doZipWithPath(const QString &path, const FileNodeArray &withZipArr
         return;
     }
     const std::shared_ptr<Job> job = startJob();
-    if (m_task) {
-        Platform::Task *old = m_task;
-        m_task = nullptr;
-        old->terminate();
-    }
     m_zipJob = job;
     m_zipPath = path;
     m_allSelectFileCout = 0;
     m_proValue = 0;
     m_allSelectFileArr.clear();
-    // The tree is read here; what is kept out and what is counted is worked
-    // out on a worker, since it asks the file system about every item.
+    // The tree is read here; the rest asks the file system about every item
+    // and runs on a worker.
     QPointer<MakeDmg> self(this);
-    Platform::Dispatch::globalAsync([self, job, taken = takenItems(withZipArr), path] {
+    auto progress = std::make_shared<ZipProgress>();
+    Platform::Dispatch::globalAsync([self, job, taken = takenItems(withZipArr), path, progress] {
         // Nothing that holds the archive's folder goes in, and nothing of other volumes.
-        ZipSelection selection = selectionOf(taken, {QFile::encodeName(QFileInfo(path).path())});
-        // zip is given every entry by name rather than a folder to recurse
-        // into, so the archive stays on each item's file system as the copy
-        // and the size sum do, and the count follows the same walk.
-        QList<QByteArray> leftOut;
-        for (const QByteArray &taken : selection.pathBytes) {
+        const ZipSelection selection = selectionOf(taken, {QFile::encodeName(QFileInfo(path).path())});
+        // A taken folder counts what it holds on its own file system, not itself.
+        quint64 count = selection.files;
+        for (const QByteArray &folder : selection.folderBytes) {
             if (job->cancel)
                 return;
-            selection.entryBytes << taken;
-            if (selection.folderBytes.contains(taken))
-                entriesOnOneFileSystem(taken, &selection.entryBytes, &leftOut);
+            count += getAllFileCountWithPath(folder);
         }
-        for (const QByteArray &other : leftOut)
-            Platform::systemLog(QStringLiteral("MakeDmg: left out, on another file system: %1")
-                                    .arg(QFile::decodeName(Platform::systemPath(other))));
-        // A taken folder is named to zip but, as ever, counts only what it holds.
-        const quint64 count = quint64(selection.entryBytes.size() - selection.folderBytes.size());
-        Platform::Dispatch::mainAsync([self, job, path, selection, count] {
-            if (!self || job->cancel || self->m_zipJob != job)
+        auto end = [self, job](const QString &why) {
+            Platform::Dispatch::mainAsync([self, job, why] {
+                if (self)
+                    self->zipTaskTerminated(job, why);
+            });
+        };
+        Platform::Dispatch::mainAsync([self, job, selection, count] {
+            if (!self || self->m_zipJob != job)
                 return;
             self->m_allSelectFileArr = selection.paths;
-            if (!selection.refused.isEmpty())
-                return self->failZip(QStringLiteral("left out, as they hold the archive's folder: %1")
-                                         .arg(selection.refused.join(QStringLiteral(", "))));
-            self->launchZip(path, selection, count);
+            self->m_allSelectFileCout = count;
+            Platform::systemLog(
+                QStringLiteral("MakeDmg: zip items: %1").arg(selection.paths.join(QStringLiteral(", "))));
+            Platform::systemLog(QStringLiteral("MakeDmg: zip expects %1 entries").arg(count));
         });
+        if (job->cancel)
+            return;
+        if (!selection.refused.isEmpty())
+            return end(QStringLiteral("left out, as they hold the archive's folder: %1")
+                           .arg(selection.refused.join(QStringLiteral(", "))));
+        if (selection.items.isEmpty())
+            return end(QStringLiteral("nothing is selected for the archive"));
+        if (!path.startsWith(QLatin1Char('/')))
+            return end(QStringLiteral("\"%1\" is not a full path for the archive").arg(path));
+
+        // The archive is written in a folder of this job's own beside its
+        // final name, held by its descriptor, and takes that name only once
+        // it is whole; an existing entry is never touched.
+        const QFileInfo target(path);
+        Platform::WorkFolder work = Platform::WorkFolder::create(target.path(), kWorkPrefix);
+        if (!work.isValid())
+            return end(QStringLiteral("no work folder for the archive: %1").arg(work.errorString()));
+        if (work.destinationHas(target.fileName())) {
+            work.discard();
+            return end(QStringLiteral("%1 exists already").arg(path));
+        }
+        const int fd = work.createFile(target.fileName(), 0644);
+        if (fd < 0) {
+            const QString why = work.errorString();
+            work.discard();
+            return end(QStringLiteral("the archive cannot be made: %1").arg(why));
+        }
+        QString why;
+        quint64 entries = 0;
+        {
+            ZipArchive zip(
+                fd, [job] { return job->cancel.load(); },
+                [self, job, progress, hook = zipEntryHook()](const QByteArray &stored) {
+                    {
+                        std::lock_guard<std::mutex> lock(progress->mutex);
+                        ++progress->entries;
+                        progress->lastName = stored;
+                        if (!std::exchange(progress->posted, true))
+                            Platform::Dispatch::mainAsync([self, job, progress] {
+                                if (self)
+                                    self->dataReady(job, progress);
+                            });
+                    }
+                    if (hook)
+                        hook(stored);
+                });
+            for (const ZipArchive::Item &item : selection.items)
+                if (!zip.add(item))
+                    break;
+            if (zip.finish())
+                entries = zip.entries();
+            else
+                why = zip.errorString();
+        }
+        if (!why.isEmpty() || job->cancel) {
+            ::close(fd);
+            work.discard();
+            logLine(QStringLiteral("the unfinished archive %1 is removed").arg(path));
+            return job->cancel ? void() : end(QStringLiteral("%1; %2 is not made").arg(why, path));
+        }
+        // Whole, and the file this job made, before it takes its name.
+        const bool whole = ::fsync(fd) == 0 && archiveListsEntries(fd, entries, &why);
+        ::close(fd);
+        if (!whole) {
+        } else if (!work.holdFile(target.fileName())) {
+            why = work.errorString();
+        } else if (job->cancel) {
+            why = QStringLiteral("stopped");
+        } else if (!work.moveHeldFileOut(target.fileName())) {
+            why = QStringLiteral("the archive cannot take its name: ") + work.errorString();
+        }
+        work.discard();
+        end(why.isEmpty() ? QString() : QStringLiteral("%1; %2 is not made").arg(why, path));
     });
 }
 
-void MakeDmg::launchZip(const QString &zipPath, const ZipSelection &selection, quint64 count)
+void MakeDmg::dataReady(const std::shared_ptr<Job> &job, const std::shared_ptr<ZipProgress> &progress)
 {
-    m_allSelectFileCout = count;
-    Platform::systemLog(QStringLiteral("MakeDmg: zip items: %1").arg(selection.paths.join(QStringLiteral(", "))));
-    Platform::systemLog(QStringLiteral("MakeDmg: zip expects %1 entries").arg(count));
-    if (selection.paths.isEmpty())
-        return failZip(QStringLiteral("nothing is selected for the archive"));
-    if (!zipPath.startsWith(QLatin1Char('/')))
-        return failZip(QStringLiteral("\"%1\" is not a full path for the archive").arg(zipPath));
-
-    // zip runs in the system root and is given the items as the system names
-    // them ("Volumes/USB/Documents"), so that is what the archive stores. The
-    // names go to zip as bytes on its standard input, one a line (-@); a name
-    // holding a line end goes as an argument, which takes only names that
-    // are text.
-    QByteArray names;
-    QStringList arguments;
-    for (const QByteArray &host : selection.entryBytes) {
-        QByteArray relative = Platform::systemPath(host);
-        if (relative.isEmpty())
-            return failZip(QStringLiteral("%1 is not a path of this system").arg(QFile::decodeName(host)));
-        relative = relative == "/" ? QByteArrayLiteral(".") : relative.mid(1);
-        if (!relative.contains('\n')) {
-            names += relative + '\n';
-        } else if (QFile::encodeName(QFile::decodeName(relative)) == relative) {
-            arguments << QFile::decodeName(relative);
-        } else {
-            return failZip(QStringLiteral("zip cannot be given the name %1").arg(QFile::decodeName(host)));
-        }
+    quint64 entries = 0;
+    QByteArray name;
+    {
+        std::lock_guard<std::mutex> lock(progress->mutex);
+        progress->posted = false;
+        entries = progress->entries;
+        name = progress->lastName;
     }
-
-    // The archive is written in a folder of this job's own beside its final
-    // name (zip's temporary files with it) and takes that name only once zip
-    // has ended well; an existing entry is never touched.
-    const QFileInfo target(zipPath);
-    auto work = std::make_shared<Platform::WorkFolder>(Platform::WorkFolder::create(target.path(), kWorkPrefix));
-    if (!work->isValid())
-        return failZip(QStringLiteral("no work folder for the archive: %1").arg(work->errorString()));
-    if (work->destinationHas(target.fileName())) {
-        work->discard();
-        return failZip(QStringLiteral("%1 exists already").arg(zipPath));
-    }
-    m_zipWork = work;
-    m_zipName = target.fileName();
-
-    auto *task = new Platform::Task(this);
-    task->setLaunchPath(m_zipLaunchPath);
-    task->setWorkingDirectory(Platform::systemRoot());
-    // -y: a link is stored as a link, never followed. No -r: every entry is
-    // named on the list.
-    QStringList args{QStringLiteral("-y"), work->path() + QLatin1Char('/') + m_zipName, QStringLiteral("-@")};
-    if (!arguments.isEmpty())
-        args << QStringLiteral("--") << arguments;
-    task->setArguments(args);
-    task->setStandardInputPipe(true);
-    task->setStandardOutputPipe(true);
-    // Its warnings come in the same stream, in order with its listing.
-    task->setMergeStandardError(true);
-    connect(task, &Platform::Task::dataAvailable, this,
-            [this, task](const QByteArray &chunk) { dataReady(task, chunk); });
-    connect(task, &Platform::Task::terminated, this, [this, task, work] { zipTaskTerminated(task, work); });
-    m_task = task;
-    m_output = ZipOutput();
-    if (!task->launch()) {
-        m_task = nullptr;
-        task->deleteLater();
-        m_zipWork.reset();
-        work->discard();
-        return failZip(QStringLiteral("%1 did not start").arg(m_zipLaunchPath));
-    }
-    task->writeInput(names);
-    task->closeInput();
+    if (job != m_zipJob || job->cancel)
+        return;
+    m_proValue = entries;
+    reportZipProgress(QStringLiteral("adding: ") + QFile::decodeName(name));
 }
 
-void MakeDmg::dataReady(Platform::Task *task, const QByteArray &chunk)
+void MakeDmg::reportZipProgress(const QString &text)
 {
-    if (task != m_task || !m_zipJob || m_zipJob->cancel || chunk.isEmpty())
-        return;
-    // Whole lines only: one "adding:" line is one entry, wherever the pipe
-    // cut the stream.
-    if (!m_output.feed(chunk))
-        return;
-    reportZipProgress();
-}
-
-void MakeDmg::reportZipProgress()
-{
-    m_proValue = m_output.entries();
     quint64 p = m_allSelectFileCout ? m_proValue * 100 / m_allSelectFileCout : 0;
-    // The count is only an estimate of zip's output: 100 waits for zip's end.
+    // The count is only an estimate of what goes in: 100 waits for the end.
     p = std::min<quint64>(p, 99);
     if (MakeDmgDelegate *d = m_delegate->load())
-        d->copyFileToDmgWithFileName(m_output.lastEntry(), float(p));
+        d->copyFileToDmgWithFileName(text, float(p));
 }
 
-void MakeDmg::zipTaskTerminated(Platform::Task *task, const std::shared_ptr<Platform::WorkFolder> &work)
+void MakeDmg::zipTaskTerminated(const std::shared_ptr<Job> &job, const QString &why)
 {
-    task->deleteLater();
-    if (task != m_task || !m_zipJob || m_zipJob->cancel) {
-        // A stopped or replaced job keeps nothing of what zip wrote.
-        if (m_zipWork == work)
-            m_zipWork.reset();
-        work->discard();
-        logLine(QStringLiteral("the unfinished archive in %1 is removed").arg(work->path()));
+    if (job != m_zipJob || job->cancel)
+        return;
+    m_zipJob.reset();
+    if (!why.isEmpty()) {
+        logLine(why);
+        if (MakeDmgDelegate *d = m_delegate->load())
+            d->makeDmgFailWithError(0);
         return;
     }
-    m_task = nullptr;
-    m_zipWork.reset();
-    if (m_output.finish())
-        reportZipProgress();
-    const int status = task->terminationStatus();
-    QString why;
-    if (status != 0)
-        why = QStringLiteral("zip ended with status %1").arg(status);
-    else if (!m_output.warnings().isEmpty())
-        why = QStringLiteral("zip warned: %1").arg(m_output.warnings().join(QStringLiteral("; ")));
-    else if (!work->holdFile(m_zipName))
-        why = work->errorString();
-    else if (!work->moveHeldFileOut(m_zipName))
-        why = QStringLiteral("the archive cannot take its name: ") + work->errorString();
-    work->discard();
-    if (!why.isEmpty())
-        return failZip(QStringLiteral("%1; %2 is not made").arg(why, m_zipPath));
     if (MakeDmgDelegate *d = m_delegate->load())
         d->copyFileToDmgWithFileName(QString(), 100.0f);
-}
-
-void MakeDmg::failZip(const QString &why)
-{
-    logLine(why);
-    if (!m_zipJob || m_zipJob->cancel)
-        return;
-    if (MakeDmgDelegate *d = m_delegate->load())
-        d->makeDmgFailWithError(0);
 }

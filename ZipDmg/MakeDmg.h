@@ -1,20 +1,21 @@
 #pragma once
 #include "FileNode.h"
+#include "Platform/FileManager.h"
 #include "MakeDmgDelegate.h"
 #include "ToolCommand.h"
-#include "ZipOutput.h"
+#include "ZipArchive.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
 namespace Platform {
-class Task;
 class WorkFolder;
 } // namespace Platform
 
@@ -24,10 +25,10 @@ class WorkFolder;
 //   empty staging folder), `hdiutil mount` attaches it, the selected items
 //   are copied into its root folder and the image is ejected, which is what
 //   makes its file whole; the job reports 100 only after that eject;
-// - a ZIP archive: one run of `zip -r` over the selected paths, run in the
-//   system root with the paths the system names them by; its whole output
-//   lines ("adding: …", one per entry) are counted against the number of
-//   entries expected, and a warning or a failed status fails the job.
+// - a ZIP archive, written here (ZipArchive) from what the job opens by
+//   descriptor, under the names the system gives the items; every entry
+//   archived moves the progress against the number of entries expected, and
+//   an item that cannot be read whole fails the job.
 //
 // Either result is made in a private work folder beside its final name and
 // takes that name only when the job has ended well; a stopped or failed job
@@ -58,6 +59,11 @@ public:
         QString path;         // as shown
         QByteArray pathBytes; // exactly as the file system has it
         QByteArray topLevel;
+        // How it is reached from its top-level item's folder: the names from
+        // the top-level item's own down to the item's, each with the device
+        // and inode it was listed with (inode 0: not listed).
+        QList<QByteArray> names;
+        QList<Platform::FileAttributes> listed;
     };
     // What an archive job takes from a checked tree (getAllFileCount).
     struct ZipSelection {
@@ -66,9 +72,8 @@ public:
         QStringList folders;         // the taken paths that are folders, counted on a worker
         QList<QByteArray> folderBytes;
         quint64 files = 0; // the taken paths that are files
-        // What zip is given, one name an entry: the taken paths and everything
-        // below the folders among them that lies on their own file system.
-        QList<QByteArray> entryBytes;
+        // The taken paths as the archive reaches them, in walking order.
+        QList<ZipArchive::Item> items;
         QStringList refused; // taken paths that hold the archive's folder
     };
 
@@ -104,11 +109,11 @@ public:
     QStringList allSelectFileArr() const { return m_allSelectFileArr; }
     quint64 allSelectFileCout() const { return m_allSelectFileCout; }
     quint64 proValue() const { return m_proValue; }
-    // The running zip's process id; 0 when none is held.
-    qint64 zipProcessIdentifier() const;
 
-    // Tests: another archiver in place of /usr/bin/zip.
-    void setZipLaunchPath(const QString &path) { m_zipLaunchPath = path; }
+    // Tests: called on the archive's worker after each entry is in, with
+    // the name it is stored under (to change the source at that moment).
+    using ZipEntryHook = std::function<void(const QByteArray &storedName)>;
+    static void setZipEntryHook(ZipEntryHook hook);
 
     // Fixed names and rules.
     static QString stagingFolderPrefix();
@@ -150,27 +155,23 @@ public:
     struct Job;
 
 private:
+    struct ZipProgress;
     std::shared_ptr<Job> currentJob() const;
     std::shared_ptr<Job> startJob();
-    void launchZip(const QString &zipPath, const ZipSelection &selection, quint64 count);
-    void dataReady(Platform::Task *task, const QByteArray &chunk);
-    void reportZipProgress();
-    void zipTaskTerminated(Platform::Task *task, const std::shared_ptr<Platform::WorkFolder> &work);
-    void failZip(const QString &why);
+    // The archive's worker reports entries archived (batched) and its end.
+    void dataReady(const std::shared_ptr<Job> &job, const std::shared_ptr<ZipProgress> &progress);
+    void reportZipProgress(const QString &text);
+    // `why` empty: the archive is whole under its name.
+    void zipTaskTerminated(const std::shared_ptr<Job> &job, const QString &why);
 
     std::shared_ptr<std::atomic<MakeDmgDelegate *>> m_delegate;
     mutable std::mutex m_jobMutex;
     std::shared_ptr<Job> m_job;
 
     // The archive job; main thread only.
-    Platform::Task *m_task = nullptr;
     std::shared_ptr<Job> m_zipJob;
     QString m_zipPath;
     QStringList m_allSelectFileArr;
     quint64 m_allSelectFileCout = 0;
     quint64 m_proValue = 0;
-    ZipOutput m_output;
-    std::shared_ptr<Platform::WorkFolder> m_zipWork; // where the running zip writes
-    QString m_zipName;                               // the archive's final name
-    QString m_zipLaunchPath = QStringLiteral("/usr/bin/zip");
 };

@@ -17,7 +17,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 using DmgPageRig::PageOnWorld;
 
@@ -136,44 +139,63 @@ TEST_F(ImagePageOnDemoWorld, DmgOfATickedPart)
 
 TEST_F(ImagePageOnDemoWorld, ArchiveThatCannotBeWrittenEndsOnTheFailureView)
 {
+    const QString gone = source + QStringLiteral("/gone.txt");
+    ASSERT_TRUE(TestSupport::writeFile(gone, "listed, then removed"));
     ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
     ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
-    // An archiver that fails without writing anything.
-    page->makeDmg()->setZipLaunchPath(QStringLiteral("/bin/false"));
     QTest::mouseClick(page->makeZipBut(), Qt::LeftButton);
     ASSERT_TRUE(clickStart());
+    // A ticked item that is not there any more when the archive is written.
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->makeSureWC() != nullptr; }, 30000));
+    ASSERT_TRUE(QFile::remove(gone));
     ASSERT_TRUE(confirm());
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(failure(), DmgViewController::failText());
     TestSupport::saveScreenshot(page.get(), QStringLiteral("dmgpage_e2e_failure"));
+    EXPECT_TRUE(newFiles(QStringLiteral("*.zip")).isEmpty());
     EXPECT_EQ(MakeDmgRig::treeOf(source), before);
 }
 
 TEST_F(ImagePageOnDemoWorld, StopOfAnArchiveJobEndsTheArchiverAndNeverSucceeds)
 {
-    const QString fake = world.at(QStringLiteral("/fake-zip"));
-    ASSERT_TRUE(MakeDmgRig::writeScript(fake, "echo '  adding: first (stored 0%)'\nexec sleep 30\n"));
+    // The archive's worker waits after its first entry until the stop.
+    std::atomic<bool> stopped{false};
+    MakeDmg::setZipEntryHook([&](const QByteArray &) {
+        for (int i = 0; i < 3000 && !stopped; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    struct Unhook {
+        std::atomic<bool> &stopped;
+        ~Unhook()
+        {
+            stopped = true;
+            Platform::Dispatch::waitForGlobalQueue(30000);
+            MakeDmg::setZipEntryHook({});
+        }
+    } unhook{stopped};
     ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
     ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
-    page->makeDmg()->setZipLaunchPath(fake);
     QTest::mouseClick(page->makeZipBut(), Qt::LeftButton);
     ASSERT_TRUE(clickStart());
     ASSERT_TRUE(confirm());
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->makeDmg()->zipProcessIdentifier() > 0; }));
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->pathLabel()->text().contains(QStringLiteral("first")); }));
-    EXPECT_EQ(page->pathLabel()->text(), QStringLiteral("adding: first (stored 0%)"));
-    const qint64 pid = page->makeDmg()->zipProcessIdentifier();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page->pathLabel()->text().startsWith(QStringLiteral("adding: ")); }));
+    EXPECT_TRUE(page->pathLabel()->text().contains(QStringLiteral("Volumes/Travel Drive/")))
+        << page->pathLabel()->text().toStdString();
     QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
     EXPECT_EQ(failure(), DmgViewController::stopText());
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return ::kill(pid_t(pid), 0) != 0; }, 10000)) << "zip still runs";
+    stopped = true;
+    Platform::Dispatch::waitForGlobalQueue(30000);
     QTest::qWait(300);
     EXPECT_TRUE(page->sussView()->isHidden());
     EXPECT_EQ(failure(), DmgViewController::stopText());
     EXPECT_EQ(tabs.calls, (QList<bool>{false, true}));
+    EXPECT_TRUE(QDir(target).entryList({QStringLiteral("*.zip"), QStringLiteral(".Kestrova*")},
+                                       QDir::AllEntries | QDir::Hidden).isEmpty())
+        << "the stopped archive is removed";
     EXPECT_EQ(MakeDmgRig::treeOf(source), before);
 }
 

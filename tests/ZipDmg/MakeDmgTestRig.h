@@ -19,6 +19,8 @@
 #include <functional>
 #include <mutex>
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -133,6 +135,21 @@ inline FileNodePtr node(const QString &path, qint64 state, const FileNodeList &c
     return n;
 }
 
+// A node as the scanner lists it: with the device and inode it has now
+// (its children were made, and listed, before it).
+inline FileNodePtr listedNode(const QString &path, qint64 state, const FileNodeList &children = {})
+{
+    FileNodePtr n = node(path, state, children);
+    n->recordListing();
+    return n;
+}
+
+// Puts a link to `elsewhere` in place of the folder `folder` (kept beside it).
+inline bool swapForLink(const QString &folder, const QString &elsewhere)
+{
+    return QDir().rename(folder, folder + QStringLiteral(".moved")) && QFile::link(elsewhere, folder);
+}
+
 // A volume's top level as the page lists it: every entry checked.
 inline FileNodeArray topLevel(const QString &folder)
 {
@@ -176,6 +193,28 @@ inline QList<QByteArray> archiveNameBytes(const QString &archive)
     QList<QByteArray> names = p.readAllStandardOutput().split('\n');
     names.removeAll(QByteArray());
     return names;
+}
+
+// The names an archive stores, exactly as bytes, read with libarchive.
+inline QList<QByteArray> archiveEntries(const QString &archive)
+{
+    QList<QByteArray> names;
+    struct archive *a = archive_read_new();
+    archive_read_support_format_zip(a);
+    struct archive_entry *entry = nullptr;
+    if (archive_read_open_filename(a, QFile::encodeName(archive).constData(), 1 << 16) == ARCHIVE_OK)
+        for (int r = 0; (r = archive_read_next_header(a, &entry)) == ARCHIVE_OK || r == ARCHIVE_WARN;)
+            names << QByteArray(archive_entry_pathname(entry));
+    archive_read_free(a);
+    return names;
+}
+
+// unzip's own test of every entry passes.
+inline bool unzipTests(const QString &archive)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), {QStringLiteral("-tqq"), archive});
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 // The paths the page hands to the copy into the image: checked nodes, depth first.
