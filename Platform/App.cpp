@@ -1,9 +1,11 @@
 #include "App.h"
 
+#include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace Platform::App {
@@ -29,6 +31,38 @@ void end(Session *session, int code)
     session->loop->exit(code);
 }
 
+// Ends the session of its window however the window goes away: its own
+// close action, the window manager's close (Alt+F4, the title bar's button),
+// a hide, or its destruction. Without it a window that went without asking
+// would leave its session running, and the rest of the program refusing
+// input behind an invisible window.
+class SessionWatch : public QObject {
+public:
+    SessionWatch(Session *session, QWidget *window) : m_session(session), m_window(window)
+    {
+        window->installEventFilter(this);
+        connect(window, &QObject::destroyed, this, [this] { end(m_session, 0); });
+    }
+    ~SessionWatch() override
+    {
+        if (m_window)
+            m_window->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A spontaneous hide is the window being minimised: it is still there.
+        if (watched == m_window && event->type() == QEvent::Hide && !event->spontaneous())
+            end(m_session, 0);
+        return false;
+    }
+
+private:
+    Session *m_session;
+    QPointer<QWidget> m_window;
+};
+
 constexpr int AbortResponse = -1001;
 } // namespace
 
@@ -51,7 +85,11 @@ int runModal(QWidget *window)
         window->activateWindow();
     }
     sessions().push_back(&session);
+    std::optional<SessionWatch> watch;
+    if (window)
+        watch.emplace(&session, window);
     const int code = loop.exec();
+    watch.reset();
     sessions().erase(std::find(sessions().begin(), sessions().end(), &session));
     if (session.window && previous != Qt::ApplicationModal) {
         const bool visible = session.window->isVisible();

@@ -7,7 +7,9 @@ namespace Platform::App {
 // The application's modal sessions. runModal(window) makes the window
 // application-modal (nothing else of the program takes input), shows it and
 // runs a nested event loop until that window's session is stopped; the
-// window gets its old modality back when the session ends.
+// window gets its old modality back when the session ends. The session also
+// ends (with 0) when its window goes by any other way: closed by its own
+// action or by the window manager, hidden, or destroyed.
 //
 // stopModal(window) and abortModal(window) end the session that runs that
 // window and leave every other session running; a session that ends while

@@ -517,6 +517,50 @@ TEST(ClonePage, FullDiskAccessGateFrom1300KeepsThePageOnTheSelection)
     Platform::SystemInfo::resetOverrides();
 }
 
+// Closed by the window manager (Alt+F4, the frame's close button), the Full
+// Disk Access window ends its modal run as its own button does, and "检查"
+// opens it again.
+TEST(ClonePage, FullDiskAccessWindowClosedByTheWindowManagerLetsTheCheckButtonOpenItAgain)
+{
+    PageRig r;
+    SelectDrivceViewController &page = *r.page;
+    QList<bool> shown;
+    // Each window that comes up: the first one is closed by the window
+    // system's close request, the next by its own close button.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &page, [&] {
+        FullDiskAccessViewController *wc = page.fullDiskAccessWC();
+        if (!wc || !wc->isVisible() || !wc->windowHandle())
+            return;
+        shown.append(Platform::App::modalWindow() == wc);
+        if (shown.size() == 1)
+            wc->windowHandle()->close();
+        else
+            QTest::mouseClick(wc->closeButton(), Qt::LeftButton);
+    });
+    watch.start(20);
+    // A session that the close did not end is ended here, so the test goes on.
+    bool guardEnded = false;
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        guardEnded = Platform::App::isRunningModal();
+        Platform::App::stopModal();
+    });
+    guard.start(5000);
+
+    QTest::mouseClick(page.checkFullButton(), Qt::LeftButton);
+    EXPECT_FALSE(guardEnded) << "the close left the modal run going";
+    EXPECT_EQ(shown, QList<bool>{true});
+    EXPECT_FALSE(Platform::App::isRunningModal());
+    // The closed window goes as the main loop would let it go.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(page.fullDiskAccessWC());
+    QTest::mouseClick(page.checkFullButton(), Qt::LeftButton);
+    EXPECT_EQ(shown, (QList<bool>{true, true}));
+    EXPECT_FALSE(guardEnded);
+    EXPECT_FALSE(Platform::App::isRunningModal());
+}
+
 TEST(ClonePage, Before1300TheCloneStartsWhateverTheProbeGives)
 {
     PageRig r(TestSupport::DiskWorldFixture::Options{true, QStringLiteral("12.6"), QStringLiteral("tester")});
