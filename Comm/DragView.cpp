@@ -22,6 +22,14 @@ bool offersFiles(const QMimeData *data)
     return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
 }
 
+// The file's path as the file system's bytes. A name that is not UTF-8 comes
+// percent-encoded byte by byte, which the URL's decoded text would turn into
+// replacement characters: the path is decoded from its encoded form instead.
+QByteArray localPathBytes(const QUrl &url)
+{
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+}
+
 } // namespace
 
 DragView::DragView(QWidget *parent) : QWidget(parent) { setAcceptDrops(true); }
@@ -71,11 +79,11 @@ bool DragView::performDragOperation(const QMimeData *data)
         return false;
     }
     if (offersFiles(data)) {
-        QStringList paths;
+        QList<QByteArray> paths;
         for (const QUrl &url : data->urls()) {
             // Only local files have a path; other links in the list are not files.
             if (url.isLocalFile())
-                paths.append(url.toLocalFile());
+                paths.append(localPathBytes(url));
         }
         viewDragAction(paths);
         return true;
@@ -101,7 +109,7 @@ void DragView::dropEvent(QDropEvent *event)
     update();
 }
 
-void DragView::viewDragAction(const QStringList &paths)
+void DragView::viewDragAction(const QList<QByteArray> &paths)
 {
     if (_delegate)
         _delegate->viewDragAction(paths);

@@ -30,8 +30,8 @@ public:
     bool prepareForDragOperation() const { return true; }
     // Reads the drop: true when it was taken (a file list, or image data).
     bool performDragOperation(const QMimeData *data);
-    // Passes the paths to the delegate unchanged.
-    void viewDragAction(const QStringList &paths);
+    // Passes the paths (the file system's bytes) to the delegate unchanged.
+    void viewDragAction(const QList<QByteArray> &paths);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;

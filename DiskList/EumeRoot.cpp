@@ -346,3 +346,24 @@ QString EumeRoot::rootChildPath(const QString &rootPath, const QString &name)
         return QLatin1Char('/') + name;
     return rootPath + QLatin1Char('/') + name;
 }
+
+FileNodeArrayPtr EumeRoot::nodesForDroppedPaths(const QList<QByteArray> &paths)
+{
+    auto nodes = std::make_shared<FileNodeArray>();
+    const auto &fm = Platform::FileManager::defaultManager();
+    const NodeTreeOperator sizes;
+    for (const QByteArray &path : paths) {
+        // The node keeps the path's bytes: a name that is not UTF-8 is copied as it is.
+        const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+        if (isSkipName(QString::fromUtf8(name)))
+            continue;
+        bool isDirectory = false;
+        fm.nativeFileExists(path, &isDirectory);
+        FileNodePtr node = FileNode::initWithNativePath(path, isDirectory, nullptr);
+        node->recordListing();
+        if (!isDirectory)
+            node->size = sizes.getOneFileSizeWithPath(path);
+        nodes->append(std::move(node));
+    }
+    return nodes;
+}

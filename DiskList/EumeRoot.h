@@ -62,6 +62,10 @@ public:
     // case-sensitive.
     static const QStringList &skipList();
     static bool isSkipName(const QString &name);
+    // Dropped paths (the file system's bytes) as checked top-level nodes in
+    // the order given: skip-list names left out, folders with size 0, files
+    // with their logical size.
+    static FileNodeArrayPtr nodesForDroppedPaths(const QList<QByteArray> &paths);
     // A top-level entry's path: "/name" under "/", "root/name" elsewhere.
     static QString rootChildPath(const QString &rootPath, const QString &name);
 

@@ -1,5 +1,7 @@
 #include "GetFilesSize.h"
 
+#include "SelectionKeepOut.h"
+
 #include "QoPublicUtilities.h"
 
 #include "Dispatch.h"
@@ -42,16 +44,27 @@ void GetFilesSize::getAllFilesSizeWithArr(const FileNodeArray &arr)
     }
 
     // What the walk needs is taken from the tree now, so the walk itself never
-    // reads nodes that the main thread may be changing.
+    // reads nodes that the main thread may be changing. Paths go as the file
+    // system's bytes (a name need not be UTF-8), and what the jobs leave out
+    // is not counted.
     quint64 listedBytes = 0;
-    QStringList folders;
+    QList<QByteArray> folders;
     Platform::Dispatch::mainSync([&] {
-        FileNode::walkSelection(arr, [&](FileNode *node) {
-            if (node->isDirectory)
-                folders.append(node->path);
-            else
-                listedBytes += node->size;
-        });
+        const std::unique_ptr<SelectionKeepOut> keepOut = SelectionKeepOut::make();
+        for (const FileNodePtr &top : arr) {
+            if (!top)
+                continue;
+            if (keepOut)
+                keepOut->enterTopLevel(*top);
+            FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
+                if (keepOut && keepOut->keepsOut(*node, true))
+                    return;
+                if (node->isDirectory)
+                    folders.append(node->pathBytes());
+                else
+                    listedBytes += node->size;
+            });
+        }
     });
 
     // The block keeps a shared summer alive until its report; it touches

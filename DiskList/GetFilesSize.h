@@ -17,7 +17,7 @@ public:
 
 // Sums how many bytes a checked selection stands for: checked files with the
 // size stored when they were listed, checked folders from what they hold on
-// disk now. One sum per summer; it reports once, on a background thread.
+// disk now, leaving out what the jobs leave out (SelectionKeepOut). One sum per summer; it reports once, on a background thread.
 // Clearing or replacing the delegate takes effect at once: once setDelegate
 // has returned, the old delegate is never called again (a report under way
 // finishes first). A sum started again on the same summer replaces the first,

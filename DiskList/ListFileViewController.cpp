@@ -2,6 +2,7 @@
 
 #include "ui_ListFileViewController.h"
 
+#include "EumeRoot.h"
 #include "LagImageATextCell.h"
 #include "ListFileOutlineModel.h"
 #include "ListFileViewControllerDelagate.h"
@@ -18,9 +19,11 @@
 #include "QoPublicUtilities.h"
 
 #include "Clock.h"
+#include "FileManager.h"
 #include "Dispatch.h"
 #include "SystemRoot.h"
 
+#include <QFile>
 #include <QHash>
 #include <QPushButton>
 #include <QTimer>
@@ -99,6 +102,9 @@ ListFileViewController::ListFileViewController(QWidget *parent)
     m_model = new ListFileOutlineModel(this, this);
     outline->setModel(m_model);
     outline->setItemDelegateForColumn(outline->columnWithIdentifier(kName), new LagImageATextCell(outline));
+    // The tree's indentation and disclosure triangles go into the name column:
+    // every row's check box stands at the same place, however deep the row.
+    outline->setTreePosition(outline->columnWithIdentifier(kName));
     m_controller = std::make_unique<Controller>(this);
     headerView();
     outline->applyColumnWidths();
@@ -201,6 +207,7 @@ void ListFileViewController::setArrForListWithArr(const FileNodeArrayPtr &arr, c
 {
     m_searchPath = withSearchPath;
     m_rootNodeArr = arr ? arr : std::make_shared<FileNodeArray>();
+    m_droppedPaths = droppedPathsOf(*m_rootNodeArr, withSearchPath);
     takeMarksOnOpen();
     m_model->setRootArr(m_rootNodeArr);
     restoreExpansion();
@@ -225,10 +232,47 @@ void ListFileViewController::restoreExpansion()
     m_isRestoringExpansion = false;
 }
 
+QList<QByteArray> ListFileViewController::droppedPathsOf(const FileNodeArray &arr, const QString &searchPath)
+{
+    // A selection whose items do not all lie directly in the browsed folder
+    // came from a drop: it is remade from the items themselves.
+    const auto &fm = Platform::FileManager::defaultManager();
+    // The browsed folder as the page names it, and as this machine does.
+    QList<QByteArray> folders;
+    if (!searchPath.isEmpty()) {
+        for (const QString &form : {searchPath, Platform::rootPath(searchPath)}) {
+            const QByteArray bytes = QFile::encodeName(form);
+            folders << bytes << fm.canonicalPath(bytes);
+        }
+    }
+    bool fromDrop = folders.isEmpty();
+    QList<QByteArray> paths;
+    for (const FileNodePtr &node : arr) {
+        if (!node)
+            continue;
+        const QByteArray path = node->pathBytes();
+        paths.append(path);
+        const qsizetype slash = path.lastIndexOf('/');
+        const QByteArray parent = slash <= 0 ? QByteArray("/") : path.left(slash);
+        if (!fromDrop && !folders.contains(parent) && !folders.contains(fm.canonicalPath(parent)))
+            fromDrop = true;
+    }
+    return fromDrop && !paths.isEmpty() ? paths : QList<QByteArray>();
+}
+
 void ListFileViewController::refreshButtonAction(QObject *sender)
 {
     (void)sender;
-    getRootNodeListWithPath(m_searchPath);
+    if (m_droppedPaths.isEmpty()) {
+        getRootNodeListWithPath(m_searchPath);
+        return;
+    }
+    // What was dropped is listed again, into the same array, every mark set.
+    stopWork();
+    m_model->setRootArr(nullptr);
+    *m_rootNodeArr = *EumeRoot::nodesForDroppedPaths(m_droppedPaths);
+    m_model->setRootArr(m_rootNodeArr);
+    changeSelectAllButtonState();
 }
 
 void ListFileViewController::reloadTreeList()

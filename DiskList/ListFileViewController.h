@@ -82,6 +82,11 @@ public:
     // A kept selection: shows the array itself, no scan.
     void setArrForListWithArr(const FileNodeArrayPtr &arr, const QString &withSearchPath);
 
+    // The paths a kept selection was dropped as (empty for a volume's
+    // listing): refresh lists them again instead of the browsed folder.
+    const QList<QByteArray> &droppedPaths() const { return m_droppedPaths; }
+    static QList<QByteArray> droppedPathsOf(const FileNodeArray &arr, const QString &searchPath);
+
     // Actions.
     void refreshButtonAction(QObject *sender);
     void doneButtonAction(QObject *sender);
@@ -143,6 +148,7 @@ private:
     QPointer<QPushButton> m_selectAllButton;
     QString m_selectAllImageName;
     QString m_searchPath;
+    QList<QByteArray> m_droppedPaths;
     std::unique_ptr<Controller> m_controller;
     qint32 m_selectAllButSt = 0;
     bool m_isScan = false;

@@ -3,6 +3,7 @@
 
 #include "ui_SelectDiskViewController.h"
 
+#include "DiskListView.h"
 #include "DiskListViewController.h"
 #include "SelectDiskVCDelegate.h"
 
@@ -19,6 +20,7 @@
 #include "Workspace.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -31,6 +33,8 @@ namespace {
 constexpr int kInfoLineBuffer = 64;
 
 constexpr double kRowHeight = 48;
+// Below the last row: twice the gap between two rows.
+constexpr double kBottomGap = 8;
 
 bool hasVolumeNamed(const QList<VolumeObjPtr> &arr, const QString &name)
 {
@@ -69,6 +73,27 @@ SelectDiskViewController::SelectDiskViewController(QWidget *parent)
     ui->emptyDocumentView->setAutoFillBackground(false);
     ui->loadP->setHidden(true);
     m_allVolumeArr.reserve(10);
+    // Rows move under a pointer that stays still while the list scrolls: the
+    // hover goes with the row that is under the pointer now.
+    connect(ui->listScrollView->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &SelectDiskViewController::followPointer);
+}
+
+void SelectDiskViewController::followPointer()
+{
+    QWidget *document = documentView();
+    if (!document)
+        return;
+    QWidget *viewport = ui->listScrollView->viewport();
+    const QPoint global = QCursor::pos();
+    const bool inViewport = viewport->underMouse() && viewport->rect().contains(viewport->mapFromGlobal(global));
+    for (DiskListView *view : document->findChildren<DiskListView *>()) {
+        const bool inside = inViewport && view->rect().contains(view->mapFromGlobal(global));
+        if (inside && !view->mouseIn())
+            view->mouseEntered();
+        else if (!inside && view->mouseIn())
+            view->mouseExited();
+    }
 }
 
 SelectDiskViewController::~SelectDiskViewController() = default;
@@ -214,21 +239,31 @@ SelectDiskViewController::ListLayout SelectDiskViewController::layoutFor(int int
     ListLayout layout;
     const int n = internalCount + externalCount;
     const int k = internalCount;
-    const double H = (n < 4 || kRowHeight * n < 350) ? 400 : kRowHeight * n + 50;
-    layout.height = H;
-    if (!isOnlyShowEx) {
-        layout.internalHeading = QRectF(20, H - 30, 200, 20);
+    // Offsets from the top of the document: each row's top edge.
+    QList<double> internalTops;
+    QList<double> externalTops;
+    if (!isOnlyShowEx)
         for (int i = 0; i < internalCount; ++i)
-            layout.internalRows.append(QPointF(0, H - kRowHeight * (i + 1) - 32 - 4 * i));
-    }
+            internalTops.append(kRowHeight * i + 32 + 4 * i);
+    for (int j = 0; j < externalCount; ++j)
+        externalTops.append(isOnlyShowEx ? kRowHeight * j + 33 + 4 * j : kRowHeight * j + kRowHeight * k + 65 + 4 * j);
+    // 400 points up to seven records, else one row per record and room for the
+    // headings; always tall enough that the last row shows whole, with the
+    // gap below it that the rows keep between them.
+    double H = (n < 4 || kRowHeight * n < 350) ? 400 : kRowHeight * n + 50;
+    const QList<double> &lastGroup = externalTops.isEmpty() ? internalTops : externalTops;
+    if (!lastGroup.isEmpty())
+        H = std::max(H, lastGroup.last() + kRowHeight + kBottomGap);
+    layout.height = H;
+    if (!isOnlyShowEx)
+        layout.internalHeading = QRectF(20, H - 30, 200, 20);
+    for (const double top : std::as_const(internalTops))
+        layout.internalRows.append(QPointF(0, H - top - kRowHeight));
     if (externalCount > 0) {
         const double headingY = isOnlyShowEx ? H - 30 : H - kRowHeight * k - 63;
         layout.externalHeading = QRectF(20, headingY, 200, 20);
-        for (int j = 0; j < externalCount; ++j) {
-            const double y = isOnlyShowEx ? H - kRowHeight * (j + 1) - 33 - 4 * j
-                                          : H - kRowHeight * (j + 1) - kRowHeight * k - 65 - 4 * j;
-            layout.externalRows.append(QPointF(0, y));
-        }
+        for (const double top : std::as_const(externalTops))
+            layout.externalRows.append(QPointF(0, H - top - kRowHeight));
     }
     return layout;
 }

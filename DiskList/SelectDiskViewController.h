@@ -82,6 +82,8 @@ public:
 
     // DiskListVCDelegate
     void doSelectDiskWithVolume(const VolumeObjPtr &volume) override;
+    // Gives the hover to the row under the pointer (after the list scrolled).
+    void followPointer();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -10,6 +10,11 @@
 
 #include "FileManager.h"
 
+#include <QEvent>
+#include <QFile>
+#include <QPainter>
+#include <QStyle>
+
 SelectValueView::SelectValueView(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::SelectValueView>())
 {
     ui->setupUi(this);
@@ -30,6 +35,24 @@ SelectValueView::SelectValueView(QWidget *parent) : QWidget(parent), ui(std::mak
                                               QStringLiteral("ic_close_hover"), QStringLiteral("ic_close"));
     connect(ui->closeDisk, &QPushButton::clicked, this, [this] { closeDiskValue(ui->closeDisk); });
     connect(ui->selectDiskBut, &QPushButton::clicked, this, [this] { selectDiskButton(ui->selectDiskBut); });
+    // The pages set the name as it is; the label keeps its start in view.
+    ui->nameLabel->installEventFilter(this);
+}
+
+bool SelectValueView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->nameLabel || event->type() != QEvent::Paint)
+        return QWidget::eventFilter(watched, event);
+    QLabel *label = ui->nameLabel;
+    const QRect room = label->contentsRect();
+    const QString text = label->text();
+    const QString elided = label->fontMetrics().elidedText(text, Qt::ElideRight, room.width());
+    if (elided == text)
+        return false;
+    QPainter painter(label);
+    label->style()->drawItemText(&painter, room, QStyle::visualAlignment(label->layoutDirection(), label->alignment()),
+                                 label->palette(), label->isEnabled(), elided, label->foregroundRole());
+    return true;
 }
 
 SelectValueView::~SelectValueView() = default;
@@ -105,7 +128,7 @@ void SelectValueView::mouseInSelectBgView(bool inside)
 
 void SelectValueView::mouseDownAction() { selectDiskButton(ui->selectDiskBut); }
 
-void SelectValueView::viewDragAction(const QStringList &paths)
+void SelectValueView::viewDragAction(const QList<QByteArray> &paths)
 {
     if (!m_isCanSelect)
         return;
@@ -114,22 +137,16 @@ void SelectValueView::viewDragAction(const QStringList &paths)
         m_delegate->viewDragAction(nodes);
 }
 
+FileNodeArrayPtr SelectValueView::eumeArr(const QList<QByteArray> &paths)
+{
+    return EumeRoot::nodesForDroppedPaths(paths);
+}
+
 FileNodeArrayPtr SelectValueView::eumeArr(const QStringList &paths)
 {
-    auto nodes = std::make_shared<FileNodeArray>();
-    const auto &fm = Platform::FileManager::defaultManager();
-    const NodeTreeOperator sizes;
-    for (const QString &path : paths) {
-        const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        if (EumeRoot::isSkipName(name))
-            continue;
-        bool isDirectory = false;
-        fm.fileExists(path, &isDirectory);
-        FileNodePtr node = FileNode::initWithPath(path, name, isDirectory, nullptr);
-        node->recordListing();
-        if (!isDirectory)
-            node->size = sizes.getOneFileSizeWithPath(path);
-        nodes->append(std::move(node));
-    }
-    return nodes;
+    QList<QByteArray> native;
+    native.reserve(paths.size());
+    for (const QString &path : paths)
+        native.append(QFile::encodeName(path));
+    return eumeArr(native);
 }

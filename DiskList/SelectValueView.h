@@ -77,13 +77,18 @@ public:
 
     // Dropped paths → checked top-level nodes in drop order, skip-list names
     // left out, files with their logical size.
+    static FileNodeArrayPtr eumeArr(const QList<QByteArray> &paths);
     static FileNodeArrayPtr eumeArr(const QStringList &paths);
 
     // SelectBgViewDelegate
     void mouseInSelectBgView(bool inside) override;
     void mouseDownAction() override;
     // DragViewDelegate
-    void viewDragAction(const QStringList &paths) override;
+    void viewDragAction(const QList<QByteArray> &paths) override;
+
+protected:
+    // A name longer than its label is drawn cut at its end, with "…".
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setBgImage(const QString &name);

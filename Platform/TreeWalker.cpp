@@ -40,9 +40,10 @@ class Walk {
 public:
     explicit Walk(int maxThreads) : m_maxThreads(maxThreads) {}
 
-    void add(const QString &path)
+    void add(const QString &path) { add(QFile::encodeName(path)); }
+    void add(const QByteArray &path)
     {
-        const std::string p = QFile::encodeName(path).toStdString();
+        const std::string p = path.toStdString();
         struct stat st;
         if (p.empty() || lstat(p.c_str(), &st) != 0)
             return;
@@ -154,6 +155,16 @@ quint64 TreeWalker::totalSize(const QStringList &paths, int threads)
         threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     Walk walk(threads);
     for (const QString &p : paths)
+        walk.add(p);
+    return walk.run();
+}
+
+quint64 TreeWalker::totalSize(const QList<QByteArray> &paths, int threads)
+{
+    if (threads <= 0)
+        threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    Walk walk(threads);
+    for (const QByteArray &p : paths)
         walk.add(p);
     return walk.run();
 }

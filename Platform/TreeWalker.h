@@ -1,4 +1,6 @@
 #pragma once
+#include <QByteArray>
+#include <QList>
 #include <QStringList>
 
 namespace Platform {
@@ -14,6 +16,8 @@ namespace Platform {
 class TreeWalker {
 public:
     static quint64 totalSize(const QStringList &paths, int threads = 0);
+    // The same for paths given as the file system's bytes.
+    static quint64 totalSize(const QList<QByteArray> &paths, int threads = 0);
     static quint64 totalSize(const QString &path, int threads = 0) { return totalSize(QStringList{path}, threads); }
 };
 

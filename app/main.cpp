@@ -2,6 +2,7 @@
 // over to the privileged launcher around its bundle and ends; started by the
 // launcher (any argument), or when the hand-over fails, it runs the interface.
 #include "AppDelegate.h"
+#include "JobKeepOut.h"
 #include "MyNSApplication.h"
 #include "PreventSleep.h"
 #include "PrivateData.h"
@@ -63,6 +64,8 @@ int main(int argc, char **argv)
     PreventSleep();
     // A world volume fills up as a disk does: every copy of ours is held to its capacity.
     Platform::DiskWorld::installSpaceProvider();
+    // A selection's size counts what the jobs copy.
+    installJobKeepOutForSums();
     const int status = NSApplicationMain(argc, argv);
     Platform::PowerAssertion::release(assertionID);
     return status;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QDropEvent>
 #include <QEnterEvent>
 #include <QMimeData>
@@ -259,7 +260,7 @@ TEST(HoverRow, RowWithoutHoverHandlerStillHighlights)
 
 class DropDelegate : public DragViewDelegate {
 public:
-    MOCK_METHOD(void, viewDragAction, (const QStringList &paths), (override));
+    MOCK_METHOD(void, viewDragAction, (const QList<QByteArray> &paths), (override));
 };
 
 std::unique_ptr<QMimeData> filesMime(const QStringList &paths, const QList<QUrl> &extra = {})
@@ -283,7 +284,8 @@ TEST(FileDrop, MixedFilesAndFoldersReachTheDelegateInOrder)
     DragView view;
     ::testing::StrictMock<DropDelegate> delegate;
     view.setDelegate(&delegate);
-    EXPECT_CALL(delegate, viewDragAction(ElementsAre(file, folder, file)));
+    EXPECT_CALL(delegate, viewDragAction(ElementsAre(QFile::encodeName(file), QFile::encodeName(folder),
+                                                     QFile::encodeName(file))));
     const auto data = filesMime({file, folder, file});
     EXPECT_TRUE(view.performDragOperation(data.get()));
 }
@@ -293,7 +295,7 @@ TEST(FileDrop, LinksThatAreNotFilesAreLeftOut)
     DragView view;
     ::testing::StrictMock<DropDelegate> delegate;
     view.setDelegate(&delegate);
-    EXPECT_CALL(delegate, viewDragAction(ElementsAre(QStringLiteral("/tmp/x"))));
+    EXPECT_CALL(delegate, viewDragAction(ElementsAre(QByteArray("/tmp/x"))));
     const auto data = filesMime({QStringLiteral("/tmp/x")}, {QUrl(QStringLiteral("https://example.com/a"))});
     EXPECT_TRUE(view.performDragOperation(data.get()));
 }
@@ -360,7 +362,7 @@ TEST(FileDrop, DropEventDeliversThePaths)
     view.resize(200, 100);
     ::testing::StrictMock<DropDelegate> delegate;
     view.setDelegate(&delegate);
-    EXPECT_CALL(delegate, viewDragAction(ElementsAre(QStringLiteral("/tmp/x"))));
+    EXPECT_CALL(delegate, viewDragAction(ElementsAre(QByteArray("/tmp/x"))));
     const auto data = filesMime({QStringLiteral("/tmp/x")});
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     view.dropEvent(&drop);

@@ -2,6 +2,7 @@
 // in the real outline, expansion, the scanning and summing states, kept
 // selections, OK, and closing without OK.
 #include "DiskListWC.h"
+#include "EumeRoot.h"
 #include "DiskListWCDelegate.h"
 #include "LagImageATextCell.h"
 #include "ListFileOutlineModel.h"
@@ -25,6 +26,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -440,6 +442,43 @@ TEST(BrowserTest, AKeptSelectionShowsItsMarksAndRefreshRescansIntoTheSameArray)
         EXPECT_EQ(n->state, FileNode::Checked) << n->name.toStdString();
 }
 
+TEST(BrowserTest, RefreshOnADroppedSelectionListsTheDroppedItemsAgain)
+{
+    Volume v;
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.path() + QStringLiteral("/other.txt");
+    ASSERT_TRUE(TestSupport::writeFile(other, QByteArray(11, 'x')));
+    const QList<QByteArray> dropped{QFile::encodeName(v.path() + QStringLiteral("/Docs")),
+                                    QFile::encodeName(other)};
+    // With and without a source volume chosen before the drop.
+    for (const QString &searchPath : {QString(), v.path()}) {
+        SCOPED_TRACE(searchPath.toStdString());
+        const FileNodeArrayPtr kept = EumeRoot::nodesForDroppedPaths(dropped);
+        ASSERT_EQ(kept->size(), 2);
+        Browser b;
+        b.vc()->setArrForListWithArr(kept, searchPath);
+        FileNode *docs = b.top(QStringLiteral("Docs"));
+        b.expand(docs);
+        b.clickBox(child(docs, QStringLiteral("a.txt")));
+        b.clickBox(b.top(QStringLiteral("other.txt")));
+        ASSERT_EQ(docs->state, FileNode::PartlyChecked);
+
+        QTest::mouseClick(b.vc()->refeshButton(), Qt::LeftButton);
+        ASSERT_TRUE(b.scanDone());
+        EXPECT_EQ(b.vc()->rootNodeArr(), kept);
+        EXPECT_EQ(topNames(*kept), (QStringList{QStringLiteral("Docs"), QStringLiteral("other.txt")}));
+        for (const FileNodePtr &n : *kept)
+            EXPECT_EQ(n->state, FileNode::Checked) << n->name.toStdString();
+        EXPECT_EQ(b.model()->rowCount(), 2);
+
+        // OK sums what the drop holds: Docs (5 + 7 + 3) and the other file.
+        QTimer::singleShot(0, [&] { QTest::mouseClick(b.vc()->doneButton(), Qt::LeftButton); });
+        b.runModal();
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return b.page.calls.load() == 1; }));
+        EXPECT_EQ(b.page.size, 15 + 11);
+    }
+}
+
 TEST(BrowserTest, AFolderOfAKeptSelectionListsFilesWithTheirRealSizes)
 {
     Volume v;
@@ -558,21 +597,117 @@ TEST(BrowserTest, NameCellGeometry)
     EXPECT_EQ(LagImageATextCell::cellWidth(100, 0), 103);
 }
 
+namespace {
+
+// A volume with a file four levels down: Users/u/Documents/report.txt.
+struct DeepVolume {
+    DeepVolume()
+    {
+        TestSupport::writeFile(dir.path() + QStringLiteral("/Users/u/Documents/report.txt"), "12345");
+        TestSupport::writeFile(dir.path() + QStringLiteral("/top.txt"), "1");
+    }
+    QTemporaryDir dir;
+};
+
+// The browser showing the deep volume with every folder down to the file open;
+// returns the file's node.
+FileNode *openFourLevels(Browser &b, const DeepVolume &v)
+{
+    b.wc.showDetailWithPath(v.dir.path());
+    if (!b.scanDone())
+        return nullptr;
+    FileNode *node = b.top(QStringLiteral("Users"));
+    for (const QString &name : {QStringLiteral("u"), QStringLiteral("Documents"), QStringLiteral("report.txt")}) {
+        if (!node)
+            return nullptr;
+        b.expand(node);
+        node = child(node, name);
+    }
+    QCoreApplication::processEvents();
+    return node;
+}
+
+// The part of the outline's picture where a row's check box column is drawn.
+QImage boxColumnOf(Browser &b, const FileNode *node)
+{
+    const int column = b.outline()->columnWithIdentifier(QStringLiteral("CheckBox"));
+    const QRect row = b.outline()->visualRect(b.index(node, QStringLiteral("Size")));
+    const QRect cell(b.outline()->columnViewportPosition(column), row.top(), b.outline()->columnWidth(column),
+                     row.height());
+    return b.outline()->viewport()->grab().toImage().copy(cell);
+}
+
+// A click where the box column of a row is, as the user aims at it.
+void clickBoxColumn(Browser &b, const FileNode *node, int boxCentreX)
+{
+    const QRect row = b.outline()->visualRect(b.index(node, QStringLiteral("Size")));
+    QTest::mouseClick(b.outline()->viewport(), Qt::LeftButton, {}, QPoint(boxCentreX, row.center().y()));
+}
+
+// Where the box of a top-level row is drawn: the middle of the non-background
+// pixels of its box column.
+int boxCentreX(const QImage &cell)
+{
+    const QColor background = cell.pixelColor(cell.width() - 1, 0);
+    int left = -1, right = -1;
+    for (int x = 0; x < cell.width(); ++x)
+        for (int y = 0; y < cell.height(); ++y)
+            if (cell.pixelColor(x, y) != background) {
+                if (left < 0)
+                    left = x;
+                right = x;
+            }
+    return left < 0 ? -1 : (left + right) / 2;
+}
+
+} // namespace
+
+TEST(BrowserTest, EveryRowShowsItsBoxAndTakesARealClickFourLevelsDown)
+{
+    DeepVolume v;
+    Browser b;
+    FileNode *report = openFourLevels(b, v);
+    ASSERT_TRUE(report);
+    const FileNode *top = b.top(QStringLiteral("top.txt"));
+    ASSERT_TRUE(top);
+    // Both checked: the deep row's box is drawn exactly as the top row's.
+    const QImage topBox = boxColumnOf(b, top);
+    const int x = boxCentreX(topBox);
+    ASSERT_GE(x, 0) << "the top row shows no box";
+    EXPECT_EQ(boxColumnOf(b, report), topBox);
+
+    clickBoxColumn(b, report, b.outline()->columnViewportPosition(0) + x);
+    EXPECT_EQ(report->state, FileNode::Unchecked);
+    EXPECT_EQ(b.top(QStringLiteral("Users"))->state, FileNode::Unchecked);
+    EXPECT_EQ(b.vc()->selectAllButtonImageName(), QStringLiteral("checkbox_halfsel"));
+    clickBoxColumn(b, report, b.outline()->columnViewportPosition(0) + x);
+    EXPECT_EQ(report->state, FileNode::Checked);
+    EXPECT_EQ(b.top(QStringLiteral("Users"))->state, FileNode::Checked);
+}
+
 TEST(BrowserTest, Screenshot)
 {
-    Volume v;
+    DeepVolume v;
     Browser b;
-    b.wc.showDetailWithPath(v.path());
-    ASSERT_TRUE(b.scanDone());
-    FileNode *docs = b.top(QStringLiteral("Docs"));
-    b.expand(docs);
-    b.clickBox(child(docs, QStringLiteral("b.txt")));
+    FileNode *report = openFourLevels(b, v);
+    ASSERT_TRUE(report);
+    clickBoxColumn(b, report, b.outline()->columnViewportPosition(0) + boxCentreX(boxColumnOf(b, b.top(QStringLiteral("top.txt")))));
+    ASSERT_EQ(report->state, FileNode::Unchecked);
     QCoreApplication::processEvents();
-    const QString path = TestSupport::saveScreenshot(b.wc.aWindow(), QStringLiteral("disklist_browser"));
-    EXPECT_FALSE(QImage(path).isNull());
+    const QImage shot(TestSupport::saveScreenshot(b.wc.aWindow(), QStringLiteral("disklist_browser")));
+    ASSERT_FALSE(shot.isNull());
+    // The unticked deep row's box is the empty box, the top row's the ticked one.
+    EXPECT_NE(boxColumnOf(b, report), boxColumnOf(b, b.top(QStringLiteral("top.txt"))));
+    EXPECT_EQ(b.value(b.top(QStringLiteral("Users")), QStringLiteral("CheckBox"), ListFileOutlineModel::ImageNameRole)
+                  .toString(),
+              QStringLiteral("checkbox_unsel"));
+
     b.vc()->doShowLoadView();
-    const QString waiting = TestSupport::saveScreenshot(b.wc.aWindow(), QStringLiteral("disklist_browser_summing"));
-    EXPECT_FALSE(QImage(waiting).isNull());
+    const QImage waiting(TestSupport::saveScreenshot(b.wc.aWindow(), QStringLiteral("disklist_browser_summing")));
+    ASSERT_FALSE(waiting.isNull());
+    // The wait view covers the list while the sum runs.
+    EXPECT_TRUE(b.vc()->waitView()->isVisible());
+    EXPECT_NE(waiting, shot);
     b.vc()->doHiddenLoadView();
 }
 

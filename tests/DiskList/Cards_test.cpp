@@ -12,6 +12,8 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QDropEvent>
+#include <QFile>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -19,6 +21,10 @@
 #include <QTest>
 #include <QUrl>
 #include <gmock/gmock.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -184,7 +190,7 @@ TEST(CardsTest, ACardThatCannotSelectIgnoresEverythingButTheFileButton)
     QTest::mouseClick(card.view.selectDiskBut(), Qt::LeftButton);
     card.view.closeDisk()->show();
     QTest::mouseClick(card.view.closeDisk(), Qt::LeftButton);
-    card.view.dragVie()->viewDragAction({root.path() + QStringLiteral("/f.txt")});
+    card.view.dragVie()->viewDragAction({QFile::encodeName(root.path() + QStringLiteral("/f.txt"))});
     card.view.changeBgImageViewWithError(true);
     card.enter();
     EXPECT_TRUE(card.page.calls.isEmpty());
@@ -225,6 +231,45 @@ TEST(CardsTest, DroppedFolderSkipNameAndFileBecomeCheckedNodesInDropOrder)
         EXPECT_EQ(n->state, FileNode::Checked);
         EXPECT_EQ(n->father, nullptr);
     }
+}
+
+TEST(CardsTest, ADroppedNameThatIsNotUtf8KeepsItsBytes)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray file = folder + "/caf\xe9 \xff.txt"; // Latin-1 bytes, not UTF-8
+    const QByteArray sub = folder + "/d\xfcr";
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "1234567", 7), 7);
+    ::close(fd);
+    ASSERT_EQ(::mkdir(sub.constData(), 0755), 0);
+
+    // The file manager's list: each byte that is not plain ASCII percent-encoded.
+    QMimeData mime;
+    mime.setData(QStringLiteral("text/uri-list"),
+                 "file://" + file.toPercentEncoding("/") + "\r\nfile://" + sub.toPercentEncoding("/") + "\r\n");
+    Card card(1);
+    // A drag enters the card's drop area and is let go there.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(card.view.dragVie(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(card.view.dragVie(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+
+    ASSERT_TRUE(card.page.dropped);
+    const FileNodeArray &nodes = *card.page.dropped;
+    ASSERT_EQ(nodes.size(), 2);
+    EXPECT_EQ(nodes[0]->pathBytes(), file);
+    EXPECT_EQ(nodes[0]->nameBytes(), QByteArray("caf\xe9 \xff.txt"));
+    EXPECT_FALSE(nodes[0]->isDirectory);
+    EXPECT_EQ(nodes[0]->size, 7u);
+    EXPECT_EQ(nodes[1]->pathBytes(), sub);
+    EXPECT_TRUE(nodes[1]->isDirectory);
+    // Names Qt cannot give back as text go by their bytes.
+    ::unlink(file.constData());
+    ::rmdir(sub.constData());
 }
 
 TEST(CardsTest, DropsKeepTheirOrderAndLeaveOutEverySkipName)
@@ -281,6 +326,50 @@ TEST(CardsTest, Screenshots)
     }
     sheet.show();
     QCoreApplication::processEvents();
-    const QString path = TestSupport::saveScreenshot(&sheet, QStringLiteral("disklist_cards"));
-    EXPECT_FALSE(QImage(path).isNull());
+    const QImage shot(TestSupport::saveScreenshot(&sheet, QStringLiteral("disklist_cards")));
+    ASSERT_FALSE(shot.isNull());
+    // Each card shows its own background, and only the error card its mark.
+    const QList<SelectValueView *> cards = sheet.findChildren<SelectValueView *>();
+    ASSERT_EQ(cards.size(), 4);
+    const QStringList images{QStringLiteral("source"), QStringLiteral("source_hover"), QStringLiteral("source_sel"),
+                             QStringLiteral("source_sel_error")};
+    QList<QImage> pictures;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(cards[i]->bgImageName(), images[i]);
+        EXPECT_EQ(cards[i]->errorImage()->isVisible(), i == 3);
+        pictures << shot.copy(QRect(cards[i]->pos(), cards[i]->size()) &
+                              QRect(QPoint(0, 0), shot.size() / shot.devicePixelRatio()));
+    }
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j)
+            EXPECT_NE(pictures[i], pictures[j]) << i << " and " << j << " look the same";
+}
+
+TEST(CardsTest, ALongNameIsCutAtItsEndWithAnEllipsis)
+{
+    Card card(1);
+    QLabel *label = card.view.nameLabel();
+    const QString name = QStringLiteral("Long External Backup Volume Number Seventeen");
+    label->setText(name);
+    card.view.setIsHaveD(true);
+    QCoreApplication::processEvents();
+    // The label keeps the whole name; it is drawn as a label of the same look
+    // holding the name cut at its end.
+    EXPECT_EQ(label->text(), name);
+    const QString elided = label->fontMetrics().elidedText(name, Qt::ElideRight, label->contentsRect().width());
+    ASSERT_TRUE(elided.endsWith(QChar(0x2026)));
+    ASSERT_TRUE(elided.startsWith(QStringLiteral("Long")));
+    QLabel reference(label->parentWidget());
+    reference.setGeometry(label->geometry());
+    reference.setStyleSheet(label->styleSheet());
+    reference.setAlignment(label->alignment());
+    reference.setText(elided);
+    reference.lower();
+    reference.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(label->grab().toImage(), reference.grab().toImage());
+    // A name that fits is drawn as it is.
+    label->setText(QStringLiteral("Travel"));
+    reference.setText(QStringLiteral("Travel"));
+    EXPECT_EQ(label->grab().toImage(), reference.grab().toImage());
 }

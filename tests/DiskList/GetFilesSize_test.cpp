@@ -16,6 +16,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -240,4 +242,25 @@ TEST(GetFilesSizeTest, AClearedDelegateIsNeverCalledAndAReplacedSumNeverReports)
     Platform::Dispatch::waitForGlobalQueue();
     std::lock_guard<std::mutex> lock(report.mutex);
     EXPECT_EQ(report.sizes, QList<qint64>{7});
+}
+
+TEST(GetFilesSizeTest, AFolderWhoseNameIsNotUtf8CountsWhatItHolds)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Fotos \xe9t\xe9"; // Latin-1, not UTF-8
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    for (const auto &[name, bytes] : {std::pair{QByteArray("/a"), 600}, std::pair{QByteArray("/\xff"), 400}}) {
+        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, QByteArray(bytes, 'x').constData(), bytes), bytes);
+        ::close(fd);
+    }
+    ASSERT_TRUE(TestSupport::writeFile(dir.path() + QStringLiteral("/b.txt"), QByteArray(500, 'x')));
+    FileNodeArray arr{FileNode::initWithNativePath(folder, true, nullptr),
+                      node(dir.path() + QStringLiteral("/b.txt"), false, 500)};
+    EXPECT_EQ(sum(arr), QList<qint64>{1500});
+    // Names Qt cannot give back as text go by their bytes.
+    ::unlink((folder + "/a").constData());
+    ::unlink((folder + "/\xff").constData());
+    ::rmdir(folder.constData());
 }

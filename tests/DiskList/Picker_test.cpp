@@ -21,7 +21,9 @@
 #include "DiskWorldFixture.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QWheelEvent>
 #include <QEnterEvent>
 #include <QFontInfo>
 #include <QLabel>
@@ -81,17 +83,27 @@ bool discover(SelectDiskViewController &picker)
 
 } // namespace
 
-TEST(PickerLayoutTest, DocumentHeightIsFourHundredUpToSevenRecords)
+TEST(PickerLayoutTest, DocumentHeightIsFourHundredOrWhatItsRowsNeed)
 {
     struct Row {
-        int records;
+        int internal;
+        int external;
+        bool onlyEx;
         double height;
     };
-    const Row rows[] = {{0, 400}, {1, 400}, {3, 400}, {4, 400}, {7, 400}, {8, 434}, {10, 530}};
+    // The last row's bottom edge, measured from the top, plus a gap of 8.
+    const Row rows[] = {
+        {0, 0, false, 400},  {1, 0, false, 400},  {4, 0, false, 400},  {7, 0, false, 400},
+        {8, 0, false, 452},  {10, 0, false, 556}, {0, 1, true, 400},   {0, 7, true, 401},
+        {0, 8, true, 453},   {0, 10, true, 557},  {1, 7, false, 481},  {2, 8, false, 581},
+    };
     for (const Row &r : rows) {
-        SCOPED_TRACE(r.records);
-        EXPECT_EQ(SelectDiskViewController::layoutFor(r.records, 0, false).height, r.height);
-        EXPECT_EQ(SelectDiskViewController::layoutFor(0, r.records, true).height, r.height);
+        SCOPED_TRACE(testing::Message() << r.internal << "+" << r.external << (r.onlyEx ? " external only" : ""));
+        const auto layout = SelectDiskViewController::layoutFor(r.internal, r.external, r.onlyEx);
+        EXPECT_EQ(layout.height, r.height);
+        // Every row lies whole inside the document.
+        for (const QPointF &p : layout.internalRows + layout.externalRows)
+            EXPECT_GE(p.y(), 0);
     }
 }
 
@@ -406,4 +418,69 @@ TEST(PickerDiscoveryTest, HeadingsTakeTheFaceTheSettingsName)
     EXPECT_EQ(font.family(), QStringLiteral("DejaVu Serif"));
     EXPECT_EQ(font.weight(), int(QFont::Bold));
     EXPECT_EQ(headings.first()->font().pixelSize(), 13);
+}
+
+namespace {
+
+// A wheel turn over the list. The rows leave wheel events to their parents,
+// so a turn the window system gives a row ends up at the scroll area's
+// viewport; a turn made in the test is not passed on by Qt, so it goes to the
+// viewport itself.
+void wheel(QWidget *viewport, const QPoint &at, int notches)
+{
+    QWheelEvent event(QPointF(at), QPointF(viewport->mapToGlobal(at)), QPoint(), QPoint(0, -120 * notches),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &event);
+}
+
+} // namespace
+
+TEST(PickerDiscoveryTest, EveryRowCanBeScrolledToAndClickedWithManyVolumes)
+{
+    for (const int volumes : {8, 9, 10}) {
+        SCOPED_TRACE(volumes);
+        TestSupport::DiskWorldFixture::Options plain;
+        plain.demo = false;
+        TestSupport::DiskWorldFixture world(plain);
+        ASSERT_TRUE(world.ok()) << world.error().toStdString();
+        for (int i = 1; i < volumes; ++i)
+            ASSERT_FALSE(world.attachUsb(QStringLiteral("Stick %1").arg(i)).isEmpty());
+
+        RecordingPage page;
+        SelectDiskViewController picker;
+        picker.setSelectDiskVCDelegate(&page);
+        picker.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+        ASSERT_TRUE(discover(picker));
+        QList<DiskListViewController *> rows = rowsOf(picker.documentView());
+        ASSERT_EQ(rows.size(), volumes);
+        QWidget *viewport = picker.diskListClipView();
+        QScrollBar *bar = picker.listScrollView()->verticalScrollBar();
+
+        // The pointer rests on the first row; the wheel takes the list to its end.
+        const QPoint resting(100, rows[0]->geometry().center().y() - bar->value());
+        QTest::mouseMove(viewport, resting);
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return rows[0]->aView()->mouseIn(); }));
+        for (int turn = 0; turn < 40 && bar->value() < bar->maximum(); ++turn)
+            wheel(viewport, resting, 1);
+        ASSERT_EQ(bar->value(), bar->maximum());
+        QCoreApplication::processEvents();
+
+        // The hover went with the list: the first row has scrolled away.
+        EXPECT_FALSE(rows[0]->aView()->mouseIn());
+        const QPoint restingInDocument = picker.documentView()->mapFrom(viewport, resting);
+        for (DiskListViewController *row : rows)
+            EXPECT_EQ(row->aView()->mouseIn(), row->geometry().contains(restingInDocument)) << row->volumeObj()->volumeName.toStdString();
+
+        // The last row shows whole and takes a click.
+        DiskListViewController *last = rows.last();
+        const QRect lastInViewport(last->mapTo(viewport, QPoint(0, 0)), last->size());
+        EXPECT_GE(lastInViewport.top(), 0);
+        EXPECT_LE(lastInViewport.bottom(), viewport->rect().bottom()) << "the last row shows only in part";
+        if (volumes == 10)
+            TestSupport::saveScreenshot(&picker, QStringLiteral("disklist_picker_ten_volumes_end"));
+        QTest::mouseClick(last->aView(), Qt::LeftButton, {}, QPoint(100, last->height() / 2));
+        ASSERT_EQ(page.chosen.size(), 1);
+        EXPECT_EQ(page.chosen[0], last->volumeObj());
+    }
 }
