@@ -10,9 +10,13 @@
 
 #include "FileManager.h"
 
+#include <QLabel>
+
 SelectValueView::SelectValueView(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::SelectValueView>())
 {
     ui->setupUi(this);
+    for (QLabel *label : {ui->nameLabel, ui->sizeLabel, ui->nodeSelectLabel})
+        label->setTextFormat(Qt::PlainText);
     ui->errorImage->setHidden(true);
     m_isCanSelect = true;
     m_isHaveD = false;
