@@ -16,9 +16,9 @@ QString plainToolTip(const QString &text)
 {
     // Rich text that says the text itself: escaped, its spaces and line ends
     // kept, long lines still wrapped.
-    return text.isEmpty() ? QString()
-                          : QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
-                                QStringLiteral("</p>");
+    return text.isEmpty()
+               ? QString()
+               : QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 } // namespace Platform

@@ -14,8 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QTextDocument>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <atomic>
 #include <plist/plist.h>
 #include <sys/stat.h>
