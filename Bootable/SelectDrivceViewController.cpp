@@ -32,6 +32,7 @@
 #include "App.h"
 #include "Dispatch.h"
 #include "FileManager.h"
+#include "PlainText.h"
 #include "SystemInfo.h"
 #include "SystemLog.h"
 #include "SystemRoot.h"
@@ -573,7 +574,7 @@ void SelectDrivceViewController::changeProTimeWithTag(int tag, int withStep)
 
 void SelectDrivceViewController::changeProLabelValue(const QString &value)
 {
-    ui->pathLabel->setText(statusLineForText(value));
+    Platform::setPlainText(ui->pathLabel, statusLineForText(value));
 }
 
 void SelectDrivceViewController::changeProValue(double value)

@@ -11,6 +11,7 @@
 
 #include "QoPublicUtilities.h"
 
+#include "PlainText.h"
 #include "SystemRoot.h"
 
 #include <QApplication>
@@ -81,19 +82,19 @@ void DiskListViewController::refreshaView()
     if (!m_volumeObj)
         return;
     const VolumeObj &v = *m_volumeObj;
-    ui->nameLabel->setText(v.volumeName);
-    ui->nameLabel->setToolTip(v.volumeName);
+    Platform::setPlainText(ui->nameLabel, v.volumeName);
+    ui->nameLabel->setToolTip(Platform::plainToolTip(v.volumeName));
     if (m_isOnlyShowEx) {
         QFont menu = QApplication::font("QMenu");
         menu.setPixelSize(12);
         ui->nameLabel->setFont(menu);
         ui->nameLabel->resize(180, 14);
-        ui->sizeLabel->setText(v.volumeTotalSize);
+        Platform::setPlainText(ui->sizeLabel, v.volumeTotalSize);
     } else {
         const QString used = QoPublicUtilities::longlongDiskSize(v.volumeTotalSizeNum - v.volumeFreeSizeNum);
-        ui->sizeLabel->setText(QStringLiteral("%1/%2").arg(used, v.volumeTotalSize));
+        Platform::setPlainText(ui->sizeLabel, QStringLiteral("%1/%2").arg(used, v.volumeTotalSize));
     }
-    ui->diskInfoLabel->setText(v.volumeType);
+    Platform::setPlainText(ui->diskInfoLabel, v.volumeType);
     fitName(v.volumeName);
     creatDiskSizeProgress();
 }

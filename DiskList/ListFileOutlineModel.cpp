@@ -2,6 +2,8 @@
 
 #include "ListFileViewController.h"
 
+#include "PlainText.h"
+
 ListFileOutlineModel::ListFileOutlineModel(ListFileViewController *dataSource, QObject *parent)
     : QAbstractItemModel(parent), m_dataSource(dataSource)
 {
@@ -140,7 +142,7 @@ QVariant ListFileOutlineModel::data(const QModelIndex &index, int role) const
         return m_dataSource->objectValueForTableColumn(identifier, node);
     case Qt::ToolTipRole:
         return identifier == QLatin1String("Path") || identifier == QLatin1String("Name")
-                   ? QVariant(ListFileViewController::shownPath(node))
+                   ? QVariant(Platform::plainToolTip(ListFileViewController::shownPath(node)))
                    : QVariant();
     case Qt::DecorationRole:
     case Qt::ForegroundRole:

@@ -12,12 +12,15 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QLabel>
 #include <QPainter>
 #include <QStyle>
 
 SelectValueView::SelectValueView(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::SelectValueView>())
 {
     ui->setupUi(this);
+    for (QLabel *label : {ui->nameLabel, ui->sizeLabel, ui->nodeSelectLabel})
+        label->setTextFormat(Qt::PlainText);
     ui->errorImage->setHidden(true);
     m_isCanSelect = true;
     m_isHaveD = false;

@@ -69,8 +69,8 @@ QByteArray RunScript::RunShellScript(const QString &commandLine, bool withAdmini
 bool RunScript::TestShellScriptOutput()
 {
     int status = -1;
-    const QByteArray out =
-        RunShellScript(QStringLiteral("printf '%s\\n' \"two words\" 'it'\"'\"'s'; echo \"$((6 * 7))\""), false, &status);
+    const QByteArray out = RunShellScript(
+        QStringLiteral("printf '%s\\n' \"two words\" 'it'\"'\"'s'; echo \"$((6 * 7))\""), false, &status);
     return status == 0 && out == "two words\nit's\n42\n";
 }
 

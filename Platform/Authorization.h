@@ -39,7 +39,7 @@ public:
     struct ShellResult {
         int status = -1; // the line's exit status; -1 when nothing ran to its end
         int authorization = AuthorizationStatus::ToolExecuteFailure; // 0 when the line ran
-        QByteArray output; // its standard output
+        QByteArray output;                                           // its standard output
     };
     virtual ShellResult runShellScript(const QString &commandLine, bool withRights)
     {

@@ -88,8 +88,8 @@ ConsoleUserProcess ConsoleUserProcess::forConsoleUser()
     if (ownedBy(runtime, user.m_uid, S_IFDIR)) {
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         if (ownedBy(runtime + QStringLiteral("/bus"), user.m_uid, S_IFSOCK))
-            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + runtime +
-                                                                      QStringLiteral("/bus"));
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus"));
     }
     // Acting for oneself, one's own bus is the session's.
     if (!user.m_switch && !env.contains(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")))

@@ -1,7 +1,6 @@
 #include "PlainText.h"
 
 #include <QLabel>
-#include <QTextDocument>
 
 namespace Platform {
 
@@ -15,7 +14,11 @@ void setPlainText(QLabel *label, const QString &text)
 
 QString plainToolTip(const QString &text)
 {
-    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+    // Rich text that says the text itself: escaped, its spaces and line ends
+    // kept, long lines still wrapped.
+    return text.isEmpty()
+               ? QString()
+               : QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 } // namespace Platform

@@ -15,6 +15,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Dispatch.h"
+#include "Platform/PlainText.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/SystemRoot.h"
 
@@ -397,7 +398,7 @@ void DmgViewController::applyReport(quint64 serial, const QString &line, float v
 {
     if (serial != m_jobSerial || !m_jobRunning)
         return;
-    ui->pathLabel->setText(line);
+    Platform::setPlainText(ui->pathLabel, line);
     showProgress(value);
 }
 

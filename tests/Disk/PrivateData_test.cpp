@@ -390,10 +390,9 @@ protected:
 TEST_F(UserOwnedSettings, FoldersAndFileMadeForTheUserAreTheUsers)
 {
     DMCopyInfoPlistPath();
-    for (const QString &made :
-         {QStringLiteral("Library"), QStringLiteral("Library/Application Support"),
-          QStringLiteral("Library/Application Support/Acme"),
-          QStringLiteral("Library/Application Support/Acme/PrivateData.plist")}) {
+    for (const QString &made : {QStringLiteral("Library"), QStringLiteral("Library/Application Support"),
+                                QStringLiteral("Library/Application Support/Acme"),
+                                QStringLiteral("Library/Application Support/Acme/PrivateData.plist")}) {
         SCOPED_TRACE(made.toStdString());
         const struct stat st = statOf(at(made));
         EXPECT_EQ(st.st_uid, kOtherUser);

@@ -177,10 +177,30 @@ TEST(VolumeObjBuilders, MissingSizesAreZeroBytes)
 
 TEST(VolumeObjBuilders, SharedRecordIsOneObject)
 {
+    // Each build makes one record of its own, which only its holders keep.
     VolumeObjPtr a = VolumeObjFromPicker(apfsVolume());
-    VolumeObjPtr b = a;
-    b->volumeName = QStringLiteral("Renamed");
+    const VolumeObjPtr other = VolumeObjFromPicker(apfsVolume());
+    ASSERT_TRUE(a && other);
+    EXPECT_NE(a.get(), other.get());
+    EXPECT_EQ(a.use_count(), 1);
+
+    // Handed on (a picker to a page, a page to its engine), it is the same
+    // record: a change through one holder is seen through every other, and
+    // a record built apart is not touched.
+    std::vector<VolumeObjPtr> page{a};
+    VolumeObjPtr engine = page.front();
+    engine->volumeName = QStringLiteral("Renamed");
     EXPECT_EQ(a->volumeName, QStringLiteral("Renamed"));
+    EXPECT_EQ(page.front()->volumeName, QStringLiteral("Renamed"));
+    EXPECT_NE(other->volumeName, QStringLiteral("Renamed"));
+
+    // It lives as long as someone holds it, and no longer.
+    const std::weak_ptr<VolumeObj> watch = a;
+    a.reset();
+    page.clear();
+    EXPECT_EQ(watch.lock(), engine);
+    engine.reset();
+    EXPECT_TRUE(watch.expired());
 }
 
 TEST(DiskManagerSizeText, StepsOf1000WithSinglePrecision)

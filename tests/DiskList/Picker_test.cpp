@@ -15,6 +15,7 @@
 
 #include "Clock.h"
 #include "Dispatch.h"
+#include "PlainText.h"
 #include "SystemRoot.h"
 
 #include "DiskListTestPrint.h"
@@ -186,7 +187,7 @@ TEST(PickerRowTest, FillingANormalAndAnExternalOnlyRow)
     row.setVolumeObj(volume(QStringLiteral("Data"), 4000, 1000));
     row.refreshaView();
     EXPECT_EQ(row.nameLabel()->text(), QStringLiteral("Data"));
-    EXPECT_EQ(row.nameLabel()->toolTip(), QStringLiteral("Data"));
+    EXPECT_EQ(row.nameLabel()->toolTip(), Platform::plainToolTip(QStringLiteral("Data")));
     EXPECT_EQ(row.sizeLabel()->text(), QStringLiteral("3.00 KB/4000 B"));
     EXPECT_EQ(row.diskInfoLabel()->text(), QStringLiteral("APFS"));
     EXPECT_EQ(row.iconName(), QStringLiteral("ic_disk_main"));

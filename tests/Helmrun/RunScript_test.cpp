@@ -171,7 +171,10 @@ TEST_F(NonRootStart, ThePathReachesTheToolExactlyFromAnyFolder)
 {
     qputenv("PKEXEC_ANSWER", "run");
     const QByteArray base = QFile::encodeName(dir.path());
-    for (const QByteArray &folder : {QByteArray("a=b"), QByteArray("odd\xff" "dir"), QByteArray("x=\xfe=y z")}) {
+    for (const QByteArray &folder : {QByteArray("a=b"),
+                                     QByteArray("odd\xff"
+                                                "dir"),
+                                     QByteArray("x=\xfe=y z")}) {
         SCOPED_TRACE(folder.toPercentEncoding().toStdString());
         QFile::remove(dir.filePath("tool.log"));
         const QByteArray place = base + '/' + folder;

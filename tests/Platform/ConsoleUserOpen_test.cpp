@@ -75,8 +75,13 @@ QStringList expectedNote(const char *user, const QString &what)
     const passwd *pw = getpwnam(user);
     if (!pw)
         return {};
-    return {QString::number(pw->pw_uid), QString::number(pw->pw_gid), QString::fromLocal8Bit(pw->pw_dir),
-            QString::fromLatin1(user), QString::fromLatin1(user), QStringLiteral(":57"), what};
+    return {QString::number(pw->pw_uid),
+            QString::number(pw->pw_gid),
+            QString::fromLocal8Bit(pw->pw_dir),
+            QString::fromLatin1(user),
+            QString::fromLatin1(user),
+            QStringLiteral(":57"),
+            what};
 }
 
 } // namespace

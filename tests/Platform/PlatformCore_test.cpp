@@ -4,6 +4,7 @@
 #include "Dispatch.h"
 #include "FileManager.h"
 #include "NotificationCenter.h"
+#include "PlainText.h"
 #include "PropertyList.h"
 #include "SystemInfo.h"
 #include "SystemRoot.h"
@@ -12,7 +13,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <atomic>
 #include <plist/plist.h>
 #include <sys/stat.h>
@@ -211,4 +214,26 @@ TEST(MachineID, TheApplicationsIDIsAKeyedHashOfTheMachineID)
     ASSERT_EQ(id.size(), 36);
     EXPECT_EQ(id, SystemInfo::platformUUID());
     EXPECT_NE(QString(id).remove(QLatin1Char('-')), machineId);
+}
+
+TEST(PlainText, LabelsAndToolTipsShowTheCharactersTheyAreGiven)
+{
+    const QString texts[] = {QStringLiteral("Backup <b>2024</b>"), QStringLiteral("<img src=\"/etc/hostname\">"),
+                             QStringLiteral("a & b &amp; c"), QStringLiteral("two  spaces"),
+                             QStringLiteral("two\nlines")};
+    for (const QString &text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        QLabel label;
+        Platform::setPlainText(&label, text);
+        EXPECT_EQ(label.textFormat(), Qt::PlainText);
+        EXPECT_EQ(label.text(), text);
+        // A tool tip is read as rich text when it looks like it: the tip must
+        // read back as the text itself.
+        const QString tip = Platform::plainToolTip(text);
+        ASSERT_TRUE(Qt::mightBeRichText(tip));
+        QTextDocument doc;
+        doc.setHtml(tip);
+        EXPECT_EQ(doc.toPlainText(), text);
+    }
+    EXPECT_TRUE(Platform::plainToolTip(QString()).isEmpty());
 }

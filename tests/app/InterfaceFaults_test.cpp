@@ -28,6 +28,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTest>
 #include <functional>
 
@@ -103,7 +104,10 @@ TEST_F(Shell, ClonePickerElidesLongNamesAtTheEnd)
     for (DiskListViewController *row : page->selectDiskVC()->findChildren<DiskListViewController *>()) {
         QLabel *name = row->nameLabel();
         QLabel *type = row->diskInfoLabel();
-        const QString full = name->toolTip();
+        // The whole name, as the tool tip shows it.
+        QTextDocument tip;
+        tip.setHtml(name->toolTip());
+        const QString full = tip.toPlainText();
         SCOPED_TRACE(full.toStdString());
         const QFontMetrics metrics(name->font());
         const int typeLeft = type->geometry().right() + 1 - metrics.boundingRect(type->text()).width();

@@ -21,10 +21,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QTextDocument>
 #include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <memory>
 

@@ -1,5 +1,5 @@
 // The start of the built bundle as real processes: the hand-over to the
-// launcher, a start with an argument, and one instance per machine.
+// launcher, a start with an argument, and one instance per display and world.
 #include <gtest/gtest.h>
 
 #include "Login1Stub.h"
@@ -21,9 +21,6 @@ protected:
         // The started programs keep the display awake through this logind.
         ASSERT_TRUE(logind.ok) << "no private message bus";
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", logind.bus.address().toLatin1());
-        ASSERT_TRUE(world.locked()) << "another test kept the instance lock";
-        if (!world.aloneOnTheMachine())
-            GTEST_SKIP() << "another Tarnwick runs on this machine";
     }
     LogindOnPrivateBus logind;
     World world;
@@ -113,4 +110,41 @@ TEST_F(TarnwickStart, SecondInstanceBringsTheFirstToTheFrontAndEnds)
     EXPECT_TRUE(TestSupport::waitUntil([&] { return first.log().count("brought to the front") == 2; }))
         << first.log().toStdString();
     EXPECT_TRUE(first.running());
+}
+
+TEST_F(TarnwickStart, InstancesInOtherWorldsOrOnOtherDisplaysAreNoOtherInstance)
+{
+    // A Tarnwick of another world, and one of this world on another display.
+    World neighbour;
+    Process &elsewhere = neighbour.process();
+    elsewhere.start(tarnwickExecutable(), {"en*loaderflag*"});
+    ASSERT_TRUE(elsewhere.waitForStarted());
+    ASSERT_TRUE(waitForInterface(elsewhere.pid(), tarnwickBundle())) << elsewhere.log().toStdString();
+    QProcessEnvironment otherDisplay = world.environment();
+    otherDisplay.insert("DISPLAY", ":7001");
+    Process onOtherDisplay(otherDisplay, world.root() + "/other-display.log");
+    onOtherDisplay.start(tarnwickExecutable(), {"en*loaderflag*"});
+    ASSERT_TRUE(onOtherDisplay.waitForStarted());
+    ASSERT_TRUE(waitForInterface(onOtherDisplay.pid(), tarnwickBundle())) << onOtherDisplay.log().toStdString();
+    for (Process *p : {&elsewhere, &onOtherDisplay})
+        ASSERT_TRUE(TestSupport::waitUntil([p] { return p->log().count("brought to the front") == 1; }))
+            << p->log().toStdString();
+
+    // This world's start on no display still runs its own interface.
+    Process &here = world.process();
+    here.start(tarnwickExecutable(), {"en*loaderflag*"});
+    ASSERT_TRUE(here.waitForStarted());
+    EXPECT_TRUE(waitForInterface(here.pid(), tarnwickBundle())) << here.log().toStdString();
+    EXPECT_TRUE(here.running());
+    EXPECT_TRUE(elsewhere.running());
+    EXPECT_TRUE(onOtherDisplay.running());
+    // Neither was taken for this world's instance: had the start brought one
+    // to the front, that call would have come before this test's own.
+    for (Process *p : {&elsewhere, &onOtherDisplay}) {
+        ASSERT_TRUE(Platform::RunningApplications::activate({p->pid(), tarnwickBundle()}));
+        EXPECT_TRUE(TestSupport::waitUntil([p] { return p->log().count("brought to the front") >= 2; }));
+        EXPECT_EQ(p->log().count("brought to the front"), 2) << p->log().toStdString();
+    }
+    here.stop();
+    onOtherDisplay.stop();
 }

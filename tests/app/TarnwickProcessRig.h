@@ -1,9 +1,11 @@
 #pragma once
 // Starting the built Tarnwick (and Helmrun) as real processes. Tarnwick
-// allows one instance per machine, so the tests that start it take a lock
-// that keeps them from running at the same time, and every test runs in a
-// world of its own: a system root whose per-user settings copy has already
-// sent its install notice, so no process of a test ever calls the vendor.
+// allows one instance per display and disk world, so every test runs in a
+// world of its own (a system root whose per-user settings copy has already
+// sent its install notice, so no process of a test ever calls the vendor)
+// and shows its windows on a display of its own or on none: what else runs
+// on the machine, tests or a user's Tarnwick, is never taken for its
+// instance.
 #include "Bundle.h"
 #include "PropertyList.h"
 #include "RunningApplications.h"
@@ -14,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
-#include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -152,13 +153,11 @@ private:
     QString m_log;
 };
 
-// One test's world and the lock that keeps it alone on the machine.
+// One test's world.
 class World {
 public:
-    World() : m_lock(QDir::tempPath() + "/tarnwick-instance-tests.lock")
+    World()
     {
-        m_lock.setStaleLockTime(0);
-        m_locked = m_lock.tryLock(300000);
         // The per-user copy as it is after the first start.
         auto settings =
             Platform::PropertyList::readDictionary(tarnwickBundle() + "/Contents/Resources/PrivateData.plist")
@@ -178,14 +177,16 @@ public:
     World(const World &) = delete;
     World &operator=(const World &) = delete;
 
-    bool locked() const { return m_locked; }
     QString root() const { return m_root.path(); }
 
-    // The environment of a process of this world, shown on `platform`.
+    // The environment of a process of this world, shown on `platform`, on
+    // no display (the caller names one for a platform that needs it).
     QProcessEnvironment environment(const QString &platform = QStringLiteral("offscreen")) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", platform);
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
         env.insert("TARNWICK_ROOT", root());
         env.insert("SUDO_USER", kUser);
         env.remove("TARNWICK_BUNDLE");
@@ -205,23 +206,6 @@ public:
         }
         return pids;
     }
-    // Processes of the application elsewhere on the machine (other worlds,
-    // other builds): any of them would be taken for the running instance.
-    QList<qint64> others() const
-    {
-        QList<qint64> pids;
-        for (const Platform::RunningApplication &app : Platform::RunningApplications::withBundleIdentifier(
-                 kBundleIdentifier, Platform::RunningApplications::Scope::AnySession)) {
-            if (environmentValue(app.processIdentifier, "TARNWICK_ROOT") != root() && !isGone(app.processIdentifier))
-                pids << app.processIdentifier;
-        }
-        return pids;
-    }
-    bool aloneOnTheMachine(int waitMs = 30000) const
-    {
-        return TestSupport::waitUntil([this] { return others().isEmpty(); }, waitMs);
-    }
-
     // A process of this world, shown on `platform` (on X, the `display`);
     // kept until the world goes.
     Process &process(const QString &platform = QStringLiteral("offscreen"), const QString &display = QString())
@@ -237,8 +221,6 @@ public:
     }
 
 private:
-    QLockFile m_lock;
-    bool m_locked = false;
     QTemporaryDir m_root;
     std::vector<std::unique_ptr<Process>> m_processes;
 };
