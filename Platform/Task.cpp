@@ -1,5 +1,7 @@
 #include "Task.h"
 
+#include <unistd.h>
+
 namespace Platform {
 
 Task::Task(QObject *parent) : QObject(parent) {}
@@ -23,6 +25,11 @@ bool Task::launch()
     m_process->setArguments(m_arguments);
     if (!m_workingDirectory.isEmpty())
         m_process->setWorkingDirectory(m_workingDirectory);
+    if (m_workingFd >= 0)
+        m_process->setChildProcessModifier([fd = m_workingFd] {
+            if (::fchdir(fd) != 0)
+                ::_exit(127);
+        });
     if (!m_stdinPipe)
         m_process->setInputChannelMode(QProcess::ForwardedInputChannel);
     if (m_stdoutPipe)

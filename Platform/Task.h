@@ -26,6 +26,11 @@ public:
     // stays this process's standard error, as without pipes.
     void setMergeStandardError(bool on) { m_mergeStderr = on; }
     void setWorkingDirectory(const QString &dir) { m_workingDirectory = dir; }
+    // The child starts in the folder held open by `fd` (fchdir before the
+    // program runs), wherever that folder's path leads by then; a child that
+    // cannot enter it ends at once with status 127. The descriptor stays the
+    // caller's and must stay open until launch() has returned.
+    void setWorkingFolderDescriptor(int fd) { m_workingFd = fd; }
 
     bool launch();
     bool isRunning() const;
@@ -50,6 +55,7 @@ private:
     QString m_launchPath;
     QStringList m_arguments;
     QString m_workingDirectory;
+    int m_workingFd = -1;
     bool m_stdinPipe = false;
     bool m_stdoutPipe = false;
     bool m_mergeStderr = false;

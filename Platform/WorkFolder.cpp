@@ -175,6 +175,12 @@ bool WorkFolder::holdFile(const QString &name)
     return true;
 }
 
+quint64 WorkFolder::heldInode() const
+{
+    struct stat st {};
+    return statFd(m_heldFd, &st) ? quint64(st.st_ino) : 0;
+}
+
 bool WorkFolder::isHeldFile(const QString &path) const
 {
     struct stat held {

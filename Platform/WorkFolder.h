@@ -31,7 +31,11 @@ public:
 
     bool isValid() const { return m_workFd >= 0; }
     QString errorString() const { return m_error; }
-    // The work folder's path, for a tool's arguments.
+    // The work folder's descriptor, for a tool to be started in it.
+    int descriptor() const { return m_workFd; }
+    // Device and inode of the held file (0 when none is held).
+    quint64 heldInode() const;
+    // The work folder's path, for log lines.
     QString path() const { return m_path; }
     // The receiving folder's path.
     QString destination() const { return m_destination; }

@@ -207,6 +207,9 @@ struct MakeDmg::Job {
     // has ended well. Taken out by whoever finishes or abandons the image.
     std::shared_ptr<Platform::WorkFolder> work;
     QString imageName; // the image's file name ("<name>.dmg")
+    // Every disk this job attached, with the file it came from: a job that
+    // does not end well detaches each, even once that file has gone.
+    QList<std::pair<QString, QString>> attached;
 
     // Sends a report on the main thread (the worker waits), unless the job
     // has been stopped by the time it is delivered.
@@ -257,12 +260,17 @@ using JobPtr = std::shared_ptr<Job>;
 
 void mountImage(const JobPtr &job, const QString &imagePath);
 
-// Runs hdiutil on this worker and waits for it; `out` collects its standard output.
-int runHdiutil(const JobPtr &job, const QStringList &arguments, QByteArray *out, bool stopOnCancel)
+// Runs hdiutil on this worker and waits for it; `out` collects its standard
+// output. It starts in the job's work folder, held by its descriptor, and is
+// given the image by its name there: nobody can lead it elsewhere by moving
+// a folder on the way.
+int runHdiutil(const JobPtr &job, const Platform::WorkFolder &work, const QStringList &arguments, QByteArray *out,
+               bool stopOnCancel)
 {
     Platform::Task task;
     task.setLaunchPath(Platform::toolPath(kHdiutil));
     task.setArguments(arguments);
+    task.setWorkingFolderDescriptor(work.descriptor());
     task.setStandardInputPipe(true);
     task.setStandardOutputPipe(true);
     task.setMergeStandardError(out == nullptr);
@@ -310,6 +318,23 @@ QStringList disksAttachedFrom(const Platform::WorkFolder &work, const QString &n
 // is touched; a file that was there before is never this job's.
 void abandonImage(const JobPtr &job)
 {
+    QList<std::pair<QString, QString>> attached;
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        attached.swap(job->attached);
+    }
+    // What this job attached goes, whether or not its file is still there
+    // (a target that was unplugged takes the file with it).
+    for (const auto &[disk, file] : attached) {
+        const std::optional<QVariantMap> info = MakeDmg::getDisjInfo(
+            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), disk})
+                .withBuffer(kInfoLineBuffer));
+        if (!info || info->value(QStringLiteral("DiskImagePath")).toString() != file)
+            continue;
+        const RunnerResult result = ejectExecCommand(
+            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("eject"), disk}).withBuffer(kEjectLineBuffer));
+        logLine(QStringLiteral("ejected %1, attached by the unfinished job (%2)").arg(disk, result.path));
+    }
     const std::shared_ptr<Platform::WorkFolder> work = job->takeWork();
     if (!work || !work->isValid())
         return;
@@ -346,10 +371,11 @@ void createImage(const JobPtr &job, QString folder, const QString &name, qint64 
 
     if (Platform::isStartupMountPoint(folder)) {
         // The root volume gets a folder of its own that every user may write
-        // to; only the folder itself is opened up, nothing inside it.
+        // to; only the folder itself is opened up, nothing inside it, and it
+        // is sticky: nobody removes or renames another's entries there.
         Platform::SecureFolder root =
-            Platform::SecureFolder::open(Platform::systemRoot(), {kRootFolderName}, {}, true, 0777);
-        if (!root.isOpen() || !root.setMode(0777))
+            Platform::SecureFolder::open(Platform::systemRoot(), {kRootFolderName}, {}, true, 01777);
+        if (!root.isOpen() || !root.setMode(01777))
             return job->fail(QStringLiteral("the image folder at the root is unusable: ") + root.errorString());
         folder = Platform::rootPath(MakeDmg::rootImageFolder());
     } else {
@@ -370,13 +396,13 @@ void createImage(const JobPtr &job, QString folder, const QString &name, qint64 
     // An entry that is there already is someone else's and stays as it is.
     if (work->destinationHas(imageName))
         return failImage(job, QStringLiteral("%1/%2 exists already").arg(folder, imageName));
-    const QString imagePath = work->path() + QLatin1Char('/') + imageName;
+    const QString imagePath = work->path() + QLatin1Char('/') + imageName; // for log lines
     const QString sizeText = QString::number(MakeDmg::imageSize(size));
     if (job->cancel)
         return abandonImage(job);
     const int status =
-        runHdiutil(job,
-                   {QStringLiteral("create"), imagePath, QStringLiteral("-volname"), kVolumeName,
+        runHdiutil(job, *work,
+                   {QStringLiteral("create"), imageName, QStringLiteral("-volname"), kVolumeName,
                     QStringLiteral("-size"), sizeText, QStringLiteral("-fs"), QStringLiteral("HFS+"),
                     QStringLiteral("-format"), QStringLiteral("UDRW"), QStringLiteral("-srcfolder"), staging.path()},
                    nullptr, true);
@@ -404,7 +430,7 @@ void mountImage(const JobPtr &job, const QString &imagePath)
         job->busy = true;
     }
     QByteArray out;
-    const int status = runHdiutil(job, {QStringLiteral("mount"), imagePath}, &out, false);
+    const int status = runHdiutil(job, *work, {QStringLiteral("mount"), job->imageName}, &out, false);
 
     // Each line names a device; the one with a mount point is the volume.
     MakeDmg::MountedImage image;
@@ -436,7 +462,11 @@ void mountImage(const JobPtr &job, const QString &imagePath)
         const std::optional<QVariantMap> whole = MakeDmg::getDisjInfo(
             ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), attached})
                 .withBuffer(kInfoLineBuffer));
-        ours = whole && work->isHeldFile(whole->value(QStringLiteral("DiskImagePath")).toString());
+        image.wholeDisk = attached;
+        image.imagePath = whole ? whole->value(QStringLiteral("DiskImagePath")).toString() : QString();
+        ours = whole && work->isHeldFile(image.imagePath);
+        std::lock_guard<std::mutex> lock(job->mutex);
+        job->attached.append({attached, image.imagePath});
     }
     const bool usable = status == 0 && ours && !image.mountPoint.isEmpty() && QFileInfo(image.mountPoint).isDir() &&
                         !image.volumeUUID.isEmpty();
@@ -464,7 +494,7 @@ void mountImage(const JobPtr &job, const QString &imagePath)
 
 // The end of a job whose image is ejected: the image takes its final name
 // beside the work folder, never over an entry that appeared there meanwhile.
-bool finishImage(const JobPtr &job, QString *error)
+bool finishImage(const JobPtr &job, quint64 createdInode, QString *error)
 {
     const std::shared_ptr<Platform::WorkFolder> work = job->takeWork();
     // The eject writes the image's file anew, inside the work folder, where
@@ -475,11 +505,44 @@ bool finishImage(const JobPtr &job, QString *error)
             work->discard();
         return false;
     }
+    // An image that got content is a file the eject wrote, not the empty
+    // one `hdiutil create` made (the eject wrote elsewhere: the work
+    // folder's path was led away meanwhile).
+    if (createdInode != 0 && work->heldInode() == createdInode) {
+        *error = QStringLiteral("the eject did not write the image in its work folder");
+        work->discard();
+        return false;
+    }
     const bool moved = work->moveHeldFileOut(job->imageName);
     if (!moved)
         *error = work->errorString();
     work->discard();
     return moved;
+}
+
+// Before the job's own eject: the image is still attached as the disk this
+// job mounted, from the file it made, at the same mount point, and the work
+// folder's path still leads to the folder the job holds (the eject writes the
+// image there). Empty when all holds, else why not.
+QString attachmentLost(const JobPtr &job, const MakeDmg::MountedImage &image)
+{
+    const std::shared_ptr<Platform::WorkFolder> work = job->workFolder();
+    if (!work)
+        return QStringLiteral("the image this job made is gone");
+    const std::optional<QVariantMap> whole = MakeDmg::getDisjInfo(
+        ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), image.wholeDisk})
+            .withBuffer(kInfoLineBuffer));
+    const std::optional<QVariantMap> volume = MakeDmg::getDisjInfo(
+        ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), image.device})
+            .withBuffer(kInfoLineBuffer));
+    const QString mountPoint = volume ? volume->value(QStringLiteral("MountPoint")).toString() : QString();
+    if (!whole || !volume || !work->isHeldFile(whole->value(QStringLiteral("DiskImagePath")).toString()) ||
+        volume->value(QStringLiteral("VolumeUUID")).toString() != image.volumeUUID || mountPoint.isEmpty() ||
+        Platform::rootPath(mountPoint) != image.mountPoint)
+        return QStringLiteral("the image was detached by someone else while items were copied into it");
+    if (!work->pathsAreOurs())
+        return QStringLiteral("the image's work folder was moved while the image was mounted");
+    return {};
 }
 
 // The folder that holds a copy item, opened from its top-level item's folder
@@ -528,6 +591,7 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
     QSet<QByteArray> namesTaken(present.begin(), present.end());
 
     const qint64 n = items.size();
+    int copied = 0;
     bool failed = false;
     bool finished = n == 0;
     {
@@ -551,6 +615,8 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
             if (q.ticket != 0 && !copies.wait(q.ticket, &error)) {
                 Platform::systemLog(QStringLiteral("error--------%1").arg(error.isEmpty() ? q.path : error));
                 failed = true;
+            } else if (q.ticket != 0) {
+                ++copied;
             }
             if (job->cancel)
                 return false;
@@ -626,15 +692,20 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
     // The image file is whole only once the image is ejected, so the end is
     // reported after the eject, and the image keeps its final name only then.
     const std::optional<MakeDmg::MountedImage> taken = job->takeMounted();
+    const QString lost = taken && !job->cancel && finished ? attachmentLost(job, *taken) : QString();
+    const std::shared_ptr<Platform::WorkFolder> work = job->workFolder();
+    const quint64 createdInode = work && copied > 0 ? work->heldInode() : 0;
     const bool ejected = taken && MakeDmg::unmountDmgWithFullPath(*taken);
     if (job->cancel || !finished)
         return abandonImage(job);
+    if (!lost.isEmpty())
+        return failImage(job, lost);
     if (!ejected)
         return failImage(job, QStringLiteral("the image at %1 could not be ejected").arg(mountPoint));
     if (failed)
         return failImage(job, QStringLiteral("some items could not be copied into the image"));
     QString error;
-    if (!finishImage(job, &error))
+    if (!finishImage(job, createdInode, &error))
         return failImage(job, QStringLiteral("the image cannot take its name: ") + error);
     job->onMain([](MakeDmgDelegate *d) { d->copyFileToDmgWithFileName(kStatus, 100.0f); });
 }

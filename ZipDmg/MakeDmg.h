@@ -47,6 +47,8 @@ public:
         QString device;     // the volume's device node ("/dev/disk5s1")
         QString mountPoint; // a path of this machine
         QString volumeUUID;
+        QString wholeDisk; // the image's whole disk ("/dev/disk5")
+        QString imagePath; // the file the world attached it from, as it said
     };
     // Why a taken item stays out of an image or an archive.
     enum class KeptOut {

@@ -3,6 +3,13 @@
 // stand-in hdiutil and compared byte for byte with its source.
 #include "MakeDmgTestRig.h"
 
+#include "Platform/SystemLog.h"
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
 #include "Platform/SystemRoot.h"
 
 #include <QProcess>
@@ -169,6 +176,52 @@ TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheArchiveByteForByte)
     const QList<QByteArray> names = MakeDmgRig::archiveNameBytes(archive);
     EXPECT_TRUE(names.contains("Volumes/Travel Drive/" + bad));
     EXPECT_TRUE(names.contains("Volumes/Travel Drive/Deep/" + bad));
+}
+
+TEST_F(EngineOnDemoWorld, ADropFromOutsideTheSystemIsArchivedAsDiskCopyCopiesIt)
+{
+    // Dropped files that lie outside the system: stored from their own folder.
+    QTemporaryDir outside;
+    ASSERT_TRUE(TestSupport::writeFile(outside.filePath(QStringLiteral("dropped/inner.txt")), "in"));
+    ASSERT_TRUE(TestSupport::writeFile(outside.filePath(QStringLiteral("loose.txt")), "loose"));
+    const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
+    engine.doZipWithPath(archive, {MakeDmgRig::listedNode(outside.filePath(QStringLiteral("dropped")), FileNode::Checked),
+                                   MakeDmgRig::listedNode(outside.filePath(QStringLiteral("loose.txt")), FileNode::Checked),
+                                   MakeDmgRig::listedNode(source + QStringLiteral("/.hidden"), FileNode::Checked)});
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive),
+              (QStringList{QStringLiteral("Volumes/Travel Drive/.hidden"), QStringLiteral("dropped/"),
+                           QStringLiteral("dropped/inner.txt"), QStringLiteral("loose.txt")}));
+}
+
+TEST_F(EngineOnDemoWorld, PipesAndSocketsAreLeftOutOfAnArchiveAndNeverHoldItUp)
+{
+    const QString folder = source + QStringLiteral("/Special");
+    ASSERT_TRUE(TestSupport::writeFile(folder + QStringLiteral("/kept.txt"), "kept"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe")).constData(), 0644), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(folder + QStringLiteral("/socket"));
+    ASSERT_LT(size_t(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    Platform::SystemLogCapture log;
+    const QString archive = target + QStringLiteral("/KestrovaDiskClone(2024-05-06 07:08:09).zip");
+    engine.doZipWithPath(archive, {MakeDmgRig::listedNode(folder, FileNode::Checked),
+                                   MakeDmgRig::listedNode(folder + QStringLiteral("/pipe"), FileNode::Checked)});
+    const bool ended = MakeDmgRig::waitForEnd(recorder, 30000);
+    ::close(sock);
+    ASSERT_TRUE(ended) << "a pipe held the archive up";
+    EXPECT_EQ(recorder.fails, 0);
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive),
+              (QStringList{QStringLiteral("Volumes/Travel Drive/Special/"),
+                           QStringLiteral("Volumes/Travel Drive/Special/kept.txt")}));
+    EXPECT_TRUE(log.contains(QStringLiteral("not a file, folder or link")));
 }
 
 TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheImageByteForByte)

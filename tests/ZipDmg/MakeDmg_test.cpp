@@ -67,6 +67,7 @@ const QByteArray kRecordCreate = R"sh(if [ "$1" = create ]; then
   stat -c '%a %u %F' "$src" > "$LOG.staging"
   stat -c '%a %u' "$(dirname "$2")" > "$LOG.workmode"
   ls -A "$src" > "$LOG.content"
+  pwd -P > "$LOG.cwd"
 fi)sh";
 
 class DiskImageJob : public ::testing::Test {
@@ -299,9 +300,10 @@ TEST_F(DiskImageJob, CreateGetsTheFixedArgumentsAndAFreshPrivateStagingFolder)
                            QStringLiteral("50000000"), QStringLiteral("-fs"), QStringLiteral("HFS+"),
                            QStringLiteral("-format"), QStringLiteral("UDRW"), QStringLiteral("-srcfolder")}));
     // The image is made in a private folder of the job's own in the target's
-    // root folder, and has its final name only at the end.
-    const QFileInfo made(args.at(1));
-    EXPECT_EQ(made.fileName(), name + QStringLiteral(".dmg"));
+    // root folder, where hdiutil starts and which names the image by its name
+    // alone; it has its final name only at the end.
+    EXPECT_EQ(args.at(1), name + QStringLiteral(".dmg"));
+    const QFileInfo made(tools.log(QStringLiteral(".cwd")).trimmed() + QLatin1Char('/') + args.at(1));
     EXPECT_EQ(QFileInfo(made.path()).path(), target);
     EXPECT_TRUE(made.dir().dirName().startsWith(QStringLiteral(".KestrovaDiskClone-"))) << made.path().toStdString();
     EXPECT_EQ(tools.log(QStringLiteral(".workmode")).trimmed(), QStringLiteral("700 %1").arg(getuid()));
@@ -374,6 +376,51 @@ TEST_F(DiskImageJob, AFolderSwappedForALinkInATickedPathIsAFailedItem)
     EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
 }
 
+TEST_F(DiskImageJob, AWorkFolderSwappedWhileTheImageIsMountedNeverGivesASuccess)
+{
+    const QString elsewhere = world.at(QStringLiteral("/Users/tester/elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    items = {source + QStringLiteral("/ReadMe.txt")};
+    // The receiving folder's owner moves the work folder away and puts a link in its place.
+    recorder.onBegin = [&] {
+        const QStringList work =
+            QDir(target).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::Dirs | QDir::Hidden);
+        if (work.size() == 1)
+            MakeDmgRig::swapForLink(target + QLatin1Char('/') + work.first(), elsewhere);
+        engine.doCopyFilesToDmgWithDmg(items);
+    };
+    engine.makeTmpDmgWithPath(target, name, 1000);
+    ASSERT_TRUE(MakeDmgRig::waitForEnd(recorder));
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_FALSE(QFileInfo::exists(image())) << "the empty image was given the final name";
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+}
+
+TEST_F(DiskImageJob, AnImageDetachedFromOutsideDuringTheCopyFailsAndLeavesNothing)
+{
+    for (const char *f : {"a.txt", "b.txt", "c.txt"})
+        ASSERT_TRUE(TestSupport::writeFile(source + QStringLiteral("/three/") + QLatin1String(f), f));
+    const QStringList paths{source + QStringLiteral("/three/a.txt"), source + QStringLiteral("/three/b.txt"),
+                            source + QStringLiteral("/three/c.txt")};
+    const QStringList targetBefore = targetEntries();
+    bool detached = false;
+    recorder.onReport = [&](float v) {
+        if (detached || v <= 20 || v >= 100)
+            return;
+        detached = true;
+        const QString mountPoint = world.mountPoint(kImageVolume);
+        EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
+    };
+    run(paths);
+    ASSERT_TRUE(detached);
+    EXPECT_EQ(recorder.fails, 1);
+    EXPECT_EQ(recorder.hundreds(), 0);
+    EXPECT_FALSE(QFileInfo::exists(image())) << "an image holding part of the items is not a backup";
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+    EXPECT_EQ(targetEntries(), targetBefore) << targetEntries().join(QLatin1Char(' ')).toStdString();
+}
+
 TEST_F(DiskImageJob, NamesNoShellReadsReachTheImageAsTheyAre)
 {
     const QString folder = world.at(QStringLiteral("/Users/tester/odd"));
@@ -392,7 +439,7 @@ TEST_F(DiskImageJob, NamesNoShellReadsReachTheImageAsTheyAre)
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("pwned")));
 }
 
-TEST_F(DiskImageJob, TheStartupVolumeGetsItsOwnWorldWritableFolder)
+TEST_F(DiskImageJob, TheStartupVolumeGetsItsOwnWorldWritableStickyFolder)
 {
     const QString folder = world.at(QStringLiteral("/KestrovaDiskClone_dmg"));
     // What lies in the folder already keeps its own mode.
@@ -404,7 +451,7 @@ TEST_F(DiskImageJob, TheStartupVolumeGetsItsOwnWorldWritableFolder)
     run({source + QStringLiteral("/ReadMe.txt")}, 1000, QStringLiteral("/"));
 
     const auto &fm = Platform::FileManager::defaultManager();
-    EXPECT_EQ(fm.attributes(folder).permissions, 0777u);
+    EXPECT_EQ(fm.attributes(folder).permissions, 01777u) << "nobody removes or renames another's entries";
     EXPECT_EQ(fm.attributes(folder + QStringLiteral("/private.txt")).permissions, 0600u);
     EXPECT_EQ(recorder.hundreds(), 1);
     EXPECT_EQ(imageTree(folder + QLatin1Char('/') + name + QStringLiteral(".dmg")).keys(),
@@ -927,6 +974,27 @@ TEST_F(ArchiveJob, AFolderSwappedForALinkAfterTheCountIsNeverFollowed)
             QDir(at(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
         engine.setMakeDmgDelegate(&recorder);
     }
+}
+
+TEST_F(ArchiveJob, AWorkFolderSwappedWhileTheArchiveIsWrittenLeadsNothingElsewhere)
+{
+    const QString elsewhere = at(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/one.txt")), "one"));
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("src/two.txt")), "two"));
+    ASSERT_TRUE(QDir().mkpath(at(QStringLiteral("out"))));
+    MakeDmg::setZipEntryHook([&](const QByteArray &) {
+        const QString out = at(QStringLiteral("out"));
+        const QStringList work = QDir(out).entryList({QStringLiteral(".KestrovaDiskClone-*")}, QDir::Dirs | QDir::Hidden);
+        if (work.size() == 1)
+            MakeDmgRig::swapForLink(out + QLatin1Char('/') + work.first(), elsewhere);
+    });
+    zip({node(at(QStringLiteral("src")), FileNode::Checked)});
+    MakeDmg::setZipEntryHook({});
+    EXPECT_TRUE(QDir(elsewhere).isEmpty()) << "the archive went where the link leads";
+    EXPECT_EQ(recorder.hundreds(), 1);
+    EXPECT_TRUE(MakeDmgRig::unzipTests(archive));
+    EXPECT_EQ(MakeDmgRig::archiveNames(archive).size(), 3);
 }
 
 TEST_F(ArchiveJob, AnItemHoldingTheArchivesFolderFailsTheJob)
