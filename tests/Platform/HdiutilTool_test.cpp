@@ -613,3 +613,48 @@ TEST(HdiutilTool, OwnersAttributesPipesAndDevicesLiveInTheImageAcrossAMountAndAn
     EXPECT_EQ(TestSupport::readFile(image), before);
     EXPECT_TRUE(QFileInfo(mount + QStringLiteral("/docs/owned.txt")).isFile());
 }
+
+TEST(HdiutilTool, TheNewImageIsOnTheDiskBeforeTheOldOneGoes)
+{
+    DiskWorldFixture f;
+    QTemporaryDir source, images, trace;
+    TestSupport::writeFile(source.filePath(QStringLiteral("a.txt")), "a");
+    const QString image = images.filePath(QStringLiteral("i.dmg"));
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), createArgs(image, source.path(), 10'000'000)).status, 0);
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    const QString mount = f.at(QStringLiteral("/Volumes/") + kVolume);
+    TestSupport::writeFile(mount + QStringLiteral("/b.txt"), "b");
+    // The eject's calls that put the new image in place, in their order.
+    const QString log = trace.filePath(QStringLiteral("calls"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNWICK_ROOT"), f.root());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("strace"),
+            {QStringLiteral("-f"), QStringLiteral("-e"),
+             QStringLiteral("trace=fsync,fdatasync,linkat,renameat2,unlinkat"), QStringLiteral("-o"), log,
+             TestSupport::toolsPath() + QStringLiteral("/hdiutil"), QStringLiteral("detach"), mount});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    QStringList calls;
+    for (const QByteArray &line : TestSupport::readFile(log).split('\n')) {
+        const QString text = QString::fromUtf8(line).section(QLatin1Char(' '), 1).trimmed();
+        if (text.startsWith(QLatin1String("fsync")) || text.startsWith(QLatin1String("fdatasync")))
+            calls << QStringLiteral("sync");
+        else if (text.startsWith(QLatin1String("linkat")) && text.contains(QLatin1String("/proc/self/fd/")))
+            calls << QStringLiteral("name");
+        else if (text.startsWith(QLatin1String("renameat2")) && text.contains(QLatin1String("i.dmg")))
+            calls << QStringLiteral("swap");
+        else if (text.startsWith(QLatin1String("unlinkat")) && text.contains(QLatin1String(".i.dmg.tw-")))
+            calls << QStringLiteral("old gone");
+    }
+    const qsizetype name = calls.indexOf(QStringLiteral("name"));
+    const qsizetype swap = calls.indexOf(QStringLiteral("swap"));
+    const qsizetype gone = calls.indexOf(QStringLiteral("old gone"));
+    ASSERT_TRUE(name >= 0 && swap > name && gone > swap) << calls.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(calls.mid(0, name).contains(QStringLiteral("sync"))) << "the file's data before it is named";
+    EXPECT_TRUE(calls.mid(swap, gone - swap).contains(QStringLiteral("sync"))) << "the folder before the old one goes";
+    // The content is still whole once the new image stands.
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    EXPECT_EQ(entriesOf(mount), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+}
