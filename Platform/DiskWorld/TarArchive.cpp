@@ -1,4 +1,5 @@
 #include "TarArchive.h"
+#include "FolderTree.h"
 
 #include <QFile>
 
@@ -162,37 +163,12 @@ bool writeAllAt(int fd, const char *data, qint64 size, qint64 at, QString *error
     return true;
 }
 
-// Copies `size` bytes from `in` at `from` to `out` at `to`, in the kernel where it can.
 bool copyRange(int in, qint64 from, int out, qint64 to, qint64 size, QString *error)
 {
-    bool useRange = true;
-    while (size > 0) {
-        ssize_t n;
-        if (useRange) {
-            loff_t inOff = from, outOff = to;
-            n = copy_file_range(in, &inOff, out, &outOff, size_t(std::min<qint64>(size, 1 << 30)), 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-                useRange = false;
-                continue;
-            }
-        } else {
-            char buf[1 << 16];
-            n = ::pread(in, buf, size_t(std::min<qint64>(size, sizeof buf)), from);
-            if (n > 0 && !writeAllAt(out, buf, n, to, error))
-                return false;
-        }
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return failErrno(error, QStringLiteral("copying"));
-        }
-        if (n == 0)
-            return fail(error, QStringLiteral("the data ends early"));
-        size -= n;
-        from += n;
-        to += n;
-    }
-    return true;
+    QString why;
+    if (FolderTree::copyRange(in, from, out, to, size, &why))
+        return true;
+    return fail(error, QStringLiteral("copying: ") + why);
 }
 
 // Where every member of an archive goes, worked out before a byte of file
