@@ -5,24 +5,23 @@
 # parallel copy (find | xargs -P8 cp -a over the top-level entries) as the
 # best simple peer. Each side is timed as a whole process, with a warm cache
 # and after a sync, median of three runs taken alternately. Every copy goes
-# into a folder of its own and all of them are deleted only after the last
-# timed run: creating files right after a large deletion costs far more on
-# ext4, so a deletion between runs would measure the file system, not the
-# copy; the first run waits out deletions made before the benchmark (see
-# lib/settle.sh). Our copy is moved out of the target volume after its run (a rename,
-# not a deletion), so every run starts on the same volume. The first copy of
+# into a file system made new for it (lib/freshfs.sh; for ours, mounted as
+# the target volume's folder), so that no run pays for what earlier runs or
+# other programs deleted; where nothing can be mounted, every copy goes into a
+# folder of its own, deleted only after the last run, and the runs wait out
+# earlier deletions (lib/settle.sh). The first copy of
 # ours is compared with its source. A 10 ms timer on the main thread measures
 # how long it went without running its events while the job ran, beside the
 # same measure with no job running.
 # Last line: copy: ratio R (ours X s, cp -a Y s)
 set -euo pipefail
 . "$(dirname "$0")/lib/build.sh"
-. "$(dirname "$0")/lib/settle.sh"
+. "$(dirname "$0")/lib/freshfs.sh"
 bench_build copy copy_bench
 bin="$build/bench/copy_bench"
 
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-copy.XXXXXX")
-trap 'rm -rf "$data"' EXIT
+trap 'fresh_fs_cleanup; rm -rf "$data"' EXIT
 world="$data/world"
 read -r src dst < <("$bin" world "$world")
 if [ ! -d "$src" ] || [ ! -d "$dst" ]; then
@@ -48,8 +47,8 @@ cat "$src"/movie*.mov >/dev/null
 find "$src" -type f -exec cat {} + >/dev/null
 
 ours=() theirs=() peers=() gaps=() idle=()
-settle
 for run in 1 2 3; do
+  fresh_fs "$dst"
   sync
   t0=$(seconds)
   if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" copy "$world" "$src" "$dst"); then
@@ -70,27 +69,34 @@ for run in 1 2 3; do
     fi
     echo "our copy matches its source byte for byte (modes and times too)"
   fi
-  mv "$dest" "$kept/ours-$run"
+  if [ -n "${fresh_mounted[$dst]:-}" ]; then
+    fresh_fs_release "$dst"
+  else
+    mv "$dest" "$kept/ours-$run"
+  fi
 
+  fresh_fs "$kept/cp-fs-$run"
   sync
   t0=$(seconds)
-  cp -a "$src" "$kept/cp-$run"
+  cp -a "$src" "$kept/cp-fs-$run/cp"
   t1=$(seconds)
   theirs+=("$(elapsed "$t0" "$t1")")
+  fresh_fs_release "$kept/cp-fs-$run"
 
+  fresh_fs "$kept/peer-$run"
   sync
-  mkdir "$kept/peer-$run"
   t0=$(seconds)
   (cd "$src" && find . -mindepth 1 -maxdepth 1 -print0 | xargs -0 -P8 -I{} cp -a {} "$kept/peer-$run/")
   t1=$(seconds)
   peers+=("$(elapsed "$t0" "$t1")")
+  fresh_fs_release "$kept/peer-$run"
 done
 rm -rf "$kept"
 
 worst() { printf '%s\n' "$@" | sort -g | tail -n 1; }
 echo "main thread: longest wait for its events $(worst "${gaps[@]}") ms while our copy ran, $(worst "${idle[@]}") ms with no job running (worst of three each)"
 x=$(median "${ours[@]}"); y=$(median "${theirs[@]}"); z=$(median "${peers[@]}")
-echo "runs: ours ${ours[*]} s; cp -a ${theirs[*]} s; parallel peer ${peers[*]} s"
+echo "runs: ours ${ours[*]} s; cp -a ${theirs[*]} s; parallel peer ${peers[*]} s; $(fresh_fs_kind)"
 echo "copy: parallel peer (find | xargs -P8 cp -a) $z s; ours / peer $(awk -v x="$x" -v z="$z" 'BEGIN { printf "%.3f", (z > 0 ? x / z : 0) }')"
 r=$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.3f", (y > 0 ? x / y : 0) }')
 echo "copy: ratio $r (ours $x s, cp -a $y s)"

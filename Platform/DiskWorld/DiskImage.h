@@ -33,9 +33,13 @@ Outcome create(const World &w, const CreateOptions &options);
 // hdiutil mount / attach: the image becomes a virtual disk with its volume mounted.
 Outcome attach(const World &w, const QString &imagePath);
 // Writes the volume of an image disk (unmounted: its content in the store)
-// back into its file, replacing the file only once the new one is whole.
-bool writeBack(const World &w, const Disk &d, QString *error);
+// back into its file, through the folder it was attached from, replacing the
+// file only once the new one is whole and on the disk. `room`: the bytes by
+// which the file may grow (the free space of the volume it lies on), or -1.
+enum class WriteBack { Written, Gone, Failed };
+WriteBack writeBack(const World &w, const Disk &d, qint64 room, QString *error);
 
 std::optional<Header> readHeader(const QString &path, QString *error = nullptr);
+std::optional<Header> readHeader(int fd, QString *error = nullptr);
 
 } // namespace Platform::DiskWorld::DiskImage

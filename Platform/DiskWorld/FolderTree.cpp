@@ -3,6 +3,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -94,36 +95,14 @@ struct Copier {
 
     bool copyData(int in, int out, const QByteArray &path)
     {
-        bool useRange = true;
-        for (;;) {
-            ssize_t n;
-            if (useRange) {
-                n = copy_file_range(in, nullptr, out, nullptr, 8 << 20, 0);
-                if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-                    useRange = false;
-                    continue;
-                }
-            } else {
-                char buf[1 << 16];
-                n = read(in, buf, sizeof buf);
-                for (ssize_t w = 0; n > 0 && w < n;) {
-                    ssize_t k = write(out, buf + w, size_t(n - w));
-                    if (k < 0 && errno != EINTR)
-                        return fail(error, QString::fromLocal8Bit(path), errno);
-                    if (k > 0)
-                        w += k;
-                }
-            }
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return fail(error, QString::fromLocal8Bit(path), errno);
-            }
-            if (n == 0)
-                return true;
+        QString why;
+        const bool ok = FolderTree::copyRange(in, 0, out, 0, -1, &why, [&](qint64 n) {
             done += n;
             report(false);
-        }
+        });
+        if (!ok && error)
+            *error = QString::fromLocal8Bit(path) + QStringLiteral(": ") + why;
+        return ok;
     }
 
     void keepMetadata(int fd, const struct stat &st)
@@ -254,6 +233,58 @@ bool removeAt(int dirFd, const char *name)
 qint64 bytes(const QString &path, const QStringList &skipTopLevel) { return measureRoot(path, skipTopLevel).bytes; }
 
 qint64 entries(const QString &path, const QStringList &skipTopLevel) { return measureRoot(path, skipTopLevel).entries; }
+
+bool copyRange(int in, qint64 from, int out, qint64 to, qint64 size, QString *error,
+               const std::function<void(qint64 bytes)> &progress)
+{
+    bool useRange = true;
+    const bool toEnd = size < 0;
+    while (toEnd || size > 0) {
+        const qint64 chunk = toEnd ? qint64(8) << 20 : std::min<qint64>(size, qint64(1) << 30);
+        ssize_t n;
+        if (useRange) {
+            loff_t inOff = from, outOff = to;
+            n = copy_file_range(in, &inOff, out, &outOff, size_t(chunk), 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                useRange = false;
+                continue;
+            }
+        } else {
+            char buf[1 << 16];
+            n = ::pread(in, buf, size_t(std::min<qint64>(chunk, qint64(sizeof buf))), from);
+            for (ssize_t w = 0; n > 0 && w < n;) {
+                const ssize_t k = ::pwrite(out, buf + w, size_t(n - w), to + w);
+                if (k < 0 && errno != EINTR) {
+                    n = -1;
+                    break;
+                }
+                if (k > 0)
+                    w += k;
+            }
+        }
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (error)
+                *error = QString::fromLocal8Bit(strerror(errno));
+            return false;
+        }
+        if (n == 0) {
+            if (toEnd)
+                return true;
+            if (error)
+                *error = QStringLiteral("the data ends early");
+            return false;
+        }
+        if (!toEnd)
+            size -= n;
+        from += n;
+        to += n;
+        if (progress)
+            progress(n);
+    }
+    return true;
+}
 
 bool copyContents(const QString &from, const QString &to, const QStringList &skipTopLevel,
                   const std::function<void(qint64)> &progress, QString *error)

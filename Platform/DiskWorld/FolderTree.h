@@ -13,6 +13,12 @@ qint64 bytes(const QString &path, const QStringList &skipTopLevel = {});
 // Number of entries below `path` (files, folders and links), top-level names skipped likewise.
 qint64 entries(const QString &path, const QStringList &skipTopLevel = {});
 
+// Copies `size` bytes (-1: up to the end) of `in` from offset `from` to `out`
+// at offset `to`, in the kernel where it can; `progress` gets the bytes of
+// each step. The one copy loop of the world's files and images.
+bool copyRange(int in, qint64 from, int out, qint64 to, qint64 size, QString *error,
+               const std::function<void(qint64 bytes)> &progress = {});
+
 // Copies everything inside `from` into the existing folder `to`: folders,
 // files (in-kernel copies), links as links, modes and times. Never replaces an
 // entry. `progress` gets the bytes copied so far.

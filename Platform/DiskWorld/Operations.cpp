@@ -17,6 +17,9 @@ const QString kContainerContent = QStringLiteral("EF57347C-0000-11AA-AA11-003065
 const QString kApfsVolumeContent = QStringLiteral("41504653-0000-11AA-AA11-00306543ECAC");
 
 Outcome done(const QString &output) { return Outcome{true, output, {}}; }
+
+// The smallest partition a volume is made on or shrunk to.
+constexpr qint64 kSmallestVolume = qint64(1) << 20;
 Outcome failed(const QString &error) { return Outcome{false, {}, error}; }
 
 // Runs one change and turns it into an outcome.
@@ -449,14 +452,28 @@ std::optional<qint64> sizeNamed(const QString &text)
         }
     if (digits.isEmpty() || digits.size() > 18)
         return std::nullopt;
-    for (const QChar ch : digits)
-        if (!ch.isDigit() && ch != QLatin1Char('.'))
-            return std::nullopt;
-    bool ok = false;
-    const double v = digits.toDouble(&ok);
-    if (!ok || v <= 0 || v * double(unit) >= 9e18)
+    // Whole and fractional digits, counted exactly: a size must come to whole bytes.
+    const qsizetype point = digits.indexOf(QLatin1Char('.'));
+    const QString whole = point < 0 ? digits : digits.left(point);
+    const QString fraction = point < 0 ? QString() : digits.mid(point + 1);
+    for (const QString &part : {whole, fraction})
+        for (const QChar ch : part)
+            if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+                return std::nullopt;
+    if (whole.isEmpty() && fraction.isEmpty())
         return std::nullopt;
-    return qint64(v * double(unit));
+    __int128 scale = 1, numerator = 0;
+    for (const QChar ch : fraction) {
+        scale *= 10;
+        numerator = numerator * 10 + (ch.unicode() - '0');
+    }
+    const __int128 bytes = __int128(whole.isEmpty() ? 0 : whole.toLongLong()) * unit;
+    if (numerator * unit % scale != 0)
+        return std::nullopt;
+    const __int128 total = bytes + numerator * unit / scale;
+    if (total <= 0 || total >= __int128(9'000'000'000'000'000'000LL))
+        return std::nullopt;
+    return qint64(total);
 }
 
 Outcome resizeVolume(const World &w, const QString &identifier, const QString &size, const QString &fs,
@@ -480,11 +497,20 @@ Outcome resizeVolume(const World &w, const QString &identifier, const QString &s
         Disk *disk = c.state.disk(r->disk);
         if (r->isWholeDisk() || disk->isContainer() || disk->content.isEmpty() || disk->nodes.empty())
             return c.fail(QStringLiteral("%1 is not a partition of a partitioned whole disk").arg(identifier));
+        // An image's file keeps one volume: a partition added to it would be lost at its eject.
+        if (disk->isImage())
+            return c.fail(QStringLiteral("%1 is on a disk image, whose partitions cannot be changed").arg(identifier));
+        if (disk->content == QLatin1String("FDisk_partition_scheme") && disk->nodes.size() >= 4)
+            return c.fail(
+                QStringLiteral("%1 already holds the four partitions a master boot record has room for").arg(disk->id));
         if (holdsStartup(c.state, *disk))
             return c.fail(QStringLiteral("%1 is on the startup disk and in use").arg(identifier));
         Node *node = c.state.node(r->node);
         if (node->content == QLatin1String("EFI"))
             return c.fail(QStringLiteral("%1 is an EFI system partition").arg(identifier));
+        if (node->volume && !node->volume->writable)
+            return c.fail(QStringLiteral("%1 holds a read-only %2 volume, which cannot be resized")
+                              .arg(identifier, node->volume->fs));
         // What the partition holds now: its volume's files, or an APFS container's.
         qint64 used = 0;
         Disk *container = node->container.isEmpty() ? nullptr : c.state.disk(node->container);
@@ -504,8 +530,10 @@ Outcome resizeVolume(const World &w, const QString &identifier, const QString &s
             return c.fail(QStringLiteral("a partition of %1 bytes does not fit in the %2 bytes the shrink frees")
                               .arg(*added)
                               .arg(node->size - *shrinkTo));
-        if (*added < (1 << 20))
-            return c.fail(QStringLiteral("a partition of %1 bytes is too small for a volume").arg(*added));
+        // Neither partition may end up below the smallest volume a file system takes.
+        for (const qint64 partition : {*shrinkTo, *added})
+            if (partition < kSmallestVolume)
+                return c.fail(QStringLiteral("a partition of %1 bytes is too small for a volume").arg(partition));
         const QString diskId = disk->id;
         const QString nodeId = node->id;
         node->size = *shrinkTo;
@@ -543,23 +571,37 @@ Outcome eject(const World &w, const QString &identifier)
             return c.fail(QStringLiteral("%1 is not ejectable").arg(identifier));
         const QString id = physical.id;
         const QString imagePath = physical.imagePath;
+        // An image file on a world volume grows only into that volume's free space.
+        qint64 room = -1;
+        if (!imagePath.isEmpty())
+            if (const std::optional<Ref> holder = c.world.volumeHolding(c.state, imagePath)) {
+                const Node *n = c.state.node(holder->node);
+                room = n->volume->writable ? c.world.freeBytes(c.state, *c.state.disk(holder->disk), *n) : 0;
+            }
         std::optional<std::vector<Disk>> family = takeOut(c, id);
         if (!family)
             return false;
+        bool gone = false;
         if (imagePath.isEmpty()) {
             c.state.unplugged.insert(c.state.unplugged.end(), family->begin(), family->end());
         } else {
             // A disk image goes back into its file while the world holds
-            // still; if that cannot be written the disk stays attached.
+            // still; if that cannot be written the disk stays attached. An
+            // image whose file has gone (its disk unplugged) has nowhere to
+            // go back to: it is taken out as a disk whose medium went away.
             QString error;
-            if (!DiskImage::writeBack(c.world, family->front(), &error))
+            const DiskImage::WriteBack written = DiskImage::writeBack(c.world, family->front(), room, &error);
+            if (written == DiskImage::WriteBack::Failed)
                 return c.fail(QStringLiteral("cannot write the image %1 back: %2").arg(imagePath, error));
+            gone = written == DiskImage::WriteBack::Gone;
             for (const Disk &d : *family)
                 for (const Node &n : d.nodes)
                     if (n.volume && !c.discard(c.world.contentPath(*n.volume)))
                         return false;
         }
         out = QStringLiteral("Disk %1 ejected\n").arg(id);
+        if (gone)
+            out += QStringLiteral("The image file %1 is gone; nothing was written back.\n").arg(imagePath);
         return true;
     });
 }

@@ -24,12 +24,14 @@ Outcome eraseDisk(const World &w, const QString &fs, const QString &name, const 
 // partition of `newSize` with an empty volume of file system `fs` called
 // `name`, mounted. Sizes are bytes with an optional unit (B, K/KB, M/MB, G/GB,
 // T/TB: powers of 1000; KiB, MiB, GiB, TiB: of 1024). Refused, with the world
-// unchanged, when a size is malformed, the partition's data would not fit,
-// the new partition does not fit in what the shrink frees, or the partition is
-// not one of a partitioned whole disk.
+// unchanged, when a size is malformed or not whole bytes, the partition's data
+// would not fit, either partition would be below 1 MiB, the new partition does
+// not fit in what the shrink frees, the partition is not one of a partitioned
+// whole disk, lies on a disk image, holds a read-only volume, or the disk's
+// master boot record has no room for another partition.
 Outcome resizeVolume(const World &w, const QString &identifier, const QString &size, const QString &fs,
                      const QString &name, const QString &newSize);
-// A size as resizeVolume takes it; nothing for a malformed one.
+// A size as resizeVolume takes it; nothing for a malformed one or one of a fraction of a byte.
 std::optional<qint64> sizeNamed(const QString &text);
 // Erases a volume keeping its name and type.
 Outcome reformatVolume(const World &w, const QString &identifier);

@@ -2,18 +2,12 @@
 #include "FileManager.h"
 #include "SystemRoot.h"
 #include "UsageCache.h"
+#include "VolumeSpace.h"
 #include "World.h"
 
+#include <QFile>
+
 namespace Platform::DiskWorld {
-namespace {
-
-qint64 used(const World &w, const Volume &v)
-{
-    return UsageCache::shared().bytes(w.contentPath(v), v.boot ? World::bootExclusions() : QStringList());
-}
-
-} // namespace
-
 std::optional<qint64> spaceFor(const QString &destination)
 {
     const World w(systemRoot());
@@ -30,16 +24,12 @@ std::optional<qint64> spaceFor(const QString &destination)
             free = 0;
             return;
         }
-        // As World::freeBytes counts, with the folders read only where they changed.
-        qint64 taken = 0;
-        if (d->isContainer()) {
-            for (const Node &other : d->nodes)
-                if (other.volume)
-                    taken += used(w, *other.volume);
-        } else {
-            taken = used(w, *n->volume);
-        }
-        free = std::max<qint64>(0, World::capacity(s, *d, *n) - taken);
+        // The world's free-space rule, with the folders read only where they changed.
+        const Core::WorldPaths paths = w.paths();
+        free = Core::freeBytes(toCore(*d), toCore(*n), [&](const Core::Volume &v) {
+            return UsageCache::shared().bytes(QFile::decodeName(QByteArray::fromStdString(paths.contentPath(v))),
+                                              v.boot ? World::bootExclusions() : QStringList());
+        });
     });
     return free;
 }

@@ -1,6 +1,10 @@
 #include "TarArchive.h"
+#include "FolderTree.h"
 
 #include <QFile>
+
+#include <archive.h>
+#include <archive_entry.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +16,8 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -35,85 +41,111 @@ bool failErrno(QString *error, const QString &what)
     return fail(error, what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno)));
 }
 
-void octal(char *field, int width, quint64 value)
-{
-    // width - 1 digits and a NUL, as ustar writes them. Callers keep values
-    // within the field (larger sizes go into a pax record), so the digits
-    // always fit; keep the last ones should that ever change.
-    char digits[32];
-    const int n = snprintf(digits, sizeof digits, "%0*llo", width - 1, static_cast<unsigned long long>(value));
-    memcpy(field, digits + (n - (width - 1)), size_t(width - 1));
-    field[width - 1] = '\0';
-}
-
-QByteArray paxRecord(const QByteArray &key, const QByteArray &value)
-{
-    // "<length> key=value\n", where the length counts itself.
-    const int body = int(key.size() + value.size()) + 3;
-    int len = body + 1;
-    while (len != body + int(QByteArray::number(len).size()))
-        len = body + int(QByteArray::number(len).size());
-    return QByteArray::number(len) + ' ' + key + '=' + value + '\n';
-}
-
 struct Entry {
     QByteArray name; // relative, folders end in '/'
-    char type = '0';
+    char type = '0'; // as tar types them: '0' file, '5' folder, '2' link, '3'/'4' devices, '6' pipe
     quint32 mode = 0644;
     quint32 uid = 0, gid = 0;
     qint64 size = 0;
     qint64 mtime = 0;
     QByteArray link;
+    quint32 devMajor = 0, devMinor = 0;
+    QList<QPair<QByteArray, QByteArray>> xattrs; // extended attributes (ACLs and capabilities among them)
 };
-
-// One ustar header block.
-QByteArray headerBlock(const Entry &e)
-{
-    QByteArray block(kBlock, '\0');
-    char *h = block.data();
-    memcpy(h, e.name.constData(), size_t(std::min<qsizetype>(e.name.size(), 100)));
-    octal(h + 100, 8, e.mode & 07777);
-    octal(h + 108, 8, e.uid & 07777777);
-    octal(h + 116, 8, e.gid & 07777777);
-    octal(h + 124, 12, quint64(std::min<qint64>(e.size, 077777777777LL)));
-    octal(h + 136, 12, quint64(std::max<qint64>(0, e.mtime)));
-    h[156] = e.type;
-    memcpy(h + 157, e.link.constData(), size_t(std::min<qsizetype>(e.link.size(), 100)));
-    memcpy(h + 257, "ustar", 6);
-    memcpy(h + 263, "00", 2);
-    memset(h + 148, ' ', 8);
-    unsigned sum = 0;
-    for (int i = 0; i < kBlock; ++i)
-        sum += static_cast<unsigned char>(h[i]);
-    snprintf(h + 148, 8, "%06o", sum);
-    h[155] = ' ';
-    return block;
-}
 
 QByteArray padding(qint64 size) { return QByteArray(int((kBlock - size % kBlock) % kBlock), '\0'); }
 
-// Everything in front of a member's data: a pax record for what ustar cannot
-// hold, then the header block.
-QByteArray header(const Entry &e)
-{
-    QByteArray pax;
-    if (e.name.size() > 100)
-        pax += paxRecord("path", e.name);
-    if (e.link.size() > 100)
-        pax += paxRecord("linkpath", e.link);
-    if (e.size > 077777777777LL)
-        pax += paxRecord("size", QByteArray::number(e.size));
-    QByteArray out;
-    if (!pax.isEmpty()) {
-        Entry x;
-        x.name = "PaxHeaders/" + e.name.right(80);
-        x.type = 'x';
-        x.size = pax.size();
-        x.mtime = e.mtime;
-        out = headerBlock(x) + pax + padding(pax.size());
+// The header blocks in front of a member's data, as libarchive encodes them:
+// ustar where it holds the member, pax records (as GNU tar writes them) for
+// long names, large sizes and ids, and extended attributes. Only the headers
+// come from here; the data is written at its place by the caller.
+class HeaderEncoder {
+public:
+    HeaderEncoder()
+    {
+        m_archive = archive_write_new();
+        m_entry = archive_entry_new();
+        archive_write_set_format_pax_restricted(m_archive);
+        archive_write_set_format_option(m_archive, "pax", "xattrheader", "SCHILY");
+        // Names are bytes: written as they are, never translated.
+        archive_write_set_format_option(m_archive, "pax", "hdrcharset", "BINARY");
+        archive_write_set_bytes_per_block(m_archive, 0);
+        m_ok = archive_write_open(m_archive, this, nullptr, &HeaderEncoder::output, nullptr) == ARCHIVE_OK;
     }
-    return out + headerBlock(e);
-}
+    ~HeaderEncoder()
+    {
+        m_capture = nullptr;
+        archive_entry_free(m_entry);
+        archive_write_free(m_archive);
+    }
+    HeaderEncoder(const HeaderEncoder &) = delete;
+    HeaderEncoder &operator=(const HeaderEncoder &) = delete;
+
+    std::optional<QByteArray> encode(const Entry &e, QString *error)
+    {
+        if (!m_ok) {
+            fail(error, QStringLiteral("cannot encode an archive header"));
+            return std::nullopt;
+        }
+        // The previous member's data is written by the caller: what the
+        // encoder pads it with goes nowhere.
+        m_capture = nullptr;
+        archive_write_finish_entry(m_archive);
+        archive_entry_clear(m_entry);
+        archive_entry_copy_pathname(m_entry, e.name.constData());
+        switch (e.type) {
+        case '5':
+            archive_entry_set_filetype(m_entry, AE_IFDIR);
+            break;
+        case '2':
+            archive_entry_set_filetype(m_entry, AE_IFLNK);
+            archive_entry_copy_symlink(m_entry, e.link.constData());
+            break;
+        case '3':
+        case '4':
+            archive_entry_set_filetype(m_entry, e.type == '3' ? AE_IFCHR : AE_IFBLK);
+            archive_entry_set_rdevmajor(m_entry, e.devMajor);
+            archive_entry_set_rdevminor(m_entry, e.devMinor);
+            break;
+        case '6':
+            archive_entry_set_filetype(m_entry, AE_IFIFO);
+            break;
+        default:
+            archive_entry_set_filetype(m_entry, AE_IFREG);
+            archive_entry_set_size(m_entry, e.size);
+            break;
+        }
+        archive_entry_set_perm(m_entry, e.mode & 07777);
+        archive_entry_set_uid(m_entry, e.uid);
+        archive_entry_set_gid(m_entry, e.gid);
+        archive_entry_set_mtime(m_entry, e.mtime, 0);
+        for (const auto &[name, value] : e.xattrs)
+            archive_entry_xattr_add_entry(m_entry, name.constData(), value.constData(), size_t(value.size()));
+        QByteArray out;
+        m_capture = &out;
+        const int r = archive_write_header(m_archive, m_entry);
+        m_capture = nullptr;
+        if (r < ARCHIVE_WARN) {
+            fail(error, QString::fromLocal8Bit(e.name) + QStringLiteral(": ") +
+                            QString::fromLocal8Bit(archive_error_string(m_archive)));
+            return std::nullopt;
+        }
+        return out;
+    }
+
+private:
+    static la_ssize_t output(struct archive *, void *self, const void *data, size_t size)
+    {
+        if (QByteArray *to = static_cast<HeaderEncoder *>(self)->m_capture)
+            to->append(static_cast<const char *>(data), qsizetype(size));
+        return la_ssize_t(size);
+    }
+
+    struct archive *m_archive = nullptr;
+    struct archive_entry *m_entry = nullptr;
+    QByteArray *m_capture = nullptr;
+    bool m_ok = false;
+};
 
 bool writeAllAt(int fd, const char *data, qint64 size, qint64 at, QString *error)
 {
@@ -131,37 +163,12 @@ bool writeAllAt(int fd, const char *data, qint64 size, qint64 at, QString *error
     return true;
 }
 
-// Copies `size` bytes from `in` at `from` to `out` at `to`, in the kernel where it can.
 bool copyRange(int in, qint64 from, int out, qint64 to, qint64 size, QString *error)
 {
-    bool useRange = true;
-    while (size > 0) {
-        ssize_t n;
-        if (useRange) {
-            loff_t inOff = from, outOff = to;
-            n = copy_file_range(in, &inOff, out, &outOff, size_t(std::min<qint64>(size, 1 << 30)), 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-                useRange = false;
-                continue;
-            }
-        } else {
-            char buf[1 << 16];
-            n = ::pread(in, buf, size_t(std::min<qint64>(size, sizeof buf)), from);
-            if (n > 0 && !writeAllAt(out, buf, n, to, error))
-                return false;
-        }
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return failErrno(error, QStringLiteral("copying"));
-        }
-        if (n == 0)
-            return fail(error, QStringLiteral("the data ends early"));
-        size -= n;
-        from += n;
-        to += n;
-    }
-    return true;
+    QString why;
+    if (FolderTree::copyRange(in, from, out, to, size, &why))
+        return true;
+    return fail(error, QStringLiteral("copying: ") + why);
 }
 
 // Where every member of an archive goes, worked out before a byte of file
@@ -183,21 +190,25 @@ struct Plan {
     std::vector<Piece> pieces;
     std::vector<File> files;
     qint64 size = 0;
+    HeaderEncoder encoder;
 };
 
 // A file's data is copied in chunks of this size, so that one large file is
 // shared out among the workers too.
 constexpr qint64 kChunk = qint64(32) << 20;
 
-void addMember(Plan &plan, const Entry &e, const Plan::File *file)
+bool addMember(Plan &plan, const Entry &e, const Plan::File *file, QString *error)
 {
     Plan::Piece p;
     p.at = plan.size;
-    p.head = header(e);
+    const std::optional<QByteArray> head = plan.encoder.encode(e, error);
+    if (!head)
+        return false;
+    p.head = *head;
     plan.size += p.head.size();
     if (!file) {
         plan.pieces.push_back(std::move(p));
-        return;
+        return true;
     }
     plan.files.push_back(*file);
     const qint32 index = qint32(plan.files.size() - 1);
@@ -212,9 +223,92 @@ void addMember(Plan &plan, const Entry &e, const Plan::File *file)
         done += p.length;
     } while (done < e.size);
     plan.size += e.size + (kBlock - e.size % kBlock) % kBlock;
+    return true;
 }
 
-bool planFolder(Plan &plan, int dirFd, const QByteArray &prefix, QString *error, const HeldModes &held)
+// What an earlier archive stored for each member (by its name without a
+// trailing '/'), and the time from which a change in the folder is newer.
+struct Stored {
+    QMap<QByteArray, Entry> members;
+    qint64 since = 0;
+};
+
+qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+// The extended attributes of the entry `name` in `dirFd`, its link itself
+// when it is one.
+bool readXattrs(int dirFd, const char *name, QList<QPair<QByteArray, QByteArray>> &out, QString *error)
+{
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(dirFd) + '/' + name;
+    QByteArray names(1024, 0);
+    ssize_t n;
+    while ((n = llistxattr(path.constData(), names.data(), size_t(names.size()))) < 0 && errno == ERANGE)
+        names.resize(names.size() * 4);
+    if (n < 0)
+        return errno == ENOTSUP || errno == ENODATA || failErrno(error, QString::fromLocal8Bit(name));
+    for (const QByteArray &key : QByteArray(names.constData(), n).split('\0')) {
+        if (key.isEmpty())
+            continue;
+        QByteArray value(256, 0);
+        ssize_t v;
+        while ((v = lgetxattr(path.constData(), key.constData(), value.data(), size_t(value.size()))) < 0 &&
+               errno == ERANGE)
+            value.resize(value.size() * 4);
+        if (v < 0) {
+            if (errno == ENODATA)
+                continue;
+            return failErrno(error, QString::fromLocal8Bit(name));
+        }
+        value.truncate(v);
+        out.append({key, value});
+    }
+    return true;
+}
+
+// A member the view holds as it was unpacked keeps what the archive stored
+// for it (owner, group, mode, times, every extended attribute; a device node
+// that was unpacked as an empty file without effect is a device node again).
+// A folder that only gained or lost entries keeps its stored owner, group,
+// mode and attributes. Anything else is stored as the view has it.
+void keepStored(Entry &e, const struct stat &st, const Stored &stored)
+{
+    QByteArray key = e.name;
+    if (key.endsWith('/'))
+        key.chop(1);
+    const auto it = stored.members.constFind(key);
+    if (it == stored.members.constEnd())
+        return;
+    const Entry &was = *it;
+    const quint32 plainMode = was.mode & 07777 & ~quint32(S_ISUID | S_ISGID);
+    const bool untouched = nanoseconds(st.st_ctim) < stored.since;
+    if (e.type == '5' && was.type == '5' && (untouched || (e.mode & 07777) == plainMode)) {
+        e.uid = was.uid;
+        e.gid = was.gid;
+        e.mode = was.mode;
+        e.xattrs = was.xattrs;
+        if (untouched)
+            e.mtime = was.mtime;
+        return;
+    }
+    if (!untouched)
+        return;
+    const bool placeholder = (was.type == '3' || was.type == '4') && e.type == '0' && e.size == 0;
+    if (e.type != was.type && !placeholder)
+        return;
+    if (placeholder) {
+        e.type = was.type;
+        e.devMajor = was.devMajor;
+        e.devMinor = was.devMinor;
+    }
+    e.uid = was.uid;
+    e.gid = was.gid;
+    e.mode = was.mode;
+    e.mtime = was.mtime;
+    e.xattrs = was.xattrs;
+}
+
+bool planFolder(Plan &plan, int dirFd, const QByteArray &prefix, QString *error, const HeldModes &held,
+                const Stored &stored)
 {
     int fd = dup(dirFd);
     DIR *d = fd >= 0 ? fdopendir(fd) : nullptr;
@@ -239,6 +333,16 @@ bool planFolder(Plan &plan, int dirFd, const QByteArray &prefix, QString *error,
         e.uid = st.st_uid;
         e.gid = st.st_gid;
         e.mtime = st.st_mtim.tv_sec;
+        if (S_ISSOCK(st.st_mode)) {
+            // A socket is a name a running program listens on: no archive
+            // can hold one, and leaving it out would lose it unseen.
+            ok = fail(
+                error,
+                QStringLiteral("%1 is a socket, which a disk image cannot hold").arg(QString::fromLocal8Bit(e.name)));
+            break;
+        }
+        if (!(ok = readXattrs(dirFd, de->d_name, e.xattrs, error)))
+            break;
         if (S_ISDIR(st.st_mode)) {
             e.type = '5';
             e.name += '/';
@@ -247,8 +351,8 @@ bool planFolder(Plan &plan, int dirFd, const QByteArray &prefix, QString *error,
                 ok = failErrno(error, QString::fromLocal8Bit(e.name));
                 break;
             }
-            addMember(plan, e, nullptr);
-            ok = planFolder(plan, sub, e.name, error, held);
+            keepStored(e, st, stored);
+            ok = addMember(plan, e, nullptr, error) && planFolder(plan, sub, e.name, error, held, stored);
             close(sub);
         } else if (S_ISLNK(st.st_mode)) {
             e.type = '2';
@@ -260,18 +364,27 @@ bool planFolder(Plan &plan, int dirFd, const QByteArray &prefix, QString *error,
             }
             target.truncate(n);
             e.link = target;
-            addMember(plan, e, nullptr);
+            keepStored(e, st, stored);
+            ok = addMember(plan, e, nullptr, error);
+        } else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode)) {
+            e.type = S_ISCHR(st.st_mode) ? '3' : S_ISBLK(st.st_mode) ? '4' : '6';
+            e.devMajor = major(st.st_rdev);
+            e.devMinor = minor(st.st_rdev);
+            keepStored(e, st, stored);
+            ok = addMember(plan, e, nullptr, error);
         } else if (S_ISREG(st.st_mode)) {
             e.size = st.st_size;
             const auto kept = held.constFind(e.name);
             if (kept != held.constEnd() && e.mode == (*kept & ~quint32(S_ISUID | S_ISGID)))
                 e.mode = *kept;
-            if (e.size == 0) {
-                addMember(plan, e, nullptr);
+            keepStored(e, st, stored);
+            if (e.size == 0 || e.type != '0') {
+                e.size = 0;
+                ok = addMember(plan, e, nullptr, error);
                 continue;
             }
             const Plan::File file{e.name, st.st_dev, st.st_ino, e.size};
-            addMember(plan, e, &file);
+            ok = addMember(plan, e, &file, error);
         }
     }
     closedir(d);
@@ -574,7 +687,7 @@ public:
     std::optional<Member> next(QString *error)
     {
         QByteArray longName, longLink;
-        std::optional<qint64> paxSize;
+        Pax pax;
         for (;;) {
             char h[kBlock];
             const ssize_t n = readFull(h, kBlock);
@@ -609,6 +722,10 @@ public:
                     e.name = prefix + '/' + e.name;
             }
             e.link = field(h + 157, 100);
+            e.uid = quint32(number(h + 108, 8).value_or(0));
+            e.gid = quint32(number(h + 116, 8).value_or(0));
+            e.devMajor = quint32(number(h + 329, 8).value_or(0));
+            e.devMinor = quint32(number(h + 337, 8).value_or(0));
             if (e.type == 'x' || e.type == 'g' || e.type == 'L' || e.type == 'K') {
                 QByteArray data;
                 if (!readData(e.size, data, error))
@@ -618,15 +735,24 @@ public:
                 else if (e.type == 'K')
                     longLink = QByteArray(data.constData(), int(strnlen(data.constData(), size_t(data.size()))));
                 else if (e.type == 'x')
-                    parsePax(data, longName, longLink, paxSize);
+                    parsePax(data, pax);
                 continue;
             }
+            if (!pax.name.isEmpty())
+                longName = pax.name;
+            if (!pax.link.isEmpty())
+                longLink = pax.link;
             if (!longName.isEmpty())
                 e.name = longName;
             if (!longLink.isEmpty())
                 e.link = longLink;
-            if (paxSize)
-                e.size = *paxSize;
+            if (pax.size)
+                e.size = *pax.size;
+            if (pax.uid)
+                e.uid = *pax.uid;
+            if (pax.gid)
+                e.gid = *pax.gid;
+            e.xattrs = pax.xattrs;
             return Member{e, false};
         }
     }
@@ -662,7 +788,14 @@ public:
     }
 
 private:
-    static void parsePax(const QByteArray &data, QByteArray &name, QByteArray &link, std::optional<qint64> &size)
+    struct Pax {
+        QByteArray name, link;
+        std::optional<qint64> size;
+        std::optional<quint32> uid, gid;
+        QList<QPair<QByteArray, QByteArray>> xattrs;
+    };
+
+    static void parsePax(const QByteArray &data, Pax &pax)
     {
         qsizetype pos = 0;
         while (pos < data.size()) {
@@ -677,11 +810,17 @@ private:
             if (eq > 0) {
                 const QByteArray key = record.left(eq), value = record.mid(eq + 1);
                 if (key == "path")
-                    name = value;
+                    pax.name = value;
                 else if (key == "linkpath")
-                    link = value;
+                    pax.link = value;
                 else if (key == "size")
-                    size = value.toLongLong();
+                    pax.size = value.toLongLong();
+                else if (key == "uid")
+                    pax.uid = quint32(value.toULongLong());
+                else if (key == "gid")
+                    pax.gid = quint32(value.toULongLong());
+                else if (key.startsWith("SCHILY.xattr.") && key.size() > 13)
+                    pax.xattrs.append({key.mid(13), value});
             }
             pos += len;
         }
@@ -711,6 +850,11 @@ struct Deferred {
 
 void applyMetadata(const QByteArray &path, const Entry &e)
 {
+    // Attributes of the user's own namespace take effect on the mounted
+    // content; ACLs, capabilities and the like stay in the image only.
+    for (const auto &[name, value] : e.xattrs)
+        if (name.startsWith("user."))
+            lsetxattr(path.constData(), name.constData(), value.constData(), size_t(value.size()), 0);
     chmod(path.constData(), e.mode & 07777);
     const struct timespec times[2] = {{e.mtime, 0}, {e.mtime, 0}};
     utimensat(AT_FDCWD, path.constData(), times, 0);
@@ -734,27 +878,64 @@ bool makeParents(const QByteArray &dest, const QByteArray &rel, QString *error)
     return true;
 }
 
+// Every member an archive holds, by name, its data skipped.
+std::optional<Stored> storedIn(int fd, qint64 since, QString *error)
+{
+    if (lseek(fd, 0, SEEK_SET) != 0) {
+        failErrno(error, QStringLiteral("reading the image"));
+        return std::nullopt;
+    }
+    Reader r(fd);
+    Stored stored;
+    stored.since = since;
+    for (;;) {
+        std::optional<Reader::Member> m = r.next(error);
+        if (!m)
+            return std::nullopt;
+        if (m->end)
+            return stored;
+        const Entry &e = m->entry;
+        const bool hasData = e.type == '0' || e.type == '7';
+        if (!r.skip(hasData ? e.size + (kBlock - e.size % kBlock) % kBlock : 0, error))
+            return std::nullopt;
+        if (const std::optional<QByteArray> name = safeName(e.name))
+            stored.members.insert(*name, e);
+    }
+}
+
 } // namespace
 
 bool write(int fd, const QList<QPair<QString, QByteArray>> &leading, const QString &folder, QString *error,
-           const HeldModes &held)
+           const HeldModes &held, qint64 limit, const Earlier &earlier)
 {
+    Stored stored;
+    if (earlier.fd >= 0) {
+        std::optional<Stored> found = storedIn(earlier.fd, earlier.since, error);
+        if (!found)
+            return false;
+        stored = std::move(*found);
+    }
+    Plan plan;
     QByteArray front;
     for (const auto &[name, data] : leading) {
         Entry e;
         e.name = name.toUtf8();
         e.size = data.size();
         e.mtime = time(nullptr);
-        front += header(e) + data + padding(data.size());
+        const std::optional<QByteArray> head = plan.encoder.encode(e, error);
+        if (!head)
+            return false;
+        front += *head + data + padding(data.size());
     }
     int dirFd = open(enc(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return failErrno(error, folder);
-    Plan plan;
-    bool ok = planFolder(plan, dirFd, QByteArray(), error, held);
+    bool ok = planFolder(plan, dirFd, QByteArray(), error, held, stored);
     // The file takes its whole length first (the padding and the two end
     // blocks are the zeros it then reads as); then every member goes to its place.
     const qint64 total = front.size() + plan.size + 2 * kBlock;
+    if (ok && limit >= 0 && total > limit)
+        ok = fail(error, QStringLiteral("No space left on device"));
     if (ok && ftruncate(fd, total) != 0)
         ok = failErrno(error, QStringLiteral("writing the image"));
     if (ok) {
@@ -776,6 +957,17 @@ std::optional<QByteArray> readFirst(const QString &path, const QString &name, QS
         failErrno(error, path);
         return std::nullopt;
     }
+    std::optional<QByteArray> out = readFirst(fd, name, error);
+    close(fd);
+    return out;
+}
+
+std::optional<QByteArray> readFirst(int fd, const QString &name, QString *error)
+{
+    if (lseek(fd, 0, SEEK_SET) != 0) {
+        failErrno(error, QStringLiteral("reading the image"));
+        return std::nullopt;
+    }
     Reader r(fd);
     std::optional<QByteArray> out;
     std::optional<Reader::Member> m = r.next(error);
@@ -784,17 +976,15 @@ std::optional<QByteArray> readFirst(const QString &path, const QString &name, QS
         if (r.readData(m->entry.size, data, error))
             out = data;
     } else if (m) {
-        fail(error, QStringLiteral("%1 is not a disk image").arg(path));
+        fail(error, QStringLiteral("the file is not a disk image"));
     }
-    close(fd);
     return out;
 }
 
-bool extract(const QString &path, const QString &dest, const QStringList &skip, QString *error, HeldModes *held)
+bool extract(int fd, const QString &dest, const QStringList &skip, QString *error, HeldModes *held)
 {
-    int fd = open(enc(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return failErrno(error, path);
+    if (lseek(fd, 0, SEEK_SET) != 0)
+        return failErrno(error, QStringLiteral("reading the image"));
     Reader r(fd);
     const QByteArray root = enc(dest);
     std::vector<Deferred> links, folders;
@@ -860,13 +1050,33 @@ bool extract(const QString &path, const QString &dest, const QStringList &skip, 
             applyMetadata(target, plain);
             break;
         }
+        case '6':
+        case '3':
+        case '4': {
+            // A pipe is made as one; a device node takes no effect from an
+            // image: an empty file holds its place (and the eject stores the
+            // node again while the file stays as it was made).
+            const int made = e.type == '6'
+                                 ? mkfifo(target.constData(), 0600)
+                                 : open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (made < 0) {
+                ok = failErrno(error, QString::fromLocal8Bit(target));
+                break;
+            }
+            if (e.type != '6')
+                close(made);
+            Entry plain = e;
+            plain.mode = e.mode & 07777 & ~quint32(S_ISUID | S_ISGID);
+            applyMetadata(target, plain);
+            ok = r.skip(e.size + (kBlock - e.size % kBlock) % kBlock, error);
+            break;
+        }
         default:
-            // Devices and pipes are no volume content; their data (none) is skipped.
+            // Other member types are no volume content; their data is skipped.
             ok = r.skip(e.size + (kBlock - e.size % kBlock) % kBlock, error);
             break;
         }
     }
-    close(fd);
     if (!ok)
         return false;
     for (const Deferred &l : links) {

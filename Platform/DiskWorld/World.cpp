@@ -390,7 +390,7 @@ std::optional<Ref> World::volumeHolding(const State &s, const QString &path) con
 {
     const QString canonicalRoot = canonicalish(m_root);
     // A real path of this machine: one outside the root is on no world volume.
-    for (const QString &candidate : {QDir::cleanPath(path)}) {
+    for (const QString &candidate : {QDir::cleanPath(QDir::current().absoluteFilePath(path))}) {
         const QString wanted = canonicalish(candidate);
         std::optional<Ref> best;
         int bestLength = -1;

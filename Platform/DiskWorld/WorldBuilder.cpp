@@ -430,7 +430,8 @@ DiskSpec demoBackupStick()
     DiskSpec d;
     d.registryName = QStringLiteral("Kingston DataTraveler 3.0 Media");
     d.mediaName = QStringLiteral("Kingston DataTraveler 3.0");
-    d.size = 32'000'000;
+    // Room for a disk image of the image page's smallest size (its margin of 50 MB).
+    d.size = 96'000'000;
     d.scheme = QStringLiteral("FDisk_partition_scheme");
     VolumeSpec v;
     v.name = QStringLiteral("BACKUP");

@@ -65,6 +65,7 @@ QVariantMap toVariant(const Disk &d)
             {QStringLiteral("SolidState"), d.solidState},
             {QStringLiteral("ImagePath"), d.imagePath},
             {QStringLiteral("ImageIdentity"), d.imageIdentity},
+            {QStringLiteral("ImageFolder"), d.imageFolder},
             {QStringLiteral("ImageSince"), d.imageSince},
             {QStringLiteral("PhysicalStore"), d.physicalStore},
             {QStringLiteral("Nodes"), nodes}};
@@ -169,6 +170,7 @@ void diskFields(To &to, const From &from, const Copy &copy)
     copy(to.solidState, from.solidState);
     copy(to.imagePath, from.imagePath);
     copy(to.imageIdentity, from.imageIdentity);
+    copy(to.imageFolder, from.imageFolder);
     copy(to.imageSince, from.imageSince);
     copy(to.physicalStore, from.physicalStore);
     copy(to.nodes, from.nodes);

@@ -50,6 +50,7 @@ struct Disk {
     bool solidState = false;
     QString imagePath;       // a disk image: the file it was attached from
     QString imageIdentity;   // the file as it was then (device, inode, size, modification time)
+    QString imageFolder;     // the folder that holds the file (device:inode), which the eject writes into
     qint64 imageSince = 0;   // the file system's time (ns) once its content was out: later changes are newer
     QString physicalStore;   // an APFS container: the partition it lives on
     std::vector<Node> nodes; // partitions, or a container's volumes

@@ -4,7 +4,9 @@
 #include "DiskWorldFixture.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 // Failure messages show texts as texts.
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
@@ -132,4 +134,77 @@ TEST(DiskutilResize, AnApfsStoreShrinksWithItsContainer)
     EXPECT_EQ(after.disk(after.node(store)->container)->size, 50'000'000);
     EXPECT_FALSE(f.mountPoint(QStringLiteral("Beside")).isEmpty());
     EXPECT_TRUE(f.problems().isEmpty());
+}
+
+TEST(DiskutilResize, RefusesFractionsTinyPartitionsImagesReadOnlyVolumesAndAFullMasterBootRecord)
+{
+    DiskWorldFixture f;
+    ASSERT_TRUE(f.ok());
+    const QString stick = f.attachUsb(QStringLiteral("Stick"), QStringLiteral("ExFAT"), 200'000'000);
+    const QString part = f.bsdName(QStringLiteral("Stick"));
+    ASSERT_FALSE(f.attachUsb(QStringLiteral("Windows"), QStringLiteral("NTFS"), 200'000'000).isEmpty());
+    const QString ntfs = f.bsdName(QStringLiteral("Windows"));
+    // A disk image, attached.
+    QTemporaryDir source, images;
+    const QString image = images.filePath(QStringLiteral("i.dmg"));
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"),
+                    {QStringLiteral("create"), image, QStringLiteral("-volname"), QStringLiteral("Img"),
+                     QStringLiteral("-size"), QStringLiteral("100000000"), QStringLiteral("-srcfolder"), source.path()})
+                  .status,
+              0);
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    const QString imagePart = f.bsdName(QStringLiteral("Img"));
+    // A master boot record disk with its four partitions.
+    DW::DiskSpec mbr;
+    mbr.size = 400'000'000;
+    mbr.scheme = QStringLiteral("FDisk_partition_scheme");
+    DW::VolumeSpec v;
+    v.name = QStringLiteral("Four");
+    v.fs = QStringLiteral("MS-DOS FAT32");
+    mbr.partitions.push_back(v);
+    ASSERT_FALSE(f.attach(mbr).isEmpty());
+    const QString four = f.bsdName(QStringLiteral("Four"));
+    for (int i = 1; i < 4; ++i) {
+        const qint64 size = f.state().node(four)->size;
+        const ToolRun r = f.run(QStringLiteral("diskutil"),
+                                {QStringLiteral("resizeVolume"), four, QString::number(size - 50'000'000) + "B",
+                                 "JHFS+", QStringLiteral("P%1").arg(i), "50000000B"});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    }
+    const qint64 fourSize = f.state().node(four)->size;
+    struct Case {
+        const char *why;
+        QStringList args;
+    };
+    const std::vector<Case> cases = {
+        {"half a byte", {part, QStringLiteral("0.5B"), "JHFS+", "N", "50000000B"}},
+        {"a new size of a fraction of a byte", {part, "100000000B", "JHFS+", "N", QStringLiteral("2000000.5B")}},
+        {"a fraction of a kibibyte that is no whole byte",
+         {part, QStringLiteral("97656.0001KiB"), "JHFS+", "N", "50MB"}},
+        {"a shrunk partition of one byte", {part, QStringLiteral("1B"), "JHFS+", "N", "50000000B"}},
+        {"a shrunk partition below a mebibyte", {part, QStringLiteral("1048575B"), "JHFS+", "N", "50000000B"}},
+        {"a disk image", {imagePart, "50000000B", "JHFS+", "N", "20000000B"}},
+        {"a read-only NTFS volume", {ntfs, "100000000B", "JHFS+", "N", "50000000B"}},
+        {"a fifth partition on a master boot record",
+         {four, QString::number(fourSize - 50'000'000) + "B", "JHFS+", "N", "50000000B"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.why);
+        const QByteArray before = f.stateBytes();
+        const QStringList volumes =
+            QDir(f.at(QStringLiteral("/Volumes"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const ToolRun r = f.run(QStringLiteral("diskutil"), QStringList{QStringLiteral("resizeVolume")} + c.args);
+        EXPECT_NE(r.status, 0);
+        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_EQ(f.stateBytes(), before);
+        EXPECT_EQ(QDir(f.at(QStringLiteral("/Volumes"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), volumes);
+    }
+    // Fractions that come to whole bytes are sizes.
+    const ToolRun ok = f.run(QStringLiteral("diskutil"), {QStringLiteral("resizeVolume"), part,
+                                                          QStringLiteral("0.15GB"), "JHFS+", "Half", "1.5MiB"});
+    ASSERT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_EQ(f.state().node(part)->size, 150'000'000);
+    EXPECT_EQ(f.info(QStringLiteral("Half")).value("TotalSize").toLongLong(), 1'572'864);
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join('\n').toStdString();
+    EXPECT_FALSE(stick.isEmpty());
 }

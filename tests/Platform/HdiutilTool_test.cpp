@@ -10,7 +10,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 // Failure messages show texts as texts.
@@ -290,4 +298,363 @@ TEST(HdiutilTool, AnImageWhoseNameIsTakenMountsBesideTheOtherVolume)
     EXPECT_FALSE(Platform::FileManager::defaultManager().copyItem(big.filePath(QStringLiteral("big.bin")),
                                                                   own + QStringLiteral("/big.bin")));
     EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("/big.bin")));
+}
+
+namespace {
+
+// A stand-in tool started in `folder`, as the image job starts it.
+ToolRun runIn(const DiskWorldFixture &f, const QString &folder, const QString &tool, const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNWICK_ROOT"), f.root());
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    p.start(TestSupport::toolsPath() + QLatin1Char('/') + tool, args);
+    ToolRun r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return r;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+} // namespace
+
+TEST(HdiutilTool, NamesRelativeToTheWorkingFolderAreTakenFromIt)
+{
+    DiskWorldFixture f;
+    const QString work = f.at(QStringLiteral("/Volumes/Travel Drive/work"));
+    TestSupport::writeFile(work + QStringLiteral("/src/a.txt"), "a");
+    ToolRun r = runIn(f, work, QStringLiteral("hdiutil"),
+                      createArgs(QStringLiteral("x.dmg"), QStringLiteral("src"), 10'000'000));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo(work + QStringLiteral("/x.dmg")).isFile());
+    // The image lies on Travel Drive and takes its space there.
+    const qint64 free = f.info(QStringLiteral("Travel Drive")).value("FreeSpace").toLongLong();
+    r = runIn(f, work, QStringLiteral("hdiutil"), createArgs(QStringLiteral("y.dmg"), QStringLiteral("src"), free + 1));
+    EXPECT_NE(r.status, 0);
+    EXPECT_FALSE(QFileInfo::exists(work + QStringLiteral("/y.dmg")));
+
+    r = runIn(f, work, QStringLiteral("hdiutil"), {QStringLiteral("attach"), QStringLiteral("x.dmg")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString mount = f.at(QStringLiteral("/Volumes/") + kVolume);
+    EXPECT_TRUE(QFileInfo(mount + QStringLiteral("/a.txt")).isFile());
+    // The mounted volume by a relative path, and the image by its file's name.
+    r = runIn(f, work, QStringLiteral("diskutil"),
+              {QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("../../") + kVolume});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.plist().value("VolumeName").toString(), kVolume);
+    TestSupport::writeFile(mount + QStringLiteral("/b.txt"), "b");
+    r = runIn(f, work, QStringLiteral("hdiutil"), {QStringLiteral("detach"), QStringLiteral("x.dmg")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(mount));
+    r = runIn(f, work, QStringLiteral("hdiutil"), {QStringLiteral("attach"), QStringLiteral("./x.dmg")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(TestSupport::readFile(mount + QStringLiteral("/b.txt")), QByteArray("b"));
+    r = runIn(f, work, QStringLiteral("diskutil"), {QStringLiteral("eject"), QStringLiteral("./x.dmg")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(HdiutilTool, AnImageWhoseFileHasGoneIsDetached)
+{
+    DiskWorldFixture f;
+    QTemporaryDir source;
+    TestSupport::writeFile(source.filePath(QStringLiteral("a.txt")), "a");
+    const QString image = f.at(QStringLiteral("/Volumes/Travel Drive/i.dmg"));
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), createArgs(image, source.path(), 10'000'000)).status, 0);
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    const QString device = QStringLiteral("/dev/") + f.bsdName(kVolume);
+    // The stick that holds the image file is pulled out.
+    ToolRun r = f.run(QStringLiteral("diskworld"), {QStringLiteral("detach"), QStringLiteral("Travel Drive")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), device});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(f.info(kVolume).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(f.at(QStringLiteral("/Volumes/") + kVolume)));
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
+    // Plugged back in, the stick still holds the image as it was.
+    ASSERT_EQ(f.run(QStringLiteral("diskworld"), {QStringLiteral("attach"), QStringLiteral("Travel Drive")}).status, 0);
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    EXPECT_EQ(entriesOf(f.at(QStringLiteral("/Volumes/") + kVolume)), QStringList{QStringLiteral("a.txt")});
+}
+
+TEST(HdiutilTool, AnImageIsHeldToTheSpaceOfItsVolumeAtCreateAndAtEject)
+{
+    DiskWorldFixture f;
+    ASSERT_FALSE(f.attachUsb(QStringLiteral("Little"), QStringLiteral("ExFAT"), 4'800'000).isEmpty());
+    const QString little = f.at(QStringLiteral("/Volumes/Little"));
+    QTemporaryDir source;
+    TestSupport::writeFile(source.filePath(QStringLiteral("a.txt")), "a");
+    // An image larger than the volume that would hold it.
+    ToolRun r =
+        f.run(QStringLiteral("hdiutil"), createArgs(little + QStringLiteral("/big.dmg"), source.path(), 12'000'000));
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.err.contains("No space left on device")) << r.err.toStdString();
+    EXPECT_EQ(entriesOf(little), QStringList());
+
+    const QString image = little + QStringLiteral("/i.dmg");
+    r = f.run(QStringLiteral("hdiutil"), createArgs(image, source.path(), 4'000'000));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QByteArray before = TestSupport::readFile(image);
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    const QString mount = f.at(QStringLiteral("/Volumes/") + kVolume);
+    EXPECT_EQ(f.info(kVolume).value("TotalSize").toLongLong(), 4'000'000);
+    // The image's content would fit the image, but its file no longer fits the volume.
+    TestSupport::writeFile(mount + QStringLiteral("/data.bin"), QByteArray(3'000'000, 'd'));
+    TestSupport::writeFile(little + QStringLiteral("/other.bin"), QByteArray(2'500'000, 'o'));
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), mount});
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.err.contains("No space left on device")) << r.err.toStdString();
+    EXPECT_EQ(TestSupport::readFile(image), before);
+    EXPECT_EQ(QFileInfo(mount + QStringLiteral("/data.bin")).size(), 3'000'000);
+    EXPECT_EQ(entriesOf(little), (QStringList{QStringLiteral("i.dmg"), QStringLiteral("other.bin")}));
+    // With the room back, the same eject goes through.
+    QFile::remove(little + QStringLiteral("/other.bin"));
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), mount});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_GT(QFileInfo(image).size(), 3'000'000);
+}
+
+TEST(HdiutilTool, TheEjectWritesOnlyIntoTheFolderTheImageWasAttachedFrom)
+{
+    DiskWorldFixture f;
+    QTemporaryDir source, elsewhere;
+    TestSupport::writeFile(source.filePath(QStringLiteral("a.txt")), "a");
+    const QString folder = f.at(QStringLiteral("/Volumes/Travel Drive/images"));
+    QDir().mkpath(folder);
+    const QString image = folder + QStringLiteral("/i.dmg");
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), createArgs(image, source.path(), 10'000'000)).status, 0);
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    const QString mount = f.at(QStringLiteral("/Volumes/") + kVolume);
+    TestSupport::writeFile(mount + QStringLiteral("/b.txt"), "b");
+    // The folder is moved away and a link to another folder put in its place.
+    ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral(".moved")));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), folder));
+    ToolRun r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), mount});
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(entriesOf(elsewhere.path()), QStringList());
+    EXPECT_TRUE(QFileInfo(mount + QStringLiteral("/b.txt")).isFile());
+    // Once the folder is back, the eject writes the image there.
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().rename(folder + QStringLiteral(".moved"), folder));
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), mount});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(entriesOf(elsewhere.path()), QStringList());
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    EXPECT_EQ(entriesOf(mount), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+}
+
+namespace {
+
+// What an image stores for a member, read back with libarchive.
+struct StoredMember {
+    int type = 0; // AE_IF*
+    qint64 uid = -1, gid = -1;
+    int mode = 0;
+    qint64 mtime = 0;
+    unsigned rdevMajor = 0, rdevMinor = 0;
+    QMap<QByteArray, QByteArray> xattrs;
+};
+
+QMap<QByteArray, StoredMember> storedIn(const QString &image)
+{
+    QMap<QByteArray, StoredMember> out;
+    struct archive *a = archive_read_new();
+    archive_read_support_format_tar(a);
+    if (archive_read_open_filename(a, QFile::encodeName(image).constData(), 1 << 16) != ARCHIVE_OK) {
+        archive_read_free(a);
+        return out;
+    }
+    struct archive_entry *e = nullptr;
+    while (archive_read_next_header(a, &e) == ARCHIVE_OK) {
+        StoredMember m;
+        m.type = int(archive_entry_filetype(e));
+        m.uid = archive_entry_uid(e);
+        m.gid = archive_entry_gid(e);
+        m.mode = int(archive_entry_perm(e));
+        m.mtime = archive_entry_mtime(e);
+        m.rdevMajor = unsigned(archive_entry_rdevmajor(e));
+        m.rdevMinor = unsigned(archive_entry_rdevminor(e));
+        archive_entry_xattr_reset(e);
+        const char *name = nullptr;
+        const void *value = nullptr;
+        size_t size = 0;
+        while (archive_entry_xattr_next(e, &name, &value, &size) == ARCHIVE_OK)
+            m.xattrs.insert(name, QByteArray(static_cast<const char *>(value), qsizetype(size)));
+        QByteArray path = archive_entry_pathname(e);
+        if (path.endsWith('/'))
+            path.chop(1);
+        out.insert(path, m);
+        archive_read_data_skip(a);
+    }
+    archive_read_free(a);
+    return out;
+}
+
+QByteArray xattrOf(const QString &path, const char *name)
+{
+    char value[256];
+    const ssize_t n = lgetxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray() : QByteArray(value, int(n));
+}
+
+} // namespace
+
+TEST(HdiutilTool, OwnersAttributesPipesAndDevicesLiveInTheImageAcrossAMountAndAnEject)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "owners and device nodes are set by root";
+    DiskWorldFixture f;
+    QTemporaryDir source, images;
+    const QByteArray src = QFile::encodeName(source.path());
+    TestSupport::writeFile(source.filePath(QStringLiteral("docs/owned.txt")), "owned");
+    TestSupport::writeFile(source.filePath(QStringLiteral("big-id.txt")), "far");
+    TestSupport::writeFile(source.filePath(QStringLiteral("tool")), "#!/bin/sh\n");
+    ASSERT_EQ(chown((src + "/docs/owned.txt").constData(), 1234, 1234), 0);
+    ASSERT_EQ(chown((src + "/docs").constData(), 1234, 1234), 0);
+    ASSERT_EQ(chown((src + "/big-id.txt").constData(), 3'000'000, 4'000'000), 0);
+    ASSERT_EQ(chmod((src + "/tool").constData(), 04755), 0);
+    ASSERT_EQ(setxattr((src + "/docs/owned.txt").constData(), "user.tag", "blue", 4, 0), 0);
+    // A capability and an ACL, as the system stores them.
+    const QByteArray cap("\x01\x00\x00\x02\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 20);
+    ASSERT_EQ(setxattr((src + "/tool").constData(), "security.capability", cap.constData(), size_t(cap.size()), 0), 0);
+    QProcess acl;
+    acl.start(QStringLiteral("setfacl"),
+              {QStringLiteral("-m"), QStringLiteral("u:1234:r"), source.filePath("big-id.txt")});
+    ASSERT_TRUE(acl.waitForFinished(10000));
+    ASSERT_EQ(acl.exitCode(), 0) << acl.readAllStandardError().toStdString();
+    ASSERT_EQ(mkfifo((src + "/pipe").constData(), 0640), 0);
+    ASSERT_EQ(mknod((src + "/null").constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+
+    const QString image = images.filePath(QStringLiteral("i.dmg"));
+    ToolRun r = f.run(QStringLiteral("hdiutil"), createArgs(image, source.path(), 10'000'000));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    auto check = [&](const char *when) {
+        SCOPED_TRACE(when);
+        const QMap<QByteArray, StoredMember> m = storedIn(image);
+        EXPECT_EQ(m.value("docs/owned.txt").uid, 1234);
+        EXPECT_EQ(m.value("docs/owned.txt").gid, 1234);
+        EXPECT_EQ(m.value("docs").uid, 1234);
+        EXPECT_EQ(m.value("docs/owned.txt").xattrs.value("user.tag"), QByteArray("blue"));
+        EXPECT_EQ(m.value("big-id.txt").uid, 3'000'000);
+        EXPECT_EQ(m.value("big-id.txt").gid, 4'000'000);
+        EXPECT_TRUE(m.value("big-id.txt").xattrs.contains("system.posix_acl_access"));
+        EXPECT_EQ(m.value("tool").mode, 04755);
+        EXPECT_EQ(m.value("tool").xattrs.value("security.capability"), cap);
+        EXPECT_EQ(m.value("pipe").type, int(AE_IFIFO));
+        EXPECT_EQ(m.value("pipe").mode, 0640);
+        EXPECT_EQ(m.value("null").type, int(AE_IFCHR));
+        EXPECT_EQ(m.value("null").rdevMajor, 1u);
+        EXPECT_EQ(m.value("null").rdevMinor, 3u);
+    };
+    check("created");
+
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString mount = f.at(QStringLiteral("/Volumes/") + kVolume);
+    const QByteArray view = QFile::encodeName(mount);
+    // The mounted content gains nothing from the image: no stored owner,
+    // set-id bit, capability, ACL or device takes effect; the user's own
+    // attributes and the pipe are there.
+    struct stat st;
+    ASSERT_EQ(lstat((view + "/docs/owned.txt").constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, geteuid());
+    ASSERT_EQ(lstat((view + "/tool").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07000, 0u);
+    EXPECT_TRUE(xattrOf(mount + QStringLiteral("/tool"), "security.capability").isEmpty());
+    EXPECT_TRUE(xattrOf(mount + QStringLiteral("/big-id.txt"), "system.posix_acl_access").isEmpty());
+    EXPECT_EQ(xattrOf(mount + QStringLiteral("/docs/owned.txt"), "user.tag"), QByteArray("blue"));
+    ASSERT_EQ(lstat((view + "/pipe").constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(lstat((view + "/null").constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_size, 0);
+
+    // A change elsewhere makes the eject write the image again.
+    TestSupport::writeFile(mount + QStringLiteral("/docs/new.txt"), "new");
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), mount});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    check("mounted and ejected");
+    const QMap<QByteArray, StoredMember> m = storedIn(image);
+    EXPECT_EQ(m.value("docs/new.txt").uid, qint64(geteuid())) << "a new member has its writer's owner";
+
+    // GNU tar reads the image, attributes and all.
+    QTemporaryDir unpacked;
+    QProcess tar;
+    tar.start(QStringLiteral("tar"),
+              {QStringLiteral("--xattrs"), QStringLiteral("-xf"), image, QStringLiteral("-C"), unpacked.path()});
+    ASSERT_TRUE(tar.waitForFinished(60000));
+    EXPECT_EQ(tar.exitCode(), 0) << tar.readAllStandardError().toStdString();
+    EXPECT_EQ(xattrOf(unpacked.filePath(QStringLiteral("docs/owned.txt")), "user.tag"), QByteArray("blue"));
+    EXPECT_EQ(QFileInfo(unpacked.filePath(QStringLiteral("big-id.txt"))).ownerId(), 3'000'000u);
+
+    // A socket cannot be stored: the eject says so and keeps the disk.
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const QByteArray sockPath = view + "/s";
+    ASSERT_LT(sockPath.size(), qsizetype(sizeof addr.sun_path));
+    memcpy(addr.sun_path, sockPath.constData(), size_t(sockPath.size()));
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    close(sock);
+    const QByteArray before = TestSupport::readFile(image);
+    r = f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), mount});
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.err.contains("socket")) << r.err.toStdString();
+    EXPECT_EQ(TestSupport::readFile(image), before);
+    EXPECT_TRUE(QFileInfo(mount + QStringLiteral("/docs/owned.txt")).isFile());
+}
+
+TEST(HdiutilTool, TheNewImageIsOnTheDiskBeforeTheOldOneGoes)
+{
+    DiskWorldFixture f;
+    QTemporaryDir source, images, trace;
+    TestSupport::writeFile(source.filePath(QStringLiteral("a.txt")), "a");
+    const QString image = images.filePath(QStringLiteral("i.dmg"));
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), createArgs(image, source.path(), 10'000'000)).status, 0);
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    const QString mount = f.at(QStringLiteral("/Volumes/") + kVolume);
+    TestSupport::writeFile(mount + QStringLiteral("/b.txt"), "b");
+    // The eject's calls that put the new image in place, in their order.
+    const QString log = trace.filePath(QStringLiteral("calls"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARNWICK_ROOT"), f.root());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("strace"),
+            {QStringLiteral("-f"), QStringLiteral("-e"),
+             QStringLiteral("trace=fsync,fdatasync,linkat,renameat2,unlinkat"), QStringLiteral("-o"), log,
+             TestSupport::toolsPath() + QStringLiteral("/hdiutil"), QStringLiteral("detach"), mount});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    QStringList calls;
+    for (const QByteArray &line : TestSupport::readFile(log).split('\n')) {
+        const QString text = QString::fromUtf8(line).section(QLatin1Char(' '), 1).trimmed();
+        if (text.startsWith(QLatin1String("fsync")) || text.startsWith(QLatin1String("fdatasync")))
+            calls << QStringLiteral("sync");
+        else if (text.startsWith(QLatin1String("linkat")) && text.contains(QLatin1String("/proc/self/fd/")))
+            calls << QStringLiteral("name");
+        else if (text.startsWith(QLatin1String("renameat2")) && text.contains(QLatin1String("i.dmg")))
+            calls << QStringLiteral("swap");
+        else if (text.startsWith(QLatin1String("unlinkat")) && text.contains(QLatin1String(".i.dmg.tw-")))
+            calls << QStringLiteral("old gone");
+    }
+    const qsizetype name = calls.indexOf(QStringLiteral("name"));
+    const qsizetype swap = calls.indexOf(QStringLiteral("swap"));
+    const qsizetype gone = calls.indexOf(QStringLiteral("old gone"));
+    ASSERT_TRUE(name >= 0 && swap > name && gone > swap) << calls.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(calls.mid(0, name).contains(QStringLiteral("sync"))) << "the file's data before it is named";
+    EXPECT_TRUE(calls.mid(swap, gone - swap).contains(QStringLiteral("sync"))) << "the folder before the old one goes";
+    // The content is still whole once the new image stands.
+    ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("attach"), image}).status, 0);
+    EXPECT_EQ(entriesOf(mount), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
 }

@@ -72,7 +72,11 @@ TEST(ImageMount, SetIdBitsAndDevicesFromAnImageTakeNoEffectAndTheImageKeepsItsMo
     ASSERT_FALSE(mp.isEmpty());
     EXPECT_EQ(modeOf(mp + "/bin/shell") & 07777, mode_t(0755));
     EXPECT_EQ(modeOf(mp + "/bin/group") & 07777, mode_t(0711));
-    EXPECT_FALSE(QFileInfo::exists(mp + "/mem"));
+    // The device node takes no effect: an empty plain file holds its place.
+    struct stat st;
+    ASSERT_EQ(lstat(QFile::encodeName(mp + "/mem").constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_size, 0);
 
     // Ejected, the image holds the modes it held, so a backup round-trips.
     ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("detach"), f.bsdName(QStringLiteral("Held"))}).status,
@@ -81,6 +85,7 @@ TEST(ImageMount, SetIdBitsAndDevicesFromAnImageTakeNoEffectAndTheImageKeepsItsMo
         << memberLine(image, "bin/shell").toStdString();
     EXPECT_TRUE(memberLine(image, "bin/group").startsWith("-rwx--s--x"))
         << memberLine(image, "bin/group").toStdString();
+    EXPECT_TRUE(memberLine(image, "mem").startsWith('c')) << memberLine(image, "mem").toStdString();
 
     // Mounted again: still no set-id bits; a file the user changed meanwhile keeps the user's mode.
     ASSERT_EQ(f.run(QStringLiteral("hdiutil"), {QStringLiteral("mount"), image}).status, 0);

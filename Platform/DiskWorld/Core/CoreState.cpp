@@ -115,6 +115,7 @@ Disk diskFrom(plist_t m)
     d.solidState = flagAt(m, "SolidState");
     d.imagePath = stringAt(m, "ImagePath");
     d.imageIdentity = stringAt(m, "ImageIdentity");
+    d.imageFolder = stringAt(m, "ImageFolder");
     d.imageSince = integerAt(m, "ImageSince");
     d.physicalStore = stringAt(m, "PhysicalStore");
     forEachDict(m, "Nodes", [&](plist_t n) { d.nodes.push_back(nodeFrom(n)); });

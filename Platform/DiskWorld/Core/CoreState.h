@@ -46,6 +46,7 @@ struct Disk {
     bool solidState = false;
     std::string imagePath;
     std::string imageIdentity;
+    std::string imageFolder;
     int64_t imageSince = 0;
     std::string physicalStore;
     std::vector<Node> nodes;

@@ -110,22 +110,32 @@ int64_t volumeBytes(const WorldPaths &w, const Volume &v)
     return bytes;
 }
 
-int64_t containerFree(const WorldPaths &w, const Disk &container)
+int64_t containerFree(const Disk &container, const std::function<int64_t(const Volume &)> &used)
 {
-    int64_t used = 0;
+    int64_t taken = 0;
     for (const Node &n : container.nodes)
         if (n.volume)
-            used += volumeBytes(w, *n.volume);
-    return std::max<int64_t>(0, container.size - used);
+            taken += used(*n.volume);
+    return std::max<int64_t>(0, container.size - taken);
+}
+
+int64_t freeBytes(const Disk &d, const Node &n, const std::function<int64_t(const Volume &)> &used)
+{
+    if (d.isContainer())
+        return containerFree(d, used);
+    if (!n.volume)
+        return 0;
+    return std::max<int64_t>(0, n.size - used(*n.volume));
+}
+
+int64_t containerFree(const WorldPaths &w, const Disk &container)
+{
+    return containerFree(container, [&](const Volume &v) { return volumeBytes(w, v); });
 }
 
 int64_t freeBytes(const WorldPaths &w, const Disk &d, const Node &n)
 {
-    if (d.isContainer())
-        return containerFree(w, d);
-    if (!n.volume)
-        return 0;
-    return std::max<int64_t>(0, n.size - volumeBytes(w, *n.volume));
+    return freeBytes(d, n, [&](const Volume &v) { return volumeBytes(w, v); });
 }
 
 } // namespace Platform::DiskWorld::Core

@@ -4,6 +4,7 @@
 #include "WorldPaths.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ auto capacity(const D &d, const N &n)
 {
     return d.isContainer() ? d.size : n.size;
 }
+// Free space is the capacity less what the volumes on it hold: the one rule,
+// with `used` telling what a volume's files hold (measured, or kept by a cache).
+int64_t containerFree(const Disk &container, const std::function<int64_t(const Volume &)> &used);
+int64_t freeBytes(const Disk &d, const Node &n, const std::function<int64_t(const Volume &)> &used);
 int64_t containerFree(const WorldPaths &w, const Disk &container);
 int64_t freeBytes(const WorldPaths &w, const Disk &d, const Node &n);
 

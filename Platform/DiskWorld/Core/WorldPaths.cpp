@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Platform::DiskWorld::Core {
@@ -157,8 +158,9 @@ std::optional<Ref> WorldPaths::resolve(const State &s, const std::string &identi
     }
     if (devNode)
         return std::nullopt;
-    if (identifier.front() == '/')
-        return volumeAtMountPoint(s, identifier);
+    if (identifier.front() == '/' || identifier.rfind("./", 0) == 0 || identifier.rfind("../", 0) == 0 ||
+        identifier == "." || identifier == "..")
+        return pathNamed(s, identifier);
     for (const Disk &d : s.disks) {
         if (!d.diskUUID.empty() && equalsIgnoringCase(d.diskUUID, identifier))
             return Ref{d.id, {}};
@@ -179,7 +181,34 @@ std::optional<Ref> WorldPaths::resolve(const State &s, const std::string &identi
                 if (!unmounted)
                     unmounted = Ref{d.id, n.id};
             }
-    return unmounted;
+    if (unmounted)
+        return unmounted;
+    // Any other name the working folder holds.
+    struct stat st;
+    if (lstat(identifier.c_str(), &st) == 0)
+        return pathNamed(s, identifier);
+    return std::nullopt;
+}
+
+std::optional<Ref> WorldPaths::pathNamed(const State &s, const std::string &path) const
+{
+    std::string absolute = path;
+    if (path.front() != '/') {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd))
+            return std::nullopt;
+        absolute = std::string(cwd) + "/" + path;
+    }
+    if (std::optional<Ref> r = volumeAtMountPoint(s, absolute))
+        return r;
+    // The file a disk image was attached from.
+    char real[PATH_MAX];
+    if (!realpath(absolute.c_str(), real))
+        return std::nullopt;
+    for (const Disk &d : s.disks)
+        if (d.isImage() && d.imagePath == real)
+            return Ref{d.id, {}};
+    return std::nullopt;
 }
 
 std::optional<Ref> WorldPaths::volumeAtMountPoint(const State &s, const std::string &path) const

@@ -52,8 +52,12 @@ public:
 
     // A BSD name ("disk2s1"), device node ("/dev/disk2s1", "/dev/rdisk2s1"),
     // mount point, DiskUUID or VolumeUUID (case ignored), or volume name
-    // (mounted volumes first).
+    // (mounted volumes first); a path relative to the working folder; the
+    // file a disk image was attached from.
     std::optional<Ref> resolve(const State &s, const std::string &identifier) const;
+    // What a path (absolute, or relative to the working folder) names: the
+    // volume mounted there, or the disk image attached from that file.
+    std::optional<Ref> pathNamed(const State &s, const std::string &path) const;
     // The mounted volume whose mount point is `path` (links followed): a path
     // of this machine, or one of the original platform ("/Volumes/X") under the root.
     std::optional<Ref> volumeAtMountPoint(const State &s, const std::string &path) const;
