@@ -10,6 +10,7 @@
 #include "SetpFViewController.h"
 
 #include "QoBootable.h"
+#include "QoCloneVolume.h"
 
 #include "SelectDiskViewController.h"
 #include "SelectValueView.h"
@@ -108,12 +109,19 @@ void copyPrebootCryptexes(const QString &wholeDisk)
         if (diskutilPlist({QStringLiteral("mountDisk"), QStringLiteral("/dev/") + preboot}, "diskMountTemp.plist"))
             return;
         // Where the volume just mounted really is: a second volume of that
-        // name may already hold "/Volumes/Preboot".
+        // name may already hold "/Volumes/Preboot". The mount point counts
+        // only when diskutil names this very volume there.
         const std::optional<QVariantMap> prebootInfo = diskutilPlist(
             {QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + preboot}, "VeyDataTemp.plist");
-        const QString mountPoint =
-            prebootInfo ? prebootInfo->value(QStringLiteral("MountPoint")).toString() : QString();
-        if (mountPoint.isEmpty() || !QFileInfo(Platform::rootPath(mountPoint)).isDir()) {
+        const QString mountPoint = QoCloneVolume::systemMountPoint(
+            prebootInfo ? prebootInfo->value(QStringLiteral("MountPoint")).toString() : QString());
+        const std::optional<QVariantMap> mountInfo =
+            mountPoint.isEmpty()
+                ? std::nullopt
+                : diskutilPlist({QStringLiteral("info"), QStringLiteral("-plist"), mountPoint}, "VeyDataTemp.plist");
+        if (!mountInfo || mountInfo->value(QStringLiteral("DeviceIdentifier")).toString() != preboot ||
+            !QoCloneVolume::describes(*mountInfo, mountPoint, {container}, QStringLiteral("Preboot")) ||
+            !QFileInfo(Platform::rootPath(mountPoint)).isDir()) {
             Platform::systemLog(QStringLiteral("Preboot volume %1 is not mounted; cryptexes not copied").arg(preboot));
             return;
         }

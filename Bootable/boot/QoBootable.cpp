@@ -1,6 +1,7 @@
 #include "QoBootable.h"
 
 #include "QoCloneTargetCheck.h"
+#include "QoCloneVolume.h"
 #include "QoUSBControl.h"
 
 #include "QoLog.h"
@@ -151,20 +152,26 @@ void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volume
     // erase is being started is not lost.
     task->QoStartTask([this, run] { return isCancelled(run); });
 
-    // The name was free before the erase, so only the new volume can be
-    // mounted under it.
-    const QString mountPoint = kVolumes + volumeName;
-    int error = 0;
-    if (!QoCheckFolderExist(mountPoint)) {
+    // The new volume is looked for on the chosen disk: the folder of its name
+    // may be another disk's volume that took the name during the erase.
+    QString mountPoint;
+    int error = cloneMountPoint(*target, volumeName, &mountPoint);
+    if (error == -4) {
+        // Not mounted: the rescan finds the identifier of the chosen disk's
+        // volume of that name (if it is still listed), and the disk is
+        // unmounted and mounted again.
         allVoumesArr.clear();
         getAllVolumes();
         QString identifier = target->volumePath;
+        const QVariantMap list = chosenDiskList(*target);
+        const QString device =
+            QoCloneVolume::deviceIn(list, QoCloneVolume::disksOf(target->volumePath, list), volumeName);
         for (const VolumeObjPtr &v : std::as_const(allVoumesArr))
-            if (v->volumeName == volumeName)
+            if (v->volumeName == volumeName && v->volumePath == device)
                 identifier = v->volumePath;
         eraserDiskCommand(diskutil({QStringLiteral("unmountDisk"), QStringLiteral("/dev/") + identifier}));
         eraserDiskCommand(diskutil({QStringLiteral("mountDisk"), QStringLiteral("/dev/") + identifier}));
-        error = QoCheckFolderExist(mountPoint) ? 0 : -4;
+        error = cloneMountPoint(*target, volumeName, &mountPoint);
     }
 
     if (isCancelled(run))
@@ -178,6 +185,45 @@ void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volume
             return finishRun(run, -7, 8);
         QoCreateBootableSystem(QStringLiteral("/"), mountPoint);
     });
+}
+
+QVariantMap QoBootable::chosenDiskList(const VolumeObj &target)
+{
+    return AexecCommand(diskutil({QStringLiteral("list"), QStringLiteral("-plist"),
+                                  QStringLiteral("/dev/") + target.volumePath}))
+        .dictionary()
+        .value_or(QVariantMap());
+}
+
+int QoBootable::cloneMountPoint(const VolumeObj &target, const QString &volumeName, QString *mountPoint)
+{
+    mountPoint->clear();
+    const std::optional<QVariantMap> disk = getDisjInfo(QStringLiteral("/dev/") + target.volumePath);
+    if (!disk || !QoCloneTargetCheck::isChosenDisk(target, *disk)) {
+        Platform::systemLog(QStringLiteral("clone target %1 has gone").arg(target.volumePath));
+        return -3;
+    }
+    const QVariantMap list = chosenDiskList(target);
+    const QStringList disks = QoCloneVolume::disksOf(target.volumePath, list);
+    if (disks.isEmpty())
+        return -3;
+    // Where the name says, when diskutil agrees; else where the chosen disk's
+    // listing has its volume of that name.
+    QStringList candidates;
+    if (QoCheckFolderExist(kVolumes + volumeName))
+        candidates.append(kVolumes + volumeName);
+    const QString listed = QoCloneVolume::mountPointIn(list, disks, volumeName);
+    if (!listed.isEmpty() && !candidates.contains(listed))
+        candidates.append(listed);
+    for (const QString &candidate : std::as_const(candidates)) {
+        const std::optional<QVariantMap> info = getDisjInfo(candidate);
+        if (info && QoCloneVolume::describes(*info, candidate, disks, volumeName)) {
+            *mountPoint = candidate;
+            return 0;
+        }
+        Platform::systemLog(QStringLiteral("%1 is not the volume of clone target %2").arg(candidate, target.volumePath));
+    }
+    return -4;
 }
 
 void QoBootable::finishRun(quint64 run, int iErrCode, int iStepCode)

@@ -24,8 +24,9 @@ class Task;
 // erase, 3 erase done / validating the target, 4 validating the source,
 // 5 copying begins, 8 the restore tool has ended. Error codes: -8 stopped by
 // the user before the restore, -7 the restore did not finish, -4 no mount
-// point after the erase, -3 the chosen disk is no longer there (or no longer
-// the one chosen), -2 no target given (returned by QoStart only).
+// point of the chosen disk's new volume after the erase, -3 the chosen disk
+// is no longer there (or no longer the one chosen), before or after the
+// erase, -2 no target given (returned by QoStart only).
 class QoBootable {
 public:
     static QoBootable *QoShareInstance();
@@ -72,6 +73,12 @@ private:
     QoBootable() = default;
 
     void eraseSequence(const VolumeObjPtr &target, const QString &volumeName, quint64 run);
+    // The mount point (a system path) of the volume named `volumeName` that
+    // the erase made on the chosen disk, checked by `diskutil info` of it:
+    // 0, -4 when it is not mounted, -3 when the chosen disk has gone.
+    int cloneMountPoint(const VolumeObj &target, const QString &volumeName, QString *mountPoint);
+    // `diskutil list -plist /dev/<disk>` of the chosen disk (empty: none).
+    static QVariantMap chosenDiskList(const VolumeObj &target);
     // The user stopped the run, or it is no longer the current one.
     bool isCancelled(quint64 run) const;
     // Ends the run with a report: nothing further comes of it.

@@ -202,7 +202,10 @@ struct PrebootHold {
     {
         const QString wrapper = rig.toolPath(QStringLiteral("diskutil"));
         QByteArray script = TestSupport::readFile(wrapper);
-        const QByteArray hook = "if [ \"$1\" = list ] && [ \"$3\" = /dev/disk2 ]; then\n"
+        // The engine lists the disk too, before the restore; the copy's
+        // listing is the first one once the restore tool has run.
+        const QByteArray hook = "if [ \"$1\" = list ] && [ \"$3\" = /dev/disk2 ] &&\n"
+                                "   { [ -e \"$dir/asr.pid\" ] || [ -e \"$dir/asr.printed\" ]; }; then\n"
                                 "  touch \"$dir/preboot.started\"\n"
                                 "  while [ ! -e \"$dir/preboot.go\" ]; do sleep 0.05; done\n"
                                 "fi\n";
