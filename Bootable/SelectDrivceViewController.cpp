@@ -132,11 +132,14 @@ void copyPrebootCryptexes(const QString &wholeDisk)
                            Platform::rootPath(QStringLiteral("/System/Volumes/Preboot/Cryptexes")),
                            Platform::rootPath(mountPoint)});
         task.setStandardOutputPipe(true);
-        int status = -1;
+        // The task hands its output over as it arrives, also while it is
+        // waited for: what is not taken then is gone.
         QByteArray output;
+        QObject::connect(&task, &Platform::Task::dataAvailable, &task,
+                         [&output](const QByteArray &chunk) { output += chunk; });
+        int status = -1;
         if (task.launch()) {
             task.waitUntilExit();
-            output = task.readAvailableOutput();
             status = task.terminationStatus();
         }
         Platform::systemLog(QString::fromUtf8(output));

@@ -262,6 +262,7 @@ TEST(ClonePageEndToEnd, ClonesTheSystemOntoThePickedUsbDiskWithItsCryptexes)
         treeOf(w.rig.world.at(QStringLiteral("/System/Volumes/Preboot/Cryptexes")));
     ASSERT_FALSE(cryptexes.isEmpty());
     TestSupport::saveScreenshot(&page, QStringLiteral("ClonePage_start"));
+    Platform::SystemLogCapture log;
 
     ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
     EXPECT_EQ(page.selectToVC()->nameLabel()->text(), QStringLiteral("SanDisk Cruzer Blade Media"));
@@ -298,6 +299,14 @@ TEST(ClonePageEndToEnd, ClonesTheSystemOntoThePickedUsbDiskWithItsCryptexes)
     ASSERT_FALSE(prebootContent.isEmpty());
     EXPECT_EQ(differences(cryptexes, treeOf(prebootContent + QStringLiteral("/Cryptexes"))), QStringList());
     EXPECT_TRUE(w.rig.world.problems().isEmpty()) << w.rig.world.problems().join(QLatin1Char('\n')).toStdString();
+    // The copy's own account of every entry it made, then its exit status.
+    const QStringList lines = log.lines();
+    const qsizetype status = lines.indexOf(QStringLiteral("Exit status: 0"));
+    ASSERT_GT(status, 0) << lines.join(QLatin1Char('\n')).toStdString();
+    const QString copied = lines.at(status - 1);
+    for (const QString &entry : cryptexes.keys())
+        EXPECT_TRUE(copied.contains(QStringLiteral("Cryptexes/") + entry + QStringLiteral("' -> '")))
+            << entry.toStdString() << " in " << copied.toStdString();
 
     // "好的" brings back the empty choice.
     QTest::mouseClick(page.succCancelButton(), Qt::LeftButton);
