@@ -25,6 +25,9 @@ public:
     // With an output pipe, standard error joins standard output; otherwise it
     // stays this process's standard error, as without pipes.
     void setMergeStandardError(bool on) { m_mergeStderr = on; }
+    // Standard error through a pipe of its own (errorDataAvailable), unless
+    // it is merged into standard output.
+    void setStandardErrorPipe(bool on) { m_stderrPipe = on; }
     void setWorkingDirectory(const QString &dir) { m_workingDirectory = dir; }
 
     bool launch();
@@ -44,6 +47,7 @@ public:
 
 signals:
     void dataAvailable(const QByteArray &chunk);
+    void errorDataAvailable(const QByteArray &chunk);
     void terminated();
 
 private:
@@ -53,6 +57,7 @@ private:
     bool m_stdinPipe = false;
     bool m_stdoutPipe = false;
     bool m_mergeStderr = false;
+    bool m_stderrPipe = false;
     bool m_started = false;
     QProcess *m_process = nullptr;
 };

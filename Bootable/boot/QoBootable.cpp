@@ -110,6 +110,7 @@ int QoBootable::QoStart(const VolumeObjPtr &volume)
     usb->HlbCreateVolumeName();
     const QString name = usb->QoGetMorvexVolumeName();
     const VolumeObjPtr target = volume;
+    m_target = target;
     Platform::Dispatch::globalAsync([this, target, name, run] { eraseSequence(target, name, run); });
     return 0;
 }
@@ -311,6 +312,7 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
 {
     changeProLabelValue(QStringLiteral(""));
     m_parser.reset();
+    m_targetLost = false;
     const quint64 run = m_run;
     // A stop that came after the erase stage's last check.
     if (_bUserCancel) {
@@ -325,9 +327,14 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
                         strTargetVolume, QStringLiteral("--erase")});
     task->setStandardInputPipe(true);
     task->setStandardOutputPipe(true);
+    task->setStandardErrorPipe(true);
     QObject::connect(task, &Platform::Task::dataAvailable, task, [this, task](const QByteArray &chunk) {
         if (task == _taskCreate)
             QoReceivedData(chunk);
+    });
+    QObject::connect(task, &Platform::Task::errorDataAvailable, task, [this, task](const QByteArray &chunk) {
+        if (task == _taskCreate)
+            QoReceivedError(chunk);
     });
     QObject::connect(task, &Platform::Task::terminated, task, [this, task] {
         if (task == _taskCreate)
@@ -347,6 +354,12 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
 
 void QoBootable::QoReceivedData(const QByteArray &chunk)
 {
+    // The target has gone: what the tool still prints is no progress.
+    if (m_targetLost) {
+        if (!chunk.isEmpty())
+            Platform::systemLog(QString::fromUtf8(chunk));
+        return;
+    }
     const QList<AsrParser::Report> reports = m_parser.parse(chunk);
     for (const AsrParser::Report &r : reports) {
         switch (r.kind) {
@@ -369,6 +382,33 @@ void QoBootable::QoReceivedData(const QByteArray &chunk)
         Platform::systemLog(QString::fromUtf8(chunk));
 }
 
+void QoBootable::QoReceivedError(const QByteArray &chunk)
+{
+    Platform::systemLog(QString::fromUtf8(chunk));
+    if (m_targetLost || !m_target)
+        return;
+    const quint64 run = m_run;
+    const VolumeObjPtr target = m_target;
+    Platform::Dispatch::globalAsync([this, run, target] {
+        if (!targetHasGone(*target))
+            return;
+        Platform::Dispatch::mainAsync([this, run] {
+            if (run != m_run || !_taskCreate || m_targetLost)
+                return;
+            m_targetLost = true;
+            _taskCreate->terminate();
+        });
+    });
+}
+
+bool QoBootable::targetHasGone(const VolumeObj &target)
+{
+    const std::optional<QVariantMap> info =
+        AexecCommand(diskutil({QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + target.volumePath}))
+            .dictionary();
+    return !info || !QoCloneTargetCheck::isChosenDisk(target, *info);
+}
+
 void QoBootable::QoTerminated()
 {
     Platform::Task *task = _taskCreate;
@@ -376,14 +416,20 @@ void QoBootable::QoTerminated()
     // Finished means both completion marks, a clean exit and no stop: a tool
     // that failed after printing them, or was stopped, has not made a clone.
     const bool cancelled = _bUserCancel;
-    const bool finished =
-        m_parser.sawBothCompletions() && task->exitedNormally() && task->terminationStatus() == 0 && !cancelled;
+    const bool finished = !m_targetLost && m_parser.sawBothCompletions() && task->exitedNormally() &&
+                          task->terminationStatus() == 0 && !cancelled;
+    const bool lost = m_targetLost;
+    const VolumeObjPtr target = m_target;
     task->deleteLater();
     const quint64 run = m_run;
-    Platform::Dispatch::globalAsync([this, cancelled, finished, run] {
+    Platform::Dispatch::globalAsync([this, cancelled, finished, lost, target, run] {
         QoLog("task terminated");
         if (cancelled)
             QoLog("User cancel");
-        finishRun(run, finished ? 0 : -7, 8);
+        // A restore that failed because its disk went away says so.
+        int code = finished ? 0 : -7;
+        if (!finished && !cancelled && (lost || (target && targetHasGone(*target))))
+            code = -3;
+        finishRun(run, code, 8);
     });
 }

@@ -26,7 +26,7 @@ class Task;
 // the user before the restore, -7 the restore did not finish, -4 no mount
 // point of the chosen disk's new volume after the erase, -3 the chosen disk
 // is no longer there (or no longer the one chosen), before or after the
-// erase, -2 no target given (returned by QoStart only).
+// erase or during the restore, -2 no target given (returned by QoStart only).
 class QoBootable {
 public:
     static QoBootable *QoShareInstance();
@@ -89,7 +89,13 @@ private:
     void QoUpdateProgressImp(int progress, int iErrCode, int iStepCode);
     void changeProLabelValue(const QString &value);
     void QoReceivedData(const QByteArray &chunk);
+    // The restore tool's standard error: a failure it reports. When the
+    // chosen disk has gone with it, the run shows no further progress and
+    // the tool is stopped.
+    void QoReceivedError(const QByteArray &chunk);
     void QoTerminated();
+    // The chosen disk is no longer there, or another disk has its name (worker thread).
+    static bool targetHasGone(const VolumeObj &target);
 
     Platform::Task *_taskCreate = nullptr; // the running restore tool; main thread only
     std::atomic<bool> _bUserCancel{false};
@@ -100,4 +106,8 @@ private:
     QList<VolumeObjPtr> allVoumesArr; // the erase sequence's thread only
     QoBootableDelegate *_delegateObj = nullptr;
     AsrParser m_parser; // main thread only
+    // The current run's chosen disk, and whether the restore tool has
+    // reported it gone; main thread only.
+    VolumeObjPtr m_target;
+    bool m_targetLost = false;
 };

@@ -549,6 +549,37 @@ TEST(ClonePageEndToEnd, StopPanelOpenAtTheEndOfTheRestoreClosesAndTheCloneEndsOn
     EXPECT_TRUE(QFileInfo(prebootContent + QStringLiteral("/Cryptexes")).isDir());
 }
 
+// The chosen stick is pulled out while the restore copies: the restore tool
+// reports the failure and would go on printing progress until it is stopped.
+// The page shows the text for a disk that went away, and the bar moves no
+// further once the loss is reported.
+TEST(ClonePageEndToEnd, TargetPulledOutDuringTheRestoreShowsTheUnpluggedTextAndTheBarStops)
+{
+    PageWorld w(QStringLiteral("13.4"));
+    ASSERT_TRUE(w.rig.world.ok());
+    SelectDrivceViewController &page = *w.page;
+    w.rig.setAsrScript(CloneTest::asrPrologue() + CloneTest::asrUpToPrompt() +
+                       "say 'Restoring  '\nsay '....10'\nsay '....20'\n"
+                       "'" + QFile::encodeName(TestSupport::toolsPath()) + "/diskworld' detach disk2 >/dev/null\n"
+                       "echo 'asr: restore failed: the target has gone' >&2\n"
+                       // Stopped by now unless nobody listened; else it goes on.
+                       "i=0; while [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+                       "for t in 30 40 50 60 70 80 90; do say \"....$t\"; done\n"
+                       "exit 1\n");
+    ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
+    ASSERT_TRUE(w.startClone());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.failView()->isHidden(); }, 180000));
+    EXPECT_EQ(page.errorLable()->text(), QStringLiteral("USB设备已拔出，请重新连接设备并重试。"));
+    EXPECT_EQ(w.bar.errors, QList<int>{-3});
+    // Nothing later moves the bar: the tool was stopped in its wait.
+    TestSupport::waitUntil([] { return false; }, 500);
+    EXPECT_EQ(w.bar.values.last(), 3 * 2 + 35);
+    EXPECT_EQ(*std::max_element(w.bar.values.begin(), w.bar.values.end()), 3 * 2 + 35);
+    EXPECT_EQ(w.tabs.calls, (QList<bool>{false, true}));
+    const qint64 pid = TestSupport::readFile(w.rig.toolPath(QStringLiteral("asr.pid"))).trimmed().toLongLong();
+    EXPECT_TRUE(TestSupport::waitUntil([pid] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)); }));
+}
+
 // Started as root with nobody named through sudo, pkexec or the login
 // session (the way scripts/run starts it on a machine without a screen), the
 // program takes the world's user, as scripts/run makes the world for the

@@ -6,6 +6,7 @@
 #include "NotificationCenter.h"
 #include "PropertyList.h"
 #include "SystemRoot.h"
+#include "Task.h"
 #include "TestSupport.h"
 
 #include <QDateTime>
@@ -186,4 +187,22 @@ TEST(SystemRoot, ResolvesOriginalPathsUnderTheRoot)
     EXPECT_FALSE(isStartupMountPoint(root.path() + "/Volumes/X"));
     EXPECT_TRUE(toolPath("/usr/sbin/diskutil").endsWith("/tools/diskutil"));
     EXPECT_EQ(toolPath("/usr/bin/zip"), "/usr/bin/zip");
+}
+
+TEST(Task, StandardErrorComesThroughItsOwnPipeApartFromTheOutput)
+{
+    Task task;
+    task.setLaunchPath(QStringLiteral("/bin/sh"));
+    task.setArguments({QStringLiteral("-c"), QStringLiteral("printf out1; printf err1 >&2; sleep 0.1; printf out2; "
+                                                            "printf err2 >&2; exit 3")});
+    task.setStandardOutputPipe(true);
+    task.setStandardErrorPipe(true);
+    QByteArray out, err;
+    QObject::connect(&task, &Task::dataAvailable, [&](const QByteArray &c) { out += c; });
+    QObject::connect(&task, &Task::errorDataAvailable, [&](const QByteArray &c) { err += c; });
+    ASSERT_TRUE(task.launch());
+    ASSERT_TRUE(task.waitUntilExit(10000));
+    EXPECT_EQ(out, "out1out2");
+    EXPECT_EQ(err, "err1err2");
+    EXPECT_EQ(task.terminationStatus(), 3);
 }
