@@ -10,6 +10,7 @@
 #include "SetpFViewController.h"
 
 #include "QoBootable.h"
+#include "QoCloneVolume.h"
 
 #include "SelectDiskViewController.h"
 #include "SelectValueView.h"
@@ -109,12 +110,19 @@ void copyPrebootCryptexes(const QString &wholeDisk)
         if (diskutilPlist({QStringLiteral("mountDisk"), QStringLiteral("/dev/") + preboot}, "diskMountTemp.plist"))
             return;
         // Where the volume just mounted really is: a second volume of that
-        // name may already hold "/Volumes/Preboot".
+        // name may already hold "/Volumes/Preboot". The mount point counts
+        // only when diskutil names this very volume there.
         const std::optional<QVariantMap> prebootInfo = diskutilPlist(
             {QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + preboot}, "VeyDataTemp.plist");
-        const QString mountPoint =
-            prebootInfo ? prebootInfo->value(QStringLiteral("MountPoint")).toString() : QString();
-        if (mountPoint.isEmpty() || !QFileInfo(Platform::rootPath(mountPoint)).isDir()) {
+        const QString mountPoint = QoCloneVolume::systemMountPoint(
+            prebootInfo ? prebootInfo->value(QStringLiteral("MountPoint")).toString() : QString());
+        const std::optional<QVariantMap> mountInfo =
+            mountPoint.isEmpty()
+                ? std::nullopt
+                : diskutilPlist({QStringLiteral("info"), QStringLiteral("-plist"), mountPoint}, "VeyDataTemp.plist");
+        if (!mountInfo || mountInfo->value(QStringLiteral("DeviceIdentifier")).toString() != preboot ||
+            !QoCloneVolume::describes(*mountInfo, mountPoint, {container}, QStringLiteral("Preboot")) ||
+            !QFileInfo(Platform::rootPath(mountPoint)).isDir()) {
             Platform::systemLog(QStringLiteral("Preboot volume %1 is not mounted; cryptexes not copied").arg(preboot));
             return;
         }
@@ -125,11 +133,14 @@ void copyPrebootCryptexes(const QString &wholeDisk)
                            Platform::rootPath(QStringLiteral("/System/Volumes/Preboot/Cryptexes")),
                            Platform::rootPath(mountPoint)});
         task.setStandardOutputPipe(true);
-        int status = -1;
+        // The task hands its output over as it arrives, also while it is
+        // waited for: what is not taken then is gone.
         QByteArray output;
+        QObject::connect(&task, &Platform::Task::dataAvailable, &task,
+                         [&output](const QByteArray &chunk) { output += chunk; });
+        int status = -1;
         if (task.launch()) {
             task.waitUntilExit();
-            output = task.readAvailableOutput();
             status = task.terminationStatus();
         }
         Platform::systemLog(QString::fromUtf8(output));

@@ -32,19 +32,31 @@ bool Task::launch()
         });
     if (!m_stdinPipe)
         m_process->setInputChannelMode(QProcess::ForwardedInputChannel);
-    if (m_stdoutPipe)
-        m_process->setProcessChannelMode(m_mergeStderr ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
+    if (m_stdoutPipe && m_mergeStderr)
+        m_process->setProcessChannelMode(QProcess::MergedChannels);
+    else if (m_stdoutPipe)
+        m_process->setProcessChannelMode(m_stderrPipe ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     else
-        m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process->setProcessChannelMode(m_stderrPipe ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
+    const bool errorPiped = m_stderrPipe && !(m_stdoutPipe && m_mergeStderr);
+    if (errorPiped)
+        connect(m_process, &QProcess::readyReadStandardError, this, [this] {
+            const QByteArray chunk = m_process->readAllStandardError();
+            if (!chunk.isEmpty())
+                emit errorDataAvailable(chunk);
+        });
     connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
         const QByteArray chunk = m_process->readAllStandardOutput();
         if (!chunk.isEmpty())
             emit dataAvailable(chunk);
     });
-    connect(m_process, &QProcess::finished, this, [this] {
+    connect(m_process, &QProcess::finished, this, [this, errorPiped] {
         const QByteArray rest = m_process->readAllStandardOutput();
         if (!rest.isEmpty())
             emit dataAvailable(rest);
+        const QByteArray errorRest = errorPiped ? m_process->readAllStandardError() : QByteArray();
+        if (!errorRest.isEmpty())
+            emit errorDataAvailable(errorRest);
         emit terminated();
     });
     m_process->start();

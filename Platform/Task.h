@@ -25,6 +25,9 @@ public:
     // With an output pipe, standard error joins standard output; otherwise it
     // stays this process's standard error, as without pipes.
     void setMergeStandardError(bool on) { m_mergeStderr = on; }
+    // Standard error through a pipe of its own (errorDataAvailable), unless
+    // it is merged into standard output.
+    void setStandardErrorPipe(bool on) { m_stderrPipe = on; }
     void setWorkingDirectory(const QString &dir) { m_workingDirectory = dir; }
     // The child starts in the folder held open by `fd` (fchdir before the
     // program runs), wherever that folder's path leads by then; a child that
@@ -49,6 +52,7 @@ public:
 
 signals:
     void dataAvailable(const QByteArray &chunk);
+    void errorDataAvailable(const QByteArray &chunk);
     void terminated();
 
 private:
@@ -59,6 +63,7 @@ private:
     bool m_stdinPipe = false;
     bool m_stdoutPipe = false;
     bool m_mergeStderr = false;
+    bool m_stderrPipe = false;
     bool m_started = false;
     QProcess *m_process = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "QoBootable.h"
 
 #include "QoCloneTargetCheck.h"
+#include "QoCloneVolume.h"
 #include "QoUSBControl.h"
 
 #include "QoLog.h"
@@ -109,6 +110,7 @@ int QoBootable::QoStart(const VolumeObjPtr &volume)
     usb->HlbCreateVolumeName();
     const QString name = usb->QoGetMorvexVolumeName();
     const VolumeObjPtr target = volume;
+    m_target = target;
     Platform::Dispatch::globalAsync([this, target, name, run] { eraseSequence(target, name, run); });
     return 0;
 }
@@ -151,20 +153,26 @@ void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volume
     // erase is being started is not lost.
     task->QoStartTask([this, run] { return isCancelled(run); });
 
-    // The name was free before the erase, so only the new volume can be
-    // mounted under it.
-    const QString mountPoint = kVolumes + volumeName;
-    int error = 0;
-    if (!QoCheckFolderExist(mountPoint)) {
+    // The new volume is looked for on the chosen disk: the folder of its name
+    // may be another disk's volume that took the name during the erase.
+    QString mountPoint;
+    int error = cloneMountPoint(*target, volumeName, &mountPoint);
+    if (error == -4) {
+        // Not mounted: the rescan finds the identifier of the chosen disk's
+        // volume of that name (if it is still listed), and the disk is
+        // unmounted and mounted again.
         allVoumesArr.clear();
         getAllVolumes();
         QString identifier = target->volumePath;
+        const QVariantMap list = chosenDiskList(*target);
+        const QString device =
+            QoCloneVolume::deviceIn(list, QoCloneVolume::disksOf(target->volumePath, list), volumeName);
         for (const VolumeObjPtr &v : std::as_const(allVoumesArr))
-            if (v->volumeName == volumeName)
+            if (v->volumeName == volumeName && v->volumePath == device)
                 identifier = v->volumePath;
         eraserDiskCommand(diskutil({QStringLiteral("unmountDisk"), QStringLiteral("/dev/") + identifier}));
         eraserDiskCommand(diskutil({QStringLiteral("mountDisk"), QStringLiteral("/dev/") + identifier}));
-        error = QoCheckFolderExist(mountPoint) ? 0 : -4;
+        error = cloneMountPoint(*target, volumeName, &mountPoint);
     }
 
     if (isCancelled(run))
@@ -178,6 +186,45 @@ void QoBootable::eraseSequence(const VolumeObjPtr &target, const QString &volume
             return finishRun(run, -7, 8);
         QoCreateBootableSystem(QStringLiteral("/"), mountPoint);
     });
+}
+
+QVariantMap QoBootable::chosenDiskList(const VolumeObj &target)
+{
+    return AexecCommand(diskutil({QStringLiteral("list"), QStringLiteral("-plist"),
+                                  QStringLiteral("/dev/") + target.volumePath}))
+        .dictionary()
+        .value_or(QVariantMap());
+}
+
+int QoBootable::cloneMountPoint(const VolumeObj &target, const QString &volumeName, QString *mountPoint)
+{
+    mountPoint->clear();
+    const std::optional<QVariantMap> disk = getDisjInfo(QStringLiteral("/dev/") + target.volumePath);
+    if (!disk || !QoCloneTargetCheck::isChosenDisk(target, *disk)) {
+        Platform::systemLog(QStringLiteral("clone target %1 has gone").arg(target.volumePath));
+        return -3;
+    }
+    const QVariantMap list = chosenDiskList(target);
+    const QStringList disks = QoCloneVolume::disksOf(target.volumePath, list);
+    if (disks.isEmpty())
+        return -3;
+    // Where the name says, when diskutil agrees; else where the chosen disk's
+    // listing has its volume of that name.
+    QStringList candidates;
+    if (QoCheckFolderExist(kVolumes + volumeName))
+        candidates.append(kVolumes + volumeName);
+    const QString listed = QoCloneVolume::mountPointIn(list, disks, volumeName);
+    if (!listed.isEmpty() && !candidates.contains(listed))
+        candidates.append(listed);
+    for (const QString &candidate : std::as_const(candidates)) {
+        const std::optional<QVariantMap> info = getDisjInfo(candidate);
+        if (info && QoCloneVolume::describes(*info, candidate, disks, volumeName)) {
+            *mountPoint = candidate;
+            return 0;
+        }
+        Platform::systemLog(QStringLiteral("%1 is not the volume of clone target %2").arg(candidate, target.volumePath));
+    }
+    return -4;
 }
 
 void QoBootable::finishRun(quint64 run, int iErrCode, int iStepCode)
@@ -265,6 +312,7 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
 {
     changeProLabelValue(QStringLiteral(""));
     m_parser.reset();
+    m_targetLost = false;
     const quint64 run = m_run;
     // A stop that came after the erase stage's last check.
     if (_bUserCancel) {
@@ -279,9 +327,14 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
                         strTargetVolume, QStringLiteral("--erase")});
     task->setStandardInputPipe(true);
     task->setStandardOutputPipe(true);
+    task->setStandardErrorPipe(true);
     QObject::connect(task, &Platform::Task::dataAvailable, task, [this, task](const QByteArray &chunk) {
         if (task == _taskCreate)
             QoReceivedData(chunk);
+    });
+    QObject::connect(task, &Platform::Task::errorDataAvailable, task, [this, task](const QByteArray &chunk) {
+        if (task == _taskCreate)
+            QoReceivedError(chunk);
     });
     QObject::connect(task, &Platform::Task::terminated, task, [this, task] {
         if (task == _taskCreate)
@@ -301,6 +354,12 @@ int QoBootable::QoCreateBootableSystem(const QString &source, const QString &str
 
 void QoBootable::QoReceivedData(const QByteArray &chunk)
 {
+    // The target has gone: what the tool still prints is no progress.
+    if (m_targetLost) {
+        if (!chunk.isEmpty())
+            Platform::systemLog(QString::fromUtf8(chunk));
+        return;
+    }
     const QList<AsrParser::Report> reports = m_parser.parse(chunk);
     for (const AsrParser::Report &r : reports) {
         switch (r.kind) {
@@ -323,6 +382,33 @@ void QoBootable::QoReceivedData(const QByteArray &chunk)
         Platform::systemLog(QString::fromUtf8(chunk));
 }
 
+void QoBootable::QoReceivedError(const QByteArray &chunk)
+{
+    Platform::systemLog(QString::fromUtf8(chunk));
+    if (m_targetLost || !m_target)
+        return;
+    const quint64 run = m_run;
+    const VolumeObjPtr target = m_target;
+    Platform::Dispatch::globalAsync([this, run, target] {
+        if (!targetHasGone(*target))
+            return;
+        Platform::Dispatch::mainAsync([this, run] {
+            if (run != m_run || !_taskCreate || m_targetLost)
+                return;
+            m_targetLost = true;
+            _taskCreate->terminate();
+        });
+    });
+}
+
+bool QoBootable::targetHasGone(const VolumeObj &target)
+{
+    const std::optional<QVariantMap> info =
+        AexecCommand(diskutil({QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + target.volumePath}))
+            .dictionary();
+    return !info || !QoCloneTargetCheck::isChosenDisk(target, *info);
+}
+
 void QoBootable::QoTerminated()
 {
     Platform::Task *task = _taskCreate;
@@ -330,14 +416,20 @@ void QoBootable::QoTerminated()
     // Finished means both completion marks, a clean exit and no stop: a tool
     // that failed after printing them, or was stopped, has not made a clone.
     const bool cancelled = _bUserCancel;
-    const bool finished =
-        m_parser.sawBothCompletions() && task->exitedNormally() && task->terminationStatus() == 0 && !cancelled;
+    const bool finished = !m_targetLost && m_parser.sawBothCompletions() && task->exitedNormally() &&
+                          task->terminationStatus() == 0 && !cancelled;
+    const bool lost = m_targetLost;
+    const VolumeObjPtr target = m_target;
     task->deleteLater();
     const quint64 run = m_run;
-    Platform::Dispatch::globalAsync([this, cancelled, finished, run] {
+    Platform::Dispatch::globalAsync([this, cancelled, finished, lost, target, run] {
         QoLog("task terminated");
         if (cancelled)
             QoLog("User cancel");
-        finishRun(run, finished ? 0 : -7, 8);
+        // A restore that failed because its disk went away says so.
+        int code = finished ? 0 : -7;
+        if (!finished && !cancelled && (lost || (target && targetHasGone(*target))))
+            code = -3;
+        finishRun(run, code, 8);
     });
 }

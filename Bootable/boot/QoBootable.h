@@ -24,8 +24,9 @@ class Task;
 // erase, 3 erase done / validating the target, 4 validating the source,
 // 5 copying begins, 8 the restore tool has ended. Error codes: -8 stopped by
 // the user before the restore, -7 the restore did not finish, -4 no mount
-// point after the erase, -3 the chosen disk is no longer there (or no longer
-// the one chosen), -2 no target given (returned by QoStart only).
+// point of the chosen disk's new volume after the erase, -3 the chosen disk
+// is no longer there (or no longer the one chosen), before or after the
+// erase or during the restore, -2 no target given (returned by QoStart only).
 class QoBootable {
 public:
     static QoBootable *QoShareInstance();
@@ -72,6 +73,12 @@ private:
     QoBootable() = default;
 
     void eraseSequence(const VolumeObjPtr &target, const QString &volumeName, quint64 run);
+    // The mount point (a system path) of the volume named `volumeName` that
+    // the erase made on the chosen disk, checked by `diskutil info` of it:
+    // 0, -4 when it is not mounted, -3 when the chosen disk has gone.
+    int cloneMountPoint(const VolumeObj &target, const QString &volumeName, QString *mountPoint);
+    // `diskutil list -plist /dev/<disk>` of the chosen disk (empty: none).
+    static QVariantMap chosenDiskList(const VolumeObj &target);
     // The user stopped the run, or it is no longer the current one.
     bool isCancelled(quint64 run) const;
     // Ends the run with a report: nothing further comes of it.
@@ -82,7 +89,13 @@ private:
     void QoUpdateProgressImp(int progress, int iErrCode, int iStepCode);
     void changeProLabelValue(const QString &value);
     void QoReceivedData(const QByteArray &chunk);
+    // The restore tool's standard error: a failure it reports. When the
+    // chosen disk has gone with it, the run shows no further progress and
+    // the tool is stopped.
+    void QoReceivedError(const QByteArray &chunk);
     void QoTerminated();
+    // The chosen disk is no longer there, or another disk has its name (worker thread).
+    static bool targetHasGone(const VolumeObj &target);
 
     Platform::Task *_taskCreate = nullptr; // the running restore tool; main thread only
     std::atomic<bool> _bUserCancel{false};
@@ -93,4 +106,8 @@ private:
     QList<VolumeObjPtr> allVoumesArr; // the erase sequence's thread only
     QoBootableDelegate *_delegateObj = nullptr;
     AsrParser m_parser; // main thread only
+    // The current run's chosen disk, and whether the restore tool has
+    // reported it gone; main thread only.
+    VolumeObjPtr m_target;
+    bool m_targetLost = false;
 };

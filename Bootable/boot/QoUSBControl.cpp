@@ -1,5 +1,7 @@
 #include "QoUSBControl.h"
 
+#include "QoCloneVolume.h"
+
 #include "ShellRunners.h"
 #include "ToolCommand.h"
 
@@ -201,46 +203,61 @@ void QoUSBControl::QoDiskDisappeared(const QString &bsdName)
 
 QString QoUSBControl::sizeArgument(qint64 bytes) { return QString::number(bytes) + QLatin1Char('B'); }
 
-bool QoUSBControl::QoCreatePartition(const QString &bsdName, qint64 volumeSize)
+namespace {
+
+QVariantMap diskList(const QString &bsdName)
+{
+    return QoExecCommand(
+               ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("list"), QStringLiteral("-plist"), bsdName})
+                   .withBuffer(kLineBuffer))
+        .dictionary()
+        .value_or(QVariantMap());
+}
+
+// The partitions of `bsdName` in its listing.
+QVariantList partitionsOf(const QVariantMap &list, const QString &bsdName)
+{
+    for (const QVariant &d : list.value(QStringLiteral("AllDisksAndPartitions")).toList()) {
+        const QVariantMap disk = d.toMap();
+        if (disk.value(QStringLiteral("DeviceIdentifier")).toString() == bsdName)
+            return disk.value(QStringLiteral("Partitions")).toList();
+    }
+    return {};
+}
+
+} // namespace
+
+QString QoUSBControl::QoCreatePartition(const QString &bsdName, qint64 volumeSize)
 {
     // Only a disk of the list: never the startup disk or any other.
     if (!isListed(bsdName)) {
         setError(bsdName, QStringLiteral("not a listed USB disk"));
-        return false;
+        return {};
     }
     if (volumeSize <= 0) {
         setError(bsdName, QStringLiteral("no size for the new volume"));
-        return false;
+        return {};
     }
-    const std::optional<QVariantMap> list =
-        QoExecCommand(
-            ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("list"), QStringLiteral("-plist"), bsdName})
-                .withBuffer(kLineBuffer))
-            .dictionary();
+    const QVariantList before = partitionsOf(diskList(bsdName), bsdName);
     QString partition;
     qint64 partitionSize = 0;
-    if (list) {
-        for (const QVariant &d : list->value(QStringLiteral("AllDisksAndPartitions")).toList()) {
-            const QVariantMap disk = d.toMap();
-            if (disk.value(QStringLiteral("DeviceIdentifier")).toString() != bsdName)
-                continue;
-            for (const QVariant &p : disk.value(QStringLiteral("Partitions")).toList()) {
-                const QVariantMap part = p.toMap();
-                const qint64 size = part.value(QStringLiteral("Size")).toLongLong();
-                if (part.value(QStringLiteral("Content")).toString() != QLatin1String("EFI") && size > partitionSize) {
-                    partition = part.value(QStringLiteral("DeviceIdentifier")).toString();
-                    partitionSize = size;
-                }
-            }
+    QStringList existing;
+    for (const QVariant &p : before) {
+        const QVariantMap part = p.toMap();
+        const qint64 size = part.value(QStringLiteral("Size")).toLongLong();
+        existing.append(part.value(QStringLiteral("DeviceIdentifier")).toString());
+        if (part.value(QStringLiteral("Content")).toString() != QLatin1String("EFI") && size > partitionSize) {
+            partition = part.value(QStringLiteral("DeviceIdentifier")).toString();
+            partitionSize = size;
         }
     }
     if (partition.isEmpty()) {
         setError(bsdName, QStringLiteral("no partition to shrink"));
-        return false;
+        return {};
     }
     if (partitionSize <= volumeSize) {
         setError(bsdName, QStringLiteral("partition %1 too small").arg(partition));
-        return false;
+        return {};
     }
     if (QoGetMorvexVolumeName().isEmpty())
         HlbCreateVolumeName();
@@ -253,9 +270,37 @@ bool QoUSBControl::QoCreatePartition(const QString &bsdName, qint64 volumeSize)
                           .arg(sizeArgument(volumeSize)));
     if (!result.ran || result.exitStatus != 0) {
         setError(bsdName, QStringLiteral("resizeVolume %1 failed (status %2)").arg(partition).arg(result.exitStatus));
-        return false;
+        return {};
+    }
+
+    // The new partition is the one of that name the disk did not have
+    // before; where it is mounted is asked of the disk, and the mount point
+    // counts only when diskutil names that partition of this disk there. A
+    // folder of the name may well be another disk's volume.
+    QString mountPoint;
+    for (const QVariant &p : partitionsOf(diskList(bsdName), bsdName)) {
+        const QVariantMap part = p.toMap();
+        const QString id = part.value(QStringLiteral("DeviceIdentifier")).toString();
+        if (existing.contains(id) || part.value(QStringLiteral("VolumeName")).toString() != name)
+            continue;
+        const QString candidate =
+            QoCloneVolume::systemMountPoint(part.value(QStringLiteral("MountPoint")).toString());
+        if (candidate.isEmpty())
+            break;
+        const std::optional<QVariantMap> info =
+            QoExecCommand(
+                ToolCommand(QStringLiteral("diskutil"), {QStringLiteral("info"), QStringLiteral("-plist"), candidate}))
+                .dictionary();
+        if (info && info->value(QStringLiteral("DeviceIdentifier")).toString() == id &&
+            QoCloneVolume::describes(*info, candidate, {bsdName}, name))
+            mountPoint = candidate;
+        break;
+    }
+    if (mountPoint.isEmpty()) {
+        setError(bsdName, QStringLiteral("the new volume %1 on %2 is not mounted").arg(name, bsdName));
+        return {};
     }
     QMutexLocker lock(&m_mutex);
     _dictErrObjs.remove(bsdName);
-    return true;
+    return mountPoint;
 }

@@ -69,11 +69,14 @@ public:
     // called first when none is chosen yet): the disk's largest partition
     // (EFI left aside) is shrunk by that much through
     //   diskutil resizeVolume <partition> <new size> JHFS+ <name> <volumeSize>
-    // each size in bytes ("…B"). False, with the reason in _dictErrObjs, when
-    // the disk is not listed, no partition can give the room, or the tool
-    // refuses; nothing is run then but the tool itself. Blocks while the tools
-    // run: call it off the main thread.
-    bool QoCreatePartition(const QString &bsdName, qint64 volumeSize);
+    // each size in bytes ("…B"). Gives the new partition's mount point (a
+    // system path), as diskutil names that partition of this disk there:
+    // under another name than "/Volumes/<name>" when another volume holds
+    // that folder. Empty, with the reason in _dictErrObjs, when the disk is
+    // not listed, no partition can give the room, the tool refuses, or the
+    // new partition is not found mounted on the disk; nothing is run then but
+    // the tool itself. Blocks while the tools run: call it off the main thread.
+    QString QoCreatePartition(const QString &bsdName, qint64 volumeSize);
 
     // The size argument of the tool's command line.
     static QString sizeArgument(qint64 bytes);

@@ -202,7 +202,10 @@ struct PrebootHold {
     {
         const QString wrapper = rig.toolPath(QStringLiteral("diskutil"));
         QByteArray script = TestSupport::readFile(wrapper);
-        const QByteArray hook = "if [ \"$1\" = list ] && [ \"$3\" = /dev/disk2 ]; then\n"
+        // The engine lists the disk too, before the restore; the copy's
+        // listing is the first one once the restore tool has run.
+        const QByteArray hook = "if [ \"$1\" = list ] && [ \"$3\" = /dev/disk2 ] &&\n"
+                                "   { [ -e \"$dir/asr.pid\" ] || [ -e \"$dir/asr.printed\" ]; }; then\n"
                                 "  touch \"$dir/preboot.started\"\n"
                                 "  while [ ! -e \"$dir/preboot.go\" ]; do sleep 0.05; done\n"
                                 "fi\n";
@@ -259,6 +262,7 @@ TEST(ClonePageEndToEnd, ClonesTheSystemOntoThePickedUsbDiskWithItsCryptexes)
         treeOf(w.rig.world.at(QStringLiteral("/System/Volumes/Preboot/Cryptexes")));
     ASSERT_FALSE(cryptexes.isEmpty());
     TestSupport::saveScreenshot(&page, QStringLiteral("ClonePage_start"));
+    Platform::SystemLogCapture log;
 
     ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
     EXPECT_EQ(page.selectToVC()->nameLabel()->text(), QStringLiteral("SanDisk Cruzer Blade Media"));
@@ -295,6 +299,14 @@ TEST(ClonePageEndToEnd, ClonesTheSystemOntoThePickedUsbDiskWithItsCryptexes)
     ASSERT_FALSE(prebootContent.isEmpty());
     EXPECT_EQ(differences(cryptexes, treeOf(prebootContent + QStringLiteral("/Cryptexes"))), QStringList());
     EXPECT_TRUE(w.rig.world.problems().isEmpty()) << w.rig.world.problems().join(QLatin1Char('\n')).toStdString();
+    // The copy's own account of every entry it made, then its exit status.
+    const QStringList lines = log.lines();
+    const qsizetype status = lines.indexOf(QStringLiteral("Exit status: 0"));
+    ASSERT_GT(status, 0) << lines.join(QLatin1Char('\n')).toStdString();
+    const QString copied = lines.at(status - 1);
+    for (const QString &entry : cryptexes.keys())
+        EXPECT_TRUE(copied.contains(QStringLiteral("Cryptexes/") + entry + QStringLiteral("' -> '")))
+            << entry.toStdString() << " in " << copied.toStdString();
 
     // "好的" brings back the empty choice.
     QTest::mouseClick(page.succCancelButton(), Qt::LeftButton);
@@ -535,6 +547,37 @@ TEST(ClonePageEndToEnd, StopPanelOpenAtTheEndOfTheRestoreClosesAndTheCloneEndsOn
         volumeOnDisk(w.rig.world, QStringLiteral("Preboot"), QStringLiteral("disk2")).content;
     ASSERT_FALSE(prebootContent.isEmpty());
     EXPECT_TRUE(QFileInfo(prebootContent + QStringLiteral("/Cryptexes")).isDir());
+}
+
+// The chosen stick is pulled out while the restore copies: the restore tool
+// reports the failure and would go on printing progress until it is stopped.
+// The page shows the text for a disk that went away, and the bar moves no
+// further once the loss is reported.
+TEST(ClonePageEndToEnd, TargetPulledOutDuringTheRestoreShowsTheUnpluggedTextAndTheBarStops)
+{
+    PageWorld w(QStringLiteral("13.4"));
+    ASSERT_TRUE(w.rig.world.ok());
+    SelectDrivceViewController &page = *w.page;
+    w.rig.setAsrScript(CloneTest::asrPrologue() + CloneTest::asrUpToPrompt() +
+                       "say 'Restoring  '\nsay '....10'\nsay '....20'\n"
+                       "'" + QFile::encodeName(TestSupport::toolsPath()) + "/diskworld' detach disk2 >/dev/null\n"
+                       "echo 'asr: restore failed: the target has gone' >&2\n"
+                       // Stopped by now unless nobody listened; else it goes on.
+                       "i=0; while [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+                       "for t in 30 40 50 60 70 80 90; do say \"....$t\"; done\n"
+                       "exit 1\n");
+    ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
+    ASSERT_TRUE(w.startClone());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.failView()->isHidden(); }, 180000));
+    EXPECT_EQ(page.errorLable()->text(), QStringLiteral("USB设备已拔出，请重新连接设备并重试。"));
+    EXPECT_EQ(w.bar.errors, QList<int>{-3});
+    // Nothing later moves the bar: the tool was stopped in its wait.
+    TestSupport::waitUntil([] { return false; }, 500);
+    EXPECT_EQ(w.bar.values.last(), 3 * 2 + 35);
+    EXPECT_EQ(*std::max_element(w.bar.values.begin(), w.bar.values.end()), 3 * 2 + 35);
+    EXPECT_EQ(w.tabs.calls, (QList<bool>{false, true}));
+    const qint64 pid = TestSupport::readFile(w.rig.toolPath(QStringLiteral("asr.pid"))).trimmed().toLongLong();
+    EXPECT_TRUE(TestSupport::waitUntil([pid] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)); }));
 }
 
 // Started as root with nobody named through sudo, pkexec or the login

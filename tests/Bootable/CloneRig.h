@@ -128,6 +128,7 @@ inline void makeExecutable(const QString &path)
 //   none     nothing happens, as when the erase fails
 //   hang     writes its process id into erase.pid and never ends
 //   unmount  the stand-in erases, then the disk is unmounted again
+//   hooked   runs before-erase, the stand-in's erase, then after-erase
 inline QByteArray wrapperDiskutil(const QString &real)
 {
     return QByteArrayLiteral("#!/bin/sh\n"
@@ -144,6 +145,7 @@ inline QByteArray wrapperDiskutil(const QString &real)
                "    hang) echo $$ > \"$dir/erase.pid.tmp\"; mv \"$dir/erase.pid.tmp\" \"$dir/erase.pid\";"
                " exec sleep 100000 ;;\n"
                "    unmount) \"$real\" \"$@\" || exit 1; eval disk=\\${$#}; exec \"$real\" unmountDisk \"$disk\" ;;\n"
+               "    hooked) \"$dir/before-erase\"; \"$real\" \"$@\"; status=$?; \"$dir/after-erase\"; exit $status ;;\n"
                "  esac\n"
                "fi\n"
                "exec \"$real\" \"$@\"\n");
@@ -232,9 +234,22 @@ public:
     {
         TestSupport::writeFile(toolPath(QStringLiteral("erase-mode")), mode.toUtf8());
     }
+    // Shell lines run just before and just after the stand-in's erase; the
+    // stand-in tools are at hand as $tools.
+    void setEraseHooks(const QByteArray &before, const QByteArray &after)
+    {
+        const QByteArray head = QByteArrayLiteral("#!/bin/sh\ntools='") +
+                                QFile::encodeName(TestSupport::toolsPath()) + QByteArrayLiteral("'\n");
+        for (const auto &[name, body] : {std::pair{"before-erase", before}, std::pair{"after-erase", after}}) {
+            TestSupport::writeFile(toolPath(QLatin1String(name)), head + body + "\n");
+            makeExecutable(toolPath(QLatin1String(name)));
+        }
+        setEraseMode(QStringLiteral("hooked"));
+    }
+    // The stand-in asr, noting its arguments and process id as a scripted one does.
     void useStandInAsr()
     {
-        const QByteArray script = QByteArrayLiteral("#!/bin/sh\nexec '") +
+        const QByteArray script = asrPrologue() + QByteArrayLiteral("exec '") +
                                   QFile::encodeName(TestSupport::toolsPath() + QStringLiteral("/asr")) +
                                   QByteArrayLiteral("' \"$@\"\n");
         setAsrScript(script);

@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QMap>
+#include <QTemporaryDir>
 
 #include <filesystem>
 
@@ -190,6 +191,71 @@ TEST(QoBootableClone, TargetTooSmallForTheSystemFailsAndLeavesTheSourceAlone)
     EXPECT_EQ(*rig.delegate.end(), Event::notify(-7, 8, 100));
     EXPECT_EQ(differences(system, treeOf(rig.world.root(), bootSkip)), QStringList());
     EXPECT_TRUE(rig.world.problems().isEmpty());
+}
+
+// Every volume of that name: the whole disk it sits on (through its APFS
+// container) and the folder that holds its files.
+QMap<QString, QString> volumesNamed(const TestSupport::DiskWorldFixture &world, const QString &volumeName)
+{
+    QMap<QString, QString> out;
+    const Platform::DiskWorld::State s = world.state();
+    for (const auto &[d, n] : s.volumes()) {
+        if (n->volume->name != volumeName)
+            continue;
+        const Platform::DiskWorld::Disk *physical = s.physicalDisk(*d);
+        out.insert(physical ? physical->id : d->id, world.world().contentPath(*n->volume));
+    }
+    return out;
+}
+
+// A stick that already carries the clone's volume name (an earlier clone) is
+// plugged in while the chosen disk is erased: it takes the name's folder, and
+// the chosen disk's new volume mounts beside it.
+TEST(QoBootableClone, ASameNamedStickPluggedInAtTheEraseKeepsItsFilesAndTheChosenDiskGetsTheClone)
+{
+    CloneRig rig;
+    ASSERT_TRUE(rig.world.ok()) << rig.world.error().toStdString();
+    const QStringList bootSkip = Platform::DiskWorld::World::bootExclusions();
+    const QMap<QString, Entry> system = treeOf(rig.world.root(), bootSkip);
+    QTemporaryDir stickFiles;
+    ASSERT_TRUE(TestSupport::writeFile(stickFiles.filePath(QStringLiteral("Photos/keep.jpg")), "an earlier clone's"));
+    rig.setEraseHooks("\"$tools/diskworld\" attach --name NewCloneSystem --size 64M --registry 'Second Stick' --from '" +
+                          QFile::encodeName(stickFiles.path()) + "' >/dev/null",
+                      "");
+
+    ASSERT_EQ(rig.start(rig.chooseDisk(QStringLiteral("disk2"))), 0);
+    ASSERT_TRUE(rig.waitForEnd(180000));
+    rig.settle();
+    EXPECT_EQ(*rig.delegate.end(), Event::notify(0, 8, 100));
+
+    const QMap<QString, QString> volumes = volumesNamed(rig.world, QStringLiteral("NewCloneSystem"));
+    ASSERT_EQ(volumes.size(), 2) << volumes.keys().join(QLatin1Char(' ')).toStdString();
+    ASSERT_TRUE(volumes.contains(QStringLiteral("disk2")));
+    EXPECT_EQ(differences(system, treeOf(volumes.value(QStringLiteral("disk2")))), QStringList());
+    for (auto it = volumes.cbegin(); it != volumes.cend(); ++it) {
+        if (it.key() == QLatin1String("disk2"))
+            continue;
+        EXPECT_EQ(treeOf(it.value()), treeOf(stickFiles.path())) << "the second stick is left as it was";
+    }
+    EXPECT_EQ(rig.asrArguments().value(4), QStringLiteral("/Volumes/NewCloneSystem 1"));
+    EXPECT_TRUE(rig.world.problems().isEmpty()) << rig.world.problems().join(QLatin1Char('\n')).toStdString();
+}
+
+// The chosen disk is pulled out right after its erase: nothing is restored
+// anywhere, and the run ends on the disk that went away.
+TEST(QoBootableClone, TheChosenDiskPulledOutAfterTheEraseEndsOnTheTargetThatWent)
+{
+    CloneRig rig;
+    ASSERT_TRUE(rig.world.ok());
+    const QMap<QString, Entry> backup = treeOf(rig.world.mountPoint(QStringLiteral("BACKUP")));
+    rig.setEraseHooks("", "\"$tools/diskworld\" detach disk2 >/dev/null");
+
+    ASSERT_EQ(rig.start(rig.chooseDisk(QStringLiteral("disk2"))), 0);
+    ASSERT_TRUE(rig.waitForEnd(180000));
+    rig.settle();
+    EXPECT_EQ(*rig.delegate.end(), Event::notify(-3, 3, 37));
+    EXPECT_FALSE(rig.asrRan());
+    EXPECT_EQ(differences(backup, treeOf(rig.world.mountPoint(QStringLiteral("BACKUP")))), QStringList());
 }
 
 } // namespace

@@ -128,7 +128,7 @@ TEST(QoUSBControlWorld, ThePartitionMakerAddsAMountedJournaledVolumeOfTheChosenN
     usb->QoLoadUSBDiskList();
     usb->HlbCreateVolumeName();
     ASSERT_EQ(usb->QoGetMorvexVolumeName(), QStringLiteral("NewCloneSystem1"));
-    ASSERT_TRUE(usb->QoCreatePartition(disk, 1'000'000'000))
+    EXPECT_EQ(usb->QoCreatePartition(disk, 1'000'000'000), QStringLiteral("/Volumes/NewCloneSystem1"))
         << usb->QoGetErrObjs().value(disk).toString().toStdString();
 
     // The stick's volume gave the room and kept its files.
@@ -148,6 +148,31 @@ TEST(QoUSBControlWorld, ThePartitionMakerAddsAMountedJournaledVolumeOfTheChosenN
     EXPECT_FALSE(usb->QoGetErrObjs().contains(disk));
 }
 
+// The name was chosen while free; then a stick of that name was plugged in.
+// The new volume mounts beside it, and that is where it is reported.
+TEST(QoUSBControlWorld, ThePartitionMakerReportsItsOwnVolumeWhenAnotherDiskTookTheName)
+{
+    DiskWorldFixture f;
+    RunnerFolder runners;
+    const QString disk = attach(f, kBigStick);
+    ASSERT_FALSE(disk.isEmpty());
+    QoUSBControl *usb = QoUSBControl::QoShareInstance();
+    usb->QoLoadUSBDiskList();
+    usb->HlbCreateVolumeName();
+    ASSERT_EQ(usb->QoGetMorvexVolumeName(), QStringLiteral("NewCloneSystem"));
+    const QString other = attach(f, {QStringLiteral("--name"), QStringLiteral("NewCloneSystem")});
+    ASSERT_FALSE(other.isEmpty());
+
+    const QString mounted = usb->QoCreatePartition(disk, 1'000'000'000);
+    ASSERT_FALSE(mounted.isEmpty()) << usb->QoGetErrObjs().value(disk).toString().toStdString();
+    EXPECT_NE(mounted, usb->QoGetMorvexVolumePath());
+    const QVariantMap info = f.info(mounted);
+    EXPECT_EQ(info.value("ParentWholeDisk").toString(), disk);
+    EXPECT_EQ(info.value("VolumeName").toString(), QStringLiteral("NewCloneSystem"));
+    EXPECT_EQ(info.value("TotalSize").toLongLong(), 1'000'000'000);
+    EXPECT_EQ(f.info(usb->QoGetMorvexVolumePath()).value("ParentWholeDisk").toString(), other);
+}
+
 TEST(QoUSBControlWorld, ARefusedPartitionLeavesTheWorldAsItWas)
 {
     DiskWorldFixture f;
@@ -161,12 +186,12 @@ TEST(QoUSBControlWorld, ARefusedPartitionLeavesTheWorldAsItWas)
     usb->HlbCreateVolumeName();
     const QByteArray before = f.stateBytes();
     // What is left of the partition could not hold its data.
-    EXPECT_FALSE(usb->QoCreatePartition(disk, partition - 100000));
+    EXPECT_TRUE(usb->QoCreatePartition(disk, partition - 100000).isEmpty());
     EXPECT_EQ(f.stateBytes(), before);
     EXPECT_TRUE(usb->QoGetErrObjs().value(disk).toString().contains(QLatin1String("resizeVolume")));
     // The demo's small sticks are not the partition maker's to touch.
     const QString small = f.bsdName(QStringLiteral("Travel Drive"));
-    EXPECT_FALSE(usb->QoCreatePartition(small.left(small.lastIndexOf(QLatin1Char('s'))), 10'000'000));
+    EXPECT_TRUE(usb->QoCreatePartition(small.left(small.lastIndexOf(QLatin1Char('s'))), 10'000'000).isEmpty());
     EXPECT_EQ(f.stateBytes(), before);
     EXPECT_FALSE(QFileInfo::exists(f.at(usb->QoGetMorvexVolumePath())));
 }

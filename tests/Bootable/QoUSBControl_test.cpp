@@ -90,7 +90,8 @@ TEST(QoUSBControl, EachChoiceReplacesTheLast)
 // A `diskutil` of the test's own: it keeps each call's arguments (one file
 // per call, NUL after each argument), prints the answer file named after the
 // verb and the last argument's last component ("info-disk4", "list--plist"),
-// and ends resizeVolume with the status in "resize-status" (0 without one).
+// and ends resizeVolume with the status in "resize-status" (0 without one);
+// a resize that succeeds puts the answers in "answers/after-resize" in place.
 const char *kRecordingDiskutil = R"SH(#!/bin/sh
 dir=$(dirname "$0")
 n=$(ls "$dir/calls" | wc -l)
@@ -98,7 +99,11 @@ for a in "$@"; do printf '%s\0' "$a"; done > "$dir/calls/$n"
 for last in "$@"; do :; done
 key="$1-${last##*/}"
 [ -f "$dir/answers/$key" ] && cat "$dir/answers/$key"
-if [ "$1" = resizeVolume ] && [ -f "$dir/resize-status" ]; then exit "$(cat "$dir/resize-status")"; fi
+if [ "$1" = resizeVolume ]; then
+  status=$(cat "$dir/resize-status" 2>/dev/null || echo 0)
+  if [ "$status" = 0 ] && [ -d "$dir/answers/after-resize" ]; then cp "$dir/answers/after-resize/"* "$dir/answers/"; fi
+  exit "$status"
+fi
 exit 0
 )SH";
 
@@ -117,6 +122,13 @@ public:
     void answer(const QString &key, const QVariantMap &plist)
     {
         TestSupport::writeFile(m_dir.filePath(QStringLiteral("answers/") + key), Platform::PropertyList::toXml(plist));
+    }
+    // The answer once a resize has succeeded.
+    void answerAfterResize(const QString &key, const QVariantMap &plist)
+    {
+        QDir(m_dir.path()).mkpath(QStringLiteral("answers/after-resize"));
+        TestSupport::writeFile(m_dir.filePath(QStringLiteral("answers/after-resize/") + key),
+                               Platform::PropertyList::toXml(plist));
     }
     void resizeStatus(int status)
     {
@@ -179,6 +191,31 @@ void answerStick(RecordingDiskutil &diskutil, qint64 dataSize = 31'000'000'000)
                       QVariantList{QVariantMap{{"DeviceIdentifier", "disk4"}, {"Partitions", partitions}}}}});
 }
 
+// After the resize disk4 has a third partition, the volume `name`, mounted at
+// `mountPoint` (a system path; none: not mounted); `diskutil info` of that
+// mount point describes `infoAt`'s volume.
+void answerNewVolume(RecordingDiskutil &diskutil, const QString &name, const QString &mountPoint,
+                     const QString &infoAt = QStringLiteral("disk4s3"))
+{
+    const QString host = mountPoint.isEmpty() ? QString() : Platform::rootPath(mountPoint);
+    QVariantMap added{{"DeviceIdentifier", "disk4s3"}, {"Content", "Apple_HFS"}, {"VolumeName", name}};
+    if (!host.isEmpty())
+        added.insert("MountPoint", host);
+    const QVariantList partitions{
+        QVariantMap{{"DeviceIdentifier", "disk4s1"}, {"Content", "EFI"}, {"Size", qint64(209'715'200)}},
+        QVariantMap{{"DeviceIdentifier", "disk4s2"}, {"Content", "Microsoft Basic Data"}}, added};
+    diskutil.answerAfterResize(QStringLiteral("list-disk4"),
+                               {{"AllDisksAndPartitions",
+                                 QVariantList{QVariantMap{{"DeviceIdentifier", "disk4"}, {"Partitions", partitions}}}}});
+    if (host.isEmpty())
+        return;
+    diskutil.answerAfterResize(QStringLiteral("info-") + mountPoint.section(QLatin1Char('/'), -1),
+                               {{"DeviceIdentifier", infoAt},
+                                {"ParentWholeDisk", infoAt.left(infoAt.lastIndexOf(QLatin1Char('s')))},
+                                {"VolumeName", name},
+                                {"MountPoint", host}});
+}
+
 } // namespace
 
 TEST(QoUSBControlDisks, OnlyPhysicalUsbWholeDisksOfTheSizeAreTaken)
@@ -238,13 +275,49 @@ TEST(QoUSBControlDisks, ThePartitionMakerShrinksTheLargestPartitionForTheChosenN
     QoUSBControl *usb = QoUSBControl::QoShareInstance();
     usb->QoLoadUSBDiskList();
     usb->HlbCreateVolumeName();
-    ASSERT_TRUE(usb->QoCreatePartition(QStringLiteral("disk4"), 8'000'000'000));
+    answerNewVolume(diskutil, QStringLiteral("NewCloneSystem1"), QStringLiteral("/Volumes/NewCloneSystem1"));
+    EXPECT_EQ(usb->QoCreatePartition(QStringLiteral("disk4"), 8'000'000'000),
+              QStringLiteral("/Volumes/NewCloneSystem1"));
     const QList<QStringList> resizes = diskutil.callsOf(QStringLiteral("resizeVolume"));
     ASSERT_EQ(resizes.size(), 1);
     // Every part one argument: the name without the quotes a shell line would have held.
     EXPECT_EQ(resizes.first(),
               (QStringList{"resizeVolume", "disk4s2", "23000000000B", "JHFS+", "NewCloneSystem1", "8000000000B"}));
     EXPECT_FALSE(usb->QoGetErrObjs().contains("disk4"));
+}
+
+// The stored name is held by another disk's volume by now: the new partition
+// is reported where the disk says it is mounted, and only there.
+TEST(QoUSBControlDisks, ThePartitionMakerReportsTheNewPartitionsOwnMountPointOrFails)
+{
+    struct Case {
+        const char *what;
+        QString mountPoint; // where the listing has the new partition
+        QString infoAt;     // what diskutil info of that mount point describes
+        QString reported;
+    };
+    const Case cases[] = {
+        {"mounted beside the other volume", QStringLiteral("/Volumes/NewCloneSystem 1"), QStringLiteral("disk4s3"),
+         QStringLiteral("/Volumes/NewCloneSystem 1")},
+        {"the mount point is another disk's volume", QStringLiteral("/Volumes/NewCloneSystem"),
+         QStringLiteral("disk6s1"), QString()},
+        {"not mounted", QString(), QString(), QString()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TestSupport::TempRoot root;
+        QoUSBControl *usb = QoUSBControl::QoShareInstance();
+        usb->HlbCreateVolumeName();
+        // Since the name was chosen another disk's volume took its folder.
+        ASSERT_TRUE(QDir().mkpath(root.at(QStringLiteral("/Volumes/NewCloneSystem"))));
+        RecordingDiskutil diskutil;
+        answerStick(diskutil);
+        answerNewVolume(diskutil, QStringLiteral("NewCloneSystem"), c.mountPoint, c.infoAt);
+        usb->QoLoadUSBDiskList();
+        ASSERT_EQ(usb->QoGetMorvexVolumeName(), QStringLiteral("NewCloneSystem"));
+        EXPECT_EQ(usb->QoCreatePartition(QStringLiteral("disk4"), 1'000'000'000), c.reported);
+        EXPECT_EQ(usb->QoGetErrObjs().contains("disk4"), c.reported.isEmpty());
+    }
 }
 
 TEST(QoUSBControlDisks, ThePartitionMakerRefusesWhatItCannotDoAndKeepsTheReason)
@@ -270,7 +343,7 @@ TEST(QoUSBControlDisks, ThePartitionMakerRefusesWhatItCannotDoAndKeepsTheReason)
     };
     for (const Case &c : refused) {
         SCOPED_TRACE(c.what);
-        EXPECT_FALSE(usb->QoCreatePartition(QString::fromLatin1(c.disk), c.size));
+        EXPECT_TRUE(usb->QoCreatePartition(QString::fromLatin1(c.disk), c.size).isEmpty());
         EXPECT_TRUE(usb->QoGetErrObjs().contains(QString::fromLatin1(c.disk)));
     }
     // None of them reached the tool's resize.
@@ -278,12 +351,13 @@ TEST(QoUSBControlDisks, ThePartitionMakerRefusesWhatItCannotDoAndKeepsTheReason)
 
     // The tool refuses: the failure is told, with the reason kept.
     diskutil.resizeStatus(1);
-    EXPECT_FALSE(usb->QoCreatePartition(QStringLiteral("disk4"), 1'000'000'000));
+    answerNewVolume(diskutil, QStringLiteral("NewCloneSystem"), QStringLiteral("/Volumes/NewCloneSystem"));
+    EXPECT_TRUE(usb->QoCreatePartition(QStringLiteral("disk4"), 1'000'000'000).isEmpty());
     EXPECT_EQ(diskutil.callsOf(QStringLiteral("resizeVolume")).size(), 1);
     EXPECT_TRUE(usb->QoGetErrObjs().value("disk4").toString().contains(QLatin1String("status 1")));
     // A later success clears it.
     diskutil.resizeStatus(0);
-    EXPECT_TRUE(usb->QoCreatePartition(QStringLiteral("disk4"), 1'000'000'000));
+    EXPECT_EQ(usb->QoCreatePartition(QStringLiteral("disk4"), 1'000'000'000), QStringLiteral("/Volumes/NewCloneSystem"));
     EXPECT_FALSE(usb->QoGetErrObjs().contains("disk4"));
 }
 
@@ -295,7 +369,7 @@ TEST(QoUSBControlDisks, ADiskWithoutAListingGivesNoPartition)
     usb->QoLoadUSBDiskList();
     // The partition listing is missing (the tool printed nothing).
     QFile::remove(QDir(Platform::toolsDirectory()).filePath(QStringLiteral("answers/list-disk4")));
-    EXPECT_FALSE(usb->QoCreatePartition(QStringLiteral("disk4"), 1'000'000'000));
+    EXPECT_TRUE(usb->QoCreatePartition(QStringLiteral("disk4"), 1'000'000'000).isEmpty());
     EXPECT_TRUE(diskutil.callsOf(QStringLiteral("resizeVolume")).isEmpty());
     EXPECT_TRUE(usb->QoGetErrObjs().contains("disk4"));
 }

@@ -8,6 +8,7 @@
 #include "PropertyList.h"
 #include "SystemInfo.h"
 #include "SystemRoot.h"
+#include "Task.h"
 #include "TestSupport.h"
 
 #include <QDateTime>
@@ -236,4 +237,22 @@ TEST(PlainText, LabelsAndToolTipsShowTheCharactersTheyAreGiven)
         EXPECT_EQ(doc.toPlainText(), text);
     }
     EXPECT_TRUE(Platform::plainToolTip(QString()).isEmpty());
+}
+
+TEST(Task, StandardErrorComesThroughItsOwnPipeApartFromTheOutput)
+{
+    Task task;
+    task.setLaunchPath(QStringLiteral("/bin/sh"));
+    task.setArguments({QStringLiteral("-c"), QStringLiteral("printf out1; printf err1 >&2; sleep 0.1; printf out2; "
+                                                            "printf err2 >&2; exit 3")});
+    task.setStandardOutputPipe(true);
+    task.setStandardErrorPipe(true);
+    QByteArray out, err;
+    QObject::connect(&task, &Task::dataAvailable, [&](const QByteArray &c) { out += c; });
+    QObject::connect(&task, &Task::errorDataAvailable, [&](const QByteArray &c) { err += c; });
+    ASSERT_TRUE(task.launch());
+    ASSERT_TRUE(task.waitUntilExit(10000));
+    EXPECT_EQ(out, "out1out2");
+    EXPECT_EQ(err, "err1err2");
+    EXPECT_EQ(task.terminationStatus(), 3);
 }
