@@ -176,6 +176,12 @@ void AttachedWindow<WindowBase>::updateBackground()
 }
 
 template <class WindowBase>
+ShadowCaster::Outline AttachedWindow<WindowBase>::shadowOutline() const
+{
+    return QTransform(1, 0, 0, -1, 0, m_frame.height()).map(backgroundPath());
+}
+
+template <class WindowBase>
 void AttachedWindow<WindowBase>::redisplay()
 {
     if (m_resizing)

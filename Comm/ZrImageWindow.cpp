@@ -7,6 +7,7 @@
 #include "StandardWindowButton.h"
 #include "VoTitlebarContainer.h"
 #include "VoTitlebarView.h"
+#include "WindowCompositing.h"
 #include "WindowShadow.h"
 #include "ZrImageWindowDelegate.h"
 #include "ZrImageWindowDelegateProxy.h"
@@ -25,7 +26,6 @@ namespace {
 // The platform frame's own title bar, which the window's frame adds above
 // the content rectangle it is created with.
 constexpr double kPlatformTitleBarHeight = 22;
-constexpr double kFrameCornerRadius = 8;
 
 // Computed once per process; 0 means not yet.
 double s_minimumTitleBarHeight = 0;
@@ -480,7 +480,13 @@ void ZrImageWindow::performClose() { close(); }
 
 void ZrImageWindow::performMiniaturize() { miniaturize(); }
 
-void ZrImageWindow::miniaturize() { showMinimized(); }
+void ZrImageWindow::miniaturize()
+{
+    // Minimising is the window manager's: it takes the window off the screen
+    // and gives it back. Without one nothing could, so the window stays.
+    if (Platform::WindowCompositing::windowsCanBeMinimized())
+        showMinimized();
+}
 
 void ZrImageWindow::performZoom()
 {
@@ -530,7 +536,7 @@ void ZrImageWindow::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setTransform(CocoaGeometry::toQtTransform(height()));
-    const double w = width(), h = height(), r = kFrameCornerRadius;
+    const double w = width(), h = height(), r = FrameCornerRadius;
     QPainterPath path;
     path.moveTo(0, 0);
     path.lineTo(0, h - r);

@@ -9,6 +9,7 @@
 // Layout works in bottom-left (Cocoa) coordinates of the window, which here
 // is its own frame view.
 #include "VoTitlebarView.h"
+#include "WindowShadow.h"
 #include "ZrWindowButton.h"
 
 #include <QColor>
@@ -25,9 +26,11 @@ class VoTitlebarContainer;
 class ZrImageWindowDelegate;
 class ZrImageWindowDelegateProxy;
 
-class ZrImageWindow : public QWidget {
+class ZrImageWindow : public QWidget, public ShadowCaster {
     Q_OBJECT
 public:
+    // The frame's shape: rounded at the top, square at the bottom.
+    static constexpr double FrameCornerRadius = 8;
     using TitleShadow = VoTitlebarView::TitleShadow;
     // Draws the bar in place of the flat fill: painter in bottom-left
     // coordinates of the bar view, drawn-as-main flag, bar rectangle, outline.
@@ -122,6 +125,7 @@ public:
     // The shadow it casts on what lies under it (on from the start).
     bool hasShadow() const { return m_hasShadow; }
     void setHasShadow(bool shadow);
+    Outline shadowOutline() const override { return RoundedRect{FrameCornerRadius, 0}; }
     // "Aqua" for the plain form, empty for the form given a screen.
     QString appearanceName() const { return m_appearanceName; }
     void setTitle(const QString &title) { setWindowTitle(title); }
