@@ -148,12 +148,14 @@ private:
 
     void handleEvents()
     {
-        // Our own restacking causes events too; the second round finds
-        // everything in place and sends nothing.
-        for (int round = 0; round < 3; ++round) {
+        // Events read while a restack waited for its replies stay in the
+        // connection's queue, where the socket no longer announces them: take
+        // them all until a round brings nothing new. Our own restacking causes
+        // events too; the round after it finds everything in place and sends
+        // nothing.
+        for (int round = 0; round < 50; ++round) {
             bool changed = false;
-            while (xcb_generic_event_t *e =
-                       round == 0 ? xcb_poll_for_event(m_connection) : xcb_poll_for_queued_event(m_connection)) {
+            while (xcb_generic_event_t *e = xcb_poll_for_event(m_connection)) {
                 changed = changed || changesStacking(e->response_type & 0x7f);
                 free(e);
             }
