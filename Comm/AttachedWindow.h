@@ -136,6 +136,7 @@ private:
     QPointF screenPoint() const;
     int bestSideForAutomaticPosition() const;
     void updateGeometry();
+    void renderBackground();
     void updateBackground();
     void redisplay();
 
