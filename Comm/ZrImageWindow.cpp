@@ -488,11 +488,16 @@ void ZrImageWindow::miniaturize()
         showMinimized();
 }
 
+bool ZrImageWindow::contentFollowsSize() const
+{
+    return minimumSize() != maximumSize() && m_contentView && m_contentView->layout();
+}
+
 void ZrImageWindow::performZoom()
 {
-    // A window whose content cannot grow keeps its size: zooming it would
-    // only add an empty margin.
-    if (!isMaximized() && minimumSize() == maximumSize())
+    // A window whose content does not follow its size keeps that size:
+    // zooming it would only add an empty margin.
+    if (!isMaximized() && !contentFollowsSize())
         return;
     if (isMaximized())
         showNormal();
@@ -502,6 +507,9 @@ void ZrImageWindow::performZoom()
 
 void ZrImageWindow::toggleFullScreen()
 {
+    // As for zoom: full screen only where the content fills it.
+    if (!isFullScreen() && !contentFollowsSize())
+        return;
     if (isFullScreen())
         showNormal();
     else

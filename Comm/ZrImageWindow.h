@@ -107,11 +107,17 @@ public:
     const QWidget *themeFrameView() const { return this; }
     QWidget *contentView() const { return m_contentView; }
     void setContentView(QWidget *view);
-    // The platform's standard buttons by kind (0 close, 1 minimise, 2 zoom,
-    // 7 full screen, which this platform does not have: nullptr). Each is
-    // wired to its perform action; a controller that wants its own action
-    // disconnects the button's clicked signal and connects its own.
+    // The standard buttons by kind (0 close, 1 minimise, 2 zoom, 7 full
+    // screen; any other kind: nullptr). Each is wired to its perform action;
+    // a controller that wants its own action disconnects the button's clicked
+    // signal and connects its own.
     QAbstractButton *standardWindowButton(int kind) const;
+
+    // Whether the content lays itself out to a new size of the window (its
+    // size is not fixed and the content view has a layout): only then do
+    // zoom and full screen change the window's size; otherwise their buttons
+    // do nothing.
+    bool contentFollowsSize() const;
 
     ZrImageWindowDelegate *delegate() const;
     void setDelegate(ZrImageWindowDelegate *delegate);
