@@ -140,10 +140,14 @@ void AttachedWindow<WindowBase>::updateGeometry()
 }
 
 template <class WindowBase>
-void AttachedWindow<WindowBase>::updateBackground()
+void AttachedWindow<WindowBase>::renderBackground()
 {
+    // As sharp as the screen the window is on: the picture has that screen's
+    // pixels, and its device pixel ratio keeps it at the window's size.
+    const qreal ratio = this->devicePixelRatioF();
     const QSize size = toPixels(QRectF(QPointF(), m_frame.size())).size();
-    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    QImage image(size.expandedTo(QSize(1, 1)) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     {
         QPainter p(&image);
@@ -165,6 +169,12 @@ void AttachedWindow<WindowBase>::updateBackground()
         p.restore();
     }
     m_background = image;
+}
+
+template <class WindowBase>
+void AttachedWindow<WindowBase>::updateBackground()
+{
+    renderBackground();
     ++m_backgroundUpdates;
     // The outline may have changed without a change of size (another side).
     WindowShadow::invalidate(this);
@@ -173,6 +183,12 @@ void AttachedWindow<WindowBase>::updateBackground()
         if constexpr (std::is_base_of_v<PopBaseWindow, WindowBase>)
             this->invalidateShadow();
     }
+}
+
+template <class WindowBase>
+ShadowCaster::Outline AttachedWindow<WindowBase>::shadowOutline() const
+{
+    return QTransform(1, 0, 0, -1, 0, m_frame.height()).map(backgroundPath());
 }
 
 template <class WindowBase>
@@ -320,6 +336,10 @@ void AttachedWindow<WindowBase>::windowWillClose()
 template <class WindowBase>
 void AttachedWindow<WindowBase>::paintEvent(QPaintEvent *)
 {
+    // Moved to a screen of another pixel density: drawn again for it, here,
+    // with no further paint.
+    if (m_background.devicePixelRatio() != this->devicePixelRatioF())
+        renderBackground();
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(0, 0, m_background);

@@ -11,6 +11,7 @@
 // coordinates; frames are screen frames.
 #include "AttachedWindowGeometry.h"
 #include "PopBaseWindow.h"
+#include "WindowShadow.h"
 
 #include <QBrush>
 #include <QColor>
@@ -40,9 +41,12 @@ struct AttachedWindowDefaults {
 };
 
 template <class WindowBase>
-class AttachedWindow : public WindowBase {
+class AttachedWindow : public WindowBase, public ShadowCaster {
 public:
     ~AttachedWindow() override;
+
+    // The bubble's outline, in the window's top-left coordinates.
+    Outline shadowOutline() const override;
 
     // Placement: stores both unchanged (12 is not resolved here), then
     // updates the geometry and the background.
@@ -132,6 +136,7 @@ private:
     QPointF screenPoint() const;
     int bestSideForAutomaticPosition() const;
     void updateGeometry();
+    void renderBackground();
     void updateBackground();
     void redisplay();
 

@@ -30,15 +30,18 @@ void DropDownMenu::takeAway(std::unique_ptr<RMAAttachedWindow> &window)
     window.reset();
 }
 
-void DropDownMenu::scheduleClosing(QObject *page, std::function<void()> closer)
+void DropDownMenu::scheduleClosing(QObject *page, RMAAttachedWindow *window, std::function<void()> closer)
 {
     QPointer<QObject> guard(page);
-    Platform::Dispatch::after(ClosingDelay, Platform::Dispatch::Queue::Global, [guard, closer = std::move(closer)] {
-        Platform::Dispatch::mainAsync([guard, closer] {
-            if (guard && closer)
-                closer();
-        });
-    });
+    const bool made = window != nullptr;
+    QPointer<RMAAttachedWindow> menu = window;
+    Platform::Dispatch::after(ClosingDelay, Platform::Dispatch::Queue::Global,
+                              [guard, made, menu, closer = std::move(closer)] {
+                                  Platform::Dispatch::mainAsync([guard, made, menu, closer] {
+                                      if (guard && closer && (!made || menu))
+                                          closer();
+                                  });
+                              });
 }
 
 void DropDownMenu::queueOnMain(std::function<void()> block) { Platform::Dispatch::mainAsync(std::move(block)); }

@@ -42,7 +42,7 @@ public:
         f.menuVC = makeController();
         takeAway(f.sortAttachedWindow);
         f.sortAttachedWindow = createWindow(f.menuVC.get(), parentWindow, point);
-        scheduleClosing(page, std::move(closeMattachedWindow));
+        scheduleClosing(page, f.sortAttachedWindow.get(), std::move(closeMattachedWindow));
     }
 
     // The closing step: queued on the main queue; nothing while isPopSortWin is clear.
@@ -75,6 +75,8 @@ private:
     static std::unique_ptr<RMAAttachedWindow> createWindow(QWidget *view, QWidget *parentWindow, const QPointF &point);
     static void detach(RMAAttachedWindow *window);
     static void takeAway(std::unique_ptr<RMAAttachedWindow> &window);
-    static void scheduleClosing(QObject *page, std::function<void()> closer);
+    // The timed closing of `window`: nothing once that menu has gone (closed,
+    // or replaced by a newer one, whose own timer closes it).
+    static void scheduleClosing(QObject *page, RMAAttachedWindow *window, std::function<void()> closer);
     static void queueOnMain(std::function<void()> block);
 };

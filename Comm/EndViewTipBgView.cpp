@@ -17,7 +17,10 @@ void EndViewTipBgView::paintEvent(QPaintEvent *)
     QPainterPath path;
     path.addRoundedRect(bounds, 4, 4);
     QPen pen(QColor(230, 230, 235), 2);
-    pen.setDashPattern({5.0 / 2, 5.0 / 2}); // Qt counts dashes in line widths
+    // 5 points on, 5 off: Qt counts dashes in line widths, and its default
+    // square cap would lengthen every dash by the line's width.
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setDashPattern({5.0 / 2, 5.0 / 2});
     pen.setDashOffset(0);
     painter.strokePath(path, pen);
 }

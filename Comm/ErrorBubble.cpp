@@ -35,11 +35,15 @@ void ErrorBubble::show(QObject *page, const ErrorBubbleFields &f, QWidget *mainW
     if (main && f.errorPopWin)
         ChildWindows::addChildWindow(main, f.errorPopWin.get());
 
+    // The closing belongs to this bubble: once a newer one has taken its
+    // place (or it was closed early) there is nothing left for it to close.
     QPointer<QObject> guard(page);
+    const bool made = f.errorPopWin != nullptr;
+    QPointer<NODEAttachedWindow> shown = f.errorPopWin.get();
     Platform::Dispatch::after(ClosingDelay, Platform::Dispatch::Queue::Global,
-                              [guard, closer = std::move(closeErrorWindow)] {
-                                  Platform::Dispatch::mainAsync([guard, closer] {
-                                      if (guard && closer)
+                              [guard, made, shown, closer = std::move(closeErrorWindow)] {
+                                  Platform::Dispatch::mainAsync([guard, made, shown, closer] {
+                                      if (guard && closer && (!made || shown))
                                           closer();
                                   });
                               });

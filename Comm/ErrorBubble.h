@@ -6,7 +6,8 @@
 //
 // The closing is always done on the main queue and only while isErrorPopWin
 // is set, so a late timed closing finds nothing to do. Every show schedules
-// its own closing, which takes away whatever bubble is up when it runs.
+// its own closing, which closes that bubble only: once a newer bubble has
+// replaced it, or it was closed early, its timer does nothing.
 #include <QPointer>
 #include <QString>
 #include <functional>

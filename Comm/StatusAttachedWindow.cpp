@@ -50,7 +50,7 @@ void StatusAttachedWindow::addBackgroundViews()
     m_imageView->setGeometry(rect());
     m_imageView->setScaledContents(true);
     m_imageView->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_imageView->setPixmap(windowImageNamed(QStringLiteral("popWBg"), size()));
+    m_imageView->setPixmap(windowImageNamed(QStringLiteral("popWBg"), size(), devicePixelRatioF()));
     m_imageView->show();
 }
 

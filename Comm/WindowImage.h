@@ -7,4 +7,4 @@
 #include <QString>
 
 // `size` is used for drawn (SVG) images; an empty size keeps their own size.
-QPixmap windowImageNamed(const QString &name, const QSize &size = QSize());
+QPixmap windowImageNamed(const QString &name, const QSize &size = QSize(), qreal devicePixelRatio = 1.0);

@@ -7,6 +7,7 @@
 #include "StandardWindowButton.h"
 #include "VoTitlebarContainer.h"
 #include "VoTitlebarView.h"
+#include "WindowCompositing.h"
 #include "WindowShadow.h"
 #include "ZrImageWindowDelegate.h"
 #include "ZrImageWindowDelegateProxy.h"
@@ -25,7 +26,6 @@ namespace {
 // The platform frame's own title bar, which the window's frame adds above
 // the content rectangle it is created with.
 constexpr double kPlatformTitleBarHeight = 22;
-constexpr double kFrameCornerRadius = 8;
 
 // Computed once per process; 0 means not yet.
 double s_minimumTitleBarHeight = 0;
@@ -480,13 +480,24 @@ void ZrImageWindow::performClose() { close(); }
 
 void ZrImageWindow::performMiniaturize() { miniaturize(); }
 
-void ZrImageWindow::miniaturize() { showMinimized(); }
+void ZrImageWindow::miniaturize()
+{
+    // Minimising is the window manager's: it takes the window off the screen
+    // and gives it back. Without one nothing could, so the window stays.
+    if (Platform::WindowCompositing::windowsCanBeMinimized())
+        showMinimized();
+}
+
+bool ZrImageWindow::contentFollowsSize() const
+{
+    return minimumSize() != maximumSize() && m_contentView && m_contentView->layout();
+}
 
 void ZrImageWindow::performZoom()
 {
-    // A window whose content cannot grow keeps its size: zooming it would
-    // only add an empty margin.
-    if (!isMaximized() && minimumSize() == maximumSize())
+    // A window whose content does not follow its size keeps that size:
+    // zooming it would only add an empty margin.
+    if (!isMaximized() && !contentFollowsSize())
         return;
     if (isMaximized())
         showNormal();
@@ -496,6 +507,9 @@ void ZrImageWindow::performZoom()
 
 void ZrImageWindow::toggleFullScreen()
 {
+    // As for zoom: full screen only where the content fills it.
+    if (!isFullScreen() && !contentFollowsSize())
+        return;
     if (isFullScreen())
         showNormal();
     else
@@ -530,7 +544,7 @@ void ZrImageWindow::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setTransform(CocoaGeometry::toQtTransform(height()));
-    const double w = width(), h = height(), r = kFrameCornerRadius;
+    const double w = width(), h = height(), r = FrameCornerRadius;
     QPainterPath path;
     path.moveTo(0, 0);
     path.lineTo(0, h - r);

@@ -9,6 +9,7 @@
 // Layout works in bottom-left (Cocoa) coordinates of the window, which here
 // is its own frame view.
 #include "VoTitlebarView.h"
+#include "WindowShadow.h"
 #include "ZrWindowButton.h"
 
 #include <QColor>
@@ -25,9 +26,11 @@ class VoTitlebarContainer;
 class ZrImageWindowDelegate;
 class ZrImageWindowDelegateProxy;
 
-class ZrImageWindow : public QWidget {
+class ZrImageWindow : public QWidget, public ShadowCaster {
     Q_OBJECT
 public:
+    // The frame's shape: rounded at the top, square at the bottom.
+    static constexpr double FrameCornerRadius = 8;
     using TitleShadow = VoTitlebarView::TitleShadow;
     // Draws the bar in place of the flat fill: painter in bottom-left
     // coordinates of the bar view, drawn-as-main flag, bar rectangle, outline.
@@ -104,11 +107,17 @@ public:
     const QWidget *themeFrameView() const { return this; }
     QWidget *contentView() const { return m_contentView; }
     void setContentView(QWidget *view);
-    // The platform's standard buttons by kind (0 close, 1 minimise, 2 zoom,
-    // 7 full screen, which this platform does not have: nullptr). Each is
-    // wired to its perform action; a controller that wants its own action
-    // disconnects the button's clicked signal and connects its own.
+    // The standard buttons by kind (0 close, 1 minimise, 2 zoom, 7 full
+    // screen; any other kind: nullptr). Each is wired to its perform action;
+    // a controller that wants its own action disconnects the button's clicked
+    // signal and connects its own.
     QAbstractButton *standardWindowButton(int kind) const;
+
+    // Whether the content lays itself out to a new size of the window (its
+    // size is not fixed and the content view has a layout): only then do
+    // zoom and full screen change the window's size; otherwise their buttons
+    // do nothing.
+    bool contentFollowsSize() const;
 
     ZrImageWindowDelegate *delegate() const;
     void setDelegate(ZrImageWindowDelegate *delegate);
@@ -122,6 +131,7 @@ public:
     // The shadow it casts on what lies under it (on from the start).
     bool hasShadow() const { return m_hasShadow; }
     void setHasShadow(bool shadow);
+    Outline shadowOutline() const override { return RoundedRect{FrameCornerRadius, 0}; }
     // "Aqua" for the plain form, empty for the form given a screen.
     QString appearanceName() const { return m_appearanceName; }
     void setTitle(const QString &title) { setWindowTitle(title); }

@@ -17,7 +17,25 @@ QRect screenRectToQt(const QRectF &cocoa)
 {
     return toPixels(CocoaGeometry::toQt(cocoa, CocoaGeometry::screenHeight()));
 }
+// The picture that grows into the popover: its shadow is the popover's
+// rounded body at every size of the animation, stretched, never blurred anew.
+class ZoomWindow : public QLabel, public ShadowCaster {
+public:
+    explicit ZoomWindow(double cornerRadius)
+        : QLabel(nullptr, Qt::Tool | Qt::FramelessWindowHint), m_cornerRadius(cornerRadius)
+    {
+    }
+    Outline shadowOutline() const override { return RoundedRect{m_cornerRadius, m_cornerRadius}; }
+
+private:
+    double m_cornerRadius;
+};
 } // namespace
+
+ShadowCaster::Outline VoPopoverWindow::shadowOutline() const
+{
+    return QTransform(1, 0, 0, -1, 0, height()).map(m_frameView->popoverBezierPathWithRect(QRectF(rect())));
+}
 
 VoPopoverWindow::VoPopoverWindow(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
 {
@@ -159,7 +177,7 @@ QLabel *VoPopoverWindow::zoomWindowWithRect(const QRectF &rect)
 {
     // A picture of the popover as it will look, drawn while it is still hidden.
     const QPixmap snapshot = m_frameView->grab();
-    auto *zoom = new QLabel(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+    auto *zoom = new ZoomWindow(m_frameView->cornerRadius());
     zoom->setObjectName(QStringLiteral("zoomWindow"));
     zoom->setAttribute(Qt::WA_TranslucentBackground);
     zoom->setAttribute(Qt::WA_ShowWithoutActivating);

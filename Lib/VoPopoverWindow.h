@@ -2,6 +2,8 @@
 // The popover's window: borderless, the caller's view inside a frame view
 // that draws the body and the arrow, a margin of the arrow's height on every
 // side, and the pop and fade animations.
+#include "WindowShadow.h"
+
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
@@ -14,9 +16,11 @@ class QPropertyAnimation;
 class VoPopoverController;
 class VoPopoverWindowFrame;
 
-class VoPopoverWindow : public QWidget {
+class VoPopoverWindow : public QWidget, public ShadowCaster {
     Q_OBJECT
 public:
+    // The frame view's outline, in the window's top-left coordinates.
+    Outline shadowOutline() const override;
     explicit VoPopoverWindow(QWidget *parent = nullptr);
     ~VoPopoverWindow() override;
 

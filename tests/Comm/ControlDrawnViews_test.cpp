@@ -141,6 +141,14 @@ TEST(DrawnViews, TipOutlineIsDashed)
     }
     EXPECT_GE(dashes, 12);
     EXPECT_LE(dashes, 20);
+    // Dashes of 5 points and gaps of 5, with flat ends: along the edge, away
+    // from the corners, the line repeats every 10 points and inks half of them.
+    double ink = 0;
+    for (int x = 20; x < 180; ++x) {
+        ink += drawn.pixelColor(x, 0).alphaF();
+        EXPECT_NEAR(drawn.pixelColor(x, 0).alphaF(), drawn.pixelColor(x + 10, 0).alphaF(), 0.02) << "at " << x;
+    }
+    EXPECT_NEAR(ink, 80, 2);
 }
 
 TEST(DrawnViews, TranslucentCardIsInsetAndMostlyOpaque)

@@ -142,31 +142,65 @@ TEST(WindowPanels, ErrorBubbleSitsAboveTheCardPoint)
     EXPECT_FALSE(page.isErrorPopWin);
 }
 
-TEST(WindowPanels, SecondBubbleIsClosedByTheFirstOnesTimer)
+TEST(WindowPanels, EachBubblesTimerClosesOnlyThatBubble)
 {
     Platform::ClockScaleGuard fast(10); // 10 s take one second
     auto main = mainWindow();
     TestPage page(main.get());
+    QElapsedTimer clock;
+    clock.start();
     page.showErrorWindowWithErrorStr(QStringLiteral("first"), 0);
     QPointer<NODEAttachedWindow> first = page.errorPopWin.get();
-    QTest::qWait(Platform::Clock::realMs(4)); // 4 of the 10 seconds
+    QTest::qWait(Platform::Clock::realMs(8.6));
     page.showErrorWindowWithErrorStr(QStringLiteral("second"), 1);
     // Replaced at once.
     EXPECT_TRUE(first.isNull());
     QPointer<NODEAttachedWindow> second = page.errorPopWin.get();
     ASSERT_FALSE(second.isNull());
 
-    // The first closing takes the second bubble away ...
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return page.closeErrorCalls >= 1; }, 5000));
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.isErrorPopWin; }, 2000));
+    // The first one's 10 seconds pass: the second bubble stays.
+    QTest::qWait(int(Platform::Clock::realMs(13) - clock.elapsed()));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(second.isNull());
+    EXPECT_TRUE(page.isErrorPopWin);
+    EXPECT_TRUE(page.showErrorW);
+    EXPECT_EQ(page.closeErrorCalls, 0);
+    // Its own 10 seconds take it away.
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.isErrorPopWin; }, 5000));
+    EXPECT_GE(clock.elapsed(), Platform::Clock::realMs(18));
     EXPECT_EQ(page.closeErrorCalls, 1);
     EXPECT_TRUE(second.isNull());
     EXPECT_FALSE(page.showErrorW);
-    // ... and the second one's closing finds nothing.
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return page.closeErrorCalls >= 2; }, 5000));
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(page.isErrorPopWin);
     EXPECT_FALSE(page.errorPopWin);
+}
+
+TEST(WindowPanels, EachMenusTimerClosesOnlyThatMenu)
+{
+    Platform::ClockScaleGuard fast(10); // 3 s take 0.3 s
+    auto main = mainWindow();
+    TestPage page(main.get());
+    QElapsedTimer clock;
+    clock.start();
+    page.showSelectAllVC(main.get(), QPointF(443, 137));
+    page.mouseEixtView(false); // the pointer went in
+    page.mouseEixtView(true);  // and left: closed
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.sortAttachedWindow; }, 2000));
+    QTest::qWait(int(Platform::Clock::realMs(1.5) - clock.elapsed()));
+    page.showSelectAllVC(main.get(), QPointF(443, 137));
+    QPointer<RMAAttachedWindow> second = page.sortAttachedWindow.get();
+    ASSERT_FALSE(second.isNull());
+    const int calls = page.closeMenuCalls;
+
+    // The first menu's 3 seconds pass: the second one stays ...
+    QTest::qWait(int(Platform::Clock::realMs(3.8) - clock.elapsed()));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(second.isNull());
+    EXPECT_TRUE(page.isPopSortWin);
+    EXPECT_EQ(page.closeMenuCalls, calls);
+    // ... until its own.
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return second.isNull(); }, 5000));
+    EXPECT_GE(clock.elapsed(), Platform::Clock::realMs(4.4));
+    EXPECT_FALSE(page.isPopSortWin);
 }
 
 TEST(WindowPanels, BubbleWithoutMainWindowIsNotShownAndAGonePageIsLeftAlone)

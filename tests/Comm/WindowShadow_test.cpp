@@ -174,13 +174,14 @@ TEST(WindowShadow, FollowsItsWindow)
     EXPECT_EQ(shadow->geometry(), QRect(200 - M, 150 - M, 600 + 2 * M, 400 + 2 * M));
     EXPECT_EQ(shadow->redraws(), drawn); // a move draws nothing again
 
+    const int blurs = WindowShadow::blurs();
     main->resize(700, 450);
     EXPECT_EQ(shadow->geometry(), QRect(200 - M, 150 - M, 700 + 2 * M, 450 + 2 * M));
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return shadow->redraws() > drawn; }));
     EXPECT_EQ(shadow->image().size(), shadow->size());
-    const int afterResize = shadow->redraws();
     QTest::qWait(30);
-    EXPECT_EQ(shadow->redraws(), afterResize); // drawn once, and nothing more while idle
+    // The same shape stretched: nothing drawn anew, then or while idle.
+    EXPECT_EQ(shadow->redraws(), drawn);
+    EXPECT_EQ(WindowShadow::blurs(), blurs);
 
     main->hide();
     EXPECT_FALSE(shadow->isVisible());
@@ -253,4 +254,44 @@ TEST(WindowShadow, SettingTheShadowOffTakesItAway)
     EXPECT_FALSE(main->hasShadow());
     EXPECT_EQ(main->geometry(), QRect(80, 70, 600, 400));
     panel->close();
+}
+
+// A live resize takes the shadow along step by step without blurring
+// anything, and the stretched shape is the shadow of the window's outline
+// at that size.
+TEST(WindowShadow, LiveResizeStretchesTheOutlinesShadow)
+{
+    const QColor bg = backgrounds[0].color;
+    Backdrop backdrop(bg);
+    auto main = mainWindow(QPoint(80, 70));
+    WindowShadow *shadow = WindowShadow::of(main.get());
+    ASSERT_TRUE(shadow);
+    const int blurs = WindowShadow::blurs();
+    for (int step = 1; step <= 40; ++step) {
+        main->resize(600 + step * 9, 400 + step * 5);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(WindowShadow::blurs(), blurs);
+    EXPECT_EQ(shadow->geometry(), main->geometry().adjusted(-M, -M, M, M));
+    const QImage img = pictureOf(main.get(), backdrop, bg);
+    expectShadowBelow(img, bg, 480, 600);
+
+    // The window's own outline, square at the bottom, blurred at this size.
+    const double r = ZrImageWindow::FrameCornerRadius, w = main->width(), h = main->height();
+    QPainterPath outline;
+    outline.moveTo(0, h);
+    outline.lineTo(0, r);
+    outline.arcTo(QRectF(0, 0, 2 * r, 2 * r), 180, -90);
+    outline.lineTo(w - r, 0);
+    outline.arcTo(QRectF(w - 2 * r, 0, 2 * r, 2 * r), 90, -90);
+    outline.lineTo(w, h);
+    outline.closeSubpath();
+    const QImage direct = WindowShadow::shadowImage(outline, main->size());
+    const QImage stretched = shadow->image();
+    ASSERT_EQ(direct.size(), stretched.size());
+    int worst = 0;
+    for (int y = 0; y < direct.height(); y += 3)
+        for (int x = 0; x < direct.width(); x += 3)
+            worst = std::max(worst, std::abs(qAlpha(direct.pixel(x, y)) - qAlpha(stretched.pixel(x, y))));
+    EXPECT_LE(worst, 2);
 }

@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWindow>
 
 namespace {
@@ -304,10 +305,40 @@ TEST(WindowTitlebar, OnlyTheLeftButtonMakesAMouseDown)
     w.setDelegate(nullptr);
 }
 
-// Zoom leaves a window whose size is fixed as it is; another one it fills
-// the screen with, content and all.
-TEST(WindowTitlebar, ZoomKeepsAFixedSizeAndOtherwiseTheContentFollows)
+// A content view whose child keeps the place and size it was given, as the
+// windows' interface files place theirs.
+static QWidget *placedContent(ZrImageWindow &w)
 {
+    auto *list = new QWidget(w.contentView());
+    list->setGeometry(20, 20, 360, 200);
+    return list;
+}
+
+// A content view that lays its child out over all of it.
+static QWidget *laidOutContent(ZrImageWindow &w)
+{
+    auto *list = new QWidget;
+    auto *layout = new QVBoxLayout(w.contentView());
+    layout->addWidget(list);
+    return list;
+}
+
+// Zoom leaves a window whose size is fixed, or whose content keeps its
+// places, as it is; a window whose content lays itself out it fills the
+// screen with, content and all.
+TEST(WindowTitlebar, ZoomOnlyWhereTheContentFollows)
+{
+    ZrImageWindow placed(QSize(400, 300));
+    QWidget *placedList = placedContent(placed);
+    placed.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&placed));
+    QTest::mouseClick(placed.standardWindowButton(2), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(placed.isMaximized());
+    EXPECT_EQ(placed.size(), QSize(400, 322));
+    EXPECT_EQ(placedList->geometry(), QRect(20, 20, 360, 200));
+    TestSupport::saveScreenshot(&placed, QStringLiteral("window_zoom_placed_content"));
+
     ZrImageWindow fixed(QSize(400, 300));
     fixed.setFixedSize(fixed.size());
     fixed.show();
@@ -319,11 +350,13 @@ TEST(WindowTitlebar, ZoomKeepsAFixedSizeAndOtherwiseTheContentFollows)
     EXPECT_EQ(fixed.size(), size);
 
     ZrImageWindow free(QSize(400, 300));
+    QWidget *list = laidOutContent(free);
     free.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&free));
     QTest::mouseClick(free.standardWindowButton(2), Qt::LeftButton);
     EXPECT_TRUE(TestSupport::waitUntil([&] { return free.isMaximized(); }));
     EXPECT_TRUE(TestSupport::waitUntil([&] { return free.contentView()->width() == free.width(); }));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return list->width() > 400; }));
 }
 
 // The full-screen button (kind 7) sits at the strip's right end and toggles
@@ -331,6 +364,7 @@ TEST(WindowTitlebar, ZoomKeepsAFixedSizeAndOtherwiseTheContentFollows)
 TEST(WindowTitlebar, FullScreenButtonTogglesFullScreen)
 {
     ZrImageWindow w(QSize(400, 300));
+    laidOutContent(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QAbstractButton *full = w.standardWindowButton(7);
@@ -347,6 +381,16 @@ TEST(WindowTitlebar, FullScreenButtonTogglesFullScreen)
     QTest::mouseClick(w.standardWindowButton(7), Qt::LeftButton);
     EXPECT_TRUE(TestSupport::waitUntil([&] { return !w.isFullScreen(); }));
     EXPECT_EQ(w.standardWindowButton(3), nullptr);
+
+    // A window whose content keeps its places stays as it is.
+    ZrImageWindow placed(QSize(400, 300));
+    placedContent(placed);
+    placed.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&placed));
+    QTest::mouseClick(placed.standardWindowButton(7), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(placed.isFullScreen());
+    EXPECT_EQ(placed.size(), QSize(400, 322));
 }
 
 TEST(WindowTitlebar, DraggingTheStripMovesTheWindowUnlessFullScreen)

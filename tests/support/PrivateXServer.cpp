@@ -173,6 +173,8 @@ void PrivateXServer::runCurrentTest(const Options &options)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QLatin1String(kChildVariable), server.display());
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    if (options.scaleFactor != 1)
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(options.scaleFactor));
     env.remove(QStringLiteral("XAUTHORITY"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);

@@ -37,6 +37,8 @@ public:
         QSize screen{1280, 900};
         bool compositingManager = false;
         bool windowManager = false;
+        // QT_SCALE_FACTOR of the program that runs the test on it.
+        double scaleFactor = 1;
     };
 
     explicit PrivateXServer(const Options &options);
