@@ -160,7 +160,15 @@ QLabel *QoImageButton::makeLabel(const QRectF &frame, const QFont &font, const Q
     label->show();
     _textField = label;
     refreshLabelColor();
+    label->installEventFilter(this);
     return label;
+}
+
+bool QoImageButton::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == _textField && (event->type() == QEvent::PaletteChange || event->type() == QEvent::Polish))
+        refreshLabelColor(); // does nothing when the colour is already the state's
+    return QPushButton::eventFilter(watched, event);
 }
 
 void QoImageButton::setLabelColor(const QColor &color)

@@ -68,6 +68,9 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // A label whose palette is given again (a new parent or style resolving
+    // the palettes anew) takes the colour of the button's state back.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // The label is a plain text child laid over the button that lets clicks
     // through to it; made once, by the members' text setters.

@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QHash>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <functional>
 
@@ -437,6 +438,10 @@ ListFileViewController::CellLook ListFileViewController::willDisplayCell(const Q
         look.editable = !look.imageName.isEmpty();
     } else if (identifier == kName) {
         look.image = node->icon();
+        // An entry the workspace has no picture for (a link whose target has
+        // gone) still gets one, so its name stands in line with the others.
+        if (look.image.isNull())
+            look.image = style()->standardIcon(node->isSymbolicLink ? QStyle::SP_FileLinkIcon : QStyle::SP_FileIcon);
         look.textColor = getColor(255, 255, 255, 1);
     } else if (identifier == kSize || identifier == kPath) {
         look.textColor = getColor(199, 199, 199, 1);

@@ -2,6 +2,7 @@
 // over to the privileged launcher around its bundle and ends; started by the
 // launcher (any argument), or when the hand-over fails, it runs the interface.
 #include "AppDelegate.h"
+#include "CrashTrace.h"
 #include "JobKeepOut.h"
 #include "MyNSApplication.h"
 #include "PreventSleep.h"
@@ -56,6 +57,7 @@ int NSApplicationMain(int &argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    installCrashTrace();
     locateMainBundle();
     putToolsOnPath();
     DMCopyInfoPlistPath();

@@ -736,3 +736,17 @@ TEST(BrowserTest, ThePathColumnShowsTheSystemsPathsNeverTheWorldsHostFolder)
     // The nodes themselves keep the paths of this machine, for the engines.
     EXPECT_EQ(notes->path, volume + QStringLiteral("/notes.txt"));
 }
+
+TEST(BrowserTest, ADanglingLinkShowsAPictureAndItsNameInLine)
+{
+    Volume v;
+    ASSERT_TRUE(QFile::link(v.path() + QStringLiteral("/gone"), v.path() + QStringLiteral("/dangling")));
+    Browser b;
+    b.wc.showDetailWithPath(v.path());
+    ASSERT_TRUE(b.scanDone());
+    const FileNode *link = b.top(QStringLiteral("dangling"));
+    const FileNode *file = b.top(QStringLiteral("small.txt"));
+    ASSERT_TRUE(link && file);
+    EXPECT_FALSE(b.value(link, QStringLiteral("Name"), Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(b.value(file, QStringLiteral("Name"), Qt::DecorationRole).value<QIcon>().isNull());
+}

@@ -194,6 +194,16 @@ TEST(ComboBoxTest, Screenshots)
     sheet.show();
     QCoreApplication::processEvents();
     menu->view_2()->mouseEntered();
-    const QString path = TestSupport::saveScreenshot(&sheet, QStringLiteral("disklist_combobox"));
-    EXPECT_FALSE(QImage(path).isNull());
+    const QImage shot(TestSupport::saveScreenshot(&sheet, QStringLiteral("disklist_combobox")));
+    ASSERT_FALSE(shot.isNull());
+    // The part box shows its label and the search button, the all box neither.
+    EXPECT_EQ(part->strLabel()->text(), QStringLiteral("复制部分文件"));
+    EXPECT_FALSE(part->searchButton()->isHidden());
+    EXPECT_EQ(all->strLabel()->text(), LComboBox::allFilesLabel());
+    EXPECT_TRUE(all->searchButton()->isHidden());
+    // The hovered menu row is drawn in its highlight colour.
+    ASSERT_TRUE(menu->view_2()->isMouseIn());
+    const QPoint inRow = menu->view_2()->mapTo(&sheet, menu->view_2()->rect().center() + QPoint(menu->view_2()->width() / 3, 0));
+    const qreal dpr = shot.devicePixelRatio();
+    EXPECT_EQ(shot.pixelColor(int(inRow.x() * dpr), int(inRow.y() * dpr)), QColor(74, 158, 255));
 }
