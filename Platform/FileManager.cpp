@@ -1095,11 +1095,19 @@ OpenFolder OpenFolder::child(const QByteArray &name, const FileAttributes *expec
 
 OpenFolder OpenFolder::makeChild(const QByteArray &name, int mode, bool *made) const
 {
+    const bool madeNow =
+        m_fd >= 0 && FileManager::isEntryName(name) && mkdirat(m_fd, name.constData(), mode_t(mode & 01777)) == 0;
     if (made)
-        *made = false;
-    if (m_fd >= 0 && FileManager::isEntryName(name) && mkdirat(m_fd, name.constData(), mode_t(mode)) == 0 && made)
-        *made = true;
-    return child(name);
+        *made = madeNow;
+    OpenFolder folder = child(name);
+    // A folder root makes inside someone else's folder (a user's Desktop,
+    // say) belongs to that folder's owner, as if they had made it.
+    struct stat parent;
+    if (madeNow && folder.m_fd >= 0 && geteuid() == 0 && fstat(m_fd, &parent) == 0 && parent.st_uid != 0 &&
+        fchown(folder.m_fd, parent.st_uid, parent.st_gid) != 0)
+        systemLog(QStringLiteral("could not give %1 to its folder's owner: %2")
+                      .arg(QString::fromLocal8Bit(name), QString::fromLocal8Bit(strerror(errno))));
+    return folder;
 }
 
 QList<QByteArray> OpenFolder::names(bool *ok) const

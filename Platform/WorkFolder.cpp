@@ -1,5 +1,6 @@
 #include "WorkFolder.h"
 
+#include "SystemLog.h"
 #include "SystemRoot.h"
 
 #include <QDir>
@@ -220,8 +221,10 @@ bool WorkFolder::moveHeldFileOut(const QString &finalName)
         m_error = QStringLiteral("%1/%2 is no longer the file this job made").arg(m_path, m_heldName);
         return false;
     }
-    if (::renameat2(m_workFd, from.constData(), m_destFd, to.constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(m_workFd, from.constData(), m_destFd, to.constData(), RENAME_NOREPLACE) == 0) {
+        giveToDestinationOwner();
         return true;
+    }
     if (errno != EINVAL && errno != ENOSYS) {
         m_error = QStringLiteral("%1/%2: %3").arg(m_destination, finalName, errText(errno));
         return false;
@@ -233,7 +236,22 @@ bool WorkFolder::moveHeldFileOut(const QString &finalName)
         return false;
     }
     ::unlinkat(m_workFd, from.constData(), 0);
+    giveToDestinationOwner();
     return true;
+}
+
+void WorkFolder::giveToDestinationOwner() const
+{
+    // The result root leaves in a user's folder is that user's, like
+    // everything else there, and never carries set-id bits.
+    struct stat dest {
+    }, held{};
+    if (::geteuid() != 0 || ::fstat(m_destFd, &dest) != 0 || ::fstat(m_heldFd, &held) != 0)
+        return;
+    if (dest.st_uid != 0 && ::fchown(m_heldFd, dest.st_uid, dest.st_gid) != 0)
+        systemLog(QStringLiteral("%1/%2 could not be given to the folder's owner: %3")
+                      .arg(m_destination, m_heldName, errText(errno)));
+    ::fchmod(m_heldFd, held.st_mode & 0777);
 }
 
 QStringList WorkFolder::discard()

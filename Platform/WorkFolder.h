@@ -65,6 +65,7 @@ public:
     QStringList discard();
 
 private:
+    void giveToDestinationOwner() const;
     void close();
     int m_destFd = -1;
     int m_workFd = -1;

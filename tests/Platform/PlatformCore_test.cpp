@@ -10,6 +10,7 @@
 #include "SystemRoot.h"
 #include "Task.h"
 #include "TestSupport.h"
+#include "WorkFolder.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -255,4 +256,42 @@ TEST(Task, StandardErrorComesThroughItsOwnPipeApartFromTheOutput)
     EXPECT_EQ(out, "out1out2");
     EXPECT_EQ(err, "err1err2");
     EXPECT_EQ(task.terminationStatus(), 3);
+}
+
+// What root makes in a user's folder, a folder or a finished result, is that
+// user's and never set-id.
+TEST(UsersFolder, WhatRootMakesThereIsTheFoldersOwners)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root makes things for another user";
+    constexpr uid_t kUser = 65534;
+    TestSupport::TempRoot root;
+    const QString desktop = root.at(QStringLiteral("/Users/nobody/Desktop"));
+    ASSERT_TRUE(QDir().mkpath(desktop));
+    ASSERT_EQ(::chown(QFile::encodeName(desktop).constData(), kUser, kUser), 0);
+
+    const Platform::OpenFolder home = Platform::OpenFolder::open(QFile::encodeName(desktop));
+    ASSERT_TRUE(home.isOpen());
+    bool made = false;
+    const Platform::OpenFolder dated = home.makeChild("KestrovaDiskClone(1)", 04755, &made);
+    ASSERT_TRUE(made && dated.isOpen());
+    struct stat st {};
+    ASSERT_EQ(::fstat(dated.descriptor(), &st), 0);
+    EXPECT_EQ(st.st_uid, kUser);
+    EXPECT_EQ(st.st_gid, gid_t(kUser));
+    EXPECT_EQ(st.st_mode & 07000, 0u);
+
+    Platform::WorkFolder work = Platform::WorkFolder::create(desktop, QStringLiteral("job"));
+    ASSERT_TRUE(work.isValid()) << work.errorString().toStdString();
+    const int fd = work.createFile(QStringLiteral("backup.zip"), 0644);
+    ASSERT_GE(fd, 0) << work.errorString().toStdString();
+    ASSERT_EQ(::fchmod(fd, 06644), 0);
+    ::close(fd);
+    ASSERT_TRUE(work.holdFile(QStringLiteral("backup.zip"))) << work.errorString().toStdString();
+    ASSERT_TRUE(work.moveHeldFileOut(QStringLiteral("backup.zip"))) << work.errorString().toStdString();
+    ASSERT_EQ(::stat(QFile::encodeName(desktop + QStringLiteral("/backup.zip")).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, kUser);
+    EXPECT_EQ(st.st_gid, gid_t(kUser));
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    work.discard();
 }
