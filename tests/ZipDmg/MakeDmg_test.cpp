@@ -394,7 +394,12 @@ TEST_F(DiskImageJob, AWorkFolderSwappedWhileTheImageIsMountedNeverGivesASuccess)
     EXPECT_EQ(recorder.fails, 1);
     EXPECT_EQ(recorder.hundreds(), 0);
     EXPECT_FALSE(QFileInfo::exists(image())) << "the empty image was given the final name";
-    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 0);
+    EXPECT_TRUE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
+        << "the image was written through the link";
+    // The disk world writes an image back only into the folder it was
+    // attached from: with a link in that folder's place it keeps the disk
+    // attached, its content untouched, rather than write anywhere else.
+    EXPECT_EQ(MakeDmgRig::mountedVolumesNamed(world, kImageVolume), 1);
 }
 
 TEST_F(DiskImageJob, AnImageDetachedFromOutsideDuringTheCopyFailsAndLeavesNothing)
