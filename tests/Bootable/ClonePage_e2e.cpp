@@ -563,7 +563,7 @@ TEST(ClonePageEndToEnd, TargetPulledOutDuringTheRestoreShowsTheUnpluggedTextAndT
                        "'" + QFile::encodeName(TestSupport::toolsPath()) + "/diskworld' detach disk2 >/dev/null\n"
                        "echo 'asr: restore failed: the target has gone' >&2\n"
                        // Stopped by now unless nobody listened; else it goes on.
-                       "i=0; while [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+                       "i=0; while [ $i -lt 2400 ]; do sleep 0.05; i=$((i+1)); done\n"
                        "for t in 30 40 50 60 70 80 90; do say \"....$t\"; done\n"
                        "exit 1\n");
     ASSERT_TRUE(w.pick(QStringLiteral("disk2")));

@@ -50,9 +50,11 @@ TEST(DiskutilResize, ShrinksThePartitionAndMountsTheNewJournaledVolumeAfterIt)
     ASSERT_FALSE(added.isEmpty());
     EXPECT_EQ(diskOf(s, added), d);
     // The new partition comes right after the one that shrank.
-    for (size_t i = 0; i + 1 < d->nodes.size(); ++i)
-        if (d->nodes[i].id == part)
+    for (size_t i = 0; i + 1 < d->nodes.size(); ++i) {
+        if (d->nodes[i].id == part) {
             EXPECT_EQ(d->nodes[i + 1].id, added);
+        }
+    }
     const QVariantMap info = f.info(added);
     EXPECT_EQ(info.value("FilesystemName").toString(), QStringLiteral("Journaled HFS+"));
     EXPECT_EQ(info.value("Content").toString(), QStringLiteral("Apple_HFS"));

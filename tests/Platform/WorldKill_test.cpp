@@ -26,11 +26,13 @@ void markVolumes(const DiskWorldFixture &f)
 {
     const DW::World w = f.world();
     const DW::State s = f.state();
-    for (const auto &[d, n] : s.volumes())
-        if (!n->volume->boot)
+    for (const auto &[d, n] : s.volumes()) {
+        if (!n->volume->boot) {
             ASSERT_TRUE(TestSupport::writeFile(w.contentPath(*n->volume) + QStringLiteral("/mark-") + n->volume->uuid +
                                                    QStringLiteral(".txt"),
                                                kMark));
+        }
+    }
 }
 
 // The files the state's folders hold besides the state itself.
