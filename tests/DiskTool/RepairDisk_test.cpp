@@ -49,28 +49,8 @@ VolumeObjPtr record(const QString &name, bool ejectable, const QString &type = Q
     return v;
 }
 
-// What a tool tip shows: the tip's text read the way QToolTip reads it.
-QString shownToolTip(const QWidget *w)
-{
-    const QString tip = w->toolTip();
-    if (!Qt::mightBeRichText(tip))
-        return tip;
-    QTextDocument doc;
-    doc.setHtml(tip);
-    return doc.toPlainText();
-}
-
-// What a label shows: its text, read as rich text when the label would.
-QString shownText(const QLabel *label)
-{
-    const bool rich = label->textFormat() == Qt::RichText ||
-                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
-    if (!rich)
-        return label->text();
-    QTextDocument doc;
-    doc.setHtml(label->text());
-    return doc.toPlainText();
-}
+using TestSupport::shownText;
+using TestSupport::shownToolTip;
 
 // A page on an empty root: its own first scan finds nothing.
 class PageTest : public ::testing::Test {

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPainter>
 #include <QStandardPaths>
+#include <QTextDocument>
 #include <QThread>
 #include <QWidget>
 
@@ -106,6 +108,27 @@ UnsetEnvironment::~UnsetEnvironment()
         else
             qunsetenv(name.constData());
     }
+}
+
+QString shownToolTip(const QWidget *w)
+{
+    const QString tip = w->toolTip();
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument doc;
+    doc.setHtml(tip);
+    return doc.toPlainText();
+}
+
+QString shownText(const QLabel *label)
+{
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    if (!rich)
+        return label->text();
+    QTextDocument doc;
+    doc.setHtml(label->text());
+    return doc.toPlainText();
 }
 
 } // namespace TestSupport

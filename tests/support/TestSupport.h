@@ -12,6 +12,9 @@
 #include <optional>
 #include <utility>
 
+class QLabel;
+class QWidget;
+
 class QWidget;
 
 namespace TestSupport {
@@ -69,5 +72,10 @@ public:
 private:
     QList<std::pair<QByteArray, std::optional<QByteArray>>> m_saved;
 };
+
+// What a tool tip shows: the tip's text read the way QToolTip reads it.
+QString shownToolTip(const QWidget *w);
+// What a label shows: its text, read as rich text when the label would.
+QString shownText(const QLabel *label);
 
 } // namespace TestSupport
