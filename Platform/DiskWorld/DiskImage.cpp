@@ -161,7 +161,7 @@ QString identityOf(const struct stat &st)
         .arg(st.st_mtim.tv_nsec);
 }
 
-qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
+using TarArchive::nanoseconds;
 
 // The file system's own clock, as it stamps a change, read off a new file.
 qint64 fileSystemNow(const QString &folder)

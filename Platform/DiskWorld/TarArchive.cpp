@@ -233,8 +233,6 @@ struct Stored {
     qint64 since = 0;
 };
 
-qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
-
 // The extended attributes of the entry `name` in `dirFd`, its link itself
 // when it is one.
 bool readXattrs(int dirFd, const char *name, QList<QPair<QByteArray, QByteArray>> &out, QString *error)

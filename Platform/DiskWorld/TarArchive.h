@@ -7,9 +7,13 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <ctime>
 #include <optional>
 
 namespace Platform::DiskWorld::TarArchive {
+
+// A file time as nanoseconds since 1970, the unit change times are compared in.
+inline qint64 nanoseconds(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
 
 // Set-uid and set-gid modes an archive held for files (relative path → mode),
 // which extraction does not give the files it makes.
