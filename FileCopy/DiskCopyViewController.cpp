@@ -20,6 +20,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <QLabel>
 #include <cerrno>
@@ -164,11 +165,13 @@ void DiskCopyViewController::confirmSelection() { doCopyAction(); }
 
 void DiskCopyViewController::refuseEmptySelection() { showErrorWindowWithErrorStr(emptySelectionText(), 0); }
 
-QString DiskCopyViewController::targetRefusal(const VolumeObj &volume) const
+std::function<QString()> DiskCopyViewController::targetRefusalLookup(const VolumeObj &volume) const
 {
-    if (!isWritableVolume(volume.volumePath) && volume.volumeType.toLower().contains(QStringLiteral("ntfs")))
-        return ntfsText();
-    return {};
+    // Only an NTFS volume can be refused; whether it takes writes is the
+    // disks' answer.
+    if (!volume.volumeType.toLower().contains(QStringLiteral("ntfs")))
+        return {};
+    return [path = volume.volumePath] { return isWritableVolume(path) ? QString() : ntfsText(); };
 }
 
 void DiskCopyViewController::doCopyAction()
@@ -254,16 +257,30 @@ void DiskCopyViewController::beginToCopyFiles()
         _doCopy->setDelegate(nullptr);
     _doCopy = DoCopyFiles::create(this);
 
+    // The destination is made on a worker, since whether the target is still
+    // mounted is the disks' answer, looked up now; the job starts when it is
+    // made, unless it has been stopped (or replaced) meanwhile.
     const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    std::shared_ptr<Platform::OpenFolder> folder;
-    const QString destination = makeDestination(*_toVolume, date, &folder);
-    _openUrl = destination;
-    if (!folder) {
-        // Nowhere safe to copy into: a link where the folder goes, or no folder at all.
-        showFailView(failedText());
-        return;
-    }
-    _doCopy->doCopyFilesWithArr(_selection, folder, destination, _toVolume->volumePath);
+    const VolumeObj target = *_toVolume;
+    const FileNodeArrayPtr selection = _selection;
+    const std::weak_ptr<DoCopyFiles> engine = _doCopy;
+    QPointer<DiskCopyViewController> guard(this);
+    Platform::Dispatch::globalAsync([guard, engine, target, selection, date] {
+        auto folder = std::make_shared<std::shared_ptr<Platform::OpenFolder>>();
+        const QString destination = makeDestination(target, date, folder.get());
+        Platform::Dispatch::mainAsync([guard, engine, target, selection, destination, folder] {
+            const std::shared_ptr<DoCopyFiles> job = engine.lock();
+            if (!guard || !job || guard->_doCopy != job || job->isCancel())
+                return;
+            guard->_openUrl = destination;
+            if (!*folder) {
+                // Nowhere safe to copy into: a link where the folder goes, or no folder at all.
+                guard->showFailView(failedText());
+                return;
+            }
+            job->doCopyFilesWithArr(selection, *folder, destination, target.volumePath);
+        });
+    });
 }
 
 void DiskCopyViewController::topCopyFilePath(const QString &path)

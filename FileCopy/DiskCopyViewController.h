@@ -70,7 +70,8 @@ public:
     // Makes the destination of a job from the target's mount folder (or the
     // user's home) down, never through a link, and gives the path to copy
     // into. `opened` receives the made folder, held open; it stays empty when
-    // the folder could not be made or a link stands in its way.
+    // the folder could not be made or a link stands in its way. It asks the
+    // disks whether the target is still mounted: a worker's call.
     static QString makeDestination(const VolumeObj &target, const QString &date,
                                    std::shared_ptr<Platform::OpenFolder> *opened = nullptr);
 
@@ -78,7 +79,7 @@ private:
     void awakeFromNib();
     void confirmSelection() override;
     void refuseEmptySelection() override;
-    QString targetRefusal(const VolumeObj &volume) const override;
+    std::function<QString()> targetRefusalLookup(const VolumeObj &volume) const override;
     void forgetDropSum() override;
     bool selectionSizePending() const override { return _dropSizer != nullptr; }
 

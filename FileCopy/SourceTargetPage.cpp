@@ -295,17 +295,48 @@ void SourceTargetPage::doSelectDiskWithVolume(const VolumeObjPtr &volume)
         refuseTarget(sameVolumeText());
         return;
     }
-    const QString refusal = targetRefusal(*volume);
-    if (!refusal.isEmpty()) {
-        refuseTarget(refusal);
+    forgetTargetCheck();
+    const std::function<QString()> lookup = targetRefusalLookup(*volume);
+    if (!lookup) {
+        acceptTarget();
         return;
     }
+    // The page's own check may wait for the disks: it runs on a worker, the
+    // start button stays off meanwhile, and an answer for a target that has
+    // been changed or cleared since is dropped.
+    const quint64 check = ++_targetCheck;
+    _targetCheckPending = true;
+    _outlets.cloneButton->setButtonEnabled(false);
+    QPointer<SourceTargetPage> guard(this);
+    Platform::Dispatch::globalAsync([guard, check, volume, lookup] {
+        const QString refusal = lookup();
+        Platform::Dispatch::mainAsync([guard, check, volume, refusal] {
+            if (!guard || check != guard->_targetCheck || !guard->_targetCheckPending || guard->_toVolume != volume)
+                return;
+            guard->_targetCheckPending = false;
+            if (refusal.isEmpty())
+                guard->acceptTarget();
+            else
+                guard->refuseTarget(refusal);
+        });
+    });
+}
+
+void SourceTargetPage::acceptTarget()
+{
     _selectToVC->changeBgImageViewWithError(false);
     changeSelectCopyType();
 }
 
+void SourceTargetPage::forgetTargetCheck()
+{
+    ++_targetCheck;
+    _targetCheckPending = false;
+}
+
 void SourceTargetPage::refuseTarget(const QString &message)
 {
+    forgetTargetCheck();
     _toVolume.reset();
     _freeSize = -1;
     _outlets.cloneButton->setButtonEnabled(false);
@@ -330,6 +361,7 @@ void SourceTargetPage::closeDiskValue(qint32 diskFrom)
         _lComboBox->setlComboBoxEnde(false);
         _outlets.comboBoxView->setHidden(true);
     } else {
+        forgetTargetCheck();
         _toVolume.reset();
         _freeSize = -1;
         resetCard(_selectToVC, kTargetHint);
@@ -343,6 +375,11 @@ void SourceTargetPage::closeDiskValue(qint32 diskFrom)
 
 void SourceTargetPage::changeSelectCopyType()
 {
+    // The target's own check comes first; its answer runs this again.
+    if (_targetCheckPending) {
+        _outlets.cloneButton->setButtonEnabled(false);
+        return;
+    }
     if (_usedSize == -1 || _freeSize == -1) {
         changeCloneButtonActon();
         return;
@@ -364,6 +401,10 @@ void SourceTargetPage::changeSelectCopyType()
 
 void SourceTargetPage::changeCloneButtonActon()
 {
+    if (_targetCheckPending) {
+        _outlets.cloneButton->setButtonEnabled(false);
+        return;
+    }
     if (_freeSize == -1 || !(_isDragValue || _usedSize != -1))
         return;
     if (_toVolume && _selectFilesSize > _toVolume->volumeFreeSizeNum) {
@@ -539,7 +580,7 @@ void SourceTargetPage::queueConfirmation()
     });
 }
 
-QString SourceTargetPage::targetRefusal(const VolumeObj &volume) const
+std::function<QString()> SourceTargetPage::targetRefusalLookup(const VolumeObj &volume) const
 {
     Q_UNUSED(volume);
     return {};

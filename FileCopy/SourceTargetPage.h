@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class DiskListWC;
@@ -110,6 +111,9 @@ public:
     bool showErrorW() const { return _showErrorW; }
     bool isErrorPopWin() const { return _isErrorPopWin; }
     bool isPopSortWin() const { return _isPopSortWin; }
+    // The chosen target is still being looked at (the page's own check runs
+    // on a worker); the start button waits for the answer.
+    bool isTargetCheckPending() const { return _targetCheckPending; }
     QString openUrl() const { return _openUrl; }
     // The text of the bubble shown now (empty when none is up).
     QString errorBubbleText() const;
@@ -286,9 +290,11 @@ protected:
     void showProgress(double percent);
 
     // What a page adds: a refusal of its own for a target that passes the
-    // shared checks (empty: none), forgetting a drop's running size sum, and
-    // the end of its job (before the tabs are unlocked).
-    virtual QString targetRefusal(const VolumeObj &volume) const;
+    // shared checks, forgetting a drop's running size sum, and the end of its
+    // job (before the tabs are unlocked). The refusal is a lookup that may
+    // read the disks, so it runs on a worker; it answers with the bubble's
+    // text, empty when the target is fine. No function: no such check.
+    virtual std::function<QString()> targetRefusalLookup(const VolumeObj &volume) const;
     virtual void forgetDropSum() {}
     // The selection's size is still being summed: the start button waits for it.
     virtual bool selectionSizePending() const { return false; }
@@ -325,6 +331,10 @@ private:
     void setCardIcon(SelectValueView *card, const QString &name);
     void showSourceVolumeOnCard();
     void refuseTarget(const QString &message);
+    // The target passed every check: its card's normal look, then the space check.
+    void acceptTarget();
+    // A target check whose answer has not come is no longer wanted.
+    void forgetTargetCheck();
     void dropPartialSelection();
     static QString iconNameFor(const VolumeObj &volume);
 
@@ -336,4 +346,7 @@ private:
     std::unique_ptr<SelectAllFilePopVC> _selectAllFileVC;
     std::unique_ptr<RMAAttachedWindow> _sortAttachedWindow;
     QPointer<ConfirmPanelController> _makeSureWC;
+    // The number of the latest target check; an answer of another is dropped.
+    quint64 _targetCheck = 0;
+    bool _targetCheckPending = false;
 };

@@ -231,6 +231,24 @@ QString desktopUser() { return Platform::SystemInfo::consoleUser().name; }
 
 } // namespace
 
+void DmgViewController::withTargetFolder(std::function<void(const QString &)> then)
+{
+    // Who sits at the screen is the disks' answer (the world records it),
+    // so the folder is looked up on a worker. The answer is taken only for
+    // the job and the target it was asked for.
+    const quint64 serial = m_jobSerial;
+    const VolumeObjPtr target = _toVolume;
+    const QString volumePath = target->volumePath;
+    QPointer<DmgViewController> self(this);
+    Platform::Dispatch::globalAsync([self, serial, target, volumePath, then = std::move(then)] {
+        const QString folder = targetFolder(volumePath, QoPublicUtilities::getSystemVersion(), desktopUser());
+        Platform::Dispatch::mainAsync([self, serial, target, folder, then] {
+            if (self && serial == self->m_jobSerial && self->m_jobRunning && self->_toVolume == target)
+                then(folder);
+        });
+    });
+}
+
 void DmgViewController::doMakeZipWithFileArr()
 {
     if (m_aTimer) {
@@ -240,11 +258,12 @@ void DmgViewController::doMakeZipWithFileArr()
     }
     if (!_toVolume || !_selection)
         return showFailView(failText());
-    const QString folder = targetFolder(_toVolume->volumePath, QoPublicUtilities::getSystemVersion(), desktopUser());
-    _openUrl = folder;
-    const QString zipPath =
-        (folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')) + getCreateName() + ".zip";
-    m_makeDmg->doZipWithPath(Platform::rootPath(zipPath), *_selection);
+    withTargetFolder([this, selection = _selection](const QString &folder) {
+        _openUrl = folder;
+        const QString zipPath =
+            (folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')) + getCreateName() + ".zip";
+        m_makeDmg->doZipWithPath(Platform::rootPath(zipPath), *selection);
+    });
 }
 
 void DmgViewController::doMakeDMGWithFileArr()
@@ -298,10 +317,11 @@ void DmgViewController::startImageWithSize(qint64 size)
         return;
     if (!_toVolume)
         return showFailView(failText());
-    const QString folder = targetFolder(_toVolume->volumePath, QoPublicUtilities::getSystemVersion(), desktopUser());
-    _openUrl = folder;
-    m_lastImageSize = size;
-    m_makeDmg->makeTmpDmgWithPath(folder, getCreateName(), size);
+    withTargetFolder([this, size](const QString &folder) {
+        _openUrl = folder;
+        m_lastImageSize = size;
+        m_makeDmg->makeTmpDmgWithPath(folder, getCreateName(), size);
+    });
 }
 
 void DmgViewController::cancelMakeZip()

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class MakeDmg;
@@ -102,6 +103,10 @@ private:
     void setRadio(QPushButton *button, bool selected);
     void applyReport(quint64 serial, const QString &line, float value);
     void startImageWithSize(qint64 size);
+    // Looks up the folder that receives the result off the main thread and
+    // hands it to `then` on the main thread, while the job and its target
+    // are still the ones it was asked for.
+    void withTargetFolder(std::function<void(const QString &)> then);
 
     std::unique_ptr<Ui::DmgViewController> ui;
 

@@ -91,6 +91,8 @@ inline void choose(DiskCopyViewController *page, qint32 side, const VolumeObjPtr
     page->selectDiskButton(side, side == 1 ? page->selectFromVC() : page->selectToVC());
     page->doSelectDiskWithVolume(volume);
     page->chengeTabCloseNode();
+    // A target's own check answers from a worker.
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return !page->isTargetCheckPending(); }));
 }
 
 inline void settle()

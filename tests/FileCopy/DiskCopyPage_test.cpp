@@ -17,6 +17,7 @@
 #include "VoPopoverWindow.h"
 #include "WbgView.h"
 #include "Workspace.h"
+#include "WorldLockHolder.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -238,6 +239,94 @@ TEST_F(DiskCopyPageTest, ReadOnlyNtfsTargetIsRefusedOtherReadOnlyTargetsAccepted
     choose(page, 2, hfs);
     EXPECT_TRUE(page->toVolume());
     EXPECT_TRUE(startUsable());
+}
+
+TEST_F(DiskCopyPageTest, ATargetsOwnCheckNeverHoldsTheWindowUpAndALateAnswerIsDropped)
+{
+    struct Case {
+        const char *what;
+        VolumeObjPtr changedTo; // chosen while the first answer is out; none: kept
+        QString bubble;
+        bool usable;
+    };
+    const QList<Case> cases = {
+        {"kept", nullptr, DiskCopyViewController::ntfsText(), false},
+        {"changed", backup, QString(), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        page->closeDiskValue(1);
+        page->closeDiskValue(2);
+        page->closeErrorWindow();
+        choose(page, 1, travel);
+        page->selectDiskButton(2, page->selectToVC());
+        page->chengeTabCloseNode();
+        {
+            // An image's eject holds the disks' lock for its whole write.
+            TestSupport::WorldLockHolder lock(world.world());
+            page->doSelectDiskWithVolume(bootcamp);
+            EXPECT_TRUE(lock.held()) << "the main thread waited for the disks";
+            EXPECT_GT(TestSupport::eventLoopTicks(300), 5);
+            EXPECT_TRUE(page->isTargetCheckPending());
+            EXPECT_FALSE(startUsable()) << "the start waits for the answer";
+            if (c.changedTo)
+                choose(page, 2, c.changedTo);
+            EXPECT_TRUE(lock.held());
+        }
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return !page->isTargetCheckPending(); }));
+        Platform::Dispatch::waitForGlobalQueue();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bubble(), c.bubble);
+        EXPECT_EQ(startUsable(), c.usable);
+        EXPECT_EQ(page->toVolume(), c.changedTo);
+    }
+}
+
+TEST_F(DiskCopyPageTest, TheStartNeverHoldsTheWindowUpAndAStopMeanwhileCopiesNothing)
+{
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped" : "copied");
+        choose(page, 1, travel);
+        choose(page, 2, backup);
+        page->cloneButtonAction();
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return page->makeSureWC() != nullptr; }));
+        const QStringList before = cloneFolders(backup->volumePath);
+        {
+            // Whether the target is still mounted is looked up with the
+            // start, not taken from when it was chosen.
+            TestSupport::WorldLockHolder lock(world.world());
+            QTest::mouseClick(page->makeSureWC()->doneButton(), Qt::LeftButton);
+            EXPECT_GT(TestSupport::eventLoopTicks(300), 5);
+            EXPECT_TRUE(lock.held()) << "the main thread waited for the disks";
+            EXPECT_FALSE(page->copyProgressView()->isHidden());
+            EXPECT_TRUE(page->endView()->isHidden());
+            if (stop)
+                QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
+        }
+        if (stop) {
+            Platform::Dispatch::waitForGlobalQueue();
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(page->doCopy()->isCancel());
+            EXPECT_FALSE(page->doCopy()->isRunning()) << "a job stopped before it began never starts";
+            EXPECT_EQ(page->errorLable()->text(), DiskCopyViewController::stoppedText());
+            for (const QString &folder : cloneFolders(backup->volumePath)) {
+                if (!before.contains(folder)) {
+                    EXPECT_TRUE(QDir(backup->volumePath + QLatin1Char('/') + folder).isEmpty()) << folder.toStdString();
+                }
+            }
+        } else {
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return !page->sussView()->isHidden(); }, 60000));
+            const QStringList made = cloneFolders(backup->volumePath);
+            ASSERT_EQ(made.size(), before.size() + 1);
+            EXPECT_TRUE(page->openUrl().startsWith(backup->volumePath + QStringLiteral("/KestrovaDiskClone(")));
+            EXPECT_FALSE(QDir(page->openUrl()).isEmpty());
+        }
+        if (page->makeSureWC())
+            page->makeSureWC()->closeWindow();
+        page->backHomeView();
+        settle();
+        QTest::qWait(1100); // the next dated folder gets another second
+    }
 }
 
 TEST_F(DiskCopyPageTest, WholeVolumeNeedsFreeSpaceOfItsUsedSize)

@@ -6,6 +6,7 @@
 
 #include "LComboBox.h"
 #include "SetpViewController.h"
+#include "WorldLockHolder.h"
 
 #include "QoImage.h"
 #include "QoPublicUtilities.h"
@@ -232,6 +233,54 @@ TEST_F(PageOnWorld, StopWithinTheStartTimerIsKept)
     EXPECT_FALSE(page->selectDiskView()->isHidden());
     EXPECT_FALSE(page->fromeVolume());
     EXPECT_FALSE(page->toVolume());
+}
+
+TEST_F(PageOnWorld, TheJobsStartNeverHoldsTheWindowUpForTheDisks)
+{
+    struct Case {
+        const char *what;
+        bool zip;
+        bool stop; // stopped while the receiving folder is looked up
+    };
+    const Case cases[] = {{"archive", true, false}, {"image", false, false}, {"image stopped", false, true}};
+    const QString target = world.mountPoint(QStringLiteral("BACKUP"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(pick(1, QStringLiteral("Travel Drive")));
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return page->fromeVolume() != nullptr; }));
+        ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
+        QTest::mouseClick(c.zip ? page->makeZipBut() : page->makeDmgBut(), Qt::LeftButton);
+        const QStringList before = QDir(target).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        ASSERT_TRUE(clickStart());
+        {
+            // The folder that receives the result is the console user's
+            // business, which the disks' record tells; an eject holds them.
+            TestSupport::WorldLockHolder lock(world.world());
+            ASSERT_TRUE(confirm());
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return !page->aTimer(); }, 5000)) << "the start timer fired";
+            EXPECT_GT(TestSupport::eventLoopTicks(300), 5);
+            EXPECT_TRUE(lock.held()) << "the main thread waited for the disks";
+            EXPECT_TRUE(page->endView()->isHidden());
+            if (c.stop)
+                QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
+        }
+        if (c.stop) {
+            QTest::qWait(300);
+            Platform::Dispatch::waitForGlobalQueue();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(failure(), DmgViewController::stopText());
+            EXPECT_EQ(QDir(target).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before)
+                << "a job stopped before its engine started makes nothing";
+        } else {
+            ASSERT_TRUE(waitForEnd());
+            EXPECT_TRUE(succeeded()) << failure().toStdString();
+            EXPECT_EQ(QDir(target).entryList({c.zip ? QStringLiteral("*.zip") : QStringLiteral("*.dmg")}).size(),
+                      before.filter(c.zip ? QStringLiteral(".zip") : QStringLiteral(".dmg")).size() + 1);
+        }
+        QTest::mouseClick(c.stop ? page->failCancelButton() : page->succCancelButton(), Qt::LeftButton);
+        QTest::qWait(1100); // the next result's name gets another second
+    }
 }
 
 TEST_F(PageOnWorld, WholeVolumeNeverBrowsedIsSizedByItsUsedSize)
