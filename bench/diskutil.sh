@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The stand-in diskutil as the volume pickers call it: one shell line per
-# call with its output redirected into a file, on a world of 10 mounted
-# volumes; `info -plist` of every volume and `list -plist`, many rounds.
+# call with its output redirected into a file, on a world of 11 mounted
+# volumes, one of them holding 240,000 files (a disk answers as fast for a
+# full volume as for an empty one); `info -plist` of every volume and
+# `list -plist`, many rounds.
 # Beside it, in the same loop and as many calls, this platform's own listing
 # tool (`lsblk --json --output-all`), so that both sides see the same load:
 # each round runs ours and then lsblk, or the other way round, in turn.
@@ -22,11 +24,22 @@ for i in 1 2 3 4 5 6; do
   for j in $(seq 1 50); do head -c $((j * 100)) /dev/zero >"$data/content$i/Documents/file$j.txt"; done
   "$tools/diskworld" attach --name "Stick $i" --size 64M --from "$data/content$i" >/dev/null
 done
+# The full one: 240 folders of 1,000 files, written straight into the mounted volume.
+"$tools/diskworld" attach --name "Full Disk" --size 512M >/dev/null
+full="$world/Volumes/Full Disk"
+for i in $(seq 1 240); do
+  mkdir "$full/folder$i"
+  (cd "$full/folder$i" && touch file{1..1000} && head -c 4096 /dev/zero >file1)
+done
+if [ "$(find "$full" -type f | wc -l)" -ne 240000 ]; then
+  echo "diskutil: the full volume does not hold 240000 files" >&2
+  exit 1
+fi
 mapfile -t nodes < <("$tools/diskutil" list -plist |
   awk '/<key>DeviceIdentifier<\/key>/ { getline; gsub(/.*<string>|<\/string>.*/, ""); id = $0 }
        /<key>MountPoint<\/key>/ { print id }')
-if [ "${#nodes[@]}" -ne 10 ]; then
-  echo "diskutil: the world has ${#nodes[@]} mounted volumes instead of 10" >&2
+if [ "${#nodes[@]}" -ne 11 ]; then
+  echo "diskutil: the world has ${#nodes[@]} mounted volumes instead of 11" >&2
   exit 1
 fi
 

@@ -34,6 +34,7 @@ struct UsageCache::Impl {
         std::map<QByteArray, qint64> files; // regular files right here
         std::map<QByteArray, std::unique_ptr<Folder>> folders;
         std::set<QByteArray> pending; // names to look at again
+        std::set<QByteArray> linked;  // files here with more than one name
     };
     struct Root {
         std::unique_ptr<Folder> folder;
@@ -46,6 +47,16 @@ struct UsageCache::Impl {
     std::map<QByteArray, Root> roots;
     std::map<int, Folder *> byWatch;
     std::set<Folder *> dirty;
+    // A file written through another of its names gives an event only in
+    // that name's folder, so files with several names are looked at again
+    // at every answer.
+    std::set<Folder *> withLinks;
+    // Files seen with several names. One that turns up with several names
+    // later may have other names read before, with no event in their folders
+    // to tell: the trees are read anew then.
+    std::set<std::pair<dev_t, ino_t>> knownLinked;
+    bool readingTop = false; // a whole tree is being read: every name of it is seen
+    bool relinked = false;
 
     static constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE |
                                       IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
@@ -73,12 +84,26 @@ struct UsageCache::Impl {
         for (auto &[name, sub] : f->folders)
             unwatch(sub.get());
         dirty.erase(f);
+        withLinks.erase(f);
         if (f->wd >= 0) {
             if (auto it = byWatch.find(f->wd); it != byWatch.end() && it->second == f) {
                 inotify_rm_watch(fd, f->wd);
                 byWatch.erase(it);
             }
             f->wd = -1;
+        }
+    }
+
+    // Keeps `linked` up to date for one entry (`st` null: it is gone).
+    void noteLinks(Folder *f, const QByteArray &name, const struct stat *st)
+    {
+        if (st && S_ISREG(st->st_mode) && st->st_nlink > 1) {
+            f->linked.insert(name);
+            withLinks.insert(f);
+            if (knownLinked.insert({st->st_dev, st->st_ino}).second && !readingTop)
+                relinked = true;
+        } else if (f->linked.erase(name) && f->linked.empty()) {
+            withLinks.erase(f);
         }
     }
 
@@ -126,6 +151,7 @@ struct UsageCache::Impl {
             if (S_ISREG(st.st_mode)) {
                 f->files[e->d_name] = qint64(st.st_size);
                 f->total += qint64(st.st_size);
+                noteLinks(f, e->d_name, &st);
             } else if (S_ISDIR(st.st_mode)) {
                 subfolders.emplace_back(e->d_name);
             }
@@ -165,6 +191,7 @@ struct UsageCache::Impl {
             unwatch(sub->second.get());
             f->folders.erase(sub);
         }
+        noteLinks(f, name, there ? &st : nullptr);
         if (there && S_ISREG(st.st_mode)) {
             qint64 &size = f->files[name];
             delta += qint64(st.st_size) - size;
@@ -234,6 +261,10 @@ struct UsageCache::Impl {
     // out of `dirty`), so the folder at hand stays alive while it is worked on.
     bool settle()
     {
+        for (Folder *f : withLinks) {
+            f->pending.insert(f->linked.begin(), f->linked.end());
+            dirty.insert(f);
+        }
         while (!dirty.empty()) {
             Folder *f = *dirty.begin();
             dirty.erase(dirty.begin());
@@ -298,12 +329,20 @@ qint64 UsageCache::bytes(const QString &path, const QStringList &skipTopLevel)
         root = d->roots.end();
     }
     bool ok = d->settle();
+    if (ok && d->relinked) {
+        while (!d->roots.empty())
+            d->dropRoot(d->roots.begin()->first);
+        d->relinked = false;
+        root = d->roots.end();
+    }
     if (ok && root == d->roots.end()) {
         Impl::Root fresh;
         fresh.folder = std::make_unique<Impl::Folder>();
         fresh.folder->path = key;
         fresh.skip = skip;
+        d->readingTop = true;
         ok = d->scan(fresh.folder.get(), skip);
+        d->readingTop = false;
         if (ok)
             root = d->roots.emplace(key, std::move(fresh)).first;
         else

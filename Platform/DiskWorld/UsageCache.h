@@ -5,9 +5,10 @@
 namespace Platform::DiskWorld {
 
 // What FolderTree::bytes answers, kept up to date with inotify, so that the
-// file manager's space check before every copy does not walk the whole
-// destination volume again: a folder is read again only when something in it
-// changed. Where inotify gives out (no more watches), it walks as before.
+// file manager's space check before every copy, and the usage keeper behind
+// every diskutil info, do not walk the whole volume again: a folder is read
+// again only when something in it changed, a file with several names at every
+// answer. Where inotify gives out (no more watches), it walks as before.
 class UsageCache {
 public:
     static UsageCache &shared();

@@ -12,6 +12,7 @@
 #include "SystemRoot.h"
 #include "TestSupport.h"
 #include "UsageCache.h"
+#include "UsageKeeper.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -169,6 +170,58 @@ TEST(DiskWorld, FreeSpaceIsTheCapacityLessWhatTheFolderHolds)
     EXPECT_EQ(f.info(QStringLiteral("/")).value("APFSContainerFree").toLongLong(), before - 300'000);
     EXPECT_EQ(f.info(data).value("APFSContainerFree").toLongLong(), before - 300'000);
     EXPECT_EQ(boot.value("APFSContainerSize").toLongLong(), boot.value("TotalSize").toLongLong());
+}
+
+// diskutil info answers from the used size the world's keeper holds, which
+// follows the world's own changes and whatever is written straight into the
+// volume's folder, and agrees with the file manager's space check.
+TEST(DiskWorld, InfoAnswersFromTheKeptUsedSizeWhoeverChangedTheVolume)
+{
+    DiskWorldFixture f;
+    ASSERT_FALSE(f.attachUsb(QStringLiteral("Kept"), QStringLiteral("ExFAT"), 10'000'000).isEmpty())
+        << f.error().toStdString();
+    const QString bsd = f.bsdName(QStringLiteral("Kept"));
+    const QString mountPoint = f.mountPoint(QStringLiteral("Kept"));
+    const qint64 total = f.info(bsd).value("TotalSize").toLongLong();
+    QTemporaryDir outside;
+    auto agrees = [&](const char *step) {
+        const qint64 used = FolderTree::bytes(mountPoint);
+        EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total - used) << step;
+        EXPECT_EQ(spaceFor(mountPoint + QStringLiteral("/new")), std::optional<qint64>(total - used)) << step;
+        // The answer came from the keeper, which the first info started.
+        const int fd = open(QFile::encodeName(mountPoint).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(fd, 0) << step;
+        EXPECT_EQ(Core::keptBytes(f.world().paths(), QFile::encodeName(mountPoint).toStdString(), false, fd),
+                  std::optional<int64_t>(used))
+            << step;
+        close(fd);
+    };
+    agrees("empty");
+    ASSERT_TRUE(TestSupport::writeFile(mountPoint + QStringLiteral("/a/b.bin"), QByteArray(1'000'000, 'x')));
+    agrees("a file written into the folder");
+    {
+        QFile grown(mountPoint + QStringLiteral("/a/b.bin"));
+        ASSERT_TRUE(grown.open(QIODevice::Append));
+        grown.write(QByteArray(4096, '+'));
+    }
+    agrees("a file grown in place");
+    ASSERT_TRUE(TestSupport::writeFile(outside.filePath(QStringLiteral("in/c.bin")), QByteArray(70'000, 'c')));
+    ASSERT_TRUE(QDir().rename(outside.filePath(QStringLiteral("in")), mountPoint + QStringLiteral("/in")));
+    agrees("a folder moved in from outside");
+    ASSERT_TRUE(QDir(mountPoint + QStringLiteral("/a")).removeRecursively());
+    agrees("a folder deleted");
+
+    // The world's own changes: the volume unmounted (its files in the store), mounted again, erased.
+    ASSERT_EQ(f.run(QStringLiteral("diskutil"), {QStringLiteral("unmount"), bsd}).status, 0);
+    EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total - 70'000);
+    ASSERT_EQ(f.run(QStringLiteral("diskutil"), {QStringLiteral("mount"), bsd}).status, 0);
+    agrees("mounted again");
+    ASSERT_EQ(f.run(QStringLiteral("diskutil"),
+                    {QStringLiteral("eraseVolume"), QStringLiteral("ExFAT"), QStringLiteral("Kept"), bsd})
+                  .status,
+              0);
+    EXPECT_EQ(f.info(bsd).value("FreeSpace").toLongLong(), total);
+    agrees("erased");
 }
 
 TEST(DiskWorld, WhatLiesBehindALinkNeverCountsAsAVolumesContent)
@@ -389,6 +442,45 @@ TEST(DiskWorld, TheSpaceCheckSeesEveryChangeWithoutWalkingEverythingAgain)
     ASSERT_TRUE(QDir(root + QStringLiteral("/a")).removeRecursively());
     TestSupport::writeFile(root + QStringLiteral("/a/again.bin"), QByteArray(77, 'x'));
     agrees("a folder made again under the same name");
+}
+
+// A file written through another of its names gives an event only in that
+// name's folder: the sum still follows it, whether the other name lies in the
+// tree (made before or after the file was read) or outside it.
+TEST(DiskWorld, TheSpaceCheckFollowsAFileWrittenThroughAnotherOfItsNames)
+{
+    QTemporaryDir dir, outside;
+    const QString root = dir.path();
+    UsageCache &cache = UsageCache::shared();
+    auto grow = [](const QString &path, int bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(QByteArray(bytes, '+'));
+    };
+    TestSupport::writeFile(root + QStringLiteral("/a/one.bin"), QByteArray(1000, '1'));
+    TestSupport::writeFile(outside.path() + QStringLiteral("/two.bin"), QByteArray(2000, '2'));
+    ASSERT_EQ(cache.bytes(root), 1000);
+    const struct {
+        const char *step;
+        QString existing, link, writtenThrough;
+    } cases[] = {
+        {"a link made in the tree to a file already read", root + QStringLiteral("/a/one.bin"),
+         root + QStringLiteral("/b/one again.bin"), root + QStringLiteral("/b/one again.bin")},
+        {"the same file written through its first name", root + QStringLiteral("/a/one.bin"), QString(),
+         root + QStringLiteral("/a/one.bin")},
+        {"a link into the tree from outside", outside.path() + QStringLiteral("/two.bin"),
+         root + QStringLiteral("/a/two.bin"), outside.path() + QStringLiteral("/two.bin")},
+    };
+    for (const auto &c : cases) {
+        if (!c.link.isEmpty()) {
+            QDir().mkpath(QFileInfo(c.link).absolutePath());
+            ASSERT_EQ(::link(QFile::encodeName(c.existing).constData(), QFile::encodeName(c.link).constData()), 0)
+                << c.step;
+            EXPECT_EQ(cache.bytes(root), FolderTree::bytes(root)) << c.step;
+        }
+        grow(c.writtenThrough, 300);
+        EXPECT_EQ(cache.bytes(root), FolderTree::bytes(root)) << c.step;
+    }
 }
 
 // Folders that move while the space check reads them: a folder renamed between

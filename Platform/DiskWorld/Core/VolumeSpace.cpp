@@ -1,4 +1,5 @@
 #include "VolumeSpace.h"
+#include "UsageKeeper.h"
 
 #include <algorithm>
 #include <cstring>
@@ -89,7 +90,8 @@ int64_t volumeBytes(const WorldPaths &w, const Volume &v)
         return 0;
     int64_t bytes = 0;
     if (v.boot) {
-        bytes = measureTree(root, bootExclusions()).bytes;
+        const std::optional<int64_t> kept = keptBytes(w, w.root(), true, root);
+        bytes = kept ? *kept : measureTree(root, bootExclusions()).bytes;
     } else {
         // The folders from the root down to the volume's files, each opened
         // by its name alone.
@@ -102,7 +104,9 @@ int64_t volumeBytes(const WorldPaths &w, const Volume &v)
         }
         const int fd = openBelow(root, names);
         if (fd >= 0) {
-            bytes = measureTree(fd).bytes;
+            // The keeper answers only for the folder opened here.
+            const std::optional<int64_t> kept = keptBytes(w, content, false, fd);
+            bytes = kept ? *kept : measureTree(fd).bytes;
             close(fd);
         }
     }

@@ -22,7 +22,8 @@ TreeSize measureTree(int dirFd, const std::vector<std::string> &skipTopLevel = {
 TreeSize measureTree(const std::string &path, const std::vector<std::string> &skipTopLevel = {});
 
 // Bytes a volume's files hold, reached from the root by descriptor without
-// following a link (the boot volume leaves out Volumes and .diskworld).
+// following a link (the boot volume leaves out Volumes and .diskworld): the
+// world's usage keeper answers for the folder opened, or else it is walked.
 int64_t volumeBytes(const WorldPaths &w, const Volume &v);
 
 // Space of the volume on a node: its partition, or for an APFS volume its
