@@ -133,7 +133,7 @@ TextImageButton *ListFileViewController::refeshButton() const { return ui->refes
 QPushButton *ListFileViewController::donotCopyTrashButton() const { return ui->donotCopyTrashButton; }
 QWidget *ListFileViewController::waitView() const { return ui->waitView; }
 QProgressBar *ListFileViewController::loadProView() const { return ui->loadProView; }
-QWidget *ListFileViewController::listView() const { return ui->listView; }
+TableBgView *ListFileViewController::listView() const { return ui->listView; }
 QWidget *ListFileViewController::aLoadView() const { return ui->aLoadView; }
 
 QIcon ListFileViewController::namedIcon(const QString &name)
@@ -343,6 +343,8 @@ void ListFileViewController::startSum()
 {
     if (m_summer)
         m_summer->setDelegate(nullptr);
+    if (m_rootNodeArr)
+        m_controller->takeSelectNodeArr(*m_rootNodeArr);
     m_summer = GetFilesSize::create(this);
     m_summer->getAllFilesSizeWithArr(m_rootNodeArr);
 }

@@ -5,6 +5,7 @@
 #include "GetFilesSize.h"
 #include "ListFileOutlineModel.h"
 #include "NewOutlineView.h"
+#include "TableBgView.h"
 #include "TextImageButton.h"
 
 #include <QColor>
@@ -58,7 +59,7 @@ public:
     QPushButton *donotCopyTrashButton() const;
     QWidget *waitView() const;
     QProgressBar *loadProView() const;
-    QWidget *listView() const;
+    TableBgView *listView() const;
     QWidget *aLoadView() const;
     QTimer *sortTimer() const { return m_sortTimer; }
     FileNodeArrayPtr rootNodeArr() const { return m_rootNodeArr; }

@@ -8,6 +8,7 @@
 #include "ListFileOutlineModel.h"
 #include "ListFileViewController.h"
 #include "NewOutlineView.h"
+#include "TableBgView.h"
 
 #include "CancelTextImageButton.h"
 #include "TextImageButton.h"
@@ -373,6 +374,11 @@ TEST(BrowserTest, OkSumsTheSelectionAndClosesTheWindow)
     ASSERT_EQ(b.page.calls, 1);
     EXPECT_FALSE(b.page.onMainThread);
     EXPECT_EQ(b.page.size, 105);
+    // The browser's controller holds what was ticked when OK handed the tree on.
+    const FileNodeList &ticked = b.vc()->controller()->selectNodeArr();
+    ASSERT_EQ(ticked.size(), 2);
+    EXPECT_EQ(ticked[0].get(), b.top(QStringLiteral("big.bin")));
+    EXPECT_EQ(ticked[1].get(), child(docs, QStringLiteral("a.txt")));
     EXPECT_EQ(b.page.received, b.vc()->rootNodeArr());
     EXPECT_FALSE(b.wc.aWindow()->isVisible());
     EXPECT_FALSE(b.wc.isGetSelectSize());
@@ -749,4 +755,33 @@ TEST(BrowserTest, ADanglingLinkShowsAPictureAndItsNameInLine)
     ASSERT_TRUE(link && file);
     EXPECT_FALSE(b.value(link, QStringLiteral("Name"), Qt::DecorationRole).value<QIcon>().isNull());
     EXPECT_FALSE(b.value(file, QStringLiteral("Name"), Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+TEST(BrowserTest, TheListStandsOnAPlainTableBgViewThatDrawsNothingOfItsOwn)
+{
+    Volume v;
+    Browser b;
+    b.wc.showDetailWithPath(v.path());
+    ASSERT_TRUE(b.scanDone());
+    TableBgView *bg = b.vc()->listView();
+    ASSERT_TRUE(bg);
+    EXPECT_TRUE(bg->isVisible());
+    EXPECT_EQ(b.outline()->parentWidget(), bg);
+    // Between the view's edge and the list the browser's own background shows.
+    const QImage shot = b.vc()->grab().toImage();
+    const QPoint margin = bg->mapTo(b.vc(), QPoint(1, bg->height() / 2));
+    ASSERT_LT(margin.x(), b.outline()->mapTo(b.vc(), QPoint(0, 0)).x());
+    EXPECT_EQ(shot.pixelColor(margin), QColor(38, 38, 38));
+
+    // On any background it stays transparent.
+    QWidget red;
+    red.resize(40, 40);
+    red.setAutoFillBackground(true);
+    QPalette p = red.palette();
+    p.setColor(QPalette::Window, Qt::red);
+    red.setPalette(p);
+    auto *plain = new TableBgView(&red);
+    plain->setGeometry(10, 10, 20, 20);
+    red.show();
+    EXPECT_EQ(red.grab().toImage().pixelColor(20, 20), QColor(Qt::red));
 }
