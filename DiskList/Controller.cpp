@@ -28,6 +28,13 @@ void Controller::getNodeListWithFaterNode(FileNode *node)
 
 float Controller::getProgress() const { return m_eumeRoot ? m_eumeRoot->getProgress() : 0.0f; }
 
+void Controller::takeSelectNodeArr(const FileNodeArray &arr)
+{
+    FileNodeList taken;
+    FileNode::walkSelectionNodes(arr, [&taken](const FileNodePtr &node) { taken.append(node); });
+    m_selectNodeArr = std::move(taken);
+}
+
 bool Controller::isScanning() const { return m_eumeRoot && m_eumeRoot->isScanning(); }
 
 void Controller::openFileWithFileNode(const FileNode *node)

@@ -48,6 +48,13 @@ public:
     void openFileWithFileNode(const FileNode *node);
 
     FileNodeArrayPtr aRootArr() const { return m_aRootArr; }
+    // What a selection takes whole (FileNode::walkSelection) as of the last
+    // takeSelectNodeArr: the browser takes it when OK hands its tree on.
+    const FileNodeList &selectNodeArr() const { return m_selectNodeArr; }
+    void setSelectNodeArr(const FileNodeList &nodes) { m_selectNodeArr = nodes; }
+    void takeSelectNodeArr(const FileNodeArray &arr);
+    bool isStopRemove() const { return m_isStopRemove; }
+    void setIsStopRemove(bool stop) { m_isStopRemove = stop; }
     bool isCopyAllFiles() const { return m_isCopyAllFiles; }
     bool isCopyFiles() const { return m_isCopyFiles; }
     EumeRoot *eumeRoot() const { return m_eumeRoot.get(); }
@@ -87,6 +94,8 @@ public:
 
 private:
     FileNodeArrayPtr m_aRootArr;
+    FileNodeList m_selectNodeArr;
+    bool m_isStopRemove = false;
     std::atomic<bool> m_isCopyAllFiles{false};
     std::atomic<bool> m_isCopyFiles{false};
     std::unique_ptr<EumeRoot> m_eumeRoot;

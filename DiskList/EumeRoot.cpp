@@ -11,18 +11,62 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <iterator>
 #include <mutex>
+
+// The stop and pause flags of one root scan, shared by the engine, its worker
+// and its size source, whose bulk walks ask them between entries.
+struct EumeRoot::Control : NodeTreeOperatorDelegate {
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    bool isStopScan = false;
+    bool isPauseScan = false;
+
+    bool stopped() const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return isStopScan;
+    }
+    bool paused() const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return isPauseScan;
+    }
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            isStopScan = true;
+        }
+        changed.notify_all();
+    }
+    void setPause(bool pause)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            isPauseScan = pause;
+        }
+        changed.notify_all();
+    }
+    // Waits while paused; false once stopped.
+    bool canGoOnScan() override
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return isStopScan || !isPauseScan; });
+        return !isStopScan;
+    }
+};
 
 // What one root scan shares between its worker, the main thread and the engine.
 // It outlives the engine while the worker still runs.
 struct EumeRoot::Scan : std::enable_shared_from_this<EumeRoot::Scan> {
     FileNodeArrayPtr arr;
     std::shared_ptr<NodeTreeOperator> treeOperator;
+    std::shared_ptr<EumeRoot::Control> control;
     std::atomic<int> allFileCount{0};
     std::atomic<int> eumeFileCount{0}; // moves on the main thread, with the nodes
     std::atomic<bool> finished{false};
-    std::atomic<bool> dropped{false};
     std::mutex delegateMutex; // held while the end call runs, so a dropping engine never leaves it dangling
     EumeRootDelegate *delegate = nullptr;
 
@@ -110,7 +154,7 @@ void EumeRoot::Scan::takeIn()
         endCall = pendingEndCall;
         posted = false;
     }
-    if (dropped)
+    if (control->stopped())
         return;
     insertFilesInArr(*arr, std::move(files));
     for (FileNodePtr &folder : folders)
@@ -129,11 +173,17 @@ void EumeRoot::Scan::takeIn()
 }
 
 EumeRoot::EumeRoot(EumeRootDelegate *delegate)
-    : m_treeOperator(std::make_shared<NodeTreeOperator>()), m_eumeDelegate(delegate)
+    : m_control(std::make_shared<Control>()), m_treeOperator(std::make_shared<NodeTreeOperator>()),
+      m_eumeDelegate(delegate)
 {
+    m_treeOperator->setOpDelegate(m_control.get(), m_control);
 }
 
-EumeRoot::~EumeRoot() { dropScan(); }
+EumeRoot::~EumeRoot()
+{
+    dropScan();
+    m_control->stop();
+}
 
 void EumeRoot::setEumeDelegate(EumeRootDelegate *delegate)
 {
@@ -148,7 +198,7 @@ void EumeRoot::dropScan()
 {
     if (!m_scan)
         return;
-    m_scan->dropped = true;
+    m_scan->control->stop();
     {
         std::lock_guard<std::mutex> lock(m_scan->delegateMutex);
         m_scan->delegate = nullptr;
@@ -160,10 +210,15 @@ void EumeRoot::eumeAllRootFileNodeWithRootArr(const FileNodeArrayPtr &arr, const
 {
     dropScan();
     m_rootNodeArr = arr ? arr : std::make_shared<FileNodeArray>();
+    // A new size source whose delegate is this engine's flags, both clear.
+    m_control->stop(); // whatever still walks with the old ones ends
+    m_control = std::make_shared<Control>();
     m_treeOperator = std::make_shared<NodeTreeOperator>();
+    m_treeOperator->setOpDelegate(m_control.get(), m_control);
     auto scan = std::make_shared<Scan>();
     scan->arr = m_rootNodeArr;
     scan->treeOperator = m_treeOperator;
+    scan->control = m_control;
     scan->delegate = m_eumeDelegate;
     m_scan = scan;
     eumeRootListNode(withRootPath);
@@ -205,8 +260,8 @@ void EumeRoot::eumeRootListNode(const QString &path)
         QElapsedTimer sinceDelivery;
         sinceDelivery.start();
         for (const QByteArray &name : std::as_const(names)) {
-            if (scan->dropped)
-                return; // nobody will see the rest
+            if (!scan->control->canGoOnScan())
+                return; // stopped: nobody will see the rest
             const QByteArray full = native == "/" ? "/" + name : native + '/' + name;
             bool entryIsDirectory = false;
             fm.nativeFileExists(full, &entryIsDirectory); // a vanished entry counts as a file
@@ -326,7 +381,15 @@ int EumeRoot::allFileCount() const { return m_scan ? m_scan->allFileCount.load()
 
 int EumeRoot::eumeFileCount() const { return m_scan ? m_scan->eumeFileCount.load() : 0; }
 
-bool EumeRoot::isScanning() const { return m_scan && !m_scan->finished; }
+bool EumeRoot::isScanning() const { return m_scan && !m_scan->finished && !m_control->stopped(); }
+
+bool EumeRoot::isStopScan() const { return m_control->stopped(); }
+
+void EumeRoot::stopScan() { m_control->stop(); }
+
+bool EumeRoot::isPauseScan() const { return m_control->paused(); }
+
+void EumeRoot::setIsPauseScan(bool pause) { m_control->setPause(pause); }
 
 const QStringList &EumeRoot::skipList()
 {

@@ -1,11 +1,10 @@
 #pragma once
 #include "FileNode.h"
+#include "NodeTreeOperator.h"
 
 #include <QStringList>
 #include <memory>
 #include <vector>
-
-class NodeTreeOperator;
 
 class EumeRootDelegate {
 public:
@@ -50,6 +49,18 @@ public:
     // never reaches 100 for those.)
     bool isScanning() const;
 
+    // Stop and pause of the root scan under way; a new root scan starts with
+    // both clear. A stopped scan ends at its next entry: nothing more goes
+    // into the array and no end call is sent. A paused scan holds its worker
+    // before the next entry until the pause is cleared or the scan stopped.
+    // The engine's size source asks the same flags in its bulk walks.
+    bool isStopScan() const;
+    void stopScan();
+    bool isPauseScan() const;
+    void setIsPauseScan(bool pause);
+    // The current scan's size source (its delegate: this engine's flags).
+    std::shared_ptr<NodeTreeOperator> treeOperator() const { return m_treeOperator; }
+
     // The size-ordered insert: before the first node whose size is less than
     // or equal to the new one's, else at the end.
     static void insertFileInArr(FileNodeArray &arr, const FileNodePtr &node);
@@ -73,11 +84,13 @@ public:
     EumeRoot &operator=(const EumeRoot &) = delete;
 
 private:
+    struct Control;
     struct Scan;
     void eumeRootListNode(const QString &path);
     void dropScan();
 
     FileNodeArrayPtr m_rootNodeArr;
+    std::shared_ptr<Control> m_control;
     std::shared_ptr<NodeTreeOperator> m_treeOperator;
     std::shared_ptr<Scan> m_scan;
     EumeRootDelegate *m_eumeDelegate = nullptr;

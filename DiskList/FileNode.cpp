@@ -90,12 +90,17 @@ QString FileNode::displayName() const
 
 void FileNode::walkSelection(const FileNodeList &nodes, const std::function<void(FileNode *)> &take)
 {
+    walkSelectionNodes(nodes, [&take](const FileNodePtr &node) { take(node.get()); });
+}
+
+void FileNode::walkSelectionNodes(const FileNodeList &nodes, const std::function<void(const FileNodePtr &)> &take)
+{
     for (const FileNodePtr &node : nodes) {
         if (!node)
             continue;
         if (node->state == Checked)
-            take(node.get());
+            take(node);
         else if (node->state == PartlyChecked)
-            walkSelection(node->children, take);
+            walkSelectionNodes(node->children, take);
     }
 }

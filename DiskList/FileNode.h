@@ -66,6 +66,7 @@ public:
     // not taken itself but its children are read by the same rule, a node in
     // state 0 is skipped. `take` sees the taken nodes in order.
     static void walkSelection(const FileNodeList &nodes, const std::function<void(FileNode *)> &take);
+    static void walkSelectionNodes(const FileNodeList &nodes, const std::function<void(const FileNodePtr &)> &take);
 
     FileNode(const FileNode &) = delete;
     FileNode &operator=(const FileNode &) = delete;

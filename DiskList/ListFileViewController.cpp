@@ -16,6 +16,7 @@
 #include "ZrImageWindow.h"
 
 #include "GetColor.h"
+#include "RFOverlayScrollView.h"
 #include "QoPublicUtilities.h"
 
 #include "Clock.h"
@@ -109,6 +110,13 @@ ListFileViewController::ListFileViewController(QWidget *parent)
     m_controller = std::make_unique<Controller>(this);
     headerView();
     outline->applyColumnWidths();
+    // The list scrolls under a thin overlay scroller over its right edge, not
+    // a stock bar beside it; its fixed columns fill the width.
+    m_outlineScrollView = new RFOverlayScrollView(ui->listView);
+    m_outlineScrollView->setObjectName(QStringLiteral("outlineScrollView"));
+    m_outlineScrollView->setGeometry(outline->geometry());
+    m_outlineScrollView->setDocumentView(outline);
+    outline->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     connect(outline, &QTreeView::clicked, this, &ListFileViewController::cellClicked);
     connect(outline, &QTreeView::pressed, this,
@@ -133,7 +141,7 @@ TextImageButton *ListFileViewController::refeshButton() const { return ui->refes
 QPushButton *ListFileViewController::donotCopyTrashButton() const { return ui->donotCopyTrashButton; }
 QWidget *ListFileViewController::waitView() const { return ui->waitView; }
 QProgressBar *ListFileViewController::loadProView() const { return ui->loadProView; }
-QWidget *ListFileViewController::listView() const { return ui->listView; }
+TableBgView *ListFileViewController::listView() const { return ui->listView; }
 QWidget *ListFileViewController::aLoadView() const { return ui->aLoadView; }
 
 QIcon ListFileViewController::namedIcon(const QString &name)
@@ -343,6 +351,8 @@ void ListFileViewController::startSum()
 {
     if (m_summer)
         m_summer->setDelegate(nullptr);
+    if (m_rootNodeArr)
+        m_controller->takeSelectNodeArr(*m_rootNodeArr);
     m_summer = GetFilesSize::create(this);
     m_summer->getAllFilesSizeWithArr(m_rootNodeArr);
 }

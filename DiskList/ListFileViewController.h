@@ -5,6 +5,7 @@
 #include "GetFilesSize.h"
 #include "ListFileOutlineModel.h"
 #include "NewOutlineView.h"
+#include "TableBgView.h"
 #include "TextImageButton.h"
 
 #include <QColor>
@@ -19,6 +20,7 @@
 #include <memory>
 
 class ListFileViewControllerDelagate;
+class RFOverlayScrollView;
 
 namespace Ui {
 class ListFileViewController;
@@ -58,7 +60,9 @@ public:
     QPushButton *donotCopyTrashButton() const;
     QWidget *waitView() const;
     QProgressBar *loadProView() const;
-    QWidget *listView() const;
+    TableBgView *listView() const;
+    // The overlay scroll view the outline scrolls in.
+    RFOverlayScrollView *outlineScrollView() const { return m_outlineScrollView; }
     QWidget *aLoadView() const;
     QTimer *sortTimer() const { return m_sortTimer; }
     FileNodeArrayPtr rootNodeArr() const { return m_rootNodeArr; }
@@ -140,6 +144,7 @@ private:
     static QIcon namedIcon(const QString &name);
 
     std::unique_ptr<Ui::ListFileViewController> ui;
+    RFOverlayScrollView *m_outlineScrollView = nullptr;
     QPointer<QTimer> m_sortTimer;
     QPointer<QTimer> m_scanEndTimer;
     FileNodeArrayPtr m_rootNodeArr;

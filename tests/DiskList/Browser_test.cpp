@@ -8,6 +8,9 @@
 #include "ListFileOutlineModel.h"
 #include "ListFileViewController.h"
 #include "NewOutlineView.h"
+#include "TableBgView.h"
+#include "RFOverlayScrollView.h"
+#include "RFOverlayScroller.h"
 
 #include "CancelTextImageButton.h"
 #include "TextImageButton.h"
@@ -373,6 +376,11 @@ TEST(BrowserTest, OkSumsTheSelectionAndClosesTheWindow)
     ASSERT_EQ(b.page.calls, 1);
     EXPECT_FALSE(b.page.onMainThread);
     EXPECT_EQ(b.page.size, 105);
+    // The browser's controller holds what was ticked when OK handed the tree on.
+    const FileNodeList &ticked = b.vc()->controller()->selectNodeArr();
+    ASSERT_EQ(ticked.size(), 2);
+    EXPECT_EQ(ticked[0].get(), b.top(QStringLiteral("big.bin")));
+    EXPECT_EQ(ticked[1].get(), child(docs, QStringLiteral("a.txt")));
     EXPECT_EQ(b.page.received, b.vc()->rootNodeArr());
     EXPECT_FALSE(b.wc.aWindow()->isVisible());
     EXPECT_FALSE(b.wc.isGetSelectSize());
@@ -749,4 +757,76 @@ TEST(BrowserTest, ADanglingLinkShowsAPictureAndItsNameInLine)
     ASSERT_TRUE(link && file);
     EXPECT_FALSE(b.value(link, QStringLiteral("Name"), Qt::DecorationRole).value<QIcon>().isNull());
     EXPECT_FALSE(b.value(file, QStringLiteral("Name"), Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+TEST(BrowserTest, TheListStandsOnAPlainTableBgViewThatDrawsNothingOfItsOwn)
+{
+    Volume v;
+    Browser b;
+    b.wc.showDetailWithPath(v.path());
+    ASSERT_TRUE(b.scanDone());
+    TableBgView *bg = b.vc()->listView();
+    ASSERT_TRUE(bg);
+    EXPECT_TRUE(bg->isVisible());
+    EXPECT_TRUE(bg->isAncestorOf(b.outline()));
+    // Between the view's edge and the list the browser's own background shows.
+    const QImage shot = b.vc()->grab().toImage();
+    const QPoint margin = bg->mapTo(b.vc(), QPoint(1, bg->height() / 2));
+    ASSERT_LT(margin.x(), b.outline()->mapTo(b.vc(), QPoint(0, 0)).x());
+    EXPECT_EQ(shot.pixelColor(margin), QColor(38, 38, 38));
+
+    // On any background it stays transparent.
+    QWidget red;
+    red.resize(40, 40);
+    red.setAutoFillBackground(true);
+    QPalette p = red.palette();
+    p.setColor(QPalette::Window, Qt::red);
+    red.setPalette(p);
+    auto *plain = new TableBgView(&red);
+    plain->setGeometry(10, 10, 20, 20);
+    red.show();
+    EXPECT_EQ(red.grab().toImage().pixelColor(20, 20), QColor(Qt::red));
+}
+
+TEST(BrowserTest, TheListScrollsUnderTheDarkOverlayScrollerNotAStockBar)
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 60; ++i)
+        ASSERT_TRUE(TestSupport::writeFile(dir.path() + QStringLiteral("/file%1.txt").arg(i, 2, 10, QLatin1Char('0')),
+                                           QByteArray(i + 1, 'x')));
+    Browser b;
+    b.wc.showDetailWithPath(dir.path());
+    ASSERT_TRUE(b.scanDone());
+    RFOverlayScrollView *scroll = b.vc()->outlineScrollView();
+    ASSERT_TRUE(scroll);
+    EXPECT_EQ(b.outline()->parentWidget(), scroll);
+    EXPECT_EQ(scroll->contentView(), b.outline());
+    RFOverlayScroller *scroller = scroll->verticalScroller();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return scroller->isVisible(); }));
+    // No stock bar shows, and the list keeps its full width.
+    EXPECT_FALSE(b.outline()->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(b.outline()->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(b.outline()->width(), scroll->width());
+    EXPECT_EQ(scroller->geometry().top(), 30) << "the scroller starts below the header";
+
+    // The scroller's strip: the dark knob on the list's own dark background.
+    const auto strip = [&] {
+        const QImage shot = b.wc.aWindow()->grab().toImage();
+        const qreal dpr = shot.devicePixelRatio();
+        const QRectF knob = scroller->drawnKnobRect();
+        const QPoint knobCentre = scroller->mapTo(b.wc.aWindow(), knob.center().toPoint());
+        const QPoint belowKnob =
+            scroller->mapTo(b.wc.aWindow(), QPoint(int(knob.center().x()), int(knob.bottom()) + 20));
+        return std::pair{shot.pixelColor(knobCentre * dpr), shot.pixelColor(belowKnob * dpr)};
+    };
+    const auto [knob, track] = strip();
+    EXPECT_EQ(knob, QColor(75, 75, 75));
+    EXPECT_EQ(track, QColor(38, 38, 38)) << "no light groove behind the knob";
+    TestSupport::saveScreenshot(b.wc.aWindow(), QStringLiteral("disklist_browser_overlay_scroller"));
+
+    // A real click below the knob pages the list down.
+    const QRectF knobRect = scroller->drawnKnobRect();
+    QTest::mouseClick(scroller, Qt::LeftButton, {}, QPoint(int(knobRect.center().x()), int(knobRect.bottom()) + 10));
+    EXPECT_GT(b.outline()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(scroller->value(), b.outline()->verticalScrollBar()->value());
 }

@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
+#include <mutex>
 
 namespace {
 
@@ -477,4 +479,196 @@ TEST(ScannerTest, OpenFileShowsTheItemSelectedInTheFileManager)
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.shown().size() >= 2; }, 10000));
     EXPECT_EQ(rig.shown(), (QList<QStringList>{{"file:///V/dir/file.txt"}, {"file:///V/dir"}}));
     EXPECT_TRUE(rig.opened().isEmpty());
+}
+
+namespace {
+
+// A delegate that lets a bulk walk take `entries` entries, then stops it.
+class StopAfter : public NodeTreeOperatorDelegate {
+public:
+    explicit StopAfter(int entries) : left(entries) {}
+    bool canGoOnScan() override
+    {
+        ++asked;
+        return left-- > 0;
+    }
+    std::atomic<int> left;
+    std::atomic<int> asked{0};
+};
+
+int countBelow(const FileNode &node)
+{
+    int n = 0;
+    for (const FileNodePtr &c : node.children)
+        n += 1 + countBelow(*c);
+    return n;
+}
+
+// The bulk walk of `path` on the global queue; `done` and `tree` are set when it returns.
+struct WalkOnWorker {
+    WalkOnWorker(std::shared_ptr<NodeTreeOperator> op, const QString &path)
+    {
+        EXPECT_TRUE(Platform::Dispatch::isMainThread());
+        Platform::Dispatch::globalAsync([this, op, bytes = QFile::encodeName(path)] {
+            onMainThread = Platform::Dispatch::isMainThread();
+            FileNodePtr t = op->getNodeTreeWithPath(bytes);
+            std::lock_guard<std::mutex> lock(mutex);
+            tree = t;
+            done = true;
+        });
+    }
+    ~WalkOnWorker() { TestSupport::waitUntil([this] { return done.load(); }); }
+    FileNodePtr result()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return tree;
+    }
+    std::mutex mutex;
+    FileNodePtr tree;
+    std::atomic<bool> done{false};
+    std::atomic<bool> onMainThread{true};
+};
+
+// Holds the main thread's events for a moment, as a user would wait.
+void idleFor(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
+
+TEST(NodeTreeOperatorTest, BulkWalkBuildsSortedSubtreesWithSummedFolderSizes)
+{
+    QTemporaryDir dir;
+    const QString p = dir.path();
+    ASSERT_TRUE(TestSupport::writeFile(p + "/a", QByteArray(10, 'a')));
+    ASSERT_TRUE(TestSupport::writeFile(p + "/F/x", QByteArray(100, 'x')));
+    ASSERT_TRUE(TestSupport::writeFile(p + "/F/G/y", QByteArray(3, 'y')));
+    ASSERT_TRUE(TestSupport::writeFile(p + "/F/G/.DS_Store", QByteArray(1, 'z')));
+    ASSERT_TRUE(QDir(p).mkdir("Empty"));
+    ASSERT_TRUE(QFile::link(p + "/F", p + "/toF")); // followed, it would count F twice
+
+    NodeTreeOperator op;
+    const FileNodePtr root = op.getNodeTreeWithPath(QFile::encodeName(p));
+    ASSERT_TRUE(root);
+    const quint64 linkSize = op.getOneFileSizeWithPath(p + "/toF");
+    EXPECT_EQ(root->size, 104 + 10 + linkSize);
+    ASSERT_EQ(root->children.size(), 4);
+    EXPECT_EQ(root->children[0]->name, QStringLiteral("F"));
+    EXPECT_EQ(root->children[0]->size, 104u);
+    EXPECT_EQ(root->children.back()->name, QStringLiteral("Empty"));
+    const FileNode &f = *root->children[0];
+    ASSERT_EQ(f.children.size(), 2);
+    EXPECT_EQ(f.children[0]->name, QStringLiteral("x"));
+    EXPECT_EQ(f.children[1]->name, QStringLiteral("G"));
+    EXPECT_EQ(f.children[1]->size, 4u) << "hidden names count too";
+    EXPECT_EQ(f.children[1]->father, &f);
+    EXPECT_EQ(f.children[1]->path, p + "/F/G");
+    for (const FileNodePtr &c : root->children) {
+        if (c->name == QStringLiteral("toF")) {
+            EXPECT_FALSE(c->isDirectory);
+            EXPECT_TRUE(c->children.isEmpty());
+        }
+    }
+    EXPECT_EQ(op.getNodeTreeWithPath(QFile::encodeName(p + "/a")), nullptr) << "a file is no folder";
+}
+
+TEST(NodeTreeOperatorTest, AStopEndsTheWalkPartWayWithWhatItGot)
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 5; ++j)
+            ASSERT_TRUE(TestSupport::writeFile(dir.path() + QStringLiteral("/d%1/f%2").arg(i).arg(j), "12"));
+
+    // Asked before each entry: the seventh answer is no.
+    NodeTreeOperator op;
+    StopAfter stopper(6);
+    op.setOpDelegate(&stopper);
+    const FileNodePtr part = op.getNodeTreeWithPath(QFile::encodeName(dir.path()));
+    ASSERT_TRUE(part);
+    EXPECT_EQ(countBelow(*part), 6);
+    EXPECT_EQ(stopper.asked, 7) << "nothing is asked after the stop";
+    EXPECT_EQ(part->size, 5u * 2u) << "the part walked is summed";
+
+    // The operator's own stop holds for every later walk.
+    NodeTreeOperator stopped;
+    stopped.stopScan();
+    EXPECT_TRUE(stopped.isStopScan());
+    const FileNodePtr none = stopped.getNodeTreeWithPath(QFile::encodeName(dir.path()));
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->children.isEmpty());
+}
+
+TEST(NodeTreeOperatorTest, TheEnginesPauseHoldsAWalkOnAWorkerUntilResumedOrStopped)
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 30; ++i)
+        ASSERT_TRUE(TestSupport::writeFile(dir.path() + QStringLiteral("/d/f%1").arg(i), "1"));
+
+    for (const bool resume : {true, false}) {
+        EumeRoot engine;
+        engine.setIsPauseScan(true);
+        EXPECT_TRUE(engine.isPauseScan());
+        WalkOnWorker walk(engine.treeOperator(), dir.path());
+        idleFor(200);
+        EXPECT_FALSE(walk.done) << "a paused engine holds its walk";
+        if (resume)
+            engine.setIsPauseScan(false);
+        else
+            engine.stopScan();
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return walk.done.load(); }));
+        EXPECT_FALSE(walk.onMainThread);
+        const FileNodePtr tree = walk.result();
+        ASSERT_TRUE(tree);
+        EXPECT_EQ(countBelow(*tree), resume ? 31 : 0);
+    }
+}
+
+TEST(ScannerTest, PauseHoldsTheRootScanAndAStopEndsItWithoutAnEndCall)
+{
+    QTemporaryDir dir;
+    const int files = 4000;
+    for (int i = 0; i < files; ++i)
+        ASSERT_TRUE(TestSupport::writeFile(dir.path() + QStringLiteral("/f%1").arg(i), "1"));
+
+    for (const bool resume : {true, false}) {
+        auto arr = std::make_shared<FileNodeArray>();
+        CountingDelegate delegate;
+        Controller controller(&delegate);
+        controller.eumeAllRootFileNodeWithRootArr(arr, dir.path(), true, false);
+        EumeRoot *engine = controller.eumeRoot();
+        EXPECT_FALSE(engine->isPauseScan());
+        EXPECT_FALSE(engine->isStopScan());
+        engine->setIsPauseScan(true);
+        // Whatever the worker had made before the pause comes in; then nothing more.
+        idleFor(300);
+        const qsizetype held = arr->size();
+        idleFor(300);
+        EXPECT_EQ(arr->size(), held);
+        EXPECT_LT(held, files);
+        EXPECT_TRUE(controller.isScanning());
+        if (resume) {
+            engine->setIsPauseScan(false);
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return !controller.isScanning(); }, 30000));
+            EXPECT_EQ(arr->size(), files);
+            EXPECT_FLOAT_EQ(controller.getProgress(), 100.0f);
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return delegate.endCalls() == 1; }));
+        } else {
+            engine->stopScan();
+            EXPECT_TRUE(engine->isStopScan());
+            EXPECT_FALSE(controller.isScanning());
+            idleFor(300);
+            EXPECT_EQ(arr->size(), held) << "a stopped scan puts nothing more into the array";
+            EXPECT_LT(controller.getProgress(), 100.0f);
+            EXPECT_EQ(delegate.endCalls(), 0);
+            // The next root scan starts with both flags clear and runs to its end.
+            controller.eumeAllRootFileNodeWithRootArr(arr, dir.path(), true, false);
+            EXPECT_FALSE(controller.eumeRoot()->isStopScan());
+            EXPECT_FALSE(controller.eumeRoot()->isPauseScan());
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return delegate.endCalls() == 1; }, 30000));
+        }
+    }
 }

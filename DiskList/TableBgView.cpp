@@ -1,0 +1,3 @@
+#include "TableBgView.h"
+
+TableBgView::TableBgView(QWidget *parent) : QWidget(parent) {}
