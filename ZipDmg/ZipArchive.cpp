@@ -1,24 +1,18 @@
 #include "ZipArchive.h"
+#include "ZipWriter.h"
 
 #include "Platform/SystemLog.h"
 #include "Platform/SystemRoot.h"
 
 #include <QFile>
 
-#include <archive.h>
-#include <archive_entry.h>
-
 #include <cerrno>
 #include <cstring>
-#include <clocale>
 #include <fcntl.h>
-#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-constexpr qsizetype kChunk = 1 << 20;
 
 QString text(const QByteArray &path) { return QFile::decodeName(path); }
 
@@ -34,54 +28,31 @@ bool matchesListing(const Platform::FileAttributes &now, const Platform::FileAtt
     return listed.inode == 0 || (now.device == listed.device && now.inode == listed.inode);
 }
 
-// ASCII, or UTF-8 that reads back as the same bytes.
-bool isTextName(const QByteArray &name)
-{
-    for (const char c : name)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return QString::fromUtf8(name).toUtf8() == name;
-    return true;
-}
-
-locale_t cLocale()
-{
-    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", nullptr);
-    return c;
-}
-
 } // namespace
 
 ZipArchive::ZipArchive(int fd, Stopped stopped, Added added)
-    : m_stopped(std::move(stopped)), m_added(std::move(added)), m_buffer(kChunk, Qt::Uninitialized)
+    : m_writer(std::make_unique<ZipWriter>(fd, stopped)), m_stopped(std::move(stopped)), m_added(std::move(added))
 {
-    m_archive = archive_write_new();
-    m_entry = archive_entry_new();
-    if (!m_archive || !m_entry || archive_write_set_format_zip(m_archive) != ARCHIVE_OK ||
-        archive_write_open_fd(m_archive, fd) != ARCHIVE_OK)
-        fail(QStringLiteral("the archive cannot be started: %1")
-                 .arg(m_archive ? QString::fromUtf8(archive_error_string(m_archive)) : QStringLiteral("no memory")));
 }
 
-ZipArchive::~ZipArchive()
-{
-    if (m_entry)
-        archive_entry_free(m_entry);
-    if (m_archive)
-        archive_write_free(m_archive); // closes what finish() did not
-}
+ZipArchive::~ZipArchive() = default;
 
-bool ZipArchive::fail(const QString &why)
+bool ZipArchive::fail(const QString &why) { return m_writer->fail(why); }
+
+QString ZipArchive::errorString() const { return m_writer->errorString(); }
+
+quint64 ZipArchive::entries() const { return m_writer->entries(); }
+
+bool ZipArchive::taken(bool ok, const QByteArray &stored)
 {
-    if (!m_failed) {
-        m_failed = true;
-        m_error = why;
-    }
-    return false;
+    if (ok && m_added)
+        m_added(stored);
+    return ok;
 }
 
 bool ZipArchive::add(const Item &item)
 {
-    if (m_failed)
+    if (m_writer->failed())
         return false;
     if (item.names.isEmpty() || item.names.size() != item.listed.size())
         return fail(QStringLiteral("%1: nothing to archive").arg(text(item.topLevel)));
@@ -97,9 +68,9 @@ bool ZipArchive::add(const Item &item)
         relative += item.names.at(i) + '/';
         Platform::OpenFolder next = folder.child(item.names.at(i), &item.listed.at(i));
         if (!next.isOpen())
-            return fail(QStringLiteral("%1: %2").arg(text(m_hostFolder + '/' + relative),
-                                                     next.error() == ESTALE ? QStringLiteral("changed since it was listed")
-                                                                            : errText(next.error())));
+            return fail(QStringLiteral("%1: %2").arg(
+                text(m_hostFolder + '/' + relative),
+                next.error() == ESTALE ? QStringLiteral("changed since it was listed") : errText(next.error())));
         folder = std::move(next);
     }
     const QByteArray &name = item.names.last();
@@ -112,8 +83,8 @@ bool ZipArchive::add(const Item &item)
     return addEntry(folder, name, a, relative);
 }
 
-bool ZipArchive::addEntry(const Platform::OpenFolder &folder, const QByteArray &name,
-                          const Platform::FileAttributes &a, const QByteArray &relative)
+bool ZipArchive::addEntry(const Platform::OpenFolder &folder, const QByteArray &name, const Platform::FileAttributes &a,
+                          const QByteArray &relative)
 {
     if (m_stopped && m_stopped())
         return fail(QStringLiteral("stopped"));
@@ -137,20 +108,19 @@ bool ZipArchive::addEntry(const Platform::OpenFolder &folder, const QByteArray &
             !S_ISLNK(st.st_mode) || !sameEntry(st, a))
             return fail(QStringLiteral("%1: changed while it was archived").arg(text(host)));
         target.truncate(n);
-        return writeHeader(st, stored, target);
+        return taken(m_writer->addLink(stored, st, target), stored);
     }
     case Type::Regular: {
-        const int fd = ::openat(folder.descriptor(), name.constData(),
-                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const int fd =
+            ::openat(folder.descriptor(), name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0)
             return fail(QStringLiteral("%1: %2").arg(text(host), errText(errno)));
         struct stat st {};
-        bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && sameEntry(st, a);
-        if (!ok)
-            fail(QStringLiteral("%1: changed while it was archived").arg(text(host)));
-        ok = ok && writeHeader(st, stored) && writeData(fd, st.st_size, host);
-        ::close(fd);
-        return ok;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !sameEntry(st, a)) {
+            ::close(fd);
+            return fail(QStringLiteral("%1: changed while it was archived").arg(text(host)));
+        }
+        return taken(m_writer->addFile(stored, st, fd, host), stored);
     }
     case Type::Directory: {
         const Platform::OpenFolder sub = folder.child(name, &a);
@@ -159,7 +129,7 @@ bool ZipArchive::addEntry(const Platform::OpenFolder &folder, const QByteArray &
             return fail(QStringLiteral("%1: %2").arg(text(host), sub.error() == ESTALE
                                                                      ? QStringLiteral("changed since it was listed")
                                                                      : errText(sub.error())));
-        if (!writeHeader(st, stored + '/'))
+        if (!taken(m_writer->addFolder(stored + '/', st), stored + '/'))
             return false;
         bool listedOk = false;
         const QList<QByteArray> names = sub.names(&listedOk);
@@ -181,68 +151,4 @@ bool ZipArchive::addEntry(const Platform::OpenFolder &folder, const QByteArray &
     return true;
 }
 
-bool ZipArchive::writeHeader(const struct stat &st, const QByteArray &stored, const QByteArray &linkTarget)
-{
-    archive_entry_clear(m_entry);
-    archive_entry_copy_stat(m_entry, &st);
-    archive_entry_copy_pathname(m_entry, stored.constData());
-    if (S_ISLNK(st.st_mode))
-        archive_entry_copy_symlink(m_entry, linkTarget.constData());
-    if (!S_ISREG(st.st_mode))
-        archive_entry_set_size(m_entry, 0);
-    // A name that is not UTF-8 is stored as its bytes without the archive's
-    // UTF-8 mark, which the writer sets for any non-ASCII name in a UTF-8
-    // locale: the C locale for this header, on this thread only.
-    locale_t previous = nullptr;
-    if (!isTextName(stored))
-        previous = ::uselocale(cLocale());
-    const int written = archive_write_header(m_archive, m_entry);
-    if (previous)
-        ::uselocale(previous);
-    if (written < ARCHIVE_WARN)
-        return fail(QStringLiteral("%1: %2").arg(text(stored), QString::fromUtf8(archive_error_string(m_archive))));
-    ++m_entries;
-    if (m_added && !S_ISREG(st.st_mode))
-        m_added(stored);
-    return true;
-}
-
-bool ZipArchive::writeData(int fd, qint64 size, const QByteArray &hostPath)
-{
-    qint64 done = 0;
-    for (;;) {
-        if (m_stopped && m_stopped())
-            return fail(QStringLiteral("stopped"));
-        const ssize_t n = ::read(fd, m_buffer.data(), size_t(m_buffer.size()));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(QStringLiteral("%1: %2").arg(text(hostPath), errText(errno)));
-        }
-        if (n == 0)
-            break;
-        if (done + n > size)
-            return fail(QStringLiteral("%1 grew while it was archived").arg(text(hostPath)));
-        if (archive_write_data(m_archive, m_buffer.constData(), size_t(n)) != n)
-            return fail(
-                QStringLiteral("%1: %2").arg(text(hostPath), QString::fromUtf8(archive_error_string(m_archive))));
-        done += n;
-    }
-    if (done != size)
-        return fail(QStringLiteral("%1: only %2 of %3 bytes could be read").arg(text(hostPath)).arg(done).arg(size));
-    if (archive_write_finish_entry(m_archive) < ARCHIVE_WARN)
-        return fail(QStringLiteral("%1: %2").arg(text(hostPath), QString::fromUtf8(archive_error_string(m_archive))));
-    if (m_added)
-        m_added(QByteArray(archive_entry_pathname(m_entry)));
-    return true;
-}
-
-bool ZipArchive::finish()
-{
-    if (m_failed)
-        return false;
-    if (archive_write_close(m_archive) != ARCHIVE_OK)
-        return fail(QStringLiteral("the archive cannot be closed: %1")
-                        .arg(QString::fromUtf8(archive_error_string(m_archive))));
-    return true;
-}
+bool ZipArchive::finish() { return m_writer->finish(); }

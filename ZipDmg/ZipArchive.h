@@ -6,10 +6,11 @@
 #include <QString>
 #include <functional>
 
-struct archive;
-struct archive_entry;
+#include <memory>
 
-// Writes a ZIP archive (libarchive) of chosen items, each read by descriptor
+class ZipWriter;
+
+// Writes a ZIP archive (ZipWriter) of chosen items, each read by descriptor
 // as the copy engine reads its sources: the item is reached from its
 // top-level item's folder down, every folder opened without following a link
 // and checked to be the entry that was listed (device and inode), and
@@ -19,7 +20,9 @@ struct archive_entry;
 // too. The archive stores each entry under its system path without the
 // leading "/", folders with a trailing "/", with the entry's mode, owner and
 // times; an item that lies outside the system (a drop from elsewhere) is
-// stored under its path from its own folder.
+// stored under its path from its own folder. Entries are taken in order on
+// the calling thread; their data is compressed and written behind it, a
+// bounded window of it at a time.
 class ZipArchive {
 public:
     // One chosen item: how it is reached from its top-level item.
@@ -28,9 +31,12 @@ public:
         QList<QByteArray> names;                // the top-level item's name down to the item's own name
         QList<Platform::FileAttributes> listed; // device and inode of each, as listed (inode 0: not listed)
     };
-    // Asked before each entry and between chunks of data: true ends the archive.
+    // Asked before each entry (on the calling thread) and between chunks of
+    // data (on the archive's writer thread): true ends the archive.
     using Stopped = std::function<bool()>;
-    // Told after each entry is in, with the name it was stored under.
+    // Told on the calling thread once each entry is taken, with the name it
+    // is stored under: the entry was found as listed and opened, nothing
+    // after it is opened yet, and its data follows in order.
     using Added = std::function<void(const QByteArray &storedName)>;
 
     // Writes into `fd` (not taken over; the caller closes it).
@@ -44,25 +50,20 @@ public:
     bool add(const Item &item);
     // Writes the archive's central directory.
     bool finish();
-    QString errorString() const { return m_error; }
-    quint64 entries() const { return m_entries; }
+    QString errorString() const;
+    // The entries written, once finish() is done.
+    quint64 entries() const;
 
 private:
     // `relative`: the entry's path from its top-level item's folder.
     bool addEntry(const Platform::OpenFolder &folder, const QByteArray &name, const Platform::FileAttributes &a,
                   const QByteArray &relative);
-    bool writeHeader(const struct stat &st, const QByteArray &stored, const QByteArray &linkTarget = {});
-    bool writeData(int fd, qint64 size, const QByteArray &hostPath);
+    bool taken(bool ok, const QByteArray &stored);
     bool fail(const QString &why);
 
-    struct archive *m_archive = nullptr;
-    struct archive_entry *m_entry = nullptr;
+    std::unique_ptr<ZipWriter> m_writer;
     Stopped m_stopped;
     Added m_added;
-    QByteArray m_buffer;
     QByteArray m_hostFolder; // the current item's top-level folder, for log lines
     QByteArray m_prefix;     // what goes before `relative` in a stored name
-    quint64 m_entries = 0;
-    QString m_error;
-    bool m_failed = false;
 };
