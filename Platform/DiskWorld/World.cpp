@@ -2,6 +2,7 @@
 #include "FolderTree.h"
 #include "PropertyList.h"
 #include "SystemRoot.h"
+#include "TrashRemover.h"
 #include "VolumeSpace.h"
 #include "WorldLock.h"
 #include "WorldPaths.h"
@@ -153,45 +154,8 @@ bool recover(const World &w, QString *error)
     return true;
 }
 
-// Deletes a folder of the trash without waiting for it: the remover runs in a
-// session of its own and goes on after this process has ended, so a tool
-// that threw away a large volume is done as soon as its change is written. A
-// folder the remover leaves (killed, or a folder it may not enter) is still
-// in the trash, where the next change finds it; where no remover can be
-// started, the folder is deleted here and now. Every change starts the
-// removal of what it finds in the trash, so a folder being removed may be
-// handed over again: the remover holds a lock on the folder, and a second
-// one for the same folder gives way at once instead of walking it too.
-void removeInBackground(const QString &path)
-{
-    const QByteArray target = enc(path);
-    struct stat st;
-    const bool folder = lstat(target.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-    const char *remove[] = {"/usr/bin/setsid",   "-f", "/bin/rm",          "-rf",
-                            "--one-file-system", "--", target.constData(), nullptr};
-    const char *removeOnce[] = {
-        "/usr/bin/setsid",   "-f", "/usr/bin/flock",   "-n",   target.constData(), "/bin/rm", "-rf",
-        "--one-file-system", "--", target.constData(), nullptr};
-    const char *const *argv = folder ? removeOnce : remove;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), environ) == 0) {
-        // setsid hands the work to a child of its own and ends at once.
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        FolderTree::remove(path);
-}
-
-// What lies in the trash while the exclusive lock is held belongs to changes
-// that were written: its removal (after the lock is released) is started again
-// by whoever finds it.
+// What lies in the trash while the exclusive lock is held, with no change cut
+// short, belongs to changes that were written: it is thrown away for good.
 QStringList trashLeftOver(const World &w)
 {
     QStringList out;
@@ -199,6 +163,68 @@ QStringList trashLeftOver(const World &w)
          QDir(w.trashDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
         out << join(w.trashDir(), name);
     return out;
+}
+
+// The trash remover's program: in the tools folder, or beside the running tool.
+std::string trashRemoverProgram()
+{
+    const QString tools = toolsDirectory();
+    if (!tools.isEmpty()) {
+        const QByteArray inTools = enc(tools + QStringLiteral("/libexec/trash-remover"));
+        if (access(inTools.constData(), X_OK) == 0)
+            return inTools.toStdString();
+    }
+    return Core::helperProgram("trash-remover");
+}
+
+// Starts the emptying of the trash without waiting for it (see
+// Core/TrashRemover.h): the remover runs in a session of its own and goes on
+// after this process has ended. Every change calls this once it is written;
+// when a remover holds the trash already, what this change threw away is left
+// to it. What a remover leaves (killed, or a folder it may not enter) is
+// still in the trash, where the next change finds it; where no remover can
+// be started, the trash is emptied here and now.
+// `names`: what the trash held once the change was written, all of it thrown
+// away for good.
+void emptyTrash(const World &w, const QStringList &names)
+{
+    if (names.isEmpty())
+        return;
+    const int trash = open(enc(w.trashDir()).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (trash < 0)
+        return;
+    // Taken: a remover runs, and looks again before it ends.
+    if (flock(trash, LOCK_EX | LOCK_NB) != 0) {
+        close(trash);
+        return;
+    }
+    // The lock goes to the remover with the descriptor (never the number it must have, so it loses no flag).
+    const int handed = fcntl(trash, F_DUPFD_CLOEXEC, Core::TrashRemover::kTrashFd + 1);
+    const std::string program = trashRemoverProgram();
+    bool started = false;
+    if (handed >= 0 && !program.empty()) {
+        const char *argv[] = {"/usr/bin/setsid", "-f", program.c_str(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+        posix_spawn_file_actions_adddup2(&actions, handed, Core::TrashRemover::kTrashFd);
+        pid_t pid = 0;
+        int status = -1;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), environ) == 0) {
+            // setsid hands the work to a child of its own and ends at once.
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        started = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    if (!started)
+        for (const QString &path : names)
+            FolderTree::remove(path);
+    if (handed >= 0)
+        close(handed);
+    close(trash);
 }
 
 } // namespace
@@ -291,7 +317,7 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
         return false;
     }
     std::vector<std::function<void()>> after;
-    QStringList leftOver;
+    QStringList thrownAway;
     {
         // A tool told to stop (SIGTERM, ^C) finishes the change first; one
         // killed outright leaves its intent record for the next tool.
@@ -303,7 +329,6 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
         }
         if (!recover(*this, error))
             return false;
-        leftOver = trashLeftOver(*this);
         std::optional<State> s = readState(*this, error);
         if (!s)
             return false;
@@ -323,11 +348,12 @@ bool World::change(const std::function<bool(Change &)> &fn, QString *error) cons
         c.intent().clear();
         stopPoint();
         after = c.takeAfterCommit();
+        thrownAway = trashLeftOver(*this);
     }
-    for (const QString &path : leftOver)
-        removeInBackground(path);
     for (auto &f : after)
         f();
+    // What this change and earlier ones threw away.
+    emptyTrash(*this, thrownAway);
     return true;
 }
 
@@ -561,7 +587,6 @@ bool Change::discard(const QString &path)
     const QString trash = join(world.trashDir(), QString::number(QRandomGenerator::global()->generate64(), 36));
     if (!move(path, trash))
         return fail(QStringLiteral("cannot clear %1: %2").arg(path, m_error));
-    afterCommit([trash] { removeInBackground(trash); });
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <memory>
 
 // Failure messages show texts as texts.
@@ -104,6 +105,68 @@ TEST(WorldConcurrency, RenamesAndMountsFromManyProcessesLeaveASoundWorld)
     EXPECT_EQ(TestSupport::readFile(f.mountPoint(QStringLiteral("Spinner")) + QStringLiteral("/keep/me.txt")),
               QByteArray("still here"));
     EXPECT_TRUE(QFileInfo(f.at(QStringLiteral("/Volumes/BACKUP/old/notes.txt"))).isFile());
+}
+
+// Changes made at once that each throw content away leave it to one remover:
+// the first change to be written starts it, and it holds the trash folder
+// while the others hand over what they threw away. The tools here find a
+// remover that logs its start and waits for a word before it goes to work.
+TEST(WorldConcurrency, ChangesAtOnceLeaveTheTrashToTheOneRemoverThatHoldsIt)
+{
+    DiskWorldFixture f;
+    const int sticks = 4;
+    for (int i = 1; i <= sticks; ++i)
+        ASSERT_FALSE(f.attachUsb(QStringLiteral("Stick %1").arg(i), QStringLiteral("ExFAT"), 8'000'000,
+                                 {{QStringLiteral("old/file.txt"), QByteArray("old")}})
+                         .isEmpty())
+            << f.error().toStdString();
+    QTemporaryDir tools;
+    const QString real = TestSupport::toolsPath();
+    ASSERT_TRUE(QDir().mkpath(tools.filePath(QStringLiteral("libexec"))));
+    for (const QString &name : QDir(real).entryList(QDir::Files | QDir::Executable))
+        ASSERT_TRUE(QFile::link(real + QLatin1Char('/') + name, tools.filePath(name)));
+    for (const QString &name : QDir(real + QStringLiteral("/libexec")).entryList(QDir::Files | QDir::Executable)) {
+        if (name != QLatin1String("trash-remover")) {
+            ASSERT_TRUE(QFile::link(real + QStringLiteral("/libexec/") + name,
+                                    tools.filePath(QStringLiteral("libexec/") + name)));
+        }
+    }
+    const QString log = tools.filePath(QStringLiteral("starts.log"));
+    const QString go = tools.filePath(QStringLiteral("go"));
+    const QString remover = tools.filePath(QStringLiteral("libexec/trash-remover"));
+    ASSERT_TRUE(TestSupport::writeFile(remover, QStringLiteral("#!/bin/sh\necho started >>'%1'\n"
+                                                               "while [ ! -e '%2' ]; do sleep 0.01; done\n"
+                                                               "exec '%3/libexec/trash-remover'\n")
+                                                    .arg(log, go, real)
+                                                    .toUtf8()));
+    ASSERT_TRUE(QFile::setPermissions(remover, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner));
+
+    QStringList loops;
+    QMap<QString, QString> variables{{QStringLiteral("TARNWICK_TOOLS"), tools.path()}};
+    for (int i = 1; i <= sticks; ++i) {
+        variables.insert(QStringLiteral("STICK%1").arg(i), f.bsdName(QStringLiteral("Stick %1").arg(i)));
+        loops << QStringLiteral(R"sh(for i in $(seq 1 %1); do
+                                    "$T" eraseVolume ExFAT "Stick N" "$STICKN" >/dev/null || echo FAIL erase; done)sh")
+                     .replace(QLatin1Char('N'), QString::number(i));
+    }
+    for (const LoopRun &r : runTogether(f, variables, loops, 1)) {
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, QByteArray()) << r.err.toStdString();
+    }
+    const auto trash = [&] {
+        return QDir(f.world().trashDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+    // One remover for all of it, waiting; everything thrown away is in the trash.
+    EXPECT_EQ(TestSupport::readFile(log), QByteArray("started\n"));
+    EXPECT_EQ(trash().size(), sticks);
+
+    ASSERT_TRUE(TestSupport::writeFile(go, {}));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return trash().isEmpty(); }, 30000)) << trash().join(' ').toStdString();
+    EXPECT_EQ(TestSupport::readFile(log), QByteArray("started\n"));
+    for (int i = 1; i <= sticks; ++i)
+        EXPECT_FALSE(QFileInfo::exists(f.mountPoint(QStringLiteral("Stick %1").arg(i)) + QStringLiteral("/old")));
+    EXPECT_TRUE(f.problems().isEmpty()) << f.problems().join(QLatin1Char('\n')).toStdString();
 }
 
 // The same, with many of the tools killed (SIGKILL) at whatever point they

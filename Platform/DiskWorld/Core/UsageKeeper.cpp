@@ -39,22 +39,6 @@ std::string socketName(const WorldPaths &w)
     return name;
 }
 
-std::string program()
-{
-    std::string self(4096, '\0');
-    const ssize_t n = readlink("/proc/self/exe", self.data(), self.size());
-    if (n <= 0 || size_t(n) >= self.size())
-        return {};
-    self.resize(size_t(n));
-    const std::string dir = self.substr(0, self.rfind('/'));
-    // A tool in the tools folder, the full diskutil in its libexec, the application's executable.
-    for (const std::string &candidate : {dir + "/libexec/usage-keeper", dir + "/usage-keeper",
-                                         dir + "/../Resources/tools/libexec/usage-keeper"})
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    return {};
-}
-
 } // namespace UsageKeeper
 
 namespace {
@@ -120,7 +104,7 @@ int connectTo(const std::string &name)
 // Starts the world's keeper in a session of its own; it outlives this process.
 bool startKeeper(const WorldPaths &w)
 {
-    const std::string keeper = UsageKeeper::program();
+    const std::string keeper = helperProgram("usage-keeper");
     if (keeper.empty())
         return false;
     const char *argv[] = {"/usr/bin/setsid", "-f", keeper.c_str(), w.root().c_str(), nullptr};

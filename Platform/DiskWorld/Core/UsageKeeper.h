@@ -47,9 +47,6 @@ constexpr uint32_t kMaxPath = 64 * 1024;
 std::string socketName(const WorldPaths &w);
 // Device and inode of the world's state folder (nothing when it is gone).
 std::optional<std::pair<dev_t, ino_t>> stateIdentity(const WorldPaths &w);
-// The program that keeps the sums: libexec/usage-keeper beside the running
-// tool, or in the tools folder of the running application. Empty when neither is there.
-std::string program();
 
 } // namespace UsageKeeper
 } // namespace Platform::DiskWorld::Core

@@ -225,4 +225,20 @@ std::optional<Ref> WorldPaths::volumeAtMountPoint(const State &s, const std::str
     return std::nullopt;
 }
 
+std::string helperProgram(const std::string &name)
+{
+    std::string self(4096, '\0');
+    const ssize_t n = readlink("/proc/self/exe", self.data(), self.size());
+    if (n <= 0 || size_t(n) >= self.size())
+        return {};
+    self.resize(size_t(n));
+    const std::string dir = self.substr(0, self.rfind('/'));
+    // A tool in the tools folder, a program in its libexec, the application's executable.
+    for (const std::string &candidate :
+         {dir + "/libexec/" + name, dir + "/" + name, dir + "/../Resources/tools/libexec/" + name})
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    return {};
+}
+
 } // namespace Platform::DiskWorld::Core

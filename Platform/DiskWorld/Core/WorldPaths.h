@@ -66,6 +66,11 @@ private:
     std::string m_root;
 };
 
+// A helper program of the world's (the usage keeper, the trash remover):
+// libexec/<name> beside the running tool, or in the tools folder of the
+// running application. Empty when it is not there.
+std::string helperProgram(const std::string &name);
+
 // What the boot volume's content leaves out of the root folder.
 const std::vector<std::string> &bootExclusions();
 
