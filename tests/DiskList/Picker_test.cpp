@@ -478,8 +478,22 @@ TEST(PickerDiscoveryTest, EveryRowCanBeScrolledToAndClickedWithManyVolumes)
         const QRect lastInViewport(last->mapTo(viewport, QPoint(0, 0)), last->size());
         EXPECT_GE(lastInViewport.top(), 0);
         EXPECT_LE(lastInViewport.bottom(), viewport->rect().bottom()) << "the last row shows only in part";
-        if (volumes == 10)
-            TestSupport::saveScreenshot(&picker, QStringLiteral("disklist_picker_ten_volumes_end"));
+        if (volumes == 10) {
+            // As the user sees it: on the popover's body grey.
+            QImage shot(picker.size(), QImage::Format_ARGB32);
+            shot.fill(QColor(55, 55, 55));
+            picker.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+            TestSupport::saveScreenshot(shot, QStringLiteral("disklist_picker_ten_volumes_end"));
+            // The last row's name is drawn, in light text, inside the picture.
+            const QRect name(last->nameLabel()->mapTo(&picker, QPoint(0, 0)), last->nameLabel()->size());
+            ASSERT_TRUE(shot.rect().contains(name));
+            int light = 0;
+            for (int x = name.left(); x <= name.right(); ++x)
+                for (int y = name.top(); y <= name.bottom(); ++y)
+                    light += shot.pixelColor(x, y).lightness() > 180;
+            EXPECT_GT(light, 10) << "the last volume's name does not show";
+            EXPECT_EQ(shot.pixelColor(name.right(), name.bottom() + 1), QColor(55, 55, 55));
+        }
         QTest::mouseClick(last->aView(), Qt::LeftButton, {}, QPoint(100, last->height() / 2));
         ASSERT_EQ(page.chosen.size(), 1);
         EXPECT_EQ(page.chosen[0], last->volumeObj());

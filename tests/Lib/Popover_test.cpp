@@ -407,7 +407,31 @@ TEST(Popover, Screenshot)
     ASSERT_TRUE(c.popoverIsVisible());
     EXPECT_EQ(c.arrowDirection(), 4u);
     const QString path = TestSupport::saveScreenshot(c.popoverWindow(), QStringLiteral("popover"));
-    EXPECT_FALSE(QImage(path).isNull());
+    QImage shot(path);
+    ASSERT_FALSE(shot.isNull());
+    VoPopoverWindow *window = c.popoverWindow();
+    shot = shot.scaled(window->size()); // one pixel a point, whatever the screen
+    const VoPopoverWindowFrame *frame = window->frameView();
+    ASSERT_TRUE(frame);
+    const QSizeF arrow = frame->arrowSize();
+    const int w = shot.width(), h = shot.height();
+    // The arrow points down at the card from the middle of the bottom edge:
+    // inside it the body grey, beside it nothing is drawn.
+    EXPECT_EQ(shot.pixelColor(w / 2, h - int(arrow.height() / 2)), QColor(55, 55, 55));
+    EXPECT_EQ(shot.pixelColor(w / 2 - int(arrow.width()), h - int(arrow.height() / 2)).alpha(), 0);
+    EXPECT_EQ(shot.pixelColor(1, 1).alpha(), 0) << "the rounded corner is cut away";
+    // The note's light text on the body.
+    int light = 0;
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            light += shot.pixelColor(x, y).lightness() > 200 && shot.pixelColor(x, y).alpha() == 255;
+    EXPECT_GT(light, 50);
+    // It stands above the card, the arrow's tip at the card's middle.
+    const QPoint cardTop = anchor.button->mapToGlobal(QPoint(anchor.button->width() / 2, 0));
+    EXPECT_LE(window->frameGeometry().bottom(), cardTop.y());
+    EXPECT_NEAR(window->frameGeometry().center().x(), cardTop.x(), 1);
+    EXPECT_TRUE(node.isVisible());
+    EXPECT_TRUE(window->isAncestorOf(&node));
     c.forceClosePopover();
 }
 
