@@ -52,7 +52,8 @@ public:
         if (m_file.isOpen())
             underWay().insert(m_path);
         // Registered after the set is made, so it runs before the set is gone.
-        static const bool registered = std::atexit(removeUnderWay) == 0;
+        static const bool registered =
+            std::atexit(removeUnderWay) == 0 && std::at_quick_exit(removeUnderWay) == 0;
         (void)registered;
     }
     ~UnderWay()

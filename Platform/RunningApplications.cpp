@@ -61,7 +61,7 @@ std::optional<Session> sessionOf(qint64 pid)
 }
 
 // The activation socket's file, removed at every orderly end of the process
-// (std::exit included, which skips the Qt objects' destructors).
+// (std::exit and std::quick_exit included, which skip the Qt objects' destructors).
 std::string g_socketPath;
 
 void removeActivationSocket()
@@ -122,6 +122,7 @@ void RunningApplications::listenForActivation(std::function<void()> onActivate)
         return;
     g_socketPath = QFile::encodeName(server->fullServerName()).toStdString();
     std::atexit(removeActivationSocket);
+    std::at_quick_exit(removeActivationSocket);
     QObject::connect(server, &QLocalServer::newConnection, server, [onActivate = std::move(onActivate)] {
         while (QLocalSocket *client = server->nextPendingConnection()) {
             QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);

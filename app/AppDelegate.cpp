@@ -5,6 +5,7 @@
 #include "AppWindowFrame.h"
 #include "MainWindowController.h"
 #include "PrivateData.h"
+#include "ProcessEnd.h"
 #include "QoCheckUpdateWindowController.h"
 #include "QoLinkUrl.h"
 #include "QoPublicUtilities.h"
@@ -62,7 +63,7 @@ void AppDelegate::awakeFromNib()
 void AppDelegate::applicationDidFinishLaunching()
 {
     if (checkAppDuplicateAndBringToFrontWithBundle(QString::fromLatin1(kBundleIdentifier)))
-        std::exit(0);
+        endProcess(0);
     Platform::RunningApplications::listenForActivation([self = QPointer<AppDelegate>(this)] {
         if (self)
             self->bringToFront();

@@ -9,6 +9,7 @@
 #include "Fonts.h"
 #include "GetColor.h"
 #include "LeftButton.h"
+#include "ProcessEnd.h"
 #include "QoPublicUtilities.h"
 #include "RepairDiskViewController.h"
 #include "SelectDrivceViewController.h"
@@ -17,7 +18,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
-#include <cstdlib>
 
 namespace {
 
@@ -169,7 +169,7 @@ void MainWindowController::zrimageWindowBecomeKeyWindow()
     _bootableVC->closeErrorWindow();
 }
 
-void MainWindowController::closeWindow() { std::exit(0); }
+void MainWindowController::closeWindow() { endProcess(0); }
 
 void MainWindowController::selectTab(LeftButton *button, QWidget *container)
 {

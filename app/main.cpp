@@ -6,6 +6,7 @@
 #include "JobKeepOut.h"
 #include "MyNSApplication.h"
 #include "PreventSleep.h"
+#include "ProcessEnd.h"
 #include "PrivateData.h"
 #include "ZZManRunLoader.h"
 
@@ -70,5 +71,7 @@ int main(int argc, char **argv)
     installJobKeepOutForSums();
     const int status = NSApplicationMain(argc, argv);
     Platform::PowerAssertion::release(assertionID);
-    return status;
+    // The loop can end while the global queue still works (a window closed
+    // through the window manager): the same end as the close button's.
+    endProcess(status);
 }

@@ -8,14 +8,20 @@
 #include "Dispatch.h"
 #include "DmgViewController.h"
 #include "LeftButton.h"
+#include "RunningApplications.h"
 #include "RepairDiskViewController.h"
 #include "SelectDrivceViewController.h"
 #include "TestSupport.h"
 #include "ZrImageWindow.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
+
+#include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -239,6 +245,33 @@ TEST(MainWindowClose, EndsTheProcessWithStatusZeroEvenWhileLocked)
             controller.canChangeTab(false);
             controller.window()->standardWindowButton(0)->click();
             std::abort();
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// The global queue's workers may still run when the window closes (here the
+// pages' first scans): the end destroys no static object they use, and the
+// cleanups of an orderly end still run (the activation socket goes).
+TEST(MainWindowClose, EndsWithoutDestroyingWhatRunningWorkersUse)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            struct Witness {
+                ~Witness() { std::_Exit(3); }
+            };
+            static Witness witness;
+            static const QByteArray socketFile =
+                QFile::encodeName(QDir::tempPath() + QStringLiteral("/tarnwick-activate-%1").arg(::getpid()));
+            // Registered first, so it runs after every other cleanup.
+            std::at_quick_exit([] { std::_Exit(::access(socketFile.constData(), F_OK) == 0 ? 5 : 0); });
+            Platform::RunningApplications::listenForActivation([] {});
+            if (::access(socketFile.constData(), F_OK) != 0)
+                std::_Exit(4);
+            TestSupport::TempRoot root;
+            MainWindowController controller;
+            controller.window()->standardWindowButton(0)->click();
+            std::_Exit(6);
         },
         ::testing::ExitedWithCode(0), "");
 }

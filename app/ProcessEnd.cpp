@@ -1,0 +1,10 @@
+#include "ProcessEnd.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void endProcess(int status)
+{
+    std::fflush(nullptr);
+    std::quick_exit(status);
+}
