@@ -136,7 +136,11 @@ void DoCopyFiles::runJob()
         TopLevel top = std::move(ahead.front());
         ahead.pop_front();
         queued -= top.queued;
-        if (!reportTopLevel(top) || isCancel())
+        if (!reportTopLevel(top)) {
+            ahead.push_front(std::move(top));
+            break;
+        }
+        if (isCancel())
             break;
         quint64 p = 100u * quint64(i + 1) / quint64(n);
         if (p < 5)
@@ -149,7 +153,38 @@ void DoCopyFiles::runJob()
             reportProgress(float(p));
         }
     }
+    settleUnreported(ahead);
     m_job = nullptr;
+}
+
+void DoCopyFiles::settleUnreported(std::deque<TopLevel> &tops)
+{
+    // Items first, so that a folder holds only what was reported when it is looked at.
+    for (TopLevel &top : tops) {
+        for (qsizetype k = top.reported; k < top.steps.size(); ++k) {
+            const Step &step = top.steps.at(k);
+            if (step.kind != Step::Kind::Item || step.ticket == 0 || !m_job->wait(step.ticket))
+                continue;
+            if (step.into && step.into->removeItem(step.given))
+                Platform::systemLog(
+                    QStringLiteral("stopped--%1 was copied ahead of its report and is taken back").arg(step.path));
+        }
+    }
+    // Then the folders, the last made first, so that a folder's own folders
+    // are settled before it. Until then they are root's alone (mode 0700),
+    // so nobody else can have put anything into them.
+    for (auto top = tops.rbegin(); top != tops.rend(); ++top) {
+        for (auto made = top->made.rbegin(); made != top->made.rend(); ++made) {
+            bool listed = false;
+            const bool empty = made->target->names(&listed).isEmpty() && listed;
+            const Platform::FileAttributes there = made->parent->attributes(made->name);
+            const bool same = there.type == Platform::FileAttributes::Type::Directory &&
+                              there.device == made->target->device() && there.inode == made->target->inode();
+            if (empty && same && made->parent->removeItem(made->name))
+                continue;
+            made->target->copyAttributesFrom(*made->source);
+        }
+    }
 }
 
 DoCopyFiles::TopLevel DoCopyFiles::walkTopLevel(const FileNode *node)
@@ -173,7 +208,8 @@ DoCopyFiles::TopLevel DoCopyFiles::walkTopLevel(const FileNode *node)
 
 bool DoCopyFiles::reportTopLevel(TopLevel &top)
 {
-    for (const Step &step : std::as_const(top.steps)) {
+    for (; top.reported < top.steps.size(); ++top.reported) {
+        const Step &step = top.steps.at(top.reported);
         if (isCancel())
             return false;
         if (step.kind == Step::Kind::Gone || (step.kind == Step::Kind::Folder && !destinationHolds())) {
@@ -194,6 +230,7 @@ bool DoCopyFiles::reportTopLevel(TopLevel &top)
         QString error;
         const bool copied = m_job->wait(step.ticket, &error);
         if (!destinationHolds()) {
+            ++top.reported; // waited for already
             destinationGone();
             return false;
         }
@@ -205,7 +242,7 @@ bool DoCopyFiles::reportTopLevel(TopLevel &top)
     // Mirrored folders take their source's attributes once their content is
     // in, the deepest first.
     for (auto it = top.made.rbegin(); it != top.made.rend(); ++it)
-        it->first->copyAttributesFrom(*it->second);
+        it->target->copyAttributesFrom(*it->source);
     return true;
 }
 
@@ -252,9 +289,9 @@ void DoCopyFiles::walkFolderNode(const FileNode *node, const Folders &folders,
                                                               : QString::fromLocal8Bit(strerror(source->error()))));
         return;
     }
-    m_walking->steps.append(Step{Step::Kind::Folder, node->path, 0, {}});
+    m_walking->steps.append(Step{Step::Kind::Folder, node->path, 0, {}, nullptr, {}});
     if (!destinationHolds()) {
-        m_walking->steps.append(Step{Step::Kind::Gone, {}, 0, {}});
+        m_walking->steps.append(Step{Step::Kind::Gone, {}, 0, {}, nullptr, {}});
         m_walkEnded = true;
         return;
     }
@@ -268,8 +305,9 @@ void DoCopyFiles::walkFolderNode(const FileNode *node, const Folders &folders,
                                               QString::fromLocal8Bit(strerror(target->error()))));
         return;
     }
+    m_walking->opened.push_back(target);
     if (made)
-        m_walking->made.emplace_back(target, source);
+        m_walking->made.push_back(MadeFolder{target, source, folders.target, name});
     (this->*next)(node->children, Folders{source.get(), target.get()});
 }
 
@@ -281,12 +319,12 @@ void DoCopyFiles::toCopyFileWithNode(const FileNode *node, const Folders &withCo
     if (keptOut(node, true))
         return;
     m_iBegin = 0;
-    Step step{Step::Kind::Item, node->path, 0, {}};
+    Step step{Step::Kind::Item, node->path, 0, {}, nullptr, {}};
     const QByteArray name = node->nameBytes();
     if (!withCopyPath.target || !withCopyPath.target->isOpen() || !destinationHolds()) {
         // Reported as the Part has it: the item's path, then the failure.
         m_walking->steps.append(step);
-        m_walking->steps.append(Step{Step::Kind::Gone, {}, 0, {}});
+        m_walking->steps.append(Step{Step::Kind::Gone, {}, 0, {}, nullptr, {}});
         m_walkEnded = true;
         return;
     }
@@ -307,6 +345,8 @@ void DoCopyFiles::toCopyFileWithNode(const FileNode *node, const Folders &withCo
     taken->insert(target);
     const Platform::FileAttributes expected = listed(node);
     step.ticket = m_job->add(*withCopyPath.source, name, *withCopyPath.target, target, &expected);
+    step.into = withCopyPath.target;
+    step.given = target;
     m_walking->steps.append(step);
     ++m_walking->queued;
 }

@@ -38,6 +38,11 @@
 // failed item. Mirrored folders take their source folder's owner, mode and
 // times once their content is in. Names are the file system's bytes.
 //
+// The walk and the copies run ahead of the reports. A job that ends early
+// (stopped, or its destination gone) leaves what its reports told: an item
+// copied ahead of its report is taken back, and every mirrored folder the job
+// made takes its source's attributes, or goes when nothing is left in it.
+//
 // The destination folder itself is the owner's to make. When it has gone
 // (the target volume was ejected) or is no longer the folder the job opened,
 // the next item sends copyFileError and the job ends without copying anything
@@ -129,18 +134,35 @@ private:
         QString path;                         // Item: the source path reported
         Platform::CopyJob::Ticket ticket = 0; // Item: its copy (0: not queued, see error)
         QString error;
+        // Item: the folder it is copied into and the name it is given there.
+        const Platform::OpenFolder *into = nullptr;
+        QByteArray given;
+    };
+    // A mirrored folder the job made: it, its source folder, and where it was made.
+    struct MadeFolder {
+        std::shared_ptr<Platform::OpenFolder> target;
+        std::shared_ptr<Platform::OpenFolder> source;
+        const Platform::OpenFolder *parent = nullptr;
+        QByteArray name;
     };
     struct TopLevel {
         QList<Step> steps;
+        qsizetype reported = 0; // steps the reports have handled
         std::shared_ptr<Platform::OpenFolder> source;
-        // Mirrored folders made (target, source), in the order they were made.
-        std::vector<std::pair<std::shared_ptr<Platform::OpenFolder>, std::shared_ptr<Platform::OpenFolder>>> made;
+        // Mirrored folders made, in the order they were made.
+        std::vector<MadeFolder> made;
+        // Every destination folder the walk opened: the steps point into them.
+        std::vector<std::shared_ptr<Platform::OpenFolder>> opened;
         int queued = 0;
     };
     TopLevel walkTopLevel(const FileNode *node);
     // Sends the reports of a walked top-level node as its copies end; false
     // when the job is to end (stopped, or the destination has gone).
     bool reportTopLevel(TopLevel &top);
+    // After a job that ended early: what was copied ahead of the reports is
+    // taken back, and each mirrored folder the job made is given its
+    // source's attributes, or removed when nothing is left in it.
+    void settleUnreported(std::deque<TopLevel> &tops);
 
     void start(const FileNodeList &snapshot, std::shared_ptr<Platform::OpenFolder> copyFolder, const QString &copyPath,
                const QString &targetMountPath);

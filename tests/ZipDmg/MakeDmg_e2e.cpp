@@ -224,6 +224,57 @@ TEST_F(EngineOnDemoWorld, PipesAndSocketsAreLeftOutOfAnArchiveAndNeverHoldItUp)
     EXPECT_TRUE(log.contains(QStringLiteral("not a file, folder or link")));
 }
 
+TEST_F(EngineOnDemoWorld, PipesAndSocketsTickedForAnImageNeverFailOrHoldItUp)
+{
+    // Ticked at the top level, and inside a ticked folder.
+    const QString folder = source + QStringLiteral("/Special");
+    ASSERT_TRUE(TestSupport::writeFile(folder + QStringLiteral("/kept.txt"), "kept"));
+    std::vector<int> sockets;
+    auto makeSocket = [&](const QString &path) {
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray bytes = QFile::encodeName(path);
+        if (sock < 0 || size_t(bytes.size()) >= sizeof address.sun_path)
+            return false;
+        std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+        sockets.push_back(sock);
+        return ::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    };
+    for (const QString &dir : {source, folder}) {
+        ASSERT_EQ(::mkfifo(QFile::encodeName(dir + QStringLiteral("/pipe")).constData(), 0640), 0);
+        ASSERT_TRUE(makeSocket(dir + QStringLiteral("/socket")));
+    }
+    Platform::SystemLogCapture log;
+    const FileNodeArray nodes{MakeDmgRig::listedNode(source + QStringLiteral("/pipe"), FileNode::Checked),
+                              MakeDmgRig::listedNode(source + QStringLiteral("/socket"), FileNode::Checked),
+                              MakeDmgRig::listedNode(folder, FileNode::Checked)};
+    recorder.onBegin = [&] { engine.doCopyFilesToDmgWithDmg(nodes); };
+    const QString name = QStringLiteral("KestrovaDiskClone(2024-05-06 07:08:09)");
+    engine.makeTmpDmgWithPath(target, name, 20'000);
+    const bool ended = MakeDmgRig::waitForEnd(recorder, 60000);
+    for (int sock : sockets)
+        ::close(sock);
+    ASSERT_TRUE(ended) << "a pipe or a socket held the image up";
+    EXPECT_EQ(recorder.fails, 0) << "a pipe or a socket failed the image";
+    EXPECT_EQ(recorder.hundreds(), 1);
+
+    // Pipes are kept as what they are, as Disk Copy keeps them; an image
+    // cannot hold a socket, so sockets are left out with a log line.
+    const QString mountPoint = MakeDmgRig::mountImage(world, target + QLatin1Char('/') + name + QStringLiteral(".dmg"));
+    ASSERT_FALSE(mountPoint.isEmpty());
+    struct stat st;
+    for (const QString &rel : {QStringLiteral("/pipe"), QStringLiteral("/Special/pipe")}) {
+        ASSERT_EQ(::lstat(QFile::encodeName(mountPoint + rel).constData(), &st), 0) << rel.toStdString();
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << rel.toStdString();
+    }
+    for (const QString &rel : {QStringLiteral("/socket"), QStringLiteral("/Special/socket")})
+        EXPECT_NE(::lstat(QFile::encodeName(mountPoint + rel).constData(), &st), 0) << rel.toStdString();
+    EXPECT_EQ(TestSupport::readFile(mountPoint + QStringLiteral("/Special/kept.txt")), "kept");
+    EXPECT_TRUE(log.contains(QStringLiteral("socket"))) << log.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(world.run(QStringLiteral("diskutil"), {QStringLiteral("eject"), mountPoint}).status, 0);
+}
+
 TEST_F(EngineOnDemoWorld, NamesThatAreNotTextSurviveTheImageByteForByte)
 {
     ASSERT_TRUE(plantNamesThatAreNotText());

@@ -6,6 +6,7 @@
 // `giveUpMs`), and held() would then be false.
 #include "World.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
@@ -64,16 +65,17 @@ private:
     bool m_ended = false;
 };
 
-// How often a 10 ms timer fires while the event loop runs for `ms`: a main
-// thread held up in between counts few.
-inline int eventLoopTicks(int ms)
+// The event loop runs a timer of `ms` within `withinMs`: a main thread held
+// up by a wait would run it only after the wait.
+inline bool eventLoopTurns(int ms = 50, int withinMs = 5000)
 {
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
-    timer.start(10);
-    QTest::qWait(ms);
-    return ticks;
+    bool fired = false;
+    QTimer::singleShot(ms, [&fired] { fired = true; });
+    QElapsedTimer clock;
+    clock.start();
+    while (!fired && clock.elapsed() < withinMs)
+        QTest::qWait(10);
+    return fired;
 }
 
 } // namespace TestSupport
