@@ -82,6 +82,57 @@ void dosTime(time_t t, quint16 *date, quint16 *time)
 // A time for the extended timestamp field: four bytes, as zip writes them.
 quint32 unixTime(time_t t) { return quint32(std::clamp<qint64>(qint64(t), INT32_MIN, qint64(kMax32))); }
 
+// A worker's deflate streams: zip's own level for what compresses, a quick
+// one to find out whether data compresses at all, and one that only stores.
+struct Streams {
+    z_stream best{}, probe{}, plain{};
+    bool ready = false;
+    Streams()
+    {
+        const int b = deflateInit2(&best, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        const int p = deflateInit2(&probe, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        const int n = deflateInit2(&plain, 0, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        ready = b == Z_OK && p == Z_OK && n == Z_OK;
+        if (b == Z_OK && !ready)
+            deflateEnd(&best);
+        if (p == Z_OK && !ready)
+            deflateEnd(&probe);
+        if (n == Z_OK && !ready)
+            deflateEnd(&plain);
+    }
+    ~Streams()
+    {
+        if (ready) {
+            deflateEnd(&best);
+            deflateEnd(&probe);
+            deflateEnd(&plain);
+        }
+    }
+    Streams(const Streams &) = delete;
+    Streams &operator=(const Streams &) = delete;
+
+    // Data that does not compress (already compressed media, archives,
+    // random data) is not worth deflate's search: three samples of it that
+    // the quick level leaves at more than 99 % of their size tell it.
+    bool compresses(const Bytef *data, qint64 length)
+    {
+        constexpr qint64 kSample = 16 << 10;
+        if (length < 4 * kSample)
+            return true;
+        Bytef out[kSample + 1024];
+        for (const qint64 at : {qint64(0), (length - kSample) / 2, length - kSample}) {
+            deflateReset(&probe);
+            probe.next_in = const_cast<Bytef *>(data + at);
+            probe.avail_in = uInt(kSample);
+            probe.next_out = out;
+            probe.avail_out = uInt(sizeof out);
+            if (deflate(&probe, Z_FINISH) != Z_STREAM_END || qint64(sizeof out - probe.avail_out) * 100 < kSample * 99)
+                return true;
+        }
+        return false;
+    }
+};
+
 bool readAll(int fd, char *data, qint64 size, qint64 at, qint64 *got)
 {
     *got = 0;
@@ -275,8 +326,7 @@ bool ZipWriter::addFile(const QByteArray &name, const struct stat &st, int fd, c
 
 void ZipWriter::workerLoop()
 {
-    z_stream z{};
-    const bool ready = deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    Streams streams;
     for (;;) {
         Work work;
         {
@@ -288,23 +338,21 @@ void ZipWriter::workerLoop()
             m_work.pop_front();
         }
         Chunk &chunk = work.entry->chunks[work.chunk];
-        if (!ready)
+        if (!streams.ready)
             chunk.error = QStringLiteral("no memory to compress %1").arg(text(work.entry->hostPath));
         else if (!m_failed)
-            compress(*work.entry, chunk, &z);
+            compress(*work.entry, chunk, &streams);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             chunk.done = true;
         }
         m_writerWake.notify_all();
     }
-    if (ready)
-        deflateEnd(&z);
 }
 
 void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
 {
-    z_stream &z = *static_cast<z_stream *>(stream);
+    Streams &streams = *static_cast<Streams *>(stream);
     const bool last = &chunk == &entry.chunks.back();
     const bool only = entry.chunks.size() == 1;
     // The data before the chunk primes the stream, as if one deflate ran over the whole file.
@@ -329,6 +377,15 @@ void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
     }
     const auto *in = reinterpret_cast<const Bytef *>(raw.constData()) + dictionary;
     chunk.crc = crc32(crc32(0, nullptr, 0), in, uInt(chunk.length));
+    const bool compresses = streams.compresses(in, chunk.length);
+    if (only && !compresses) {
+        raw.truncate(chunk.length);
+        chunk.data = std::move(raw);
+        chunk.stored = true;
+        return;
+    }
+    // A chunk of a longer file that does not compress goes into the stream as stored blocks.
+    z_stream &z = compresses ? streams.best : streams.plain;
     deflateReset(&z);
     if (dictionary > 0)
         deflateSetDictionary(&z, reinterpret_cast<const Bytef *>(raw.constData()), uInt(dictionary));
