@@ -357,7 +357,7 @@ void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
     const bool only = entry.chunks.size() == 1;
     // The data before the chunk primes the stream, as if one deflate ran over the whole file.
     const qint64 dictionary = std::min(kDictionary, chunk.offset);
-    QByteArray raw(dictionary + chunk.length + (last ? 1 : 0), Qt::Uninitialized);
+    QByteArray raw = buffer(dictionary + chunk.length + (last ? 1 : 0));
     qint64 got = 0;
     if (!readAll(entry.fd, raw.data(), raw.size(), chunk.offset - dictionary, &got)) {
         chunk.error = QStringLiteral("%1: %2").arg(text(entry.hostPath), errText(errno));
@@ -389,7 +389,7 @@ void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
     deflateReset(&z);
     if (dictionary > 0)
         deflateSetDictionary(&z, reinterpret_cast<const Bytef *>(raw.constData()), uInt(dictionary));
-    QByteArray out(qsizetype(deflateBound(&z, uLong(chunk.length))) + 64, Qt::Uninitialized);
+    QByteArray out = buffer(qsizetype(deflateBound(&z, uLong(chunk.length))) + 64);
     z.next_in = const_cast<Bytef *>(in);
     z.avail_in = uInt(chunk.length);
     z.next_out = reinterpret_cast<Bytef *>(out.data());
@@ -406,9 +406,36 @@ void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
         raw.truncate(chunk.length);
         chunk.data = std::move(raw);
         chunk.stored = true;
+        recycle(std::move(out));
     } else {
         chunk.data = std::move(out);
+        recycle(std::move(raw));
     }
+}
+
+QByteArray ZipWriter::buffer(qsizetype size)
+{
+    if (size >= kChunk / 2) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_spare.begin(); it != m_spare.end(); ++it)
+            if (it->capacity() >= size) {
+                QByteArray b = std::move(*it);
+                m_spare.erase(it);
+                b.resize(size);
+                return b;
+            }
+    }
+    return QByteArray(size, Qt::Uninitialized);
+}
+
+void ZipWriter::recycle(QByteArray &&b)
+{
+    QByteArray gone = std::move(b);
+    if (gone.capacity() < kChunk / 2)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_spare.size() < kSpare)
+        m_spare.push_back(std::move(gone));
 }
 
 void ZipWriter::writerLoop()
@@ -517,7 +544,7 @@ bool ZipWriter::writeEntry(const std::shared_ptr<Pending> &entry)
         c.compressed = i == 0 ? quint64(chunk->data.size()) : c.compressed + quint64(chunk->data.size());
         const bool ok = put(chunk->data);
         const qint64 length = chunk->length;
-        chunk->data = QByteArray();
+        recycle(std::move(chunk->data));
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_inFlight -= length;
