@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -263,4 +264,27 @@ TEST_F(ZipArchiveTest, SizesAndOffsetsBeyond4GiBTakeZip64Fields)
         }
         ASSERT_TRUE(QFile::remove(archive));
     }
+}
+
+TEST_F(ZipArchiveTest, AStopBetweenChunksOfTheLastFileEndsTheArchive)
+{
+    ASSERT_TRUE(TestSupport::writeFile(at(QStringLiteral("big.bin")), QByteArray(3 << 20, 'b')));
+    const int fd = ::open(QFile::encodeName(at(QStringLiteral("out.zip"))).constData(),
+                          O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    std::atomic<bool> stop{false};
+    bool finished = true;
+    QString error;
+    {
+        // Stopped once the file is taken: only its data is left to go in.
+        ZipArchive zip(
+            fd, [&] { return stop.load(); }, [&](const QByteArray &) { stop = true; });
+        EXPECT_TRUE(
+            zip.add({QFile::encodeName(at(QStringLiteral("big.bin"))), {"big.bin"}, {Platform::FileAttributes{}}}));
+        finished = zip.finish();
+        error = zip.errorString();
+    }
+    ::close(fd);
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(error, QStringLiteral("stopped"));
 }
