@@ -82,6 +82,57 @@ void dosTime(time_t t, quint16 *date, quint16 *time)
 // A time for the extended timestamp field: four bytes, as zip writes them.
 quint32 unixTime(time_t t) { return quint32(std::clamp<qint64>(qint64(t), INT32_MIN, qint64(kMax32))); }
 
+// A worker's deflate streams: zip's own level for what compresses, a quick
+// one to find out whether data compresses at all, and one that only stores.
+struct Streams {
+    z_stream best{}, probe{}, plain{};
+    bool ready = false;
+    Streams()
+    {
+        const int b = deflateInit2(&best, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        const int p = deflateInit2(&probe, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        const int n = deflateInit2(&plain, 0, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        ready = b == Z_OK && p == Z_OK && n == Z_OK;
+        if (b == Z_OK && !ready)
+            deflateEnd(&best);
+        if (p == Z_OK && !ready)
+            deflateEnd(&probe);
+        if (n == Z_OK && !ready)
+            deflateEnd(&plain);
+    }
+    ~Streams()
+    {
+        if (ready) {
+            deflateEnd(&best);
+            deflateEnd(&probe);
+            deflateEnd(&plain);
+        }
+    }
+    Streams(const Streams &) = delete;
+    Streams &operator=(const Streams &) = delete;
+
+    // Data that does not compress (already compressed media, archives,
+    // random data) is not worth deflate's search: three samples of it that
+    // the quick level leaves at more than 99 % of their size tell it.
+    bool compresses(const Bytef *data, qint64 length)
+    {
+        constexpr qint64 kSample = 16 << 10;
+        if (length < 4 * kSample)
+            return true;
+        Bytef out[kSample + 1024];
+        for (const qint64 at : {qint64(0), (length - kSample) / 2, length - kSample}) {
+            deflateReset(&probe);
+            probe.next_in = const_cast<Bytef *>(data + at);
+            probe.avail_in = uInt(kSample);
+            probe.next_out = out;
+            probe.avail_out = uInt(sizeof out);
+            if (deflate(&probe, Z_FINISH) != Z_STREAM_END || qint64(sizeof out - probe.avail_out) * 100 < kSample * 99)
+                return true;
+        }
+        return false;
+    }
+};
+
 bool readAll(int fd, char *data, qint64 size, qint64 at, qint64 *got)
 {
     *got = 0;
@@ -275,8 +326,7 @@ bool ZipWriter::addFile(const QByteArray &name, const struct stat &st, int fd, c
 
 void ZipWriter::workerLoop()
 {
-    z_stream z{};
-    const bool ready = deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    Streams streams;
     for (;;) {
         Work work;
         {
@@ -288,28 +338,26 @@ void ZipWriter::workerLoop()
             m_work.pop_front();
         }
         Chunk &chunk = work.entry->chunks[work.chunk];
-        if (!ready)
+        if (!streams.ready)
             chunk.error = QStringLiteral("no memory to compress %1").arg(text(work.entry->hostPath));
         else if (!m_failed)
-            compress(*work.entry, chunk, &z);
+            compress(*work.entry, chunk, &streams);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             chunk.done = true;
         }
         m_writerWake.notify_all();
     }
-    if (ready)
-        deflateEnd(&z);
 }
 
 void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
 {
-    z_stream &z = *static_cast<z_stream *>(stream);
+    Streams &streams = *static_cast<Streams *>(stream);
     const bool last = &chunk == &entry.chunks.back();
     const bool only = entry.chunks.size() == 1;
     // The data before the chunk primes the stream, as if one deflate ran over the whole file.
     const qint64 dictionary = std::min(kDictionary, chunk.offset);
-    QByteArray raw(dictionary + chunk.length + (last ? 1 : 0), Qt::Uninitialized);
+    QByteArray raw = buffer(dictionary + chunk.length + (last ? 1 : 0));
     qint64 got = 0;
     if (!readAll(entry.fd, raw.data(), raw.size(), chunk.offset - dictionary, &got)) {
         chunk.error = QStringLiteral("%1: %2").arg(text(entry.hostPath), errText(errno));
@@ -329,10 +377,19 @@ void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
     }
     const auto *in = reinterpret_cast<const Bytef *>(raw.constData()) + dictionary;
     chunk.crc = crc32(crc32(0, nullptr, 0), in, uInt(chunk.length));
+    const bool compresses = streams.compresses(in, chunk.length);
+    if (only && !compresses) {
+        raw.truncate(chunk.length);
+        chunk.data = std::move(raw);
+        chunk.stored = true;
+        return;
+    }
+    // A chunk of a longer file that does not compress goes into the stream as stored blocks.
+    z_stream &z = compresses ? streams.best : streams.plain;
     deflateReset(&z);
     if (dictionary > 0)
         deflateSetDictionary(&z, reinterpret_cast<const Bytef *>(raw.constData()), uInt(dictionary));
-    QByteArray out(qsizetype(deflateBound(&z, uLong(chunk.length))) + 64, Qt::Uninitialized);
+    QByteArray out = buffer(qsizetype(deflateBound(&z, uLong(chunk.length))) + 64);
     z.next_in = const_cast<Bytef *>(in);
     z.avail_in = uInt(chunk.length);
     z.next_out = reinterpret_cast<Bytef *>(out.data());
@@ -349,9 +406,36 @@ void ZipWriter::compress(Pending &entry, Chunk &chunk, void *stream)
         raw.truncate(chunk.length);
         chunk.data = std::move(raw);
         chunk.stored = true;
+        recycle(std::move(out));
     } else {
         chunk.data = std::move(out);
+        recycle(std::move(raw));
     }
+}
+
+QByteArray ZipWriter::buffer(qsizetype size)
+{
+    if (size >= kChunk / 2) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_spare.begin(); it != m_spare.end(); ++it)
+            if (it->capacity() >= size) {
+                QByteArray b = std::move(*it);
+                m_spare.erase(it);
+                b.resize(size);
+                return b;
+            }
+    }
+    return QByteArray(size, Qt::Uninitialized);
+}
+
+void ZipWriter::recycle(QByteArray &&b)
+{
+    QByteArray gone = std::move(b);
+    if (gone.capacity() < kChunk / 2)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_spare.size() < kSpare)
+        m_spare.push_back(std::move(gone));
 }
 
 void ZipWriter::writerLoop()
@@ -460,7 +544,7 @@ bool ZipWriter::writeEntry(const std::shared_ptr<Pending> &entry)
         c.compressed = i == 0 ? quint64(chunk->data.size()) : c.compressed + quint64(chunk->data.size());
         const bool ok = put(chunk->data);
         const qint64 length = chunk->length;
-        chunk->data = QByteArray();
+        recycle(std::move(chunk->data));
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_inFlight -= length;

@@ -75,6 +75,10 @@ private:
     void workerLoop();
     void writerLoop();
     void compress(Pending &entry, Chunk &chunk, void *stream);
+    // Buffers of a chunk's size are used again rather than given back to
+    // the system and faulted in anew for every chunk.
+    QByteArray buffer(qsizetype size);
+    void recycle(QByteArray &&b);
     bool writeEntry(const std::shared_ptr<Pending> &entry);
     bool writeCentralDirectory();
     bool put(const char *data, size_t size);
@@ -104,6 +108,8 @@ private:
     bool m_quit = false;
     std::atomic<bool> m_failed{false};
     QString m_error;
+    static constexpr size_t kSpare = 32;
+    std::vector<QByteArray> m_spare;
     std::vector<std::thread> m_workers;
     std::thread m_writer;
 };
