@@ -7,6 +7,11 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#include <sanitizer/common_interface_defs.h>
+#define TARNWICK_SANITIZER_DEATH_CALLBACK 1
+#endif
+
 namespace {
 
 constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
@@ -38,6 +43,17 @@ void onCrash(int sig)
     ::raise(sig);
 }
 
+#ifdef TARNWICK_SANITIZER_DEATH_CALLBACK
+// A sanitizer that stops the program has printed its report already; the
+// line says that it was the program that stopped, in the log as well. (With
+// abort_on_error the abort then passes through onCrash too.)
+void onSanitizerDeath()
+{
+    writeAll(STDERR_FILENO, "Tarnwick: stopped by the sanitizer\n");
+    syslog(LOG_CRIT, "Tarnwick: stopped by the sanitizer");
+}
+#endif
+
 } // namespace
 
 void installCrashTrace()
@@ -58,4 +74,7 @@ void installCrashTrace()
     action.sa_flags = SA_RESETHAND | SA_ONSTACK;
     for (const int sig : kSignals)
         sigaction(sig, &action, nullptr);
+#ifdef TARNWICK_SANITIZER_DEATH_CALLBACK
+    __sanitizer_set_death_callback(onSanitizerDeath);
+#endif
 }
