@@ -322,7 +322,7 @@ void DoCopyFiles::toCopyFileWithNode(const FileNode *node, const Folders &withCo
     Step step{Step::Kind::Item, node->path, 0, {}, nullptr, {}};
     const QByteArray name = node->nameBytes();
     if (!withCopyPath.target || !withCopyPath.target->isOpen() || !destinationHolds()) {
-        // Reported as the Part has it: the item's path, then the failure.
+        // Reported as every item is: its path first, then the failure.
         m_walking->steps.append(step);
         m_walking->steps.append(Step{Step::Kind::Gone, {}, 0, {}, nullptr, {}});
         m_walkEnded = true;

@@ -86,7 +86,7 @@ TEST_F(ImagePageOnDemoWorld, DmgOfATickedPart)
     ASSERT_TRUE(pick(2, QStringLiteral("BACKUP")));
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->toVolume() != nullptr; }));
 
-    // Part mode, then the browser: Music and ReadMe.txt are unticked, OK.
+    // Partial-copy mode, then the browser: Music and ReadMe.txt are unticked, OK.
     QTest::mouseClick(page->lComboBox()->openButton(), Qt::LeftButton);
     ASSERT_TRUE(TestSupport::waitUntil([&] { return page->selectAllFileVC() != nullptr; }));
     TestSupport::saveScreenshot(page->selectAllFileVC(), QStringLiteral("dmgpage_e2e_mode_menu"));
