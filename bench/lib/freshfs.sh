@@ -7,7 +7,7 @@
 # every commit (each 5 s) first writes the data of the files it covers, so a
 # run waited for the shared disk as long as other programs kept it busy
 # (measured here: cp -a of the copy tree took 12 to 70 s with a journal, the
-# three ratios of three runs 0.08, 0.20, 0.15; without, 7.5 to 32 s and
+# ratios of six runs between 0.06 and 0.20; without, 7.5 to 32 s and
 # 0.109, 0.117, 0.126); fresh_fs_release DIR unmounts it
 # and drops its image once the run is measured. Where the process may not
 # mount (not root, no loop devices), DIR stays an ordinary folder and the run
