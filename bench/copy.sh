@@ -9,7 +9,9 @@
 # the target volume's folder), so that no run pays for what earlier runs or
 # other programs deleted; where nothing can be mounted, every copy goes into a
 # folder of its own, deleted only after the last run, and the runs wait out
-# earlier deletions (lib/settle.sh). The first copy of
+# earlier deletions (lib/settle.sh). Every timed side runs at a raised
+# priority where it may (lib/priority.sh), and the machine's load is shown
+# beside each run's figures. The first copy of
 # ours is compared with its source. A 10 ms timer on the main thread measures
 # how long it went without running its events while the job ran, beside the
 # same measure with no job running.
@@ -17,6 +19,7 @@
 set -euo pipefail
 . "$(dirname "$0")/lib/build.sh"
 . "$(dirname "$0")/lib/freshfs.sh"
+. "$(dirname "$0")/lib/priority.sh"
 bench_build copy copy_bench
 bin="$build/bench/copy_bench"
 
@@ -46,12 +49,13 @@ facts() {
 cat "$src"/movie*.mov >/dev/null
 find "$src" -type f -exec cat {} + >/dev/null
 
-ours=() theirs=() peers=() gaps=() idle=()
+ours=() theirs=() peers=() gaps=() idle=() loads=()
 for run in 1 2 3; do
+  loads+=("run $run: $(machine_load)")
   fresh_fs "$dst"
   sync
   t0=$(seconds)
-  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" copy "$world" "$src" "$dst"); then
+  if ! out=$(QT_QPA_PLATFORM=offscreen timed "$bin" copy "$world" "$src" "$dst"); then
     echo "copy: our copy failed" >&2
     exit 1
   fi
@@ -78,7 +82,7 @@ for run in 1 2 3; do
   fresh_fs "$kept/cp-fs-$run"
   sync
   t0=$(seconds)
-  cp -a "$src" "$kept/cp-fs-$run/cp"
+  timed cp -a "$src" "$kept/cp-fs-$run/cp"
   t1=$(seconds)
   theirs+=("$(elapsed "$t0" "$t1")")
   fresh_fs_release "$kept/cp-fs-$run"
@@ -86,7 +90,7 @@ for run in 1 2 3; do
   fresh_fs "$kept/peer-$run"
   sync
   t0=$(seconds)
-  (cd "$src" && find . -mindepth 1 -maxdepth 1 -print0 | xargs -0 -P8 -I{} cp -a {} "$kept/peer-$run/")
+  (cd "$src" && find . -mindepth 1 -maxdepth 1 -print0 | timed xargs -0 -P8 -I{} cp -a {} "$kept/peer-$run/")
   t1=$(seconds)
   peers+=("$(elapsed "$t0" "$t1")")
   fresh_fs_release "$kept/peer-$run"
@@ -96,7 +100,8 @@ rm -rf "$kept"
 worst() { printf '%s\n' "$@" | sort -g | tail -n 1; }
 echo "main thread: longest wait for its events $(worst "${gaps[@]}") ms while our copy ran, $(worst "${idle[@]}") ms with no job running (worst of three each)"
 x=$(median "${ours[@]}"); y=$(median "${theirs[@]}"); z=$(median "${peers[@]}")
-echo "runs: ours ${ours[*]} s; cp -a ${theirs[*]} s; parallel peer ${peers[*]} s; $(fresh_fs_kind)"
+echo "runs: ours ${ours[*]} s; cp -a ${theirs[*]} s; parallel peer ${peers[*]} s; $(fresh_fs_kind); $(timed_kind)"
+echo "machine at the start of each run: $(printf '%s; ' "${loads[@]}")"
 echo "copy: parallel peer (find | xargs -P8 cp -a) $z s; ours / peer $(awk -v x="$x" -v z="$z" 'BEGIN { printf "%.3f", (z > 0 ? x / z : 0) }')"
 r=$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.3f", (y > 0 ? x / y : 0) }')
 echo "copy: ratio $r (ours $x s, cp -a $y s)"
