@@ -161,7 +161,10 @@ TEST(DiskEventsAndPickers, PickersOpenAndCloseWhileDisksComeAndGo)
 
         // Each card meets each kind of round in turn.
         const int kind = (round + round / int(std::size(cards))) % 5;
-        if (kind < 3) {
+        if (kind == 1 && card.tab == controller->tab_diskclone()) {
+            // Another tab while the picker discovers: the Disk Copy page lets go of it.
+            QTest::mouseClick(controller->tab_bootable(), Qt::LeftButton);
+        } else if (kind < 3) {
             QTest::qWait(kind);
         } else {
             ASSERT_TRUE(TestSupport::waitUntil([&] { return picker && picker->isListShown(); }, 60000));
