@@ -134,22 +134,16 @@ bool Workspace::open(const QString &what)
     return openWithDesktop(what);
 }
 
-bool Workspace::openWithDesktop(const QString &what)
+namespace {
+
+// Starts the opener for the person at the screen, watched to its end so that
+// a desktop without a handler for the item is logged with xdg-open's own words.
+void startOpenerAs(const ConsoleUserProcess &user, const QString &opener, const QString &what)
 {
-    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (opener.isEmpty()) {
-        systemLog(QStringLiteral("could not open %1: no xdg-open installed").arg(what));
-        return false;
-    }
-    // Started as the person at the screen, in their session: never a root
-    // browser or file manager.
-    const ConsoleUserProcess user = ConsoleUserProcess::forConsoleUser();
-    // Watched to its end, so that a desktop without a handler for the item
-    // is logged with xdg-open's own words.
     auto *process = new QProcess(qApp);
     if (!user.prepare(*process, what)) {
         delete process;
-        return false;
+        return;
     }
     process->setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(process, &QProcess::finished, process, [process, what](int code, QProcess::ExitStatus status) {
@@ -175,6 +169,26 @@ bool Workspace::openWithDesktop(const QString &what)
         }
     });
     process->start(opener, {what});
+}
+
+} // namespace
+
+bool Workspace::openWithDesktop(const QString &what)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        systemLog(QStringLiteral("could not open %1: no xdg-open installed").arg(what));
+        return false;
+    }
+    // Started as the person at the screen, in their session: never a root
+    // browser or file manager. Who that is comes from the disks' records,
+    // which a long change (an image's eject) may hold: it is looked up on a
+    // worker and the opener is started back on the main thread. Without the
+    // user or their session nothing starts, and prepare() logs why.
+    Dispatch::globalAsync([opener, what] {
+        const ConsoleUserProcess user = ConsoleUserProcess::forConsoleUser();
+        Dispatch::mainAsync([user, opener, what] { startOpenerAs(user, opener, what); });
+    });
     return true;
 }
 
@@ -197,10 +211,25 @@ void Workspace::selectFile(const QString &path)
     // A call on the bus carries this process's identity: made for another
     // user it would not be theirs. Their own file manager then opens the
     // folder, started as them.
-    if (m_fileManagerBus.isEmpty() && ConsoleUserProcess::forConsoleUser().uid() != geteuid()) {
-        open(folder);
+    if (m_fileManagerBus.isEmpty()) {
+        // Who is at the screen is looked up off the main thread (see
+        // openWithDesktop); the rest goes on back here.
+        Dispatch::globalAsync([this, path, folder] {
+            const bool otherUser = ConsoleUserProcess::forConsoleUser().uid() != geteuid();
+            Dispatch::mainAsync([this, path, folder, otherUser] {
+                if (otherUser)
+                    open(folder);
+                else
+                    showItemOnBus(path, folder);
+            });
+        });
         return;
     }
+    showItemOnBus(path, folder);
+}
+
+void Workspace::showItemOnBus(const QString &path, const QString &folder)
+{
     const QDBusConnection bus = m_fileManagerBus.isEmpty()
                                     ? QDBusConnection::sessionBus()
                                     : QDBusConnection::connectToBus(m_fileManagerBus, kPrivateBusName);

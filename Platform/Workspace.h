@@ -104,6 +104,7 @@ private:
     Workspace();
     bool open(const QString &what);
     bool openWithDesktop(const QString &what);
+    void showItemOnBus(const QString &path, const QString &folder);
 
     Opener m_opener;
     Launcher m_launcher;
