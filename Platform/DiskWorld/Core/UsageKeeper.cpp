@@ -133,8 +133,9 @@ std::optional<int64_t> keptBytes(const WorldPaths &w, const std::string &content
         return std::nullopt;
     int fd = connectTo(name);
     if (fd < 0 && (errno == ECONNREFUSED || errno == ENOENT) && startKeeper(w)) {
-        // The keeper listens as soon as it runs; it is given a moment to get there.
-        for (int i = 0; i < 100 && fd < 0; ++i) {
+        // The keeper listens as soon as it runs; it is given a moment to get
+        // there, no more: on a busy machine this one question walks instead.
+        for (int i = 0; i < 25 && fd < 0; ++i) {
             const timespec pause{0, 2'000'000};
             nanosleep(&pause, nullptr);
             fd = connectTo(name);
