@@ -39,11 +39,14 @@
 #include "SystemRoot.h"
 #include "Task.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <algorithm>
+#include <functional>
+#include <mutex>
 
 namespace {
 
@@ -70,6 +73,31 @@ QString runnerFile(const char *name) { return QoRunnerDirectory() + QLatin1Char(
 std::optional<QVariantMap> diskutilPlist(const QStringList &arguments, const char *file)
 {
     return ZZDoCommand(ToolCommand(QStringLiteral("diskutil"), arguments), runnerFile(file)).dictionary();
+}
+
+const char *const kSystemPreboot = "/System/Volumes/Preboot";
+const char *const kCryptexes = "Cryptexes";
+
+std::mutex g_prebootCopyHookMutex;
+std::function<void()> g_prebootCopyHook;
+
+std::function<void()> prebootCopyHook()
+{
+    std::lock_guard<std::mutex> lock(g_prebootCopyHookMutex);
+    return g_prebootCopyHook;
+}
+
+// A folder of the original platform, opened from the system root down with
+// no link in any component below the root.
+Platform::OpenFolder openSystemFolder(const QString &systemPath)
+{
+    return Platform::OpenFolder::openNoLinks(QFile::encodeName(Platform::rootPath(systemPath)),
+                                             QFile::encodeName(Platform::systemRoot()).size());
+}
+
+bool sameFolder(const Platform::OpenFolder &a, const Platform::OpenFolder &b)
+{
+    return a.isOpen() && b.isOpen() && a.device() == b.device() && a.inode() == b.inode();
 }
 
 // Copies the running system's Preboot cryptexes onto the Preboot volume of
@@ -111,27 +139,47 @@ void copyPrebootCryptexes(const QString &wholeDisk)
             return;
         // Where the volume just mounted really is: a second volume of that
         // name may already hold "/Volumes/Preboot". The mount point counts
-        // only when diskutil names this very volume there.
+        // only when diskutil names this very volume there. Its folder is held
+        // before diskutil is asked and must still stand there afterwards, so
+        // the folder written into is the one diskutil named.
         const std::optional<QVariantMap> prebootInfo = diskutilPlist(
             {QStringLiteral("info"), QStringLiteral("-plist"), QStringLiteral("/dev/") + preboot}, "VeyDataTemp.plist");
         const QString mountPoint = QoCloneVolume::systemMountPoint(
             prebootInfo ? prebootInfo->value(QStringLiteral("MountPoint")).toString() : QString());
+        const Platform::OpenFolder target =
+            mountPoint.isEmpty() ? Platform::OpenFolder() : openSystemFolder(mountPoint);
         const std::optional<QVariantMap> mountInfo =
-            mountPoint.isEmpty()
+            !target.isOpen()
                 ? std::nullopt
                 : diskutilPlist({QStringLiteral("info"), QStringLiteral("-plist"), mountPoint}, "VeyDataTemp.plist");
         if (!mountInfo || mountInfo->value(QStringLiteral("DeviceIdentifier")).toString() != preboot ||
             !QoCloneVolume::describes(*mountInfo, mountPoint, {container}, QStringLiteral("Preboot")) ||
-            !QFileInfo(Platform::rootPath(mountPoint)).isDir()) {
+            !sameFolder(target, openSystemFolder(mountPoint))) {
             Platform::systemLog(QStringLiteral("Preboot volume %1 is not mounted; cryptexes not copied").arg(preboot));
             return;
         }
+        // cp starts in the running system's Preboot folder, held likewise, and
+        // is given the cryptex folder by name and the clone's volume by its
+        // descriptor: a component swapped for a link from now on leads it
+        // nowhere else. A link under the cryptex name itself is not the
+        // system's folder.
+        const Platform::OpenFolder source = openSystemFolder(QString::fromLatin1(kSystemPreboot));
+        const Platform::FileAttributes::Type kind = source.attributes(kCryptexes).type;
+        if (!source.isOpen() ||
+            (kind != Platform::FileAttributes::Type::Directory && kind != Platform::FileAttributes::Type::Missing)) {
+            Platform::systemLog(QStringLiteral("%1 is not a folder of the system; cryptexes not copied")
+                                    .arg(QLatin1String(kSystemPreboot)));
+            return;
+        }
+        if (const std::function<void()> hook = prebootCopyHook())
+            hook();
 
         Platform::Task task;
         task.setLaunchPath(QStringLiteral("/bin/cp"));
-        task.setArguments({QStringLiteral("-av"),
-                           Platform::rootPath(QStringLiteral("/System/Volumes/Preboot/Cryptexes")),
-                           Platform::rootPath(mountPoint)});
+        task.setArguments({QStringLiteral("-av"), QString::fromLatin1(kCryptexes),
+                           Platform::Task::descriptorPath(target.descriptor())});
+        task.setWorkingFolderDescriptor(source.descriptor());
+        task.setInheritedDescriptor(target.descriptor());
         task.setStandardOutputPipe(true);
         // The task hands its output over as it arrives, also while it is
         // waited for: what is not taken then is gone.
@@ -603,6 +651,12 @@ void SelectDrivceViewController::changeProValue(double value)
         repairPrebootFile();
     else
         showEndView();
+}
+
+void SelectDrivceViewController::setPrebootCopyHook(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> lock(g_prebootCopyHookMutex);
+    g_prebootCopyHook = std::move(hook);
 }
 
 void SelectDrivceViewController::repairPrebootFile()

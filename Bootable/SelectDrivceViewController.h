@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QVariantMap>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -126,6 +127,10 @@ public:
     // The Full Disk Access probe: 2 when the console user's Safari folder can
     // be listed, 1 when it exists but cannot be, 0 when it does not exist.
     static int getAuthorizationStatus();
+
+    // Tests: runs on the Preboot copy's worker once the copy's folders are
+    // held and checked, just before cp starts.
+    static void setPrebootCopyHook(std::function<void()> hook);
 
     // Closes the error bubble beside the target card; nothing when none is up.
     void closeErrorWindow();

@@ -1,5 +1,6 @@
 #include "Task.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -25,9 +26,13 @@ bool Task::launch()
     m_process->setArguments(m_arguments);
     if (!m_workingDirectory.isEmpty())
         m_process->setWorkingDirectory(m_workingDirectory);
-    if (m_workingFd >= 0)
-        m_process->setChildProcessModifier([fd = m_workingFd] {
-            if (::fchdir(fd) != 0)
+    if (m_workingFd >= 0 || m_inheritedFd >= 0)
+        m_process->setChildProcessModifier([working = m_workingFd, inherited = m_inheritedFd] {
+            if (working >= 0 && ::fchdir(working) != 0)
+                ::_exit(127);
+            // Kept under its own number: moving it elsewhere could close a
+            // descriptor the child still needs before the program runs.
+            if (inherited >= 0 && ::fcntl(inherited, F_SETFD, 0) != 0)
                 ::_exit(127);
         });
     if (!m_stdinPipe)
@@ -65,6 +70,8 @@ bool Task::launch()
     }
     return true;
 }
+
+QString Task::descriptorPath(int fd) { return QStringLiteral("/dev/fd/%1").arg(fd); }
 
 bool Task::isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
 

@@ -34,6 +34,14 @@ public:
     // cannot enter it ends at once with status 127. The descriptor stays the
     // caller's and must stay open until launch() has returned.
     void setWorkingFolderDescriptor(int fd) { m_workingFd = fd; }
+    // The child also holds what `fd` holds open (a folder, say), under the
+    // same number, and reaches it by descriptorPath(fd): a tool given a path
+    // below that works in the held folder wherever its path leads by then.
+    // The descriptor stays the caller's and must stay open until launch() has
+    // returned.
+    void setInheritedDescriptor(int fd) { m_inheritedFd = fd; }
+    // The name a child gives to its descriptor `fd` ("/dev/fd/N").
+    static QString descriptorPath(int fd);
 
     bool launch();
     bool isRunning() const;
@@ -60,6 +68,7 @@ private:
     QStringList m_arguments;
     QString m_workingDirectory;
     int m_workingFd = -1;
+    int m_inheritedFd = -1;
     bool m_stdinPipe = false;
     bool m_stdoutPipe = false;
     bool m_mergeStderr = false;

@@ -460,6 +460,83 @@ TEST(ClonePageEndToEnd, UnmountedPrebootSkipsTheCopyAndStillEndsOnSuccess)
     EXPECT_EQ(w.tabs.calls, (QList<bool>{false, true}));
 }
 
+// A folder on the Preboot copy's way is swapped for a link to a folder of the
+// user's: just before cp starts, or right after the clone's Preboot volume is
+// mounted, before it is checked. Nothing goes through the link, the system's
+// cryptexes stay as they are, and the clone gets them only from the folders
+// that were checked.
+TEST(ClonePageEndToEnd, PrebootCopyGoesThroughNoLinkSwappedIntoItsWay)
+{
+    struct Case {
+        const char *what;
+        const char *swapped;
+        bool beforeTheChecks;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"the clone's mount point, just before the copy", "/Volumes/Preboot", false, true},
+        {"the system's Preboot folder, just before the copy", "/System/Volumes/Preboot", false, true},
+        {"the clone's mount point, once it is mounted", "/Volumes/Preboot", true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        PageWorld w(QStringLiteral("13.4"));
+        ASSERT_TRUE(w.rig.world.ok());
+        SelectDrivceViewController &page = *w.page;
+        const QString swapped = w.rig.world.at(QLatin1String(c.swapped));
+        const QString away = w.rig.world.at(QStringLiteral("/Users/tester/away"));
+        const QString decoy = w.rig.world.at(QStringLiteral("/Users/tester/Decoy"));
+        ASSERT_TRUE(TestSupport::writeFile(decoy + QStringLiteral("/Cryptexes/planted"), "not the system's\n"));
+        const QMap<QString, QByteArray> decoyBefore = treeOf(decoy);
+        const QString systemCryptexes = w.rig.world.at(QStringLiteral("/System/Volumes/Preboot/Cryptexes"));
+        const QMap<QString, QByteArray> cryptexes = treeOf(systemCryptexes);
+        ASSERT_FALSE(cryptexes.isEmpty());
+
+        struct HookGuard {
+            ~HookGuard() { SelectDrivceViewController::setPrebootCopyHook({}); }
+        } guard;
+        if (c.beforeTheChecks) {
+            const QString wrapper = w.rig.toolPath(QStringLiteral("diskutil"));
+            QByteArray script = TestSupport::readFile(wrapper);
+            const QByteArray hook = "if [ \"$1\" = mountDisk ]; then \"$real\" \"$@\"; status=$?; mv '" +
+                                    QFile::encodeName(swapped) + "' '" + QFile::encodeName(away) + "' && ln -s '" +
+                                    QFile::encodeName(decoy) + "' '" + QFile::encodeName(swapped) +
+                                    "'; exit $status; fi\n";
+            script.replace("exec \"$real\" \"$@\"\n", hook + "exec \"$real\" \"$@\"\n");
+            ASSERT_TRUE(TestSupport::writeFile(wrapper, script));
+            CloneTest::makeExecutable(wrapper);
+        } else {
+            SelectDrivceViewController::setPrebootCopyHook([swapped, away, decoy] {
+                if (!QDir().rename(swapped, away) || !QFile::link(decoy, swapped))
+                    Platform::systemLog(QStringLiteral("test: the swap failed"));
+            });
+        }
+        Platform::SystemLogCapture log;
+
+        ASSERT_TRUE(w.pick(QStringLiteral("disk2")));
+        ASSERT_TRUE(w.startClone());
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.sussView()->isHidden(); }, 180000));
+        TestSupport::waitUntil([] { return false; }, 300);
+        expectOneSuccessfulEnd(w);
+        ASSERT_TRUE(QFileInfo(swapped).isSymLink()) << "the swap was made";
+        EXPECT_EQ(log.contains(QStringLiteral("Exit status: 0")), c.copied);
+
+        // The world as it was before the swap; then what the copy did.
+        ASSERT_TRUE(QFile::remove(swapped));
+        ASSERT_TRUE(QDir().rename(away, swapped));
+        EXPECT_EQ(differences(decoyBefore, treeOf(decoy)), QStringList()) << "nothing goes through the link";
+        EXPECT_EQ(differences(cryptexes, treeOf(systemCryptexes)), QStringList()) << "the source is left as it was";
+        const QString prebootContent =
+            volumeOnDisk(w.rig.world, QStringLiteral("Preboot"), QStringLiteral("disk2")).content;
+        ASSERT_FALSE(prebootContent.isEmpty());
+        if (c.copied)
+            EXPECT_EQ(differences(cryptexes, treeOf(prebootContent + QStringLiteral("/Cryptexes"))), QStringList());
+        else
+            EXPECT_FALSE(QFileInfo::exists(prebootContent + QStringLiteral("/Cryptexes")));
+        EXPECT_TRUE(w.rig.world.problems().isEmpty()) << w.rig.world.problems().join(QLatin1Char('\n')).toStdString();
+    }
+}
+
 // Once the restore has reached 100 % the clone is made; the stop button is
 // grey while the Preboot copy finishes it off, and a press does nothing.
 TEST(ClonePageEndToEnd, StopPressedDuringThePrebootCopyIsRefused)

@@ -258,6 +258,40 @@ TEST(Task, StandardErrorComesThroughItsOwnPipeApartFromTheOutput)
     EXPECT_EQ(task.terminationStatus(), 3);
 }
 
+// A folder handed to a child by descriptor is the folder that was opened,
+// even once its path leads elsewhere; a descriptor not handed over stays
+// this process's own.
+TEST(Task, AChildReachesAHandedFolderByDescriptorWhereverItsPathNowLeads)
+{
+    QTemporaryDir dir;
+    const QString held = dir.filePath(QStringLiteral("held"));
+    ASSERT_TRUE(QDir().mkpath(held));
+    TestSupport::writeFile(held + QStringLiteral("/inside"), "x");
+    const OpenFolder folder = OpenFolder::open(QFile::encodeName(held));
+    ASSERT_TRUE(folder.isOpen());
+    ASSERT_TRUE(QDir().rename(held, dir.filePath(QStringLiteral("moved"))));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("decoy"))));
+    TestSupport::writeFile(dir.filePath(QStringLiteral("decoy/planted")), "y");
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("decoy")), held));
+
+    for (const bool handed : {true, false}) {
+        SCOPED_TRACE(handed);
+        Task task;
+        task.setLaunchPath(QStringLiteral("/bin/sh"));
+        task.setArguments({QStringLiteral("-c"), QStringLiteral("ls \"$1\" 2>/dev/null"), QStringLiteral("sh"),
+                           Task::descriptorPath(folder.descriptor())});
+        if (handed)
+            task.setInheritedDescriptor(folder.descriptor());
+        task.setStandardOutputPipe(true);
+        QByteArray out;
+        QObject::connect(&task, &Task::dataAvailable, [&](const QByteArray &c) { out += c; });
+        ASSERT_TRUE(task.launch());
+        ASSERT_TRUE(task.waitUntilExit(10000));
+        EXPECT_EQ(out, handed ? QByteArray("inside\n") : QByteArray());
+        EXPECT_EQ(task.terminationStatus() == 0, handed);
+    }
+}
+
 // What root makes in a user's folder, a folder or a finished result, is that
 // user's and never set-id.
 TEST(UsersFolder, WhatRootMakesThereIsTheFoldersOwners)
