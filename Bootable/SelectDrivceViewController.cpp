@@ -515,10 +515,34 @@ void SelectDrivceViewController::cloneButtonAction()
 
 void SelectDrivceViewController::beginToCopySystem()
 {
-    if (getAuthorizationStatus() != 2 && QoPublicUtilities::getSystemVersion() >= 1300) {
-        toCheckFullDiskAccess();
+    // The probe asks who is at the screen, which the disks' record tells and
+    // an eject may hold for seconds: it runs on a worker, and the clone
+    // starts when it answers, for the target chosen when it was asked.
+    if (m_accessCheckOut)
         return;
-    }
+    m_accessCheckOut = true;
+    QPointer<SelectDrivceViewController> self(this);
+    const VolumeObjPtr target = m_toVolume;
+    Platform::Dispatch::globalAsync([self, target] {
+        const bool allowed = getAuthorizationStatus() == 2 || QoPublicUtilities::getSystemVersion() < 1300;
+        Platform::Dispatch::mainAsync([self, target, allowed] {
+            if (!self)
+                return;
+            self->m_accessCheckOut = false;
+            // The user went elsewhere meanwhile: a changed target, another
+            // page; nothing starts unseen.
+            if (!target || target != self->m_toVolume || !self->isVisible())
+                return;
+            if (!allowed)
+                self->toCheckFullDiskAccess();
+            else
+                self->startCopySystem();
+        });
+    });
+}
+
+void SelectDrivceViewController::startCopySystem()
+{
     m_finishing = false;
     m_progressValue = 0;
     ui->iProgreeBar->setFloatValue(0);

@@ -171,6 +171,8 @@ private:
     void checkSize();
     void showErrorBubble(const QString &message);
     void showErrorWindow(int code);
+    // The clone itself, once the access probe allowed it.
+    void startCopySystem();
     void repairPrebootFile();
     void finishPrebootCopy();
     void refuseStop();
@@ -190,6 +192,8 @@ private:
     bool m_isErrorPopWin = false;
     bool m_showErrorW = false;
     bool m_isUserCancel = false;
+    // The access probe of a confirmed start is out on a worker.
+    bool m_accessCheckOut = false;
     SetpFViewController *m_stepVC = nullptr;
     SetpFViewController *m_stepFVC = nullptr;
     double m_progressValue = 0;

@@ -190,6 +190,12 @@ struct PageWorld {
         if (!confirmShot.isEmpty())
             TestSupport::saveScreenshot(vc->window(), confirmShot);
         QTest::mouseClick(vc->doneButton(), Qt::LeftButton);
+        // The start answers once its access probe is back from a worker.
+        TestSupport::waitUntil(
+            [this] {
+                return !page->copyProgressView()->isHidden() || page->fullDiskAccessWC() || page->errorWindowVC();
+            },
+            5000);
         return true;
     }
 };
@@ -395,7 +401,7 @@ TEST(ClonePageEndToEnd, StartWhileTheStoppedRunIsStillEndingShowsTheErrorWindow)
     QTest::mouseClick(page.failCancelButton(), Qt::LeftButton);
     page.doSelectDiskWithVolume(w.rig.chooseDisk(QStringLiteral("disk2")));
     page.beginToCopySystem();
-    ASSERT_TRUE(page.errorWindowVC());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page.errorWindowVC() != nullptr; }));
     EXPECT_EQ(page.errorWindowVC()->errorLabel()->text(), QStringLiteral("创建目标盘时发生错误。"));
     TestSupport::saveScreenshot(page.errorWindowVC()->window(), QStringLiteral("ClonePage_errorWindow"));
     // The page is back on the choice with the tabs free, not stuck on progress.

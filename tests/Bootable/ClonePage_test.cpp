@@ -32,6 +32,7 @@
 #include "Dispatch.h"
 #include "SystemInfo.h"
 #include "Workspace.h"
+#include "WorldLockHolder.h"
 
 #include <QDir>
 #include <QLabel>
@@ -501,14 +502,19 @@ TEST(ClonePage, FullDiskAccessGateFrom1300KeepsThePageOnTheSelection)
 
     page.doSelectDiskWithVolume(r.rig.chooseDisk(QStringLiteral("disk2")));
     bool windowShown = false;
-    QTimer::singleShot(0, &page, [&] {
-        if (FullDiskAccessViewController *wc = page.fullDiskAccessWC()) {
-            windowShown = wc->isVisible();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &page, [&] {
+        FullDiskAccessViewController *wc = page.fullDiskAccessWC();
+        if (wc && wc->isVisible()) {
+            windowShown = true;
             wc->closeWindow();
         }
     });
+    watch.start(10);
     page.beginToCopySystem();
-    EXPECT_TRUE(windowShown);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return windowShown; }));
+    watch.stop();
+    QTest::qWait(50);
     EXPECT_FALSE(page.selectDiskView()->isHidden());
     EXPECT_TRUE(page.copyProgressView()->isHidden());
     EXPECT_TRUE(r.tabs.calls.isEmpty());
@@ -569,7 +575,7 @@ TEST(ClonePage, Before1300TheCloneStartsWhateverTheProbeGives)
     // A disk that is not there: the engine starts and then reports it gone.
     page.doSelectDiskWithVolume(diskOfSize(page.usedSize() * 2, QStringLiteral("disk77")));
     page.beginToCopySystem();
-    EXPECT_TRUE(page.selectDiskView()->isHidden());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page.selectDiskView()->isHidden(); }));
     EXPECT_FALSE(page.copyProgressView()->isHidden());
     EXPECT_FALSE(page.fullDiskAccessWC());
     ASSERT_FALSE(r.tabs.calls.isEmpty());
@@ -578,4 +584,36 @@ TEST(ClonePage, Before1300TheCloneStartsWhateverTheProbeGives)
     EXPECT_EQ(page.errorLable()->text(), QStringLiteral("USB设备已拔出，请重新连接设备并重试。"));
     EXPECT_EQ(r.tabs.calls.last(), true);
     EXPECT_TRUE(r.rig.eraseCalls().isEmpty());
+}
+
+// Who is at the screen comes from the disks' record, which an eject holds:
+// the confirmed start asks on a worker, and a start whose target changed
+// meanwhile begins nothing.
+TEST(ClonePage, TheConfirmedStartNeverHoldsTheWindowUpForTheDisks)
+{
+    PageRig r(TestSupport::DiskWorldFixture::Options{true, QStringLiteral("13.4"), QStringLiteral("tester")});
+    SelectDrivceViewController &page = *r.page;
+    const VolumeObjPtr first = diskOfSize(page.usedSize() * 2, QStringLiteral("disk77"));
+    page.doSelectDiskWithVolume(first);
+    {
+        TestSupport::WorldLockHolder lock(r.rig.world.world());
+        page.beginToCopySystem();
+        EXPECT_TRUE(TestSupport::eventLoopTurns());
+        EXPECT_TRUE(lock.held()) << "the main thread waited for the disks";
+        EXPECT_FALSE(page.selectDiskView()->isHidden());
+        // Another target before the answer: the old start is dropped.
+        page.doSelectDiskWithVolume(diskOfSize(page.usedSize() * 2, QStringLiteral("disk78")));
+    }
+    Platform::Dispatch::waitForGlobalQueue();
+    QTest::qWait(100);
+    EXPECT_FALSE(page.selectDiskView()->isHidden());
+    EXPECT_TRUE(page.copyProgressView()->isHidden());
+    EXPECT_FALSE(page.fullDiskAccessWC());
+    EXPECT_TRUE(r.tabs.calls.isEmpty());
+
+    // Asked again for the target now shown, the clone starts.
+    page.beginToCopySystem();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return page.selectDiskView()->isHidden(); }));
+    EXPECT_FALSE(page.copyProgressView()->isHidden());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !page.failView()->isHidden(); }, 60000));
 }
