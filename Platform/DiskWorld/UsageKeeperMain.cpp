@@ -33,21 +33,6 @@ double monotonicSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-bool receiveAll(int fd, void *data, size_t size)
-{
-    char *p = static_cast<char *>(data);
-    while (size > 0) {
-        const ssize_t n = recv(fd, p, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 // The sum for one question, or -1 when the folder named is not the one the
 // asker opened, or lies outside this world.
 qint64 answer(const Core::WorldPaths &w, const Keeper::Request &request, const std::string &path)
@@ -77,15 +62,15 @@ void serve(const Core::WorldPaths &w, int client)
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     Keeper::Request request;
-    if (!receiveAll(client, &request, sizeof request) || request.magic != Keeper::kMagic ||
+    if (!Keeper::receiveAll(client, &request, sizeof request) || request.magic != Keeper::kMagic ||
         request.pathLength > Keeper::kMaxPath)
         return;
     std::string path(request.pathLength, '\0');
-    if (!receiveAll(client, path.data(), path.size()))
+    if (!Keeper::receiveAll(client, path.data(), path.size()))
         return;
     Keeper::Reply reply;
     reply.bytes = answer(w, request, path);
-    send(client, &reply, sizeof reply, MSG_NOSIGNAL);
+    Keeper::sendAll(client, &reply, sizeof reply);
 }
 
 } // namespace

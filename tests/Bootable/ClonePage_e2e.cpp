@@ -643,7 +643,9 @@ TEST(ClonePageEndToEnd, TargetPulledOutDuringTheRestoreShowsTheUnpluggedTextAndT
     SelectDrivceViewController &page = *w.page;
     w.rig.setAsrScript(CloneTest::asrPrologue() + CloneTest::asrUpToPrompt() +
                        "say 'Restoring  '\nsay '....10'\nsay '....20'\n"
-                       "'" + QFile::encodeName(TestSupport::toolsPath()) + "/diskworld' detach disk2 >/dev/null\n"
+                       "'" +
+                       QFile::encodeName(TestSupport::toolsPath()) +
+                       "/diskworld' detach disk2 >/dev/null\n"
                        "echo 'asr: restore failed: the target has gone' >&2\n"
                        // Stopped by now unless nobody listened; else it goes on.
                        "i=0; while [ $i -lt 2400 ]; do sleep 0.05; i=$((i+1)); done\n"

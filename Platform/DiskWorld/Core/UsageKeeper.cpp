@@ -39,10 +39,6 @@ std::string socketName(const WorldPaths &w)
     return name;
 }
 
-} // namespace UsageKeeper
-
-namespace {
-
 bool sendAll(int fd, const void *data, size_t size)
 {
     const char *p = static_cast<const char *>(data);
@@ -72,6 +68,10 @@ bool receiveAll(int fd, void *data, size_t size)
     }
     return true;
 }
+
+} // namespace UsageKeeper
+
+namespace {
 
 // A connection to the keeper of that name, if one of our own user listens there.
 int connectTo(const std::string &name)
@@ -150,8 +150,9 @@ std::optional<int64_t> keptBytes(const WorldPaths &w, const std::string &content
     request.ino = uint64_t(st.st_ino);
     request.pathLength = uint32_t(content.size());
     UsageKeeper::Reply reply;
-    const bool ok = sendAll(fd, &request, sizeof request) && sendAll(fd, content.data(), content.size()) &&
-                    receiveAll(fd, &reply, sizeof reply);
+    const bool ok = UsageKeeper::sendAll(fd, &request, sizeof request) &&
+                    UsageKeeper::sendAll(fd, content.data(), content.size()) &&
+                    UsageKeeper::receiveAll(fd, &reply, sizeof reply);
     close(fd);
     if (!ok || reply.bytes < 0)
         return std::nullopt;

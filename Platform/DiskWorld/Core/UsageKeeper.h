@@ -47,6 +47,10 @@ constexpr uint32_t kMaxPath = 64 * 1024;
 std::string socketName(const WorldPaths &w);
 // Device and inode of the world's state folder (nothing when it is gone).
 std::optional<std::pair<dev_t, ino_t>> stateIdentity(const WorldPaths &w);
+// The whole of `size` bytes over a connected socket, through interruptions;
+// false when the other side went away first.
+bool sendAll(int fd, const void *data, size_t size);
+bool receiveAll(int fd, void *data, size_t size);
 
 } // namespace UsageKeeper
 } // namespace Platform::DiskWorld::Core
