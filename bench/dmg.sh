@@ -51,8 +51,9 @@ runOurs() {
   fresh_fs "$folder"
   sync
   t0=$(seconds)
-  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" dmg "$src" "$folder" "$size" 2>/dev/null); then
-    echo "dmg: our image job failed" >&2
+  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" dmg "$src" "$folder" "$size" 2>"$data/ours.log"); then
+    echo "dmg: our image job failed; its last lines:" >&2
+    tail -n 20 "$data/ours.log" >&2
     exit 1
   fi
   t1=$(seconds)

@@ -37,8 +37,9 @@ run_ours() {
   local archive="$data/ours/$1/KestrovaDiskClone($1).zip" t0 t1 out
   fresh_fs "$data/ours/$1"
   t0=$(seconds)
-  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" zip "$tree" "$archive" 2>/dev/null); then
-    echo "zip: our archive job failed" >&2
+  if ! out=$(QT_QPA_PLATFORM=offscreen "$bin" zip "$tree" "$archive" 2>"$data/ours.log"); then
+    echo "zip: our archive job failed; its last lines:" >&2
+    tail -n 20 "$data/ours.log" >&2
     exit 1
   fi
   t1=$(seconds)
