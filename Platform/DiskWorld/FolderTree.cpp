@@ -1,4 +1,5 @@
 #include "FolderTree.h"
+#include "FolderEntries.h"
 #include "VolumeSpace.h"
 
 #include <QFile>
@@ -45,28 +46,10 @@ QList<QByteArray> encodeAll(const QStringList &names)
 template <typename Fn>
 bool forEachEntry(int dirFd, Fn fn)
 {
-    int fd = dup(dirFd);
-    if (fd < 0)
-        return false;
-    DIR *d = fdopendir(fd);
-    if (!d) {
-        close(fd);
-        return false;
-    }
-    bool ok = true;
-    while (dirent *e = readdir(d)) {
-        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
-            continue;
+    return Core::forEachName(dirFd, [&](const char *name) {
         struct stat st;
-        if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (!fn(e->d_name, st)) {
-            ok = false;
-            break;
-        }
-    }
-    closedir(d);
-    return ok;
+        return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || fn(name, st);
+    });
 }
 
 Core::TreeSize measureRoot(const QString &path, const QStringList &skipTopLevel)

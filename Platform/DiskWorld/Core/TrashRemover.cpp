@@ -1,4 +1,5 @@
 #include "TrashRemover.h"
+#include "FolderEntries.h"
 
 #include <cerrno>
 #include <cstring>
@@ -20,19 +21,11 @@ namespace {
 std::vector<std::string> entries(int dirFd, const std::set<std::string> &leave)
 {
     std::vector<std::string> out;
-    const int fd = dup(dirFd);
-    if (fd < 0)
-        return out;
-    DIR *d = fdopendir(fd);
-    if (!d) {
-        close(fd);
-        return out;
-    }
-    rewinddir(d);
-    while (const dirent *e = readdir(d))
-        if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..") && !leave.count(e->d_name))
-            out.emplace_back(e->d_name);
-    closedir(d);
+    forEachName(dirFd, [&](const char *name) {
+        if (!leave.count(name))
+            out.emplace_back(name);
+        return true;
+    });
     return out;
 }
 

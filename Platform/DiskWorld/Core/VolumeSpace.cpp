@@ -1,4 +1,5 @@
 #include "VolumeSpace.h"
+#include "FolderEntries.h"
 #include "UsageKeeper.h"
 
 #include <algorithm>
@@ -13,34 +14,24 @@ namespace {
 
 void measure(int dirFd, int depth, const std::vector<std::string> &skip, TreeSize &size)
 {
-    const int fd = dup(dirFd);
-    if (fd < 0)
-        return;
-    DIR *d = fdopendir(fd);
-    if (!d) {
-        close(fd);
-        return;
-    }
-    while (dirent *e = readdir(d)) {
-        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
-            continue;
-        if (depth == 0 && std::find(skip.begin(), skip.end(), e->d_name) != skip.end())
-            continue;
+    forEachName(dirFd, [&](const char *name) {
+        if (depth == 0 && std::find(skip.begin(), skip.end(), name) != skip.end())
+            return true;
         struct stat st;
-        if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
+        if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return true;
         ++size.entries;
         if (S_ISREG(st.st_mode)) {
             size.bytes += int64_t(st.st_size);
         } else if (S_ISDIR(st.st_mode)) {
-            const int sub = openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int sub = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (sub >= 0) {
                 measure(sub, depth + 1, skip, size);
                 close(sub);
             }
         }
-    }
-    closedir(d);
+        return true;
+    });
 }
 
 // A single name of a folder entry: not empty, no "/", not "." or "..".
