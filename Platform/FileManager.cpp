@@ -1407,14 +1407,19 @@ CopyJob::Ticket CopyJob::add(const OpenFolder &from, const QByteArray &fromName,
         d->items[ticket];
         ++d->active;
     }
-    auto fail = [&](const QString &why) {
+    auto end = [&](bool ok, const QString &why) {
         std::lock_guard<std::mutex> lock(d->mutex);
         Impl::Item &item = d->items[ticket];
         item.done = true;
+        item.ok = ok;
         item.error = why;
         --d->active;
         d->finished.notify_all();
         return ticket;
+    };
+    auto fail = [&](const QString &why) { return end(false, why); };
+    auto leftOut = [](const QByteArray &path) {
+        systemLog(QStringLiteral("not copied (a socket, which this copy leaves out): %1").arg(QFile::decodeName(path)));
     };
     const QByteArray display = join(from.path(), fromName), toPath = join(to.path(), toName);
     auto bad = [](const QByteArray &n) { return n.isEmpty() || n == "." || n == ".." || n.contains('/'); };
@@ -1429,6 +1434,10 @@ CopyJob::Ticket CopyJob::add(const OpenFolder &from, const QByteArray &fromName,
     if (expected && expected->inode != 0 &&
         (quint64(st.st_dev) != expected->device || quint64(st.st_ino) != expected->inode))
         return fail(QStringLiteral("changed since it was listed: ") + QFile::decodeName(display));
+    if (m_leaveOutSockets && S_ISSOCK(st.st_mode)) {
+        leftOut(display);
+        return end(true, {}); // nothing of it is made
+    }
     Plan plan;
     plan.entries.push_back({{}, st});
     int item = -1;
@@ -1448,6 +1457,13 @@ CopyJob::Ticket CopyJob::add(const OpenFolder &from, const QByteArray &fromName,
             close(item);
             return fail(reading < 0 ? errText(errno) : why);
         }
+        if (m_leaveOutSockets)
+            std::erase_if(plan.entries, [&](const Entry &e) {
+                if (!S_ISSOCK(e.st.st_mode))
+                    return false;
+                leftOut(join(display, e.rel));
+                return true;
+            });
     } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
         plan.bytes += qint64(st.st_size);
     }

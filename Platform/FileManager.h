@@ -95,6 +95,10 @@ public:
     // As FileManager::copyItemAt; returns at once once the item is queued.
     Ticket add(const OpenFolder &from, const QByteArray &fromName, const OpenFolder &to, const QByteArray &toName,
                const FileAttributes *expected = nullptr);
+    // Sockets (the item itself, or anything inside it) are not made anew in
+    // the destination but left out, each with a log line: for a destination
+    // that cannot keep them. Set before the first add().
+    void leaveOutSockets() { m_leaveOutSockets = true; }
     bool isDone(Ticket ticket) const;
     // Waits until the item has its final name (true) or has failed and left
     // nothing (false, with the reason). Each ticket is waited for once.
@@ -103,6 +107,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
+    bool m_leaveOutSockets = false;
 };
 
 // The file manager the system uses (NSFileManager's place). Paths are real

@@ -25,9 +25,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -154,7 +152,9 @@ TakenItems takenItems(const FileNodeList &nodes)
         if (!top)
             continue;
         QList<TakenNode> below;
-        FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) { below.append({node, listedPath(*top, *node)}); });
+        FileNode::walkSelection(FileNodeList{top}, [&](FileNode *node) {
+            below.append({node, listedPath(*top, *node)});
+        });
         taken.append({top, below});
     }
     return taken;
@@ -562,45 +562,6 @@ Platform::OpenFolder openListedFolder(const MakeDmg::CopyItem &item, QString *wh
     return folder;
 }
 
-// What a disk image cannot hold is a socket (the eject would refuse the
-// whole image). The copy makes special files anew, as Disk Copy does; the
-// sockets among what it made under `name` of the folder open at `dirFd` (the
-// entry itself, or anything below it) are taken out again, each with a log
-// line naming its source (`shown`). Pipes stay what they are. Only folders
-// and sockets are looked at, by the entries' own types, never through a link.
-void leaveOutSockets(int dirFd, const QByteArray &name, const QString &shown)
-{
-    struct stat st;
-    if (fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return;
-    if (S_ISSOCK(st.st_mode)) {
-        if (unlinkat(dirFd, name.constData(), 0) == 0)
-            logLine(QStringLiteral("%1 is left out: a socket, which a disk image cannot hold").arg(shown));
-        return;
-    }
-    if (!S_ISDIR(st.st_mode))
-        return;
-    const int fd = openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    DIR *dir = fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return;
-    }
-    QList<QByteArray> look;
-    while (const dirent *e = readdir(dir)) {
-        const QByteArray child(e->d_name);
-        if (child == "." || child == "..")
-            continue;
-        if (e->d_type == DT_DIR || e->d_type == DT_SOCK || e->d_type == DT_UNKNOWN)
-            look.append(child);
-    }
-    for (const QByteArray &child : std::as_const(look))
-        leaveOutSockets(dirfd(dir), child, shown + QLatin1Char('/') + QFile::decodeName(child));
-    closedir(dir);
-}
-
 void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
 {
     std::optional<MakeDmg::MountedImage> image;
@@ -640,12 +601,14 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
         // are still running, and each item's progress is sent, in order, once
         // that item is in. A stop ends every copy under way.
         Platform::CopyJob copies([job](Platform::CopyJob::Ticket) { return job->cancel.load(); });
+        // A disk image cannot hold a socket (the eject would refuse the whole
+        // image); pipes stay what they are, as Disk Copy keeps them.
+        copies.leaveOutSockets();
         struct Queued {
             Platform::CopyJob::Ticket ticket = 0; // 0: nothing to wait for
             QString path;
             int progress = 0;
             bool reported = true; // false: an item without a name, passed over without a word
-            QByteArray chosen;    // its name in the image
         };
         std::deque<Queued> queued;
         // Waits for the oldest item and sends its progress; false once the
@@ -659,7 +622,6 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
                 failed = true;
             } else if (q.ticket != 0) {
                 ++copied;
-                leaveOutSockets(into.descriptor(), q.chosen, q.path);
             }
             if (job->cancel)
                 return false;
@@ -679,7 +641,7 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
             const QByteArray &bytes = items.at(j).pathBytes;
             const qsizetype slash = bytes.lastIndexOf('/');
             const QByteArray name = bytes.mid(slash + 1);
-            Queued q{0, path, MakeDmg::copyProgress(j, n), true, {}};
+            Queued q{0, path, MakeDmg::copyProgress(j, n), true};
             if (name.isEmpty() || name == " ") {
                 q.reported = false;
             } else {
@@ -708,13 +670,13 @@ void copyItems(const JobPtr &job, const QList<MakeDmg::CopyItem> &items)
                     QString why;
                     const Platform::OpenFolder from = openListedFolder(items.at(j), &why);
                     if (!into.isOpen() || !from.isOpen()) {
-                        Platform::systemLog(QStringLiteral("error--------%1").arg(
-                            into.isOpen() ? QStringLiteral("%1: %2").arg(path, why)
-                                          : QStringLiteral("the image's volume cannot be opened")));
+                        Platform::systemLog(QStringLiteral("error--------%1")
+                                                .arg(into.isOpen()
+                                                         ? QStringLiteral("%1: %2").arg(path, why)
+                                                         : QStringLiteral("the image's volume cannot be opened")));
                         failed = true;
                     } else {
                         q.ticket = copies.add(from, items.at(j).names.last(), into, chosen, &items.at(j).listed.last());
-                        q.chosen = chosen;
                     }
                 }
             }
